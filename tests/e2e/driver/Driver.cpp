@@ -1,0 +1,790 @@
+// e2e_driver: runs a steps file against a Windows program and its windows.
+//
+//   e2e_driver.exe <steps file (UTF-8)>
+//
+// Exit code 0 when every step passed; 1 at the first step that failed or timed out (the reason is
+// written to stderr); 2 for a usage or steps-file error. Each step is echoed as it starts.
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "Handles.h"
+
+namespace e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kMessageTextId = 0xFFFF;  // the static control holding a message box's text
+constexpr auto kPollInterval = 40ms;
+
+// ---------------------------------------------------------------------------------------------
+// Text
+
+std::string ToUtf8(std::wstring_view w) {
+  if (w.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                    nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
+                      nullptr);
+  return out;
+}
+
+std::wstring FromUtf8(std::string_view s) {
+  if (s.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
+  return out;
+}
+
+// Writes to stdout/stderr: wide text to a console, UTF-8 bytes to a pipe or file.
+void Write(DWORD which, std::wstring_view text) {
+  HANDLE h = GetStdHandle(which);
+  if (h == nullptr || h == INVALID_HANDLE_VALUE) return;
+  DWORD mode = 0;
+  DWORD written = 0;
+  if (GetConsoleMode(h, &mode)) {
+    WriteConsoleW(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  } else {
+    const std::string bytes = ToUtf8(text);
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
+}
+
+void Out(std::wstring_view text) { Write(STD_OUTPUT_HANDLE, text); }
+void Err(std::wstring_view text) { Write(STD_ERROR_HANDLE, text); }
+
+std::wstring Trim(std::wstring_view s) {
+  const auto first = s.find_first_not_of(L" \t");
+  if (first == std::wstring_view::npos) return {};
+  const auto last = s.find_last_not_of(L" \t");
+  return std::wstring(s.substr(first, last - first + 1));
+}
+
+// "\n" stands for a line break and "\\" for one backslash; any other backslash is literal, so
+// Windows paths can be written as they are.
+std::wstring Unescape(std::wstring_view s) {
+  std::wstring out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == L'\\' && i + 1 < s.size() && (s[i + 1] == L'n' || s[i + 1] == L'\\')) {
+      out += s[i + 1] == L'n' ? L'\n' : L'\\';
+      ++i;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+// Message box texts may use CR LF or LF; compare them with LF only.
+std::wstring WithoutCR(std::wstring s) {
+  std::erase(s, L'\r');
+  return s;
+}
+
+// Shows control characters so that failure messages stay on one line.
+std::wstring Quote(std::wstring_view s) {
+  std::wstring out = L"\"";
+  for (wchar_t c : s) {
+    if (c == L'\n') {
+      out += L"\\n";
+    } else if (c == L'\r') {
+      out += L"\\r";
+    } else {
+      out += c;
+    }
+  }
+  return out + L"\"";
+}
+
+// A button caption without its mnemonic markers ("終了(&X)" -> "終了(X)", "&&" -> "&").
+std::wstring StripMnemonic(std::wstring_view s) {
+  std::wstring out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == L'&') {
+      if (i + 1 < s.size() && s[i + 1] == L'&') {
+        out += L'&';
+        ++i;
+      }
+      continue;
+    }
+    out += s[i];
+  }
+  return out;
+}
+
+// A title pattern is exact, unless it ends with '*', which matches any rest.
+bool TitleMatches(std::wstring_view pattern, std::wstring_view title) {
+  if (!pattern.empty() && pattern.back() == L'*') {
+    pattern.remove_suffix(1);
+    return title.substr(0, pattern.size()) == pattern;
+  }
+  return title == pattern;
+}
+
+bool ParseNumber(std::wstring_view s, unsigned long& value) {
+  if (s.empty() || s.size() > 9) return false;
+  unsigned long v = 0;
+  for (wchar_t c : s) {
+    if (c < L'0' || c > L'9') return false;
+    v = v * 10 + static_cast<unsigned long>(c - L'0');
+  }
+  value = v;
+  return true;
+}
+
+std::wstring ExitCodeText(DWORD code) {
+  wchar_t buf[32];
+  if (code > 0xFFFF) {
+    swprintf(buf, 32, L"0x%08lX", static_cast<unsigned long>(code));
+  } else {
+    swprintf(buf, 32, L"%lu", static_cast<unsigned long>(code));
+  }
+  return buf;
+}
+
+std::wstring LastErrorText(DWORD error) {
+  wchar_t buf[512] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, buf,
+                 512, nullptr);
+  std::wstring text = Trim(WithoutCR(buf));
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'.')) text.pop_back();
+  return L"error " + std::to_wstring(error) + (text.empty() ? L"" : L" (" + text + L")");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Steps
+
+struct Step {
+  int line = 0;
+  std::wstring verb;
+  std::wstring rest;  // everything after the verb, trimmed
+};
+
+struct Failure {
+  std::wstring message;
+};
+
+[[noreturn]] void Fail(std::wstring message) { throw Failure{std::move(message)}; }
+
+bool IsKnownVerb(std::wstring_view verb) {
+  static constexpr std::wstring_view kVerbs[] = {
+      L"start",     L"window",       L"client-size",     L"click",     L"check",      L"uncheck",
+      L"close",     L"msgbox",       L"msgbox-contains", L"no-msgbox", L"screenshot", L"exited",
+      L"no-window", L"never-window", L"sleep",           L"timeout"};
+  for (std::wstring_view known : kVerbs) {
+    if (verb == known) return true;
+  }
+  return false;
+}
+
+std::optional<std::vector<Step>> ReadSteps(const std::wstring& path, std::wstring& error) {
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    error = L"cannot open " + path + L": " + LastErrorText(GetLastError());
+    return std::nullopt;
+  }
+  std::string bytes;
+  char buf[4096];
+  DWORD got = 0;
+  while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+  const std::wstring text = FromUtf8(bytes);
+
+  std::vector<Step> steps;
+  int line_no = 0;
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t end = text.find(L'\n', pos);
+    if (end == std::wstring::npos) end = text.size();
+    ++line_no;
+    std::wstring line = Trim(WithoutCR(text.substr(pos, end - pos)));
+    pos = end + 1;
+    if (line.empty() || line[0] == L'#') continue;
+    const size_t space = line.find_first_of(L" \t");
+    Step step;
+    step.line = line_no;
+    step.verb = line.substr(0, space);
+    step.rest = space == std::wstring::npos ? L"" : Trim(line.substr(space));
+    if (!IsKnownVerb(step.verb)) {
+      error = L"line " + std::to_wstring(line_no) + L": unknown step " + Quote(step.verb);
+      return std::nullopt;
+    }
+    steps.push_back(std::move(step));
+  }
+  return steps;
+}
+
+// Splits "a | b | c" at each '|', trimming the parts.
+std::vector<std::wstring> SplitBars(std::wstring_view s) {
+  std::vector<std::wstring> parts;
+  size_t pos = 0;
+  while (true) {
+    const size_t bar = s.find(L'|', pos);
+    parts.push_back(Trim(s.substr(pos, bar == std::wstring_view::npos ? s.npos : bar - pos)));
+    if (bar == std::wstring_view::npos) break;
+    pos = bar + 1;
+  }
+  return parts;
+}
+
+// "<text> <number>": the number is the last word.
+std::pair<std::wstring, unsigned long> SplitTrailingNumber(const std::wstring& rest) {
+  const size_t space = rest.find_last_of(L" \t");
+  unsigned long value = 0;
+  if (space == std::wstring::npos || !ParseNumber(rest.substr(space + 1), value)) {
+    Fail(L"expected <text> <milliseconds>");
+  }
+  return {Trim(rest.substr(0, space)), value};
+}
+
+unsigned long RequireNumber(const std::wstring& s, const wchar_t* what) {
+  unsigned long value = 0;
+  if (!ParseNumber(s, value)) Fail(std::wstring(L"expected ") + what + L", got " + Quote(s));
+  return value;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows of other processes
+
+std::wstring WindowText(HWND hwnd) {
+  // For a window of another process this reads the stored text without sending WM_GETTEXT, so a
+  // busy program cannot block the driver.
+  const int n = GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  const int got = GetWindowTextW(hwnd, text.data(), n + 1);
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return text;
+}
+
+std::wstring ClassName(HWND hwnd) {
+  wchar_t buf[256] = {};
+  const int n = GetClassNameW(hwnd, buf, 256);
+  return std::wstring(buf, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+DWORD WindowProcessId(HWND hwnd) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  return pid;
+}
+
+std::vector<HWND> VisibleTopLevelWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> children;
+  EnumChildWindows(
+      parent,
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+struct MessageBoxInfo {
+  HWND hwnd = nullptr;
+  std::wstring title;
+  std::wstring text;
+};
+
+// A message box is a dialog (#32770) with the message text in its static control 0xFFFF.
+std::optional<MessageBoxInfo> AsMessageBox(HWND hwnd) {
+  if (ClassName(hwnd) != L"#32770") return std::nullopt;
+  HWND text = GetDlgItem(hwnd, kMessageTextId);
+  if (text == nullptr) return std::nullopt;
+  return MessageBoxInfo{hwnd, WindowText(hwnd), WithoutCR(WindowText(text))};
+}
+
+std::wstring Describe(const MessageBoxInfo& box) {
+  return L"title " + Quote(box.title) + L", text " + Quote(box.text);
+}
+
+std::wstring ProcessImageName(DWORD pid) {
+  UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  if (!process) return {};
+  wchar_t buf[MAX_PATH] = {};
+  DWORD size = MAX_PATH;
+  if (!QueryFullProcessImageNameW(process.get(), 0, buf, &size)) return {};
+  std::wstring path(buf, size);
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// Checks a box by posting BM_CLICK when needed; the check state is read with a time limit so a
+// blocked program cannot hang the driver.
+std::optional<LRESULT> CheckState(HWND button) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000,
+                           &result)) {
+    return std::nullopt;
+  }
+  return static_cast<LRESULT>(result);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Screenshots
+
+void SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
+  RECT r{};
+  if (!GetWindowRect(hwnd, &r)) Fail(L"cannot read the window's position");
+  const int left = std::max(0L, r.left);
+  const int top = std::max(0L, r.top);
+  const int right = std::min(r.right, static_cast<LONG>(GetSystemMetrics(SM_CXSCREEN)));
+  const int bottom = std::min(r.bottom, static_cast<LONG>(GetSystemMetrics(SM_CYSCREEN)));
+  const int width = right - left;
+  const int height = bottom - top;
+  if (width <= 0 || height <= 0) Fail(L"the window is not on the screen");
+
+  WindowDC screen(nullptr);
+  MemoryDC memory(screen.get());
+  Bitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+  if (!screen.get() || !memory.get() || !bitmap.get()) Fail(L"cannot create a bitmap");
+  {
+    Selection selected(memory.get(), bitmap.get());
+    if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), left, top, SRCCOPY | CAPTUREBLT)) {
+      Fail(L"cannot copy the window from the screen");
+    }
+  }
+
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  const DWORD image_size = stride * static_cast<DWORD>(height);
+  info.bmiHeader.biSizeImage = image_size;
+  std::vector<char> pixels(image_size);
+  if (GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &info,
+                DIB_RGB_COLORS) != height) {
+    Fail(L"cannot read the captured pixels");
+  }
+
+  BITMAPFILEHEADER header{};
+  header.bfType = 0x4D42;  // "BM"
+  header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  header.bfSize = header.bfOffBits + image_size;
+
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) Fail(L"cannot create " + path + L": " + LastErrorText(GetLastError()));
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(file.get(), &header, sizeof header, &written, nullptr) &&
+      WriteFile(file.get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
+      WriteFile(file.get(), pixels.data(), image_size, &written, nullptr) && written == image_size;
+  if (!ok) Fail(L"cannot write " + path + L": " + LastErrorText(GetLastError()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The driver
+
+// What a waiting step watches besides its own condition.
+struct Watch {
+  bool message_boxes = true;  // a message box of the process fails the step
+  bool process_end = true;    // the process ending fails the step
+};
+
+class Driver {
+ public:
+  void Execute(const Step& step) {
+    const std::wstring& verb = step.verb;
+    if (verb == L"start") {
+      Start(step.rest);
+    } else if (verb == L"window") {
+      WaitWindow(step.rest);
+    } else if (verb == L"client-size") {
+      ClientSize(step.rest);
+    } else if (verb == L"click") {
+      Click(step.rest);
+    } else if (verb == L"check" || verb == L"uncheck") {
+      SetCheck(step.rest, verb == L"check");
+    } else if (verb == L"close") {
+      Close();
+    } else if (verb == L"msgbox" || verb == L"msgbox-contains") {
+      ExpectMessageBox(step.rest, verb == L"msgbox-contains");
+    } else if (verb == L"no-msgbox") {
+      NoMessageBox(RequireNumber(step.rest, L"<milliseconds>"));
+    } else if (verb == L"screenshot") {
+      Screenshot(step.rest);
+    } else if (verb == L"exited") {
+      Exited(step.rest);
+    } else if (verb == L"no-window") {
+      const auto [title, ms] = SplitTrailingNumber(step.rest);
+      NoWindow(title, ms);
+    } else if (verb == L"never-window") {
+      NeverWindow(step.rest);
+    } else if (verb == L"sleep") {
+      Poll(RequireNumber(step.rest, L"<milliseconds>"), nullptr, {false, false});
+    } else if (verb == L"timeout") {
+      timeout_ms_ = RequireNumber(step.rest, L"<seconds>") * 1000;
+    } else {
+      Fail(L"unknown step " + Quote(verb));
+    }
+  }
+
+ private:
+  // ---- process
+
+  bool ProcessRunning() const {
+    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+  }
+
+  DWORD ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(process_.get(), &code);
+    return code;
+  }
+
+  void RequireProcess() const {
+    if (!process_) Fail(L"no program was started");
+  }
+
+  void Start(const std::wstring& rest) {
+    std::wstring program;
+    std::wstring args;
+    if (rest.starts_with(L'"')) {
+      const size_t close = rest.find(L'"', 1);
+      if (close == std::wstring::npos) Fail(L"unbalanced quote in the program path");
+      program = rest.substr(1, close - 1);
+      args = Trim(rest.substr(close + 1));
+    } else {
+      const size_t space = rest.find_first_of(L" \t");
+      program = rest.substr(0, space);
+      args = space == std::wstring::npos ? L"" : Trim(rest.substr(space));
+    }
+    if (program.empty()) Fail(L"expected a program path");
+
+    wchar_t full[MAX_PATH * 4] = {};
+    wchar_t* file_part = nullptr;
+    if (!GetFullPathNameW(program.c_str(), MAX_PATH * 4, full, &file_part)) {
+      Fail(L"bad program path " + Quote(program));
+    }
+    // The program starts in its own folder, as it does when opened from Explorer.
+    std::wstring folder(full, file_part ? static_cast<size_t>(file_part - full) : 0);
+    std::wstring command_line = L"\"" + std::wstring(full) + L"\"";
+    if (!args.empty()) command_line += L" " + args;
+
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(full, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+      Fail(L"cannot start " + Quote(full) + L": " + LastErrorText(GetLastError()));
+    }
+    UniqueHandle thread(pi.hThread);
+    process_ = UniqueHandle(pi.hProcess);
+    pid_ = pi.dwProcessId;
+    window_ = nullptr;
+    seen_titles_.clear();
+    Out(L"    pid " + std::to_wstring(pid_) + L"\n");
+  }
+
+  // ---- waiting
+
+  std::vector<MessageBoxInfo> MessageBoxesOfProcess() const {
+    std::vector<MessageBoxInfo> boxes;
+    if (!pid_) return boxes;
+    for (HWND hwnd : VisibleTopLevelWindows()) {
+      if (WindowProcessId(hwnd) != pid_ || hwnd == window_) continue;
+      if (auto box = AsMessageBox(hwnd)) boxes.push_back(std::move(*box));
+    }
+    return boxes;
+  }
+
+  // Wine shows its crash dialog from winedbg.exe, a process of its own.
+  void CheckCrashDialog() {
+    for (HWND hwnd : VisibleTopLevelWindows()) {
+      const DWORD pid = WindowProcessId(hwnd);
+      if (pid == pid_ || pid == GetCurrentProcessId()) continue;
+      auto known = winedbg_.find(pid);
+      if (known == winedbg_.end()) {
+        known = winedbg_.emplace(pid, _wcsicmp(ProcessImageName(pid).c_str(), L"winedbg.exe") == 0)
+                    .first;
+      }
+      if (known->second) {
+        Fail(L"a program crashed: Wine's crash dialog is showing (" + Quote(WindowText(hwnd)) +
+             L")");
+      }
+    }
+  }
+
+  void RecordTitles() {
+    if (!pid_) return;
+    for (HWND hwnd : VisibleTopLevelWindows()) {
+      if (WindowProcessId(hwnd) == pid_) seen_titles_.insert(WindowText(hwnd));
+    }
+  }
+
+  // Polls until done() holds (true) or ms have passed (false), failing at once on what the watch
+  // names.
+  bool Poll(unsigned long ms, const std::function<bool()>& done, Watch watch) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (true) {
+      RecordTitles();
+      if (done && done()) return true;
+      CheckCrashDialog();
+      if (watch.message_boxes) {
+        const auto boxes = MessageBoxesOfProcess();
+        if (!boxes.empty()) Fail(L"unexpected message box: " + Describe(boxes.front()));
+      }
+      if (watch.process_end && process_ && !ProcessRunning()) {
+        Fail(L"the program ended unexpectedly (exit code " + ExitCodeText(ExitCode()) + L")");
+      }
+      if (Clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(kPollInterval);
+    }
+  }
+
+  void WaitFor(const std::function<bool()>& done, const std::wstring& what, Watch watch = {}) {
+    if (!Poll(timeout_ms_, done, watch)) {
+      Fail(L"timed out after " + std::to_wstring(timeout_ms_ / 1000) + L" s waiting for " + what);
+    }
+  }
+
+  HWND FindTopWindow(const std::wstring& pattern) const {
+    for (HWND hwnd : VisibleTopLevelWindows()) {
+      if (WindowProcessId(hwnd) != pid_) continue;
+      if (TitleMatches(pattern, WindowText(hwnd)) && !AsMessageBox(hwnd)) return hwnd;
+    }
+    return nullptr;
+  }
+
+  HWND RequireWindow() const {
+    if (!window_) Fail(L"no window was found yet (use a window step first)");
+    if (!IsWindow(window_)) Fail(L"the window no longer exists");
+    return window_;
+  }
+
+  // ---- steps
+
+  void WaitWindow(const std::wstring& title) {
+    RequireProcess();
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindTopWindow(title)) != nullptr; },
+            L"a window titled " + Quote(title));
+    window_ = found;
+  }
+
+  void ClientSize(const std::wstring& rest) {
+    const size_t space = rest.find_first_of(L" \t");
+    if (space == std::wstring::npos) Fail(L"expected <width> <height>");
+    const unsigned long want_w = RequireNumber(rest.substr(0, space), L"<width>");
+    const unsigned long want_h = RequireNumber(Trim(rest.substr(space)), L"<height>");
+    RECT r{};
+    if (!GetClientRect(RequireWindow(), &r)) Fail(L"cannot read the client area");
+    const long w = r.right - r.left;
+    const long h = r.bottom - r.top;
+    if (w != static_cast<long>(want_w) || h != static_cast<long>(want_h)) {
+      Fail(L"client area is " + std::to_wstring(w) + L" x " + std::to_wstring(h) + L", expected " +
+           std::to_wstring(want_w) + L" x " + std::to_wstring(want_h));
+    }
+  }
+
+  // A visible, enabled child control of the window whose caption is `caption` (mnemonic
+  // markers ignored).
+  HWND WaitControl(const std::wstring& caption) {
+    HWND parent = RequireWindow();
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+          for (HWND child : ChildWindows(parent)) {
+            const std::wstring text = WindowText(child);
+            if ((text == caption || StripMnemonic(text) == caption) && IsWindowVisible(child) &&
+                IsWindowEnabled(child)) {
+              found = child;
+              return true;
+            }
+          }
+          return false;
+        },
+        L"a visible, enabled control " + Quote(caption));
+    return found;
+  }
+
+  void Click(const std::wstring& caption) {
+    // Posted, not sent: the program may stay inside its click handler for a long time.
+    if (!PostMessageW(WaitControl(caption), BM_CLICK, 0, 0)) {
+      Fail(L"cannot post the click: " + LastErrorText(GetLastError()));
+    }
+  }
+
+  void SetCheck(const std::wstring& caption, bool checked) {
+    HWND button = WaitControl(caption);
+    const LRESULT want = checked ? BST_CHECKED : BST_UNCHECKED;
+    const auto state = CheckState(button);
+    if (!state) Fail(L"the program does not answer (reading the check box state)");
+    if (*state == want) return;
+    PostMessageW(button, BM_CLICK, 0, 0);
+    WaitFor([&] { return CheckState(button) == want; },
+            L"the check box to become " + std::wstring(checked ? L"ticked" : L"unticked"));
+  }
+
+  void Close() { PostMessageW(RequireWindow(), WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+  void ExpectMessageBox(const std::wstring& rest, bool contains) {
+    RequireProcess();
+    std::vector<std::wstring> parts = SplitBars(rest);
+    if (parts.size() < 2) Fail(L"expected <title> | <text>");
+    const std::wstring title = parts[0];
+    std::vector<std::wstring> texts;
+    if (contains) {
+      for (size_t i = 1; i < parts.size(); ++i) texts.push_back(Unescape(parts[i]));
+    } else {
+      // The whole rest is the text, bars included.
+      texts.push_back(Unescape(Trim(rest.substr(rest.find(L'|') + 1))));
+    }
+
+    MessageBoxInfo box;
+    WaitFor(
+        [&] {
+          const auto boxes = MessageBoxesOfProcess();
+          if (boxes.empty()) return false;
+          box = boxes.front();
+          return true;
+        },
+        L"a message box " + Quote(title), {false, true});
+
+    bool matches = box.title == title;
+    for (const std::wstring& text : texts) {
+      matches =
+          matches && (contains ? box.text.find(text) != std::wstring::npos : box.text == text);
+    }
+    if (!matches) {
+      std::wstring expected =
+          L"title " + Quote(title) + (contains ? L", text containing" : L", text");
+      for (const std::wstring& text : texts) expected += L" " + Quote(text);
+      Fail(L"message box has " + Describe(box) + L"; expected " + expected);
+    }
+    Out(L"    " + Describe(box) + L"\n");
+
+    HWND ok = GetDlgItem(box.hwnd, IDOK);
+    if (ok) {
+      PostMessageW(ok, BM_CLICK, 0, 0);
+    } else {
+      PostMessageW(box.hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+    const auto gone = [&] { return !IsWindow(box.hwnd) || !IsWindowVisible(box.hwnd); };
+    // A click can be lost while the box is still becoming active; fall back to the command itself.
+    if (!Poll(3000, gone, {false, false})) {
+      PostMessageW(box.hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(ok));
+      WaitFor(gone, L"the message box to close after OK", {false, false});
+    }
+  }
+
+  void NoMessageBox(unsigned long ms) {
+    RequireProcess();
+    Poll(ms, [&] { return !ProcessRunning(); }, {true, false});
+  }
+
+  void Screenshot(const std::wstring& path) {
+    if (path.empty()) Fail(L"expected a file path");
+    HWND hwnd = RequireWindow();
+    // Let the program finish painting; a program busy in a handler is captured as it is.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored);
+    std::this_thread::sleep_for(300ms);
+    SaveWindowBitmap(hwnd, path);
+  }
+
+  void Exited(const std::wstring& rest) {
+    RequireProcess();
+    std::optional<DWORD> want;
+    if (!rest.empty()) want = RequireNumber(rest, L"<exit code>");
+    WaitFor([&] { return !ProcessRunning(); }, L"the program to end", {true, false});
+    const DWORD code = ExitCode();
+    Out(L"    exit code " + ExitCodeText(code) + L"\n");
+    if (want && code != *want) {
+      Fail(L"the program ended with exit code " + ExitCodeText(code) + L", expected " +
+           ExitCodeText(*want));
+    }
+  }
+
+  void NoWindow(const std::wstring& title, unsigned long ms) {
+    RequireProcess();
+    HWND found = nullptr;
+    if (Poll(ms, [&] { return (found = FindTopWindow(title)) != nullptr; }, {false, false})) {
+      Fail(L"a window titled " + Quote(WindowText(found)) + L" is showing");
+    }
+  }
+
+  // No window with that title has been seen at any time since the program started (as far as
+  // polling, every few tens of milliseconds while steps wait, could see).
+  void NeverWindow(const std::wstring& title) {
+    RequireProcess();
+    RecordTitles();
+    for (const std::wstring& seen : seen_titles_) {
+      if (TitleMatches(title, seen)) Fail(L"a window titled " + Quote(seen) + L" was shown");
+    }
+  }
+
+  UniqueHandle process_;
+  DWORD pid_ = 0;
+  HWND window_ = nullptr;
+  unsigned long timeout_ms_ = 30000;
+  std::set<std::wstring> seen_titles_;
+  std::map<DWORD, bool> winedbg_;
+};
+
+std::wstring StepText(const Step& step) {
+  return step.rest.empty() ? step.verb : step.verb + L" " + step.rest;
+}
+
+int Run(int argc, wchar_t** argv) {
+  if (argc != 2) {
+    Err(L"usage: e2e_driver <steps file>\n");
+    return 2;
+  }
+  std::wstring error;
+  const auto steps = ReadSteps(argv[1], error);
+  if (!steps) {
+    Err(L"e2e_driver: " + error + L"\n");
+    return 2;
+  }
+  Driver driver;
+  for (const Step& step : *steps) {
+    Out(L"[" + std::to_wstring(step.line) + L"] " + StepText(step) + L"\n");
+    try {
+      driver.Execute(step);
+    } catch (const Failure& failure) {
+      Err(L"e2e_driver: FAILED at line " + std::to_wstring(step.line) + L" (" + StepText(step) +
+          L"): " + failure.message + L"\n");
+      return 1;
+    }
+  }
+  Out(L"e2e_driver: all " + std::to_wstring(steps->size()) + L" steps passed\n");
+  return 0;
+}
+
+}  // namespace
+}  // namespace e2e
+
+int wmain(int argc, wchar_t** argv) { return e2e::Run(argc, argv); }
