@@ -1,0 +1,147 @@
+#pragma once
+
+// A window as data. Each program's Form1 is a table of ControlSpec rows (kind, name, index, caption,
+// geometry in twips, font, colours, tab index), listed front to back. The properties the logic reads and
+// writes at run time (ForeColor, Value, Caption) live here, exactly as set, so the whole behaviour can be
+// tested without a window; a FormHost (the Win32 window in the programs) shows the model and hears of
+// every change.
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Colors.h"
+
+namespace velmor {
+
+enum class ControlKind { kLabel, kCheckBox, kOptionButton, kCommandButton, kPictureBox, kLine };
+
+struct FontSpec {
+  std::wstring_view face;
+  double points = 0;
+  int weight = 400;  // 400 regular, 700 bold
+  int charset = 0;   // 0 Western, 128 Japanese (Shift-JIS)
+};
+
+struct TwipsRect {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+
+struct TwipsLine {
+  int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+
+inline constexpr std::int16_t kNoIndex = -1;  // a single control, not a member of a control array
+inline constexpr int kNoTab = -1;             // labels and lines take no focus
+
+struct ControlSpec {
+  ControlKind kind = ControlKind::kLabel;
+  std::wstring_view name;
+  std::int16_t index = kNoIndex;
+  std::wstring_view caption;
+  TwipsRect box;   // every control but a line
+  TwipsLine line;  // lines only
+  FontSpec font;
+  ColorValue foreColor = kButtonText;
+  ColorValue backColor = kButtonFace;
+  bool paintsBackground = false;  // labels: fill the box with backColor, or let the form show through
+  int tabIndex = kNoTab;
+  int pictureId = 0;  // resource of a graphical button's or picture box's picture; 0 for none
+};
+
+struct FormSpec {
+  std::wstring_view caption;
+  int clientWidth = 0;  // twips
+  int clientHeight = 0;
+  ColorValue backColor = kMenuBackground;
+  FontSpec font;
+  int iconId = 0;  // 0: the window has no icon of its own
+  std::span<const ControlSpec> controls;  // front to back
+};
+
+// "Label1(4)", or "Label2" for a single control.
+std::wstring ControlDisplayName(std::wstring_view name, std::int16_t index);
+
+class Form;
+
+class Control {
+ public:
+  Control(const ControlSpec& spec, Form& form);
+
+  const ControlSpec& Spec() const { return *spec_; }
+
+  ColorValue ForeColor() const { return foreColor_; }
+  void SetForeColor(ColorValue color);
+
+  // Check box: 1 ticked, 0 not. Option button: 1 selected, 0 not.
+  int Value() const { return value_; }
+  void SetValue(int value);
+
+  const std::wstring& Caption() const { return caption_; }
+
+  // Puts the properties back to the table's values, as a newly loaded window has them.
+  void Reset();
+
+ private:
+  const ControlSpec* spec_;
+  Form* form_;
+  ColorValue foreColor_;
+  int value_ = 0;
+  std::wstring caption_;
+};
+
+class FormHost {
+ public:
+  virtual ~FormHost() = default;
+  virtual void Load(Form& form) = 0;    // create the window, hidden
+  virtual void Show(Form& form) = 0;    // show it modeless, without an owner
+  virtual void Unload(Form& form) = 0;  // destroy it
+  virtual void CaptionChanged(Form& form) = 0;
+  virtual void ControlChanged(Form& form, const Control& control) = 0;
+};
+
+class Form {
+ public:
+  explicit Form(const FormSpec& spec);
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+  const FormSpec& Spec() const { return spec_; }
+  void AttachHost(FormHost* host) { host_ = host; }
+
+  // The control of that name and index. Touching a control loads the window. Throws RuntimeError when
+  // the window has no such control (for example Command1(0), whose array has only member 1).
+  Control& operator()(std::wstring_view name, std::int16_t index = kNoIndex);
+  std::vector<Control>& Controls() { return controls_; }
+
+  const std::wstring& Caption() const { return caption_; }
+  void SetCaption(std::wstring caption);
+
+  void Load();
+  void Show();
+  void Unload();
+  bool IsLoaded() const { return loaded_; }
+  bool IsVisible() const { return visible_; }
+
+  // The window's click handler, given the clicked control; set by the program's Form1.
+  std::function<void(const Control&)> onClick;
+
+  // Called by the host when the user clicks a command button or an option button.
+  void Click(const Control& control);
+
+  // Called by Control when one of its properties changed.
+  void NotifyChanged(const Control& control);
+
+ private:
+  const FormSpec& spec_;
+  std::vector<Control> controls_;
+  std::wstring caption_;
+  FormHost* host_ = nullptr;
+  bool loaded_ = false;
+  bool visible_ = false;
+};
+
+}  // namespace velmor

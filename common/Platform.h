@@ -1,0 +1,70 @@
+#pragma once
+
+// The boundary between the programs' logic and the desktop. The logic (Module1, Form1) reaches the world
+// only through these interfaces; common/win32/ implements them with Win32 and COM, the unit tests with
+// fakes that record what the logic did. Every failure is thrown as a velmor::RuntimeError.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace velmor {
+
+// Message box styles the programs use.
+enum class MsgBoxStyle : int {
+  kOkOnly = 0,         // an OK button, no icon
+  kInformation = 64,   // an OK button and the information icon
+};
+
+// An argument of a late-bound automation call.
+using AutomationArg = std::variant<bool, std::wstring>;
+
+// An automation object reached by member names (late binding). Releasing the object is destroying it.
+class AutomationObject {
+ public:
+  virtual ~AutomationObject() = default;
+
+  // Sets a property: object.member = value.
+  virtual void Put(std::wstring_view member, const AutomationArg& value) = 0;
+
+  // Reads a property that holds an object, such as Application.Workbooks.
+  virtual std::unique_ptr<AutomationObject> GetProperty(std::wstring_view member) = 0;
+
+  // Calls a method with the given arguments, in their natural order. Returns the object the method
+  // answered with, or nullptr when it answered with anything else (which callers ignore).
+  virtual std::unique_ptr<AutomationObject> Call(std::wstring_view member,
+                                                 const std::vector<AutomationArg>& args) = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Program facts.
+  virtual std::wstring AppPath() = 0;      // folder of the running program, no trailing backslash
+  virtual std::wstring CommandLine() = 0;  // everything after the program name
+  virtual std::wstring Title() = 0;        // "Velmor_Setup" or "UnInstall"
+
+  // A modal message box with an OK button; without a title the program title is shown.
+  virtual void MsgBox(std::wstring_view prompt, MsgBoxStyle style = MsgBoxStyle::kOkOnly,
+                      std::optional<std::wstring> title = std::nullopt) = 0;
+
+  // Starts the program file at path, with no arguments, in a normal activated window, waits without a
+  // time limit for it to end and returns its exit code. The path is never re-parsed as a command line,
+  // so a path with spaces cannot start some other program.
+  virtual std::uint32_t StartAndWait(const std::wstring& path) = 0;
+
+  // File probes: whether a file (not a folder) exists, and a forced deletion that also removes a
+  // read-only file and throws when the file cannot be deleted.
+  virtual bool FileExists(const std::wstring& path) = 0;
+  virtual void DeleteFileForced(const std::wstring& path) = 0;
+
+  // Creates a new automation object from its programmatic identifier (e.g. "Excel.Application").
+  virtual std::unique_ptr<AutomationObject> CreateObject(std::wstring_view progId) = 0;
+};
+
+}  // namespace velmor

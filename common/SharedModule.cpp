@@ -1,0 +1,32 @@
+#include "SharedModule.h"
+
+#include <stdexcept>
+
+namespace velmor {
+
+const std::wstring& AddinNameTable::operator()(std::int16_t index) const {
+  if (index < kFirst || index > kLast) throw std::out_of_range("AddinNames index outside 1 to 10");
+  return rows_[static_cast<std::size_t>(index - kFirst)];
+}
+
+std::wstring& AddinNameTable::operator()(std::int16_t index) {
+  const auto& table = *this;
+  return const_cast<std::wstring&>(table(index));
+}
+
+void SharedModule::SetAddinNames() {
+  static const wchar_t* const kNames[AddinNameTable::kLast] = {
+      L"CordaleEx", L"BriselEx", L"TorvaneEx", L"MalvixEx", L"QuillonEx", L"", L"", L"", L"", L""};
+  for (std::int16_t i = AddinNameTable::kFirst; i <= AddinNameTable::kLast; ++i) {
+    AddinNames(i) = kNames[i - AddinNameTable::kFirst];
+  }
+}
+
+bool SharedModule::CheckFile(const std::wstring& path) { return platform_.FileExists(path); }
+
+bool SharedModule::RemoveFile(const std::wstring& path) {
+  platform_.DeleteFileForced(path);
+  return true;
+}
+
+}  // namespace velmor

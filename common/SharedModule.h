@@ -1,0 +1,50 @@
+#pragma once
+
+// What both programs' Module1 share: the add-in catalogue and the two file probes.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "Platform.h"
+
+namespace velmor {
+
+// The add-in catalogue: ten rows with indexes 1 to 10. Rows 1 to 5 hold the add-in base names (file name
+// without folder and extension), rows 6 to 10 are reserved and empty. There is no row 0.
+class AddinNameTable {
+ public:
+  static constexpr std::int16_t kFirst = 1;
+  static constexpr std::int16_t kLast = 10;
+
+  // Throws std::out_of_range for an index outside 1 to 10.
+  const std::wstring& operator()(std::int16_t index) const;
+  std::wstring& operator()(std::int16_t index);
+
+ private:
+  std::array<std::wstring, kLast> rows_;
+};
+
+class SharedModule {
+ public:
+  explicit SharedModule(Platform& platform) : platform_(platform) {}
+  SharedModule(const SharedModule&) = delete;
+  SharedModule& operator=(const SharedModule&) = delete;
+
+  AddinNameTable AddinNames;
+
+  // Fills AddinNames; calling it again writes the same values.
+  void SetAddinNames();
+
+  // True when path names an existing file. Shows nothing.
+  bool CheckFile(const std::wstring& path);
+
+  // Deletes the file at path, also when read-only. A failure is thrown to the caller; it never
+  // answers false.
+  bool RemoveFile(const std::wstring& path);
+
+ protected:
+  Platform& platform_;
+};
+
+}  // namespace velmor

@@ -1,0 +1,461 @@
+#include "FormWindow.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "EventDispatch.h"
+#include "ErrorText.h"
+
+namespace velmor::win32 {
+namespace {
+
+constexpr wchar_t kFormClass[] = L"VelmorForm";
+constexpr wchar_t kPictureBoxClass[] = L"VelmorPictureBox";
+constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL, which the dialog manager sends
+
+// A device context lent for painting or measuring, given back when it goes out of scope.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+  ~PaintDc() { EndPaint(window_, &paint_); }
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  ~WindowDc() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  }
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// Selects a GDI object into a device context and puts the previous one back afterwards.
+class Selected {
+ public:
+  Selected(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  Selected(const Selected&) = delete;
+  Selected& operator=(const Selected&) = delete;
+  ~Selected() { SelectObject(dc_, previous_); }
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+bool IsWindowed(ControlKind kind) {
+  return kind == ControlKind::kCheckBox || kind == ControlKind::kOptionButton ||
+         kind == ControlKind::kCommandButton || kind == ControlKind::kPictureBox;
+}
+
+bool HasCheckState(ControlKind kind) {
+  return kind == ControlKind::kCheckBox || kind == ControlKind::kOptionButton;
+}
+
+void RegisterClasses(HINSTANCE instance, WNDPROC formProc, WNDPROC pictureProc) {
+  WNDCLASSEXW form{};
+  form.cbSize = sizeof(form);
+  form.lpfnWndProc = formProc;
+  form.hInstance = instance;
+  form.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  form.lpszClassName = kFormClass;
+  RegisterClassExW(&form);
+
+  WNDCLASSEXW picture = form;
+  picture.lpfnWndProc = pictureProc;
+  picture.lpszClassName = kPictureBoxClass;
+  RegisterClassExW(&picture);
+}
+
+}  // namespace
+
+COLORREF ToColorRef(ColorValue color) {
+  if (IsSystemColor(color)) return GetSysColor(SystemColorIndex(color));
+  return static_cast<COLORREF>(color & 0x00FFFFFFu);
+}
+
+FormWindow::FormWindow(HINSTANCE instance, Platform& platform)
+    : instance_(instance), platform_(platform) {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  RegisterClasses(instance, &FormWindow::WindowProc, &FormWindow::PictureBoxProc);
+}
+
+FormWindow::~FormWindow() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+RECT FormWindow::PxRect(const TwipsRect& box) const {
+  return RECT{Px(box.left), Px(box.top), Px(box.left + box.width), Px(box.top + box.height)};
+}
+
+HFONT FormWindow::FontFor(const FontSpec& font) {
+  UniqueFont& slot = fonts_[&font];
+  if (!slot) {
+    const std::wstring face(font.face);
+    const int height = -static_cast<int>(std::lround(font.points * dpi_ / 72.0));
+    slot.reset(CreateFontW(height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE,
+                           static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                           face.c_str()));
+  }
+  return slot.get();
+}
+
+HBRUSH FormWindow::BrushFor(ColorValue color) {
+  UniqueBrush& slot = brushes_[color];
+  if (!slot) slot.reset(CreateSolidBrush(ToColorRef(color)));
+  return slot.get();
+}
+
+FormWindow::Child* FormWindow::ChildOf(HWND window) {
+  for (Child& child : children_) {
+    if (child.window == window) return &child;
+  }
+  return nullptr;
+}
+
+void FormWindow::Load(Form& form) {
+  form_ = &form;
+  {
+    const WindowDc screen(nullptr);
+    dpi_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
+  }
+  const FormSpec& spec = form.Spec();
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+  RECT frame{0, 0, Px(spec.clientWidth), Px(spec.clientHeight)};
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  const std::wstring caption = form.Caption();
+  window_ = CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, CW_USEDEFAULT,
+                            CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                            nullptr, nullptr, instance_, this);
+  if (window_ == nullptr) throw Win32Error(GetLastError(), L"ウィンドウの作成", caption);
+
+  if (spec.iconId != 0) {
+    const auto load = [this, &spec](int cx, int cy) {
+      return static_cast<HICON>(
+          LoadImageW(instance_, MAKEINTRESOURCEW(spec.iconId), IMAGE_ICON, cx, cy, 0));
+    };
+    bigIcon_.reset(load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)));
+    smallIcon_.reset(load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)));
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+  }
+  CreateChildren();
+}
+
+void FormWindow::CreateChildren() {
+  std::vector<Control>& controls = form_->Controls();
+  std::vector<std::size_t> windowed;
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    if (IsWindowed(controls[i].Spec().kind)) windowed.push_back(i);
+  }
+  // The windowed controls never overlap, so their stacking order is free to follow the tab index,
+  // which is the order in which the dialog manager moves the keyboard focus.
+  std::stable_sort(windowed.begin(), windowed.end(), [&](std::size_t a, std::size_t b) {
+    return controls[a].Spec().tabIndex < controls[b].Spec().tabIndex;
+  });
+
+  ControlKind previousKind = ControlKind::kLabel;
+  for (const std::size_t i : windowed) {
+    Control& control = controls[i];
+    const ControlSpec& spec = control.Spec();
+    const wchar_t* className = L"BUTTON";
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+    switch (spec.kind) {
+      case ControlKind::kCheckBox:
+        style |= BS_AUTOCHECKBOX | BS_MULTILINE;
+        break;
+      case ControlKind::kOptionButton:
+        style |= BS_AUTORADIOBUTTON | BS_MULTILINE;
+        break;
+      case ControlKind::kCommandButton:
+        style |= spec.pictureId != 0 ? BS_OWNERDRAW : (BS_PUSHBUTTON | BS_MULTILINE);
+        break;
+      default:
+        className = kPictureBoxClass;
+        break;
+    }
+    // Option buttons that follow one another form one group: selecting one clears the others.
+    if (!(spec.kind == ControlKind::kOptionButton && previousKind == ControlKind::kOptionButton)) {
+      style |= WS_GROUP;
+    }
+    previousKind = spec.kind;
+
+    const RECT box = PxRect(spec.box);
+    const std::wstring caption = control.Caption();
+    HWND child = CreateWindowExW(
+        0, className, caption.c_str(), style, box.left, box.top, box.right - box.left,
+        box.bottom - box.top, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i))),
+        instance_, nullptr);
+    if (child == nullptr) throw Win32Error(GetLastError(), L"コントロールの作成", caption);
+    if (spec.font.points > 0) {
+      SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec.font)), FALSE);
+    }
+    // Themed check boxes and option buttons draw their text in the theme's colour and ignore the
+    // one the program sets; without a theme they use the colour given at WM_CTLCOLORSTATIC.
+    if (HasCheckState(spec.kind)) SetWindowTheme(child, L"", L"");
+    children_.push_back(Child{&control, child,
+                              spec.pictureId != 0 ? Picture(spec.pictureId) : Picture()});
+  }
+}
+
+void FormWindow::Show(Form& /*form*/) {
+  ShowWindow(window_, SW_SHOWNORMAL);
+  UpdateWindow(window_);
+  SetForegroundWindow(window_);
+  // The focus starts on the control with the lowest tab index, as in a dialog.
+  if (!children_.empty()) SetFocus(children_.front().window);
+}
+
+void FormWindow::Unload(Form& /*form*/) {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+void FormWindow::CaptionChanged(Form& form) {
+  if (window_ != nullptr) SetWindowTextW(window_, form.Caption().c_str());
+}
+
+void FormWindow::ControlChanged(Form& /*form*/, const Control& control) {
+  if (window_ == nullptr) return;
+  for (Child& child : children_) {
+    if (child.control != &control) continue;
+    if (HasCheckState(control.Spec().kind)) {
+      const WPARAM state = control.Value() != 0 ? BST_CHECKED : BST_UNCHECKED;
+      if (static_cast<WPARAM>(SendMessageW(child.window, BM_GETCHECK, 0, 0)) != state) {
+        SendMessageW(child.window, BM_SETCHECK, state, 0);
+      }
+    }
+    InvalidateRect(child.window, nullptr, TRUE);
+    return;
+  }
+  const RECT box = PxRect(control.Spec().box);
+  InvalidateRect(window_, &box, TRUE);
+}
+
+int FormWindow::RunMessageLoop() {
+  MSG message{};
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (window_ != nullptr && IsDialogMessageW(window_, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return exitCode_;
+}
+
+void FormWindow::EndProgram(int exitCode) {
+  ending_ = true;
+  exitCode_ = exitCode;
+  if (window_ != nullptr) {
+    DestroyWindow(window_);
+  } else {
+    PostQuitMessage(exitCode);
+  }
+}
+
+void FormWindow::OnClicked(HWND controlWindow) {
+  Child* clicked = ChildOf(controlWindow);
+  if (ending_ || clicked == nullptr) return;
+  // A check box or option button has already changed its mark; the model learns of it before any
+  // handler runs.
+  for (Child& child : children_) {
+    if (!HasCheckState(child.control->Spec().kind)) continue;
+    const int value = SendMessageW(child.window, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+    if (value != child.control->Value()) child.control->SetValue(value);
+  }
+  const ControlKind kind = clicked->control->Spec().kind;
+  if (kind != ControlKind::kCommandButton && kind != ControlKind::kOptionButton) return;
+  Control& control = *clicked->control;
+  if (!RunEventHandler(platform_, [&] { form_->Click(control); })) EndProgram(kExitRuntimeError);
+}
+
+void FormWindow::Paint(HDC dc) {
+  const std::vector<Control>& controls = form_->Controls();
+  SetBkMode(dc, TRANSPARENT);
+  // Back to front, so that a label listed earlier is drawn over one listed later.
+  for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
+    const ControlSpec& spec = it->Spec();
+    if (spec.kind == ControlKind::kLine) {
+      UniquePen pen(CreatePen(PS_SOLID, 1, ToColorRef(it->ForeColor())));
+      const Selected selected(dc, pen.get());
+      const int x1 = Px(spec.line.x1), y1 = Px(spec.line.y1);
+      const int x2 = Px(spec.line.x2), y2 = Px(spec.line.y2);
+      MoveToEx(dc, x1, y1, nullptr);
+      // LineTo leaves out the last point; a line includes both ends.
+      LineTo(dc, x2 + (y1 == y2 ? 1 : 0), y2 + (x1 == x2 ? 1 : 0));
+    } else if (spec.kind == ControlKind::kLabel) {
+      RECT box = PxRect(spec.box);
+      if (spec.paintsBackground) FillRect(dc, &box, BrushFor(spec.backColor));
+      const std::wstring& caption = it->Caption();
+      if (caption.empty()) continue;
+      const Selected font(dc, FontFor(spec.font));
+      SetTextColor(dc, ToColorRef(it->ForeColor()));
+      DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &box,
+                DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+    }
+  }
+}
+
+void FormWindow::DrawGraphicalButton(const DRAWITEMSTRUCT& item) {
+  Child* child = ChildOf(item.hwndItem);
+  if (child == nullptr) return;
+  HDC dc = item.hDC;
+  RECT box = item.rcItem;
+  const bool pushed = (item.itemState & ODS_SELECTED) != 0;
+  DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+  const int shift = pushed ? 1 : 0;
+
+  const ControlSpec& spec = child->control->Spec();
+  const std::wstring& caption = child->control->Caption();
+  const Selected font(dc, FontFor(spec.font));
+  RECT text{0, 0, box.right - box.left, 0};
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
+            DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  const SIZE picture = child->picture.PixelSize();
+  const int pictureWidth = Px(picture.cx * 15);
+  const int pictureHeight = Px(picture.cy * 15);
+  const int gap = Px(4 * 15);
+  const int contentHeight = pictureHeight + gap + (text.bottom - text.top);
+  const int top = box.top + (box.bottom - box.top - contentHeight) / 2 + shift;
+  // The picture sits centred above the caption.
+  child->picture.Draw(dc, box.left + (box.right - box.left - pictureWidth) / 2 + shift, top,
+                      pictureWidth, pictureHeight);
+  RECT captionBox{box.left + shift, top + pictureHeight + gap, box.right + shift, box.bottom};
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &captionBox,
+            DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+  if ((item.itemState & ODS_FOCUS) != 0) {
+    RECT focus = box;
+    InflateRect(&focus, -4, -4);
+    DrawFocusRect(dc, &focus);
+  }
+}
+
+void FormWindow::PaintPictureBox(HWND window, HDC dc) {
+  Child* child = ChildOf(window);
+  if (child == nullptr) return;
+  RECT client{};
+  GetClientRect(window, &client);
+  FillRect(dc, &client, BrushFor(child->control->Spec().backColor));
+  // Drawn at its own size from the top-left corner; the box clips what does not fit.
+  const SIZE size = child->picture.PixelSize();
+  child->picture.Draw(dc, 0, 0, Px(size.cx * 15), Px(size.cy * 15));
+  if (GetFocus() == window) DrawFocusRect(dc, &client);
+}
+
+LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                        LPARAM lParam) noexcept {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    auto* self = static_cast<FormWindow*>(create->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  try {
+    return self->HandleMessage(message, wParam, lParam);
+  } catch (...) {
+    // Handlers report their own errors; nothing may cross into the system's code.
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND: {
+      RECT client{};
+      GetClientRect(window_, &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, BrushFor(form_->Spec().backColor));
+      return 1;
+    }
+    case WM_PAINT: {
+      const PaintDc dc(window_);
+      Paint(dc.get());
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      const Child* child = ChildOf(reinterpret_cast<HWND>(lParam));
+      if (child == nullptr) break;
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetTextColor(dc, ToColorRef(child->control->ForeColor()));
+      SetBkColor(dc, ToColorRef(child->control->Spec().backColor));
+      return reinterpret_cast<LRESULT>(BrushFor(child->control->Spec().backColor));
+    }
+    case WM_DRAWITEM:
+      DrawGraphicalButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED && lParam != 0) OnClicked(reinterpret_cast<HWND>(lParam));
+      return 0;
+    case WM_CLOSE:
+      // Closing from the title bar unloads the form, exactly as the exit button does.
+      if (!ending_ && !RunEventHandler(platform_, [this] { form_->Unload(); })) {
+        EndProgram(kExitRuntimeError);
+      }
+      return 0;
+    case WM_SYSCOLORCHANGE:
+      brushes_.clear();
+      InvalidateRect(window_, nullptr, TRUE);
+      break;
+    case WM_DESTROY:
+      children_.clear();
+      PostQuitMessage(exitCode_);
+      return 0;
+    case WM_NCDESTROY: {
+      HWND window = window_;
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      window_ = nullptr;
+      return DefWindowProcW(window, message, wParam, lParam);
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK FormWindow::PictureBoxProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) noexcept {
+  auto* owner =
+      reinterpret_cast<FormWindow*>(GetWindowLongPtrW(GetParent(window), GWLP_USERDATA));
+  switch (message) {
+    case WM_PAINT: {
+      const PaintDc dc(window);
+      if (owner != nullptr) owner->PaintPictureBox(window, dc.get());
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_LBUTTONDOWN:
+      SetFocus(window);
+      return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      InvalidateRect(window, nullptr, TRUE);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace velmor::win32

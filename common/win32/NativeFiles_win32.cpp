@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include "ErrorText.h"
+#include "NativeFiles.h"
+
+namespace velmor {
+namespace {
+
+constexpr wchar_t kDeleteOperation[] = L"ファイルの削除";
+
+}  // namespace
+
+bool NativeFileExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+void NativeDeleteFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    throw win32::Win32Error(GetLastError(), kDeleteOperation, path);
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    throw RuntimeError(ERROR_ACCESS_DENIED, L"フォルダーはファイルとして削除できません。",
+                       kDeleteOperation, path);
+  }
+  // A forced deletion removes a read-only file too; if the deletion then fails, the file keeps its
+  // read-only mark, so nothing about it changes.
+  const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (readOnly && !SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+    throw win32::Win32Error(GetLastError(), kDeleteOperation, path);
+  }
+  if (!DeleteFileW(path.c_str())) {
+    const DWORD error = GetLastError();
+    if (readOnly) SetFileAttributesW(path.c_str(), attributes);
+    throw win32::Win32Error(error, kDeleteOperation, path);
+  }
+}
+
+}  // namespace velmor

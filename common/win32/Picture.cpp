@@ -1,0 +1,46 @@
+#include "Picture.h"
+
+#include <shlwapi.h>
+
+namespace velmor::win32 {
+
+using Microsoft::WRL::ComPtr;
+
+Picture::Picture(int resourceId) {
+  HMODULE module = GetModuleHandleW(nullptr);
+  HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(10));  // RCDATA
+  if (info == nullptr) return;
+  HGLOBAL loaded = LoadResource(module, info);  // resources need no freeing
+  const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+  const DWORD size = SizeofResource(module, info);
+  if (bytes == nullptr || size == 0) return;
+  ComPtr<IStream> stream;
+  stream.Attach(SHCreateMemStream(static_cast<const BYTE*>(bytes), size));
+  if (!stream) return;
+  OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_PPV_ARGS(&picture_));
+}
+
+SIZE Picture::PixelSize() const {
+  SIZE size{0, 0};
+  if (!picture_) return size;
+  OLE_XSIZE_HIMETRIC width = 0;
+  OLE_YSIZE_HIMETRIC height = 0;
+  picture_->get_Width(&width);
+  picture_->get_Height(&height);
+  // HIMETRIC is 1/100 mm; pictures are measured at 96 pixels an inch (2540 HIMETRIC).
+  size.cx = MulDiv(width, 96, 2540);
+  size.cy = MulDiv(height, 96, 2540);
+  return size;
+}
+
+void Picture::Draw(HDC dc, int x, int y, int cx, int cy) const {
+  if (!picture_) return;
+  OLE_XSIZE_HIMETRIC width = 0;
+  OLE_YSIZE_HIMETRIC height = 0;
+  picture_->get_Width(&width);
+  picture_->get_Height(&height);
+  // The source rectangle runs bottom-up in HIMETRIC.
+  picture_->Render(dc, x, y, cx, cy, 0, height, width, -height, nullptr);
+}
+
+}  // namespace velmor::win32

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "Platform.h"
+
+namespace velmor::win32 {
+
+class Win32Platform final : public Platform {
+ public:
+  // title: the program title; messageOwner answers the window that message boxes belong to (or null).
+  Win32Platform(std::wstring title, std::function<HWND()> messageOwner);
+
+  std::wstring AppPath() override;
+  std::wstring CommandLine() override;
+  std::wstring Title() override { return title_; }
+  void MsgBox(std::wstring_view prompt, MsgBoxStyle style,
+              std::optional<std::wstring> title) override;
+  std::uint32_t StartAndWait(const std::wstring& path) override;
+  bool FileExists(const std::wstring& path) override;
+  void DeleteFileForced(const std::wstring& path) override;
+  std::unique_ptr<AutomationObject> CreateObject(std::wstring_view progId) override;
+
+ private:
+  std::wstring title_;
+  std::function<HWND()> messageOwner_;
+};
+
+// The arguments part of a process command line: everything after the program name (quoted or not).
+std::wstring ArgumentsOf(const wchar_t* commandLine);
+
+}  // namespace velmor::win32

@@ -1,0 +1,59 @@
+#include "Module1.h"
+
+#include "AddinArgument.h"
+#include "Colors.h"
+#include "ExcelTool.h"
+
+namespace setup {
+
+using velmor::MsgBoxStyle;
+
+Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*this) {}
+
+void Module1::Main() {
+  SetAddinNames();
+  BasePath = platform_.AppPath();
+  distributionFolder_ = BasePath;
+
+  const AddinArgument choice = ReadAddinArgument(platform_.CommandLine());
+  if (!choice.index) {
+    platform_.MsgBox(BadArgumentMessage(choice.text), MsgBoxStyle::kOkOnly);
+    exitCode_ = kExitBadArgument;
+    return;
+  }
+  AddinIndex = *choice.index;
+
+  // Every label is set to "not selected" first; the chosen one is then set again.
+  for (std::int16_t i = 0; i <= 4; ++i) {
+    form1_.Label1(i).SetForeColor(velmor::k3DHighlight);
+    if (AddinIndex == i + 1) form1_.Label1(i).SetForeColor(velmor::kButtonText);
+  }
+  TitleText = L"Velmor - " + form1_.Label1(static_cast<std::int16_t>(AddinIndex - 1)).Caption();
+  form1_.Window().SetCaption(TitleText);
+  form1_.Window().Show();
+}
+
+std::uint32_t Module1::RunAndWait(const std::wstring& path) { return platform_.StartAndWait(path); }
+
+std::wstring Module1::InstallerPath(const std::wstring& fileName) const {
+  return distributionFolder_ + L"\\" + fileName;
+}
+
+bool Module1::SetExcelAddin() {
+  BasePath = velmor::kProductFolder;
+  const std::wstring workbookPath = BasePath + L"\\" + velmor::kToolWorkbookName;
+  const std::wstring folder = BasePath;
+  const std::wstring baseName = AddinNames(AddinIndex);
+
+  // Both files are always probed, in this order.
+  const bool haveWorkbook = CheckFile(workbookPath);
+  const bool haveAddin = CheckFile(velmor::AddinFilePath(folder, baseName));
+  if (!haveWorkbook || !haveAddin) {
+    platform_.MsgBox(L"ファイルがありません！", MsgBoxStyle::kOkOnly);
+    return false;
+  }
+  velmor::RunToolMacro(platform_, {workbookPath, L"Addin_Install", folder, baseName});
+  return true;
+}
+
+}  // namespace setup

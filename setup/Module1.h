@@ -1,0 +1,53 @@
+#pragma once
+
+// The setup program's code module: start-up, process launching and the Excel step, and the module-level
+// state that the window's handlers read.
+
+#include <cstdint>
+#include <string>
+
+#include "Form1.h"
+#include "Platform.h"
+#include "SharedModule.h"
+
+namespace setup {
+
+// Exit code when the command line was rejected and no window was shown.
+inline constexpr int kExitBadArgument = 2;
+
+class Module1 : public velmor::SharedModule {
+ public:
+  explicit Module1(velmor::Platform& platform);
+
+  std::wstring BasePath;       // the distribution folder; "C:\Velmor" after the first Excel step
+  std::int16_t AddinIndex = 0;  // the add-in row chosen on the command line, 1 to 5
+  std::wstring TitleText;      // the window caption composed at start-up
+
+  setup::Form1& Form1() { return form1_; }
+  velmor::Platform& Desktop() { return platform_; }
+
+  // Start-up: fills the catalogue, reads the command line, colours the add-in labels, sets the caption
+  // and shows the window. With an unreadable command line it reports it and shows no window.
+  void Main();
+
+  // Starts the program file at path, waits for it to end and returns its exit code.
+  std::uint32_t RunAndWait(const std::wstring& path);
+
+  // The installer of that file name in the folder the program was started from. BasePath moves to the
+  // product folder after the first Excel step, but the installers never do.
+  std::wstring InstallerPath(const std::wstring& fileName) const;
+
+  // Has Excel register the chosen add-in through the tool workbook. Returns false when a file was
+  // missing (the user has then been told, and Excel was not started).
+  [[nodiscard]] bool SetExcelAddin();
+
+  // The exit code for a run that ended without a window (0 otherwise).
+  int ExitCode() const { return exitCode_; }
+
+ private:
+  setup::Form1 form1_;
+  std::wstring distributionFolder_;
+  int exitCode_ = 0;
+};
+
+}  // namespace setup

@@ -1,0 +1,99 @@
+#include "StandinFiles.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <fstream>
+#include <sstream>
+
+namespace standins {
+namespace {
+
+struct FileHandle {
+  HANDLE handle;
+  explicit FileHandle(HANDLE h) : handle(h) {}
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+};
+
+std::wstring Trim(std::wstring_view text) {
+  const auto first = text.find_first_not_of(L" \t\r\n");
+  if (first == std::wstring_view::npos) return {};
+  const auto last = text.find_last_not_of(L" \t\r\n");
+  return std::wstring(text.substr(first, last - first + 1));
+}
+
+}  // namespace
+
+std::wstring StateFolder() { return L"C:\\standins"; }
+
+std::string ToUtf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                      nullptr, nullptr);
+  return out;
+}
+
+std::wstring FromUtf8(std::string_view text) {
+  if (text.empty()) return {};
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+  return out;
+}
+
+void Journal(std::wstring_view who, std::wstring_view text) {
+  const std::wstring folder = StateFolder();
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring path = folder + L"\\journal.txt";
+  // Several processes append in turn; sharing read and write lets a reader look in at any time.
+  FileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.handle == INVALID_HANDLE_VALUE) return;
+  std::wstring line(who);
+  line += L": ";
+  line += text;
+  line += L"\r\n";
+  const std::string bytes = ToUtf8(line);
+  DWORD written = 0;
+  WriteFile(file.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::vector<std::wstring> Orders(std::wstring_view name, std::wstring_view key) {
+  std::vector<std::wstring> values;
+  const std::wstring path = StateFolder() + L"\\" + std::wstring(name) + L".cfg";
+  std::ifstream in(path.c_str(), std::ios::binary);
+  if (!in) return values;
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  std::wstringstream lines(FromUtf8(bytes.str()));
+  std::wstring line;
+  while (std::getline(lines, line)) {
+    const auto equals = line.find(L'=');
+    if (equals == std::wstring::npos) continue;
+    if (Trim(line.substr(0, equals)) == key) values.push_back(Trim(line.substr(equals + 1)));
+  }
+  return values;
+}
+
+std::wstring Order(std::wstring_view name, std::wstring_view key, std::wstring_view fallback) {
+  auto values = Orders(name, key);
+  return values.empty() ? std::wstring(fallback) : values.back();
+}
+
+long OrderNumber(std::wstring_view name, std::wstring_view key, long fallback) {
+  const std::wstring value = Order(name, key, L"");
+  if (value.empty()) return fallback;
+  wchar_t* end = nullptr;
+  const long number = std::wcstol(value.c_str(), &end, 10);
+  return (end != nullptr && *end == L'\0') ? number : fallback;
+}
+
+}  // namespace standins
