@@ -1,8 +1,8 @@
 #pragma once
 
-// Colour values as the logic keeps them: 0x00BBGGRR for a fixed colour, 0x800000nn for the desktop's
-// system colour nn. The logic compares them for exact equality, so they are stored as set and only
-// turned into real colours when drawn.
+// Colour values as the logic keeps them: 0x00BBGGRR for a fixed colour, 0x800000nn for the
+// desktop's system colour nn. The logic compares them for exact equality, so they are stored as set
+// and only turned into real colours when drawn.
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-// Running one macro of the product's tool workbook in a new Excel instance, the way both programs do it:
-// Visible, DisplayAlerts, Workbooks.Open, Run, (the caller's step), Workbooks.Close, Quit, then release
-// the workbook before the application.
+// Running one macro of the product's tool workbook in a new Excel instance, the way both programs
+// do it: Visible, DisplayAlerts, Workbooks.Open, Run, (the caller's step), Workbooks.Close, Quit,
+// then release the workbook before the application.
 
 #include <functional>
 #include <string>
@@ -24,9 +24,9 @@ struct ToolMacroCall {
   std::wstring baseName;      // second macro argument: the add-in base name
 };
 
-// Starts Excel, runs the macro and quits Excel. afterMacro, when given, runs once the macro has returned
-// and before the workbooks are closed, while Excel still runs. Any failure is thrown; an Excel instance
-// already started is then left as it is.
+// Starts Excel, runs the macro and quits Excel. afterMacro, when given, runs once the macro has
+// returned and before the workbooks are closed, while Excel still runs. Any failure is thrown; an
+// Excel instance already started is then left as it is.
 void RunToolMacro(Platform& platform, const ToolMacroCall& call,
                   const std::function<void()>& afterMacro = {});
 

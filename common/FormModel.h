@@ -1,10 +1,10 @@
 #pragma once
 
-// A window as data. Each program's Form1 is a table of ControlSpec rows (kind, name, index, caption,
-// geometry in twips, font, colours, tab index), listed front to back. The properties the logic reads and
-// writes at run time (ForeColor, Value, Caption) live here, exactly as set, so the whole behaviour can be
-// tested without a window; a FormHost (the Win32 window in the programs) shows the model and hears of
-// every change.
+// A window as data. Each program's Form1 is a table of ControlSpec rows (kind, name, index,
+// caption, geometry in twips, font, colours, tab index), listed front to back. The properties the
+// logic reads and writes at run time (ForeColor, Value, Caption) live here, exactly as set, so the
+// whole behaviour can be tested without a window; a FormHost (the Win32 window in the programs)
+// shows the model and hears of every change.
 
 #include <cstdint>
 #include <functional>
@@ -47,7 +47,8 @@ struct ControlSpec {
   FontSpec font;
   ColorValue foreColor = kButtonText;
   ColorValue backColor = kButtonFace;
-  bool paintsBackground = false;  // labels: fill the box with backColor, or let the form show through
+  bool paintsBackground =
+      false;  // labels: fill the box with backColor, or let the form show through
   int tabIndex = kNoTab;
   int pictureId = 0;  // resource of a graphical button's or picture box's picture; 0 for none
 };
@@ -58,7 +59,7 @@ struct FormSpec {
   int clientHeight = 0;
   ColorValue backColor = kMenuBackground;
   FontSpec font;
-  int iconId = 0;  // 0: the window has no icon of its own
+  int iconId = 0;                         // 0: the window has no icon of its own
   std::span<const ControlSpec> controls;  // front to back
 };
 
@@ -112,8 +113,8 @@ class Form {
   const FormSpec& Spec() const { return spec_; }
   void AttachHost(FormHost* host) { host_ = host; }
 
-  // The control of that name and index. Touching a control loads the window. Throws RuntimeError when
-  // the window has no such control (for example Command1(0), whose array has only member 1).
+  // The control of that name and index. Touching a control loads the window. Throws RuntimeError
+  // when the window has no such control (for example Command1(0), whose array has only member 1).
   Control& operator()(std::wstring_view name, std::int16_t index = kNoIndex);
   std::vector<Control>& Controls() { return controls_; }
 

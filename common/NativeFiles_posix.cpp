@@ -37,8 +37,8 @@ void NativeDeleteFile(const std::wstring& path) {
   // A forced deletion: a read-only file is made writable first, as on Windows.
   fs::permissions(file, fs::perms::owner_write, fs::perm_options::add, error);
   if (!fs::remove(file, error) || error) {
-    throw RuntimeError(static_cast<std::uint32_t>(error.value()), Describe(error),
-                       kDeleteOperation, path);
+    throw RuntimeError(static_cast<std::uint32_t>(error.value()), Describe(error), kDeleteOperation,
+                       path);
   }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// The boundary between the programs' logic and the desktop. The logic (Module1, Form1) reaches the world
-// only through these interfaces; common/win32/ implements them with Win32 and COM, the unit tests with
-// fakes that record what the logic did. Every failure is thrown as a velmor::RuntimeError.
+// The boundary between the programs' logic and the desktop. The logic (Module1, Form1) reaches the
+// world only through these interfaces; common/win32/ implements them with Win32 and COM, the unit
+// tests with fakes that record what the logic did. Every failure is thrown as a
+// velmor::RuntimeError.
 
 #include <cstdint>
 #include <memory>
@@ -16,14 +17,15 @@ namespace velmor {
 
 // Message box styles the programs use.
 enum class MsgBoxStyle : int {
-  kOkOnly = 0,         // an OK button, no icon
-  kInformation = 64,   // an OK button and the information icon
+  kOkOnly = 0,        // an OK button, no icon
+  kInformation = 64,  // an OK button and the information icon
 };
 
 // An argument of a late-bound automation call.
 using AutomationArg = std::variant<bool, std::wstring>;
 
-// An automation object reached by member names (late binding). Releasing the object is destroying it.
+// An automation object reached by member names (late binding). Releasing the object is destroying
+// it.
 class AutomationObject {
  public:
   virtual ~AutomationObject() = default;
@@ -53,9 +55,9 @@ class Platform {
   virtual void MsgBox(std::wstring_view prompt, MsgBoxStyle style = MsgBoxStyle::kOkOnly,
                       std::optional<std::wstring> title = std::nullopt) = 0;
 
-  // Starts the program file at path, with no arguments, in a normal activated window, waits without a
-  // time limit for it to end and returns its exit code. The path is never re-parsed as a command line,
-  // so a path with spaces cannot start some other program.
+  // Starts the program file at path, with no arguments, in a normal activated window, waits without
+  // a time limit for it to end and returns its exit code. The path is never re-parsed as a command
+  // line, so a path with spaces cannot start some other program.
   virtual std::uint32_t StartAndWait(const std::wstring& path) = 0;
 
   // File probes: whether a file (not a folder) exists, and a forced deletion that also removes a

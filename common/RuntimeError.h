@@ -1,9 +1,9 @@
 #pragma once
 
-// The one error type of both programs. Nothing in the programs traps errors: a failed platform call throws
-// a RuntimeError, and the single catch at the top of event dispatch shows it to the user and ends the
-// program. The report has to let a person tell which step failed and why, so besides the number and the
-// system's description it carries what was being done and to what.
+// The one error type of both programs. Nothing in the programs traps errors: a failed platform call
+// throws a RuntimeError, and the single catch at the top of event dispatch shows it to the user and
+// ends the program. The report has to let a person tell which step failed and why, so besides the
+// number and the system's description it carries what was being done and to what.
 
 #include <cstdint>
 #include <exception>
@@ -13,8 +13,9 @@ namespace velmor {
 
 class RuntimeError : public std::exception {
  public:
-  // number: a Win32 error code or an HRESULT; description: the system's (or the server's) words for it;
-  // operation: what the program was doing; object: the path, program identifier or member concerned.
+  // number: a Win32 error code or an HRESULT; description: the system's (or the server's) words for
+  // it; operation: what the program was doing; object: the path, program identifier or member
+  // concerned.
   RuntimeError(std::uint32_t number, std::wstring description, std::wstring operation,
                std::wstring object);
 

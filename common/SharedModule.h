@@ -10,8 +10,8 @@
 
 namespace velmor {
 
-// The add-in catalogue: ten rows with indexes 1 to 10. Rows 1 to 5 hold the add-in base names (file name
-// without folder and extension), rows 6 to 10 are reserved and empty. There is no row 0.
+// The add-in catalogue: ten rows with indexes 1 to 10. Rows 1 to 5 hold the add-in base names (file
+// name without folder and extension), rows 6 to 10 are reserved and empty. There is no row 0.
 class AddinNameTable {
  public:
   static constexpr std::int16_t kFirst = 1;

@@ -23,36 +23,69 @@ constexpr FontSpec kNoFont{};
 
 constexpr ControlSpec AddinLabel(std::int16_t index, const wchar_t* caption, int top, int tab,
                                  velmor::ColorValue foreColor) {
-  return {.kind = ControlKind::kLabel, .name = L"Label1", .index = index, .caption = caption,
-          .box = {2200, top, 2295, 240}, .font = kArialBold975, .foreColor = foreColor,
-          .backColor = velmor::kButtonFace, .paintsBackground = true, .tabIndex = tab};
+  return {.kind = ControlKind::kLabel,
+          .name = L"Label1",
+          .index = index,
+          .caption = caption,
+          .box = {2200, top, 2295, 240},
+          .font = kArialBold975,
+          .foreColor = foreColor,
+          .backColor = velmor::kButtonFace,
+          .paintsBackground = true,
+          .tabIndex = tab};
 }
 
 constexpr ControlSpec Rule(std::int16_t index, int y) {
-  return {.kind = ControlKind::kLine, .name = L"Line1", .index = index,
-          .line = {1920, y, 5520, y}, .font = kNoFont, .foreColor = velmor::kWindowText};
+  return {.kind = ControlKind::kLine,
+          .name = L"Line1",
+          .index = index,
+          .line = {1920, y, 5520, y},
+          .font = kNoFont,
+          .foreColor = velmor::kWindowText};
 }
 
 constexpr ControlSpec PlainLabel(const wchar_t* name, std::int16_t index, const wchar_t* caption,
                                  velmor::TwipsRect box, FontSpec font, int tab) {
-  return {.kind = ControlKind::kLabel, .name = name, .index = index, .caption = caption, .box = box,
-          .font = font, .foreColor = velmor::kWindowText, .backColor = velmor::kWindowBackground,
+  return {.kind = ControlKind::kLabel,
+          .name = name,
+          .index = index,
+          .caption = caption,
+          .box = box,
+          .font = font,
+          .foreColor = velmor::kWindowText,
+          .backColor = velmor::kWindowBackground,
           .tabIndex = tab};
 }
 
 // Front to back: where two controls overlap, the earlier one lies on top.
 constexpr std::array kControls{
-    ControlSpec{.kind = ControlKind::kCheckBox, .name = L"Check1",
+    ControlSpec{.kind = ControlKind::kCheckBox,
+                .name = L"Check1",
                 .caption = L"Microsoft Visual C++ 2010 x86 Redistributable - 10.0.3019",
-                .box = {1920, 840, 3135, 495}, .font = kArialBold975, .tabIndex = 8},
-    ControlSpec{.kind = ControlKind::kCommandButton, .name = L"Command2", .caption = L"終了",
-                .box = {4920, 3360, 855, 495}, .font = kGothicBold975, .tabIndex = 2},
-    ControlSpec{.kind = ControlKind::kCommandButton, .name = L"Command1", .index = 1,
-                .caption = L"開始", .box = {240, 1080, 1095, 975}, .font = kGothicBold1125,
-                .tabIndex = 1, .pictureId = VELMOR_IDR_START_PICTURE},
-    ControlSpec{.kind = ControlKind::kPictureBox, .name = L"Picture2", .box = {120, 120, 2055, 495},
-                .font = kNoFont, .foreColor = velmor::kWindowText,
-                .backColor = velmor::kWindowBackground, .tabIndex = 0,
+                .box = {1920, 840, 3135, 495},
+                .font = kArialBold975,
+                .tabIndex = 8},
+    ControlSpec{.kind = ControlKind::kCommandButton,
+                .name = L"Command2",
+                .caption = L"終了",
+                .box = {4920, 3360, 855, 495},
+                .font = kGothicBold975,
+                .tabIndex = 2},
+    ControlSpec{.kind = ControlKind::kCommandButton,
+                .name = L"Command1",
+                .index = 1,
+                .caption = L"開始",
+                .box = {240, 1080, 1095, 975},
+                .font = kGothicBold1125,
+                .tabIndex = 1,
+                .pictureId = VELMOR_IDR_START_PICTURE},
+    ControlSpec{.kind = ControlKind::kPictureBox,
+                .name = L"Picture2",
+                .box = {120, 120, 2055, 495},
+                .font = kNoFont,
+                .foreColor = velmor::kWindowText,
+                .backColor = velmor::kWindowBackground,
+                .tabIndex = 0,
                 .pictureId = VELMOR_IDR_LOGO},
     AddinLabel(4, L"Quillon.exe", 2740, 13, velmor::kButtonText),
     AddinLabel(3, L"MalvixEx.xla", 2480, 12, velmor::kTooltipText),

@@ -1,7 +1,7 @@
 #pragma once
 
-// The setup program's code module: start-up, process launching and the Excel step, and the module-level
-// state that the window's handlers read.
+// The setup program's code module: start-up, process launching and the Excel step, and the
+// module-level state that the window's handlers read.
 
 #include <cstdint>
 #include <string>
@@ -19,22 +19,23 @@ class Module1 : public velmor::SharedModule {
  public:
   explicit Module1(velmor::Platform& platform);
 
-  std::wstring BasePath;       // the distribution folder; "C:\Velmor" after the first Excel step
+  std::wstring BasePath;        // the distribution folder; "C:\Velmor" after the first Excel step
   std::int16_t AddinIndex = 0;  // the add-in row chosen on the command line, 1 to 5
-  std::wstring TitleText;      // the window caption composed at start-up
+  std::wstring TitleText;       // the window caption composed at start-up
 
   setup::Form1& Form1() { return form1_; }
   velmor::Platform& Desktop() { return platform_; }
 
-  // Start-up: fills the catalogue, reads the command line, colours the add-in labels, sets the caption
-  // and shows the window. With an unreadable command line it reports it and shows no window.
+  // Start-up: fills the catalogue, reads the command line, colours the add-in labels, sets the
+  // caption and shows the window. With an unreadable command line it reports it and shows no
+  // window.
   void Main();
 
   // Starts the program file at path, waits for it to end and returns its exit code.
   std::uint32_t RunAndWait(const std::wstring& path);
 
-  // The installer of that file name in the folder the program was started from. BasePath moves to the
-  // product folder after the first Excel step, but the installers never do.
+  // The installer of that file name in the folder the program was started from. BasePath moves to
+  // the product folder after the first Excel step, but the installers never do.
   std::wstring InstallerPath(const std::wstring& fileName) const;
 
   // Has Excel register the chosen add-in through the tool workbook. Returns false when a file was

@@ -1,4 +1,5 @@
-// Entry point of Velmor_Setup.exe: prepares the process, runs Main and then the window's message loop.
+// Entry point of Velmor_Setup.exe: prepares the process, runs Main and then the window's message
+// loop.
 
 #include <windows.h>
 
@@ -10,21 +11,20 @@
 #include "Win32Platform.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  // A setup program is often started from a download folder, where a planted DLL could stand in for a
-  // system one: load DLLs from the system folder only.
+  // A setup program is often started from a download folder, where a planted DLL could stand in for
+  // a system one: load DLLs from the system folder only.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 
   velmor::win32::FormWindow* window = nullptr;
-  velmor::win32::Win32Platform platform(L"Velmor_Setup", [&window] {
-    return window != nullptr ? window->Handle() : nullptr;
-  });
+  velmor::win32::Win32Platform platform(
+      L"Velmor_Setup", [&window] { return window != nullptr ? window->Handle() : nullptr; });
 
   const velmor::win32::ComApartment com;
   if (FAILED(com.Result())) {
-    platform.MsgBox(velmor::FormatReport(velmor::win32::ComError(
-                        com.Result(), L"COM の初期化", L"")),
-                    velmor::MsgBoxStyle::kOkOnly, std::nullopt);
+    platform.MsgBox(
+        velmor::FormatReport(velmor::win32::ComError(com.Result(), L"COM の初期化", L"")),
+        velmor::MsgBoxStyle::kOkOnly, std::nullopt);
     return velmor::kExitRuntimeError;
   }
 

@@ -1,7 +1,7 @@
 #include "Automation.h"
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <string>
@@ -34,7 +34,8 @@ void Assign(UniqueVariant& target, const AutomationArg& value) {
 
 class DispatchObject final : public AutomationObject {
  public:
-  // name: how the report names this object, e.g. "Excel.Application" or "Excel.Application.Workbooks".
+  // name: how the report names this object, e.g. "Excel.Application" or
+  // "Excel.Application.Workbooks".
   DispatchObject(ComPtr<IDispatch> dispatch, std::wstring name)
       : dispatch_(std::move(dispatch)), name_(std::move(name)) {}
 
@@ -67,7 +68,9 @@ class DispatchObject final : public AutomationObject {
   }
 
  private:
-  std::wstring Describe(std::wstring_view member) const { return name_ + L"." + std::wstring(member); }
+  std::wstring Describe(std::wstring_view member) const {
+    return name_ + L"." + std::wstring(member);
+  }
 
   std::unique_ptr<AutomationObject> ObjectFrom(UniqueVariant& result, std::wstring_view member) {
     VARIANT* v = result.get();

@@ -1,7 +1,7 @@
 #pragma once
 
-// Late-bound automation: objects created by programmatic identifier in a local server, members called by
-// name through IDispatch with LCID 1033.
+// Late-bound automation: objects created by programmatic identifier in a local server, members
+// called by name through IDispatch with LCID 1033.
 
 #include <memory>
 #include <string_view>

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "EventDispatch.h"
 #include "ErrorText.h"
+#include "EventDispatch.h"
 
 namespace velmor::win32 {
 namespace {
@@ -213,8 +213,8 @@ void FormWindow::CreateChildren() {
     // Themed check boxes and option buttons draw their text in the theme's colour and ignore the
     // one the program sets; without a theme they use the colour given at WM_CTLCOLORSTATIC.
     if (HasCheckState(spec.kind)) SetWindowTheme(child, L"", L"");
-    children_.push_back(Child{&control, child,
-                              spec.pictureId != 0 ? Picture(spec.pictureId) : Picture()});
+    children_.push_back(
+        Child{&control, child, spec.pictureId != 0 ? Picture(spec.pictureId) : Picture()});
   }
 }
 
@@ -436,8 +436,7 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK FormWindow::PictureBoxProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) noexcept {
-  auto* owner =
-      reinterpret_cast<FormWindow*>(GetWindowLongPtrW(GetParent(window), GWLP_USERDATA));
+  auto* owner = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(GetParent(window), GWLP_USERDATA));
   switch (message) {
     case WM_PAINT: {
       const PaintDc dc(window);

@@ -1,9 +1,9 @@
 #pragma once
 
-// The Win32 window that shows a velmor::Form: a fixed dialog frame whose client area has the form's size
-// in twips, labels and lines painted on its own surface, and real controls for the check box, option
-// buttons, command buttons and the picture box. Clicks come back to the form model as calls of its
-// click handler; a run-time error escaping a handler is reported and ends the program.
+// The Win32 window that shows a velmor::Form: a fixed dialog frame whose client area has the form's
+// size in twips, labels and lines painted on its own surface, and real controls for the check box,
+// option buttons, command buttons and the picture box. Clicks come back to the form model as calls
+// of its click handler; a run-time error escaping a handler is reported and ends the program.
 
 #include <windows.h>
 

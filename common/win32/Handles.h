@@ -1,10 +1,11 @@
 #pragma once
 
-// Owners for the Win32 and COM resources the programs use. Each is move-only; get() lends the resource,
-// put() hands out the address for an out-parameter after freeing what was held, release() gives it up.
+// Owners for the Win32 and COM resources the programs use. Each is move-only; get() lends the
+// resource, put() hands out the address for an out-parameter after freeing what was held, release()
+// gives it up.
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <utility>
 

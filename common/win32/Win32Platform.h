@@ -11,7 +11,8 @@ namespace velmor::win32 {
 
 class Win32Platform final : public Platform {
  public:
-  // title: the program title; messageOwner answers the window that message boxes belong to (or null).
+  // title: the program title; messageOwner answers the window that message boxes belong to (or
+  // null).
   Win32Platform(std::wstring title, std::function<HWND()> messageOwner);
 
   std::wstring AppPath() override;

@@ -1,8 +1,8 @@
 #pragma once
 
-// What every stand-in shares: the journal all of them append to, and the small order files that tell a
-// stand-in how to behave. Both live in C:\standins\ of the Wine prefix, so that the programs under test
-// never learn that they are being tested.
+// What every stand-in shares: the journal all of them append to, and the small order files that
+// tell a stand-in how to behave. Both live in C:\standins\ of the Wine prefix, so that the programs
+// under test never learn that they are being tested.
 
 #include <string>
 #include <string_view>
@@ -13,8 +13,8 @@ namespace standins {
 // The folder of the journal and the order files, without a trailing backslash.
 std::wstring StateFolder();
 
-// Appends "<who>: <text>" as one UTF-8 line to C:\standins\journal.txt, creating folder and file when
-// needed. Writing the whole line in one call keeps lines from different processes apart.
+// Appends "<who>: <text>" as one UTF-8 line to C:\standins\journal.txt, creating folder and file
+// when needed. Writing the whole line in one call keeps lines from different processes apart.
 void Journal(std::wstring_view who, std::wstring_view text);
 
 // The values of every "key=value" line of C:\standins\<name>.cfg for the given key, in file order.

@@ -1,0 +1,159 @@
+#pragma once
+
+// A platform that records what the logic asked of it, one line per operation, in the order asked.
+// Files, exit codes and failures are set up by the test.
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "FormModel.h"
+#include "Platform.h"
+#include "RuntimeError.h"
+
+namespace testing_support {
+
+class FakePlatform;
+
+class FakeAutomationObject : public velmor::AutomationObject {
+ public:
+  FakeAutomationObject(FakePlatform& platform, std::wstring name)
+      : platform_(platform), name_(std::move(name)) {}
+  ~FakeAutomationObject() override;
+
+  void Put(std::wstring_view member, const velmor::AutomationArg& value) override;
+  std::unique_ptr<velmor::AutomationObject> GetProperty(std::wstring_view member) override;
+  std::unique_ptr<velmor::AutomationObject> Call(
+      std::wstring_view member, const std::vector<velmor::AutomationArg>& args) override;
+
+ private:
+  void Record(std::wstring line, std::wstring_view member);
+
+  FakePlatform& platform_;
+  std::wstring name_;
+};
+
+class FakePlatform : public velmor::Platform {
+ public:
+  // What the logic did, e.g. "MsgBox[0|Velmor_Setup] text", "Start C:\dist\Velmor_Pgm.exe",
+  // "CheckFile C:\Velmor\Velmor_Tool.xls", "Excel.Application.Run(Addin_Install, C:\Velmor, X)".
+  std::vector<std::wstring> log;
+
+  std::wstring appPath = L"C:\\dist";
+  std::wstring commandLine;
+  std::wstring title = L"Velmor_Setup";
+  std::set<std::wstring> files;                                 // paths that exist
+  std::map<std::wstring, std::deque<std::uint32_t>> exitCodes;  // by program path; default 0
+  std::set<std::wstring> unstartable;  // program paths that cannot be started
+  std::wstring failingMember;          // an automation member that throws
+  std::set<std::wstring> undeletable;  // files whose deletion fails
+  // Called when a program is started, so a test can lay out files as an installer would.
+  std::function<void(const std::wstring&)> onStart;
+
+  std::wstring AppPath() override { return appPath; }
+  std::wstring CommandLine() override { return commandLine; }
+  std::wstring Title() override { return title; }
+
+  void MsgBox(std::wstring_view prompt, velmor::MsgBoxStyle style,
+              std::optional<std::wstring> boxTitle) override {
+    log.push_back(L"MsgBox[" + std::to_wstring(static_cast<int>(style)) + L"|" +
+                  boxTitle.value_or(title) + L"] " + std::wstring(prompt));
+  }
+
+  std::uint32_t StartAndWait(const std::wstring& path) override {
+    log.push_back(L"Start " + path);
+    if (unstartable.count(path) != 0) {
+      throw velmor::RuntimeError(2, L"not found", L"start", path);
+    }
+    if (onStart) onStart(path);
+    auto& codes = exitCodes[path];
+    if (codes.empty()) return 0;
+    const std::uint32_t code = codes.front();
+    codes.pop_front();
+    return code;
+  }
+
+  bool FileExists(const std::wstring& path) override {
+    log.push_back(L"CheckFile " + path);
+    return files.count(path) != 0;
+  }
+
+  void DeleteFileForced(const std::wstring& path) override {
+    log.push_back(L"RemoveFile " + path);
+    if (undeletable.count(path) != 0 || files.erase(path) == 0) {
+      throw velmor::RuntimeError(32, L"in use", L"delete", path);
+    }
+  }
+
+  std::unique_ptr<velmor::AutomationObject> CreateObject(std::wstring_view progId) override {
+    log.push_back(L"CreateObject " + std::wstring(progId));
+    return std::make_unique<FakeAutomationObject>(*this, std::wstring(progId));
+  }
+
+  // The lines of the log that start with prefix.
+  std::vector<std::wstring> Lines(std::wstring_view prefix) const {
+    std::vector<std::wstring> lines;
+    for (const auto& line : log) {
+      if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
+    }
+    return lines;
+  }
+};
+
+inline FakeAutomationObject::~FakeAutomationObject() {
+  platform_.log.push_back(L"Release " + name_);
+}
+
+inline void FakeAutomationObject::Record(std::wstring line, std::wstring_view member) {
+  platform_.log.push_back(std::move(line));
+  if (member == platform_.failingMember) {
+    throw velmor::RuntimeError(0x800A03EC, L"Microsoft Excel: failed", L"call",
+                               name_ + L"." + std::wstring(member));
+  }
+}
+
+inline std::wstring ArgText(const velmor::AutomationArg& arg) {
+  if (const bool* flag = std::get_if<bool>(&arg)) return *flag ? L"True" : L"False";
+  return std::get<std::wstring>(arg);
+}
+
+inline void FakeAutomationObject::Put(std::wstring_view member,
+                                      const velmor::AutomationArg& value) {
+  Record(name_ + L"." + std::wstring(member) + L"=" + ArgText(value), member);
+}
+
+inline std::unique_ptr<velmor::AutomationObject> FakeAutomationObject::GetProperty(
+    std::wstring_view member) {
+  Record(name_ + L"." + std::wstring(member), member);
+  return std::make_unique<FakeAutomationObject>(platform_, std::wstring(member));
+}
+
+inline std::unique_ptr<velmor::AutomationObject> FakeAutomationObject::Call(
+    std::wstring_view member, const std::vector<velmor::AutomationArg>& args) {
+  std::wstring line = name_ + L"." + std::wstring(member) + L"(";
+  for (std::size_t i = 0; i < args.size(); ++i) line += (i ? L", " : L"") + ArgText(args[i]);
+  Record(line + L")", member);
+  if (member == L"Open") return std::make_unique<FakeAutomationObject>(platform_, L"Workbook");
+  return nullptr;
+}
+
+// A host that remembers what the window was asked to do.
+class FakeHost : public velmor::FormHost {
+ public:
+  std::vector<std::wstring> events;
+  void Load(velmor::Form&) override { events.push_back(L"Load"); }
+  void Show(velmor::Form&) override { events.push_back(L"Show"); }
+  void Unload(velmor::Form&) override { events.push_back(L"Unload"); }
+  void CaptionChanged(velmor::Form& form) override {
+    events.push_back(L"Caption " + form.Caption());
+  }
+  void ControlChanged(velmor::Form&, const velmor::Control& control) override {
+    events.push_back(L"Changed " +
+                     velmor::ControlDisplayName(control.Spec().name, control.Spec().index));
+  }
+};
+
+}  // namespace testing_support

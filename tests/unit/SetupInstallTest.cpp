@@ -1,0 +1,208 @@
+// The Start button of the setup program: installers, the Excel step and the closing message.
+
+#include <gtest/gtest.h>
+
+#include "FakePlatform.h"
+#include "Module1.h"
+
+namespace {
+
+using testing_support::FakePlatform;
+
+const std::wstring kRedist = L"C:\\dist\\vcredist_x86.exe";
+const std::wstring kPackage = L"C:\\dist\\Velmor_Pgm.exe";
+const std::wstring kWorkbook = L"C:\\Velmor\\Velmor_Tool.xls";
+const std::wstring kDone = L"MsgBox[64|終了確認]  ソフト展開完了！";
+const std::wstring kMissing = L"MsgBox[0|Velmor_Setup] ファイルがありません！";
+
+class SetupInstall : public ::testing::Test {
+ protected:
+  void Start(const wchar_t* commandLine) {
+    platform_.commandLine = commandLine;
+    // The package lays out the product folder, as the real one does.
+    platform_.onStart = [this](const std::wstring& path) {
+      if (path != kPackage) return;
+      platform_.files.insert(kWorkbook);
+      for (const wchar_t* name :
+           {L"CordaleEx", L"BriselEx", L"TorvaneEx", L"MalvixEx", L"QuillonEx"}) {
+        platform_.files.insert(L"C:\\Velmor\\" + std::wstring(name) + L".xla");
+      }
+    };
+    module_.Main();
+    platform_.log.clear();
+  }
+  void Click() { module_.Form1().Command1_Click(1); }
+  void Tick() { module_.Form1().Check1().SetValue(1); }
+  velmor::ColorValue CheckColour() { return module_.Form1().Check1().ForeColor(); }
+  velmor::ColorValue LabelColour() {
+    return module_.Form1().Label1(static_cast<std::int16_t>(module_.AddinIndex - 1)).ForeColor();
+  }
+
+  FakePlatform platform_;
+  setup::Module1 module_{platform_};
+};
+
+TEST_F(SetupInstall, ExcelStepCallsTheToolWorkbookInOrderAndReleasesWorkbookFirst) {
+  Start(L"/A5");
+  platform_.files = {kWorkbook, L"C:\\Velmor\\QuillonEx.xla"};
+  EXPECT_TRUE(module_.SetExcelAddin());
+  EXPECT_EQ(platform_.log, (std::vector<std::wstring>{
+                               L"CheckFile C:\\Velmor\\Velmor_Tool.xls",
+                               L"CheckFile C:\\Velmor\\QuillonEx.xla",
+                               L"CreateObject Excel.Application",
+                               L"Excel.Application.Visible=True",
+                               L"Excel.Application.DisplayAlerts=False",
+                               L"Excel.Application.Workbooks",
+                               L"Workbooks.Open(C:\\Velmor\\Velmor_Tool.xls)",
+                               L"Release Workbooks",
+                               L"Excel.Application.Run(Addin_Install, C:\\Velmor, QuillonEx)",
+                               L"Excel.Application.Workbooks",
+                               L"Workbooks.Close()",
+                               L"Release Workbooks",
+                               L"Excel.Application.Quit()",
+                               L"Release Workbook",
+                               L"Release Excel.Application",
+                           }));
+  EXPECT_EQ(module_.BasePath, L"C:\\Velmor");
+}
+
+TEST_F(SetupInstall, AMissingFileIsReportedAfterBothProbesAndExcelIsNotStarted) {
+  Start(L"/A3");
+  for (const auto& present :
+       {std::set<std::wstring>{kWorkbook}, std::set<std::wstring>{L"C:\\Velmor\\TorvaneEx.xla"},
+        std::set<std::wstring>{}}) {
+    platform_.files = present;
+    platform_.log.clear();
+    module_.BasePath = L"C:\\dist";
+    EXPECT_FALSE(module_.SetExcelAddin());
+    EXPECT_EQ(platform_.log,
+              (std::vector<std::wstring>{L"CheckFile C:\\Velmor\\Velmor_Tool.xls",
+                                         L"CheckFile C:\\Velmor\\TorvaneEx.xla", kMissing}));
+    EXPECT_EQ(module_.BasePath, L"C:\\Velmor");
+  }
+}
+
+TEST_F(SetupInstall, AnAutomationFailurePropagatesWithTheMemberName) {
+  Start(L"/A3");
+  platform_.files = {kWorkbook, L"C:\\Velmor\\TorvaneEx.xla"};
+  platform_.failingMember = L"Run";
+  try {
+    (void)module_.SetExcelAddin();
+    FAIL() << "the failure must reach the caller";
+  } catch (const velmor::RuntimeError& error) {
+    EXPECT_EQ(error.Object(), L"Excel.Application.Run");
+  }
+  EXPECT_TRUE(platform_.Lines(L"Excel.Application.Quit").empty());
+}
+
+TEST_F(SetupInstall, FirstClickRunsBothInstallersThenExcelThenTheClosingMessage) {
+  Start(L"/A3");
+  Tick();
+  Click();
+  EXPECT_EQ(platform_.Lines(L"Start "),
+            (std::vector<std::wstring>{L"Start " + kRedist, L"Start " + kPackage}));
+  EXPECT_EQ(
+      platform_.Lines(L"Excel.Application.Run"),
+      (std::vector<std::wstring>{L"Excel.Application.Run(Addin_Install, C:\\Velmor, TorvaneEx)"}));
+  EXPECT_EQ(platform_.log.back(), kDone);
+  EXPECT_EQ(CheckColour(), velmor::kBlue);
+  EXPECT_EQ(LabelColour(), velmor::kBlue);
+}
+
+TEST_F(SetupInstall, SecondClickSaysBothAreDoneAndRunsExcelAgain) {
+  Start(L"/A3");
+  Tick();
+  Click();
+  platform_.log.clear();
+  Click();
+  EXPECT_TRUE(platform_.Lines(L"Start ").empty());
+  const auto messages = platform_.Lines(L"MsgBox");
+  EXPECT_EQ(messages, (std::vector<std::wstring>{
+                          L"MsgBox[0|Velmor_Setup] MicroSoft Visual C++ セット済みです。",
+                          L"MsgBox[0|Velmor_Setup] 必要なソフトは、展開済みです。", kDone}));
+  EXPECT_EQ(platform_.Lines(L"Excel.Application.Run").size(), 1u);
+}
+
+TEST_F(SetupInstall, UntickedRedistributableIsLeftAlone) {
+  Start(L"/A1");
+  Click();
+  EXPECT_EQ(platform_.Lines(L"Start "), (std::vector<std::wstring>{L"Start " + kPackage}));
+  EXPECT_EQ(CheckColour(), velmor::kButtonText);
+  EXPECT_EQ(platform_.log.back(), kDone);
+}
+
+TEST_F(SetupInstall, InstallersComeFromTheDistributionFolderOnLaterClicksToo) {
+  Start(L"/A2");
+  Click();
+  ASSERT_EQ(module_.BasePath, L"C:\\Velmor");
+  Tick();
+  platform_.log.clear();
+  Click();
+  EXPECT_EQ(platform_.Lines(L"Start "), (std::vector<std::wstring>{L"Start " + kRedist}));
+}
+
+TEST_F(SetupInstall, AFailedInstallerIsNotMarkedDoneAndEndsTheClick) {
+  Start(L"/A3");
+  platform_.exitCodes[kPackage] = {1, 0};
+  Click();
+  EXPECT_EQ(LabelColour(), velmor::kButtonText);
+  EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
+  const auto messages = platform_.Lines(L"MsgBox");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find(kPackage), std::wstring::npos);
+  EXPECT_NE(messages[0].find(L"終了コード: 1"), std::wstring::npos);
+
+  platform_.log.clear();
+  Click();  // the next click tries again
+  EXPECT_EQ(platform_.Lines(L"Start "), (std::vector<std::wstring>{L"Start " + kPackage}));
+  EXPECT_EQ(LabelColour(), velmor::kBlue);
+  EXPECT_EQ(platform_.log.back(), kDone);
+}
+
+TEST_F(SetupInstall, RestartAndAlreadyInstalledCodesCountAsDone) {
+  Start(L"/A3");
+  Tick();
+  platform_.exitCodes[kRedist] = {1638};
+  platform_.exitCodes[kPackage] = {3010};
+  Click();
+  EXPECT_EQ(CheckColour(), velmor::kBlue);
+  EXPECT_EQ(LabelColour(), velmor::kBlue);
+
+  // For the package, "already installed" is not a finished installation of this product.
+  FakePlatform other;
+  setup::Module1 second(other);
+  other.commandLine = L"/A3";
+  second.Main();
+  other.exitCodes[kPackage] = {1638};
+  second.Form1().Command1_Click(1);
+  EXPECT_EQ(second.Form1().Label1(2).ForeColor(), velmor::kButtonText);
+}
+
+TEST_F(SetupInstall, RedistributableFailureStopsBeforeThePackage) {
+  Start(L"/A3");
+  Tick();
+  platform_.exitCodes[kRedist] = {1603};
+  Click();
+  EXPECT_EQ(platform_.Lines(L"Start "), (std::vector<std::wstring>{L"Start " + kRedist}));
+  EXPECT_EQ(CheckColour(), velmor::kButtonText);
+  EXPECT_EQ(LabelColour(), velmor::kButtonText);
+}
+
+TEST_F(SetupInstall, AMissingFileAfterThePackageGivesNoClosingMessage) {
+  Start(L"/A3");
+  platform_.onStart = nullptr;  // the package lays nothing out
+  Click();
+  EXPECT_EQ(platform_.log.back(), kMissing);
+  EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
+}
+
+TEST_F(SetupInstall, AnInstallerThatCannotStartIsAnErrorAndChangesNoColour) {
+  Start(L"/A3");
+  Tick();
+  platform_.unstartable = {kRedist};
+  EXPECT_THROW(Click(), velmor::RuntimeError);
+  EXPECT_EQ(CheckColour(), velmor::kButtonText);
+  EXPECT_EQ(LabelColour(), velmor::kButtonText);
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+// The setup program's command line and start-up.
+
+#include <gtest/gtest.h>
+
+#include "AddinArgument.h"
+#include "FakePlatform.h"
+#include "Module1.h"
+
+namespace {
+
+using testing_support::FakeHost;
+using testing_support::FakePlatform;
+
+TEST(AddinArgument, ChoosesTheRowTheCommandLineNames) {
+  const std::pair<const wchar_t*, int> cases[] = {
+      {L"", 1},     {L"/A3", 3},     {L" /a3 ", 3},    {L"XY05", 5},   {L"/A9", 1},
+      {L"/A0", 1},  {L"/A-2", 1},    {L"12", 1},       {L"P5", 1},     {L"/P5", 5},
+      {L"/A+4", 4}, {L"/A32767", 1}, {L"/A-32768", 1}, {L"/A0005", 5}, {L"   ", 1},
+  };
+  for (const auto& [line, row] : cases) {
+    const auto result = setup::ReadAddinArgument(line);
+    ASSERT_TRUE(result.index.has_value()) << "rejected: " << std::wstring(line).size();
+    EXPECT_EQ(*result.index, row) << "for argument of length " << std::wstring(line).size();
+  }
+}
+
+TEST(AddinArgument, RejectsWhatIsNotAWholeNumberInThe16BitRange) {
+  for (const wchar_t* line : {L"/Ax", L"/A 3", L"/A3x", L"/A3.0", L"/A+", L"/A-", L"/A32768",
+                              L"/A-32769", L"/A99999999999999999999", L"/A３", L"/A0x5"}) {
+    const auto result = setup::ReadAddinArgument(line);
+    EXPECT_FALSE(result.index.has_value()) << std::wstring(line).size();
+  }
+  EXPECT_EQ(setup::ReadAddinArgument(L"  /ax ").text, L"/ax");
+}
+
+class SetupStartup : public ::testing::Test {
+ protected:
+  void Start(const wchar_t* commandLine) {
+    platform_.commandLine = commandLine;
+    module_.Form1().Window().AttachHost(&host_);
+    module_.Main();
+  }
+  FakePlatform platform_;
+  FakeHost host_;
+  setup::Module1 module_{platform_};
+};
+
+TEST_F(SetupStartup, ColoursTheChosenLabelAndTitlesTheWindowBeforeShowingIt) {
+  Start(L"/A3");
+  EXPECT_EQ(module_.AddinIndex, 3);
+  EXPECT_EQ(module_.BasePath, L"C:\\dist");
+  EXPECT_EQ(module_.AddinNames(3), L"TorvaneEx");
+  for (std::int16_t i = 0; i <= 4; ++i) {
+    EXPECT_EQ(module_.Form1().Label1(i).ForeColor(),
+              i == 2 ? velmor::kButtonText : velmor::k3DHighlight)
+        << i;
+  }
+  EXPECT_EQ(module_.TitleText, L"Velmor - TorvaneEx.xla");
+  EXPECT_EQ(module_.Form1().Window().Caption(), L"Velmor - TorvaneEx.xla");
+  EXPECT_TRUE(module_.Form1().Window().IsVisible());
+  // The window is shown last, after every colour and the caption were set.
+  EXPECT_EQ(host_.events.back(), L"Show");
+  EXPECT_EQ(host_.events[host_.events.size() - 2], L"Caption Velmor - TorvaneEx.xla");
+  EXPECT_TRUE(platform_.log.empty());
+}
+
+TEST_F(SetupStartup, WithoutArgumentChoosesTheFirstAddin) {
+  Start(L"");
+  EXPECT_EQ(module_.AddinIndex, 1);
+  EXPECT_EQ(module_.Form1().Label1(0).ForeColor(), velmor::kButtonText);
+  EXPECT_EQ(module_.Form1().Window().Caption(), L"Velmor - CordaleEx.xla");
+}
+
+TEST_F(SetupStartup, AnUnreadableArgumentIsReportedAndNoWindowAppears) {
+  Start(L"/Ax");
+  ASSERT_EQ(platform_.log.size(), 1u);
+  const std::wstring& message = platform_.log[0];
+  EXPECT_EQ(message.rfind(L"MsgBox[0|Velmor_Setup] ", 0), 0u);
+  EXPECT_NE(message.find(L"/Ax"), std::wstring::npos);
+  EXPECT_NE(message.find(L"/A1"), std::wstring::npos);
+  EXPECT_NE(message.find(L"/A5"), std::wstring::npos);
+  EXPECT_FALSE(module_.Form1().Window().IsLoaded());
+  EXPECT_TRUE(host_.events.empty());
+  EXPECT_EQ(module_.ExitCode(), setup::kExitBadArgument);
+}
+
+}  // namespace

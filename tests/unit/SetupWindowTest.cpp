@@ -1,0 +1,109 @@
+// The form model and the setup window's table.
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
+
+#include "FakePlatform.h"
+#include "Form1.h"
+#include "Module1.h"
+
+namespace {
+
+using testing_support::FakeHost;
+using testing_support::FakePlatform;
+using velmor::ControlKind;
+
+TEST(SetupWindowTable, NamesAndIndicesAreUniqueAndArraysHaveTheirMembers) {
+  std::set<std::pair<std::wstring_view, std::int16_t>> seen;
+  std::map<std::wstring_view, std::set<std::int16_t>> arrays;
+  for (const auto& control : setup::kForm1Spec.controls) {
+    EXPECT_TRUE(seen.insert({control.name, control.index}).second)
+        << velmor::ControlDisplayName(control.name, control.index).size();
+    if (control.index != velmor::kNoIndex) arrays[control.name].insert(control.index);
+  }
+  EXPECT_EQ(setup::kForm1Spec.controls.size(), 17u);
+  EXPECT_EQ(arrays[L"Command1"], (std::set<std::int16_t>{1}));
+  EXPECT_EQ(arrays[L"Label1"], (std::set<std::int16_t>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(arrays[L"Label4"], (std::set<std::int16_t>{1, 6}));
+  EXPECT_EQ(arrays[L"Line1"], (std::set<std::int16_t>{0, 1, 2}));
+}
+
+TEST(SetupWindowTable, EveryControlLiesInsideTheClientArea) {
+  const auto& form = setup::kForm1Spec;
+  EXPECT_EQ(form.clientWidth, 5925);
+  EXPECT_EQ(form.clientHeight, 3960);
+  for (const auto& control : form.controls) {
+    if (control.kind == ControlKind::kLine) {
+      EXPECT_LE(std::max(control.line.x1, control.line.x2), form.clientWidth);
+      EXPECT_LE(std::max(control.line.y1, control.line.y2), form.clientHeight);
+      continue;
+    }
+    EXPECT_LE(control.box.left + control.box.width, form.clientWidth) << control.name.size();
+    EXPECT_LE(control.box.top + control.box.height, form.clientHeight) << control.name.size();
+  }
+}
+
+// The window builds its real controls in tab order, which is only safe while none of them overlap.
+TEST(SetupWindowTable, WindowedControlsDoNotOverlapAndHaveDistinctTabIndices) {
+  std::vector<const velmor::ControlSpec*> windowed;
+  std::set<int> tabs;
+  for (const auto& control : setup::kForm1Spec.controls) {
+    if (control.kind == ControlKind::kLabel || control.kind == ControlKind::kLine) continue;
+    windowed.push_back(&control);
+    EXPECT_TRUE(tabs.insert(control.tabIndex).second);
+  }
+  for (std::size_t a = 0; a < windowed.size(); ++a) {
+    for (std::size_t b = a + 1; b < windowed.size(); ++b) {
+      const auto& p = windowed[a]->box;
+      const auto& q = windowed[b]->box;
+      const bool overlap = p.left < q.left + q.width && q.left < p.left + p.width &&
+                           p.top < q.top + q.height && q.top < p.top + p.height;
+      EXPECT_FALSE(overlap);
+    }
+  }
+  EXPECT_EQ(tabs, (std::set<int>{0, 1, 2, 8}));  // Picture2, Command1(1), Command2, Check1
+}
+
+TEST(SetupWindow, ANewWindowHasTheTableColoursAndNoCommand1Zero) {
+  FakePlatform platform;
+  setup::Module1 module(platform);
+  setup::Form1& form = module.Form1();
+  EXPECT_EQ(form.Label1(0).ForeColor(), velmor::kBlue);
+  EXPECT_EQ(form.Label1(3).ForeColor(), velmor::kTooltipText);
+  for (const std::int16_t i : {std::int16_t{1}, std::int16_t{2}, std::int16_t{4}})
+    EXPECT_EQ(form.Label1(i).ForeColor(), velmor::kButtonText);
+  EXPECT_EQ(form.Label1(4).Caption(), L"Quillon.exe");
+  EXPECT_EQ(form.Check1().Value(), 0);
+  EXPECT_EQ(form.Window().Caption(), L"Velmor Setup");
+  try {
+    form.Command1(0);
+    FAIL() << "Command1 has no member 0";
+  } catch (const velmor::RuntimeError& error) {
+    EXPECT_EQ(error.Object(), L"Command1(0)");
+  }
+  EXPECT_THROW(form.Label1(5), velmor::RuntimeError);
+}
+
+TEST(FormModel, TouchingAControlLoadsTheWindowAndUnloadingStartsItAfresh) {
+  FakePlatform platform;
+  setup::Module1 module(platform);
+  FakeHost host;
+  velmor::Form& window = module.Form1().Window();
+  window.AttachHost(&host);
+  EXPECT_FALSE(window.IsLoaded());
+
+  module.Form1().Label1(2).SetForeColor(0x80000014);
+  EXPECT_TRUE(window.IsLoaded());
+  EXPECT_FALSE(window.IsVisible());
+  EXPECT_EQ(module.Form1().Label1(2).ForeColor(), 0x80000014u);  // read back exactly as set
+  EXPECT_EQ(host.events, (std::vector<std::wstring>{L"Load", L"Changed Label1(2)"}));
+
+  module.Form1().Command2_Click();
+  EXPECT_FALSE(window.IsLoaded());
+  EXPECT_EQ(host.events.back(), L"Unload");
+  EXPECT_EQ(module.Form1().Label1(2).ForeColor(), velmor::kButtonText);
+}
+
+}  // namespace
