@@ -43,8 +43,12 @@ class SharedModule {
   // answers false.
   bool RemoveFile(const std::wstring& path);
 
+  // The exit code of a run that ended without showing its window (0 otherwise).
+  int ExitCode() const { return exitCode_; }
+
  protected:
   Platform& platform_;
+  int exitCode_ = 0;
 };
 
 }  // namespace velmor

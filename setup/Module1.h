@@ -42,13 +42,9 @@ class Module1 : public velmor::SharedModule {
   // missing (the user has then been told, and Excel was not started).
   [[nodiscard]] bool SetExcelAddin();
 
-  // The exit code for a run that ended without a window (0 otherwise).
-  int ExitCode() const { return exitCode_; }
-
  private:
   setup::Form1 form1_;
   std::wstring distributionFolder_;
-  int exitCode_ = 0;
 };
 
 }  // namespace setup

@@ -1,7 +1,8 @@
 #include "Automation.h"
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 #include <wrl/client.h>
 
 #include <string>

@@ -4,8 +4,9 @@
 // resource, put() hands out the address for an out-parameter after freeing what was held, release()
 // gives it up.
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <utility>
 

@@ -2,9 +2,10 @@
 
 // A GIF or JPEG picture from the program's resources, decoded by OLE and drawn at its own size.
 
+#include <windows.h>
+
 #include <ocidl.h>
 #include <olectl.h>
-#include <windows.h>
 #include <wrl/client.h>
 
 namespace velmor::win32 {

@@ -1,0 +1,48 @@
+#pragma once
+
+// What both programs do from process start to end: restrict DLL loading, start COM, build the
+// module and its window, run Main and then the window's message loop. Module is a program's
+// Module1: constructed from the platform, with Form1().Window(), Main() and ExitCode().
+
+#include <windows.h>
+
+#include <optional>
+
+#include "ErrorText.h"
+#include "EventDispatch.h"
+#include "FormWindow.h"
+#include "Handles.h"
+#include "Win32Platform.h"
+
+namespace velmor::win32 {
+
+template <typename Module>
+int RunProgram(HINSTANCE instance, const wchar_t* title) {
+  // Programs like these are often started from a download folder, where a planted DLL could stand
+  // in for a system one: load DLLs from the system folder only.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
+
+  FormWindow* window = nullptr;
+  Win32Platform platform(title,
+                         [&window] { return window != nullptr ? window->Handle() : nullptr; });
+
+  const ComApartment com;
+  if (FAILED(com.Result())) {
+    platform.MsgBox(FormatReport(ComError(com.Result(), L"COM の初期化", L"")),
+                    MsgBoxStyle::kOkOnly, std::nullopt);
+    return kExitRuntimeError;
+  }
+
+  FormWindow formWindow(instance, platform);
+  window = &formWindow;
+  Module module(platform);
+  module.Form1().Window().AttachHost(&formWindow);
+
+  if (!RunEventHandler(platform, [&module] { module.Main(); })) return kExitRuntimeError;
+  // Main may decline to show the window; the program then ends here.
+  if (!module.Form1().Window().IsLoaded()) return module.ExitCode();
+  return formWindow.RunMessageLoop();
+}
+
+}  // namespace velmor::win32
