@@ -1,0 +1,115 @@
+#include "AddinRegistry.h"
+
+#include "Raii.h"
+#include "Text.h"
+
+namespace excel {
+namespace {
+
+constexpr std::wstring_view kOpen = L"OPEN";
+
+LSTATUS ReadValues(HKEY key, std::vector<RegistryValue>* values) {
+  values->clear();
+  DWORD count = 0;
+  DWORD longest_name = 0;
+  DWORD longest_data = 0;
+  LSTATUS status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    &count, &longest_name, &longest_data, nullptr, nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  std::wstring name(longest_name + 1, L'\0');
+  std::vector<BYTE> data(longest_data + sizeof(wchar_t));
+  for (DWORD i = 0; i < count; ++i) {
+    DWORD name_size = static_cast<DWORD>(name.size());
+    DWORD data_size = static_cast<DWORD>(data.size());
+    DWORD type = 0;
+    status =
+        RegEnumValueW(key, i, name.data(), &name_size, nullptr, &type, data.data(), &data_size);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS) return status;
+    RegistryValue value{name.substr(0, name_size), L""};
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+      value.data.assign(reinterpret_cast<const wchar_t*>(data.data()), data_size / sizeof(wchar_t));
+      while (!value.data.empty() && value.data.back() == L'\0') value.data.pop_back();
+    }
+    values->push_back(std::move(value));
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::wstring AddinPath(std::wstring_view folder, std::wstring_view base) {
+  std::wstring path(folder);
+  path += L'\\';
+  path += base;
+  path += L".xla";
+  return path;
+}
+
+bool IsOpenName(std::wstring_view name) {
+  if (name.size() < kOpen.size() || !EqualsNoCase(name.substr(0, kOpen.size()), kOpen)) {
+    return false;
+  }
+  const std::wstring_view number = name.substr(kOpen.size());
+  if (number.empty()) return true;
+  if (number.front() == L'0') return false;
+  for (const wchar_t c : number) {
+    if (c < L'0' || c > L'9') return false;
+  }
+  return true;
+}
+
+bool HoldsAddin(std::wstring_view data, std::wstring_view path) {
+  if (data.size() >= 2 && data.front() == L'"' && data.back() == L'"') {
+    data = data.substr(1, data.size() - 2);
+  }
+  return EqualsNoCase(data, path);
+}
+
+std::wstring FirstFreeOpenName(const std::vector<RegistryValue>& values) {
+  for (unsigned number = 0;; ++number) {
+    std::wstring candidate(kOpen);
+    if (number > 0) candidate += std::to_wstring(number);
+    bool used = false;
+    for (const RegistryValue& value : values) used = used || EqualsNoCase(value.name, candidate);
+    if (!used) return candidate;
+  }
+}
+
+LSTATUS InstallAddin(HKEY root, std::wstring_view key, std::wstring_view path) {
+  UniqueHkey options;
+  LSTATUS status =
+      RegCreateKeyExW(root, std::wstring(key).c_str(), 0, nullptr, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, options.Put(), nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  std::vector<RegistryValue> values;
+  status = ReadValues(options.Get(), &values);
+  if (status != ERROR_SUCCESS) return status;
+  for (const RegistryValue& value : values) {
+    if (IsOpenName(value.name) && HoldsAddin(value.data, path)) return ERROR_SUCCESS;
+  }
+  const std::wstring quoted = L"\"" + std::wstring(path) + L"\"";
+  return RegSetValueExW(options.Get(), FirstFreeOpenName(values).c_str(), 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(quoted.c_str()),
+                        static_cast<DWORD>((quoted.size() + 1) * sizeof(wchar_t)));
+}
+
+LSTATUS UninstallAddin(HKEY root, std::wstring_view key, std::wstring_view path) {
+  UniqueHkey options;
+  LSTATUS status = RegOpenKeyExW(root, std::wstring(key).c_str(), 0,
+                                 KEY_QUERY_VALUE | KEY_SET_VALUE, options.Put());
+  if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;  // nothing is listed at all
+  if (status != ERROR_SUCCESS) return status;
+  std::vector<RegistryValue> values;
+  status = ReadValues(options.Get(), &values);
+  if (status != ERROR_SUCCESS) return status;
+  // Collected first and deleted afterwards: deleting while enumerating would skip values.
+  for (const RegistryValue& value : values) {
+    if (!IsOpenName(value.name) || !HoldsAddin(value.data, path)) continue;
+    status = RegDeleteValueW(options.Get(), value.name.c_str());
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace excel

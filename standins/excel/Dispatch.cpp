@@ -1,0 +1,181 @@
+#include "Dispatch.h"
+
+#include "Raii.h"
+#include "Text.h"
+
+namespace excel {
+
+namespace server_lock {
+namespace {
+long count = 0;
+void (*idle_handler)() = nullptr;
+}  // namespace
+
+// All objects live in one single-threaded apartment, so the count needs no interlocking.
+void Add() { ++count; }
+void Release() {
+  if (--count == 0 && idle_handler != nullptr) idle_handler();
+}
+long Count() { return count; }
+void SetIdleHandler(void (*handler)()) { idle_handler = handler; }
+}  // namespace server_lock
+
+HRESULT RaiseError(EXCEPINFO* info, std::wstring_view source, std::wstring_view description,
+                   HRESULT code) {
+  if (info != nullptr) {
+    *info = EXCEPINFO{};
+    info->bstrSource = UniqueBstr(source).Detach();
+    info->bstrDescription = UniqueBstr(description).Detach();
+    info->scode = code;
+  }
+  return DISP_E_EXCEPTION;
+}
+
+namespace {
+
+bool IsMissingValue(const VARIANT& value) {
+  const VARIANT* target = &value;
+  if (V_VT(target) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(target) != nullptr) {
+    target = V_VARIANTREF(target);
+  }
+  if (V_VT(target) == VT_ERROR) return V_ERROR(target) == DISP_E_PARAMNOTFOUND;
+  if (V_VT(target) == (VT_ERROR | VT_BYREF) && V_ERRORREF(target) != nullptr) {
+    return *V_ERRORREF(target) == DISP_E_PARAMNOTFOUND;
+  }
+  return false;
+}
+
+HRESULT ConvertTo(const VARIANT& value, VARTYPE type, UniqueVariant* out) {
+  UniqueVariant plain;
+  HRESULT hr = VariantCopyInd(plain.Put(), const_cast<VARIANT*>(&value));
+  if (FAILED(hr)) return hr;
+  // Booleans read as "True"/"False", the way the application shows them.
+  hr = VariantChangeType(out->Put(), plain.Get(), VARIANT_ALPHABOOL, type);
+  return FAILED(hr) ? DISP_E_TYPEMISMATCH : S_OK;
+}
+
+}  // namespace
+
+HRESULT VariantToText(const VARIANT& value, std::wstring* text) {
+  UniqueVariant converted;
+  const HRESULT hr = ConvertTo(value, VT_BSTR, &converted);
+  if (FAILED(hr)) return hr;
+  const BSTR bstr = V_BSTR(converted.Get());
+  *text = bstr ? std::wstring(bstr, SysStringLen(bstr)) : std::wstring();
+  return S_OK;
+}
+
+HRESULT VariantToBool(const VARIANT& value, bool* result) {
+  UniqueVariant converted;
+  const HRESULT hr = ConvertTo(value, VT_BOOL, &converted);
+  if (FAILED(hr)) return hr;
+  *result = V_BOOL(converted.Get()) != VARIANT_FALSE;
+  return S_OK;
+}
+
+bool Arguments::IsMissing(UINT index) const {
+  return index >= Count() || IsMissingValue(At(index));
+}
+
+HRESULT Arguments::Texts(std::vector<std::optional<std::wstring>>* texts, UINT* bad_arg) const {
+  texts->clear();
+  for (UINT i = 0; i < Count(); ++i) {
+    if (IsMissing(i)) {
+      texts->push_back(std::nullopt);
+      continue;
+    }
+    std::wstring text;
+    const HRESULT hr = VariantToText(At(i), &text);
+    if (FAILED(hr)) {
+      if (bad_arg != nullptr) *bad_arg = params_.cArgs - 1 - i;
+      return hr;
+    }
+    texts->push_back(std::move(text));
+  }
+  return S_OK;
+}
+
+DispatchObject::DispatchObject() { server_lock::Add(); }
+
+DispatchObject::~DispatchObject() { server_lock::Release(); }
+
+HRESULT DispatchObject::QueryInterface(REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IDispatch) {
+    *object = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG DispatchObject::AddRef() { return ++references_; }
+
+ULONG DispatchObject::Release() {
+  const ULONG left = --references_;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info != nullptr) *info = nullptr;
+  return DISP_E_BADINDEX;
+}
+
+HRESULT DispatchObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  if (count == 0) return S_OK;
+  if (names == nullptr || ids == nullptr) return E_POINTER;
+  // Only member names are known; named parameters are not supported.
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
+  for (const Member& member : Members()) {
+    if (EqualsNoCase(member.name, names[0])) {
+      ids[0] = member.id;
+      return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+    }
+  }
+  return DISP_E_UNKNOWNNAME;
+}
+
+HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                               VARIANT* result, EXCEPINFO* error, UINT* bad_arg) {
+  if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  const Member* found = nullptr;
+  for (const Member& member : Members()) {
+    if (member.id == id) found = &member;
+  }
+  if (found == nullptr || (flags & found->kinds) == 0) return DISP_E_MEMBERNOTFOUND;
+
+  DISPPARAMS none{};
+  if (params == nullptr) params = &none;
+  if (params->cNamedArgs > params->cArgs) return E_INVALIDARG;
+  if ((params->cArgs > 0 && params->rgvarg == nullptr) ||
+      (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr)) {
+    return E_INVALIDARG;
+  }
+  const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+  if (put) {
+    // The assigned value travels as the one named argument DISPID_PROPERTYPUT.
+    if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+      return DISP_E_PARAMNOTFOUND;
+    }
+  } else if (params->cNamedArgs != 0) {
+    return DISP_E_NONAMEDARGS;
+  }
+
+  UniqueVariant discarded;
+  VARIANT* target = result != nullptr ? result : discarded.Get();
+  VariantInit(target);
+  Call call{id, put, Arguments(*params), target, error, bad_arg};
+  return Dispatch(call);
+}
+
+}  // namespace excel

@@ -1,0 +1,164 @@
+// The stand-in's entry point: registers or unregisters the class, or serves it when COM starts the
+// program with -Embedding.
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "Automation.h"
+#include "Dispatch.h"
+#include "Raii.h"
+#include "Registration.h"
+#include "ServerWindow.h"
+#include "StandinFiles.h"
+#include "Text.h"
+
+namespace {
+
+struct LocalFreer {
+  void operator()(wchar_t** memory) const { LocalFree(memory); }
+};
+
+class ClassObjectRegistration {
+ public:
+  explicit ClassObjectRegistration(IUnknown* factory)
+      : result_(CoRegisterClassObject(excel::kClsid, factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
+                                      &cookie_)) {}
+  ClassObjectRegistration(const ClassObjectRegistration&) = delete;
+  ClassObjectRegistration& operator=(const ClassObjectRegistration&) = delete;
+  ~ClassObjectRegistration() {
+    if (SUCCEEDED(result_)) CoRevokeClassObject(cookie_);
+  }
+  HRESULT Result() const { return result_; }
+
+ private:
+  DWORD cookie_ = 0;
+  HRESULT result_;
+};
+
+// Messages go to stderr when there is one (a script ran us), otherwise to a message box.
+void Tell(const std::wstring& message) {
+  const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  if (error != nullptr && error != INVALID_HANDLE_VALUE) {
+    const std::string bytes = standins::ToUtf8(message + L"\n");
+    DWORD written = 0;
+    if (WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return;
+  }
+  MessageBoxW(nullptr, message.c_str(), L"Excel stand-in", MB_OK | MB_ICONERROR);
+}
+
+std::wstring ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+excel::ServerWindow* server_window = nullptr;
+
+// Ends the server once no object or lock is left and the window is not on the screen.
+void EndWhenIdle() {
+  if (excel::server_lock::Count() == 0 && (server_window == nullptr || !server_window->IsShown())) {
+    PostQuitMessage(0);
+  }
+}
+
+int Serve(HINSTANCE instance) {
+  const std::wstring pid = std::to_wstring(GetCurrentProcessId());
+  standins::Journal(L"excel", L"#start pid=" + pid);
+  int exit_code = 0;
+  {
+    excel::ApartmentScope apartment;
+    if (FAILED(apartment.Result())) {
+      exit_code = 1;
+    } else {
+      excel::ServerWindow window(instance, &EndWhenIdle);
+      server_window = &window;
+      excel::server_lock::SetIdleHandler(&EndWhenIdle);
+      const auto factory = excel::CreateClassFactory(excel::ServerEnvironment(&window));
+      ClassObjectRegistration registration(factory.Get());
+      if (FAILED(registration.Result())) {
+        exit_code = 1;
+      } else {
+        MSG message{};
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+          TranslateMessage(&message);
+          DispatchMessageW(&message);
+        }
+      }
+      excel::server_lock::SetIdleHandler(nullptr);
+      server_window = nullptr;
+    }
+  }
+  standins::Journal(L"excel", L"#exit pid=" + pid);
+  return exit_code;
+}
+
+constexpr wchar_t kUsage[] =
+    L"Usage: ExcelStandin.exe /RegServer [/force] | /UnregServer | -Embedding\n"
+    L"/RegServer registers the stand-in as Excel.Application (only inside a Wine prefix unless "
+    L"/force is given); /UnregServer removes that registration.";
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  int count = 0;
+  const std::unique_ptr<wchar_t*, LocalFreer> arguments(
+      CommandLineToArgvW(GetCommandLineW(), &count));
+  bool register_server = false;
+  bool unregister_server = false;
+  bool embedding = false;
+  bool force = false;
+  for (int i = 1; arguments && i < count; ++i) {
+    std::wstring_view argument = arguments.get()[i];
+    if (argument.size() < 2 || (argument.front() != L'/' && argument.front() != L'-')) {
+      Tell(kUsage);
+      return 2;
+    }
+    argument.remove_prefix(1);
+    if (excel::EqualsNoCase(argument, L"RegServer")) {
+      register_server = true;
+    } else if (excel::EqualsNoCase(argument, L"UnregServer")) {
+      unregister_server = true;
+    } else if (excel::EqualsNoCase(argument, L"Embedding") ||
+               excel::EqualsNoCase(argument, L"Automation")) {
+      embedding = true;
+    } else if (excel::EqualsNoCase(argument, L"force")) {
+      force = true;
+    } else {
+      Tell(kUsage);
+      return 2;
+    }
+  }
+
+  if (register_server == unregister_server && (register_server || !embedding)) {
+    Tell(kUsage);
+    return 2;
+  }
+  if (register_server) {
+    if (!force && !excel::RunningUnderWine()) {
+      Tell(
+          L"Refusing to register: this is not a Wine prefix, and registering would replace "
+          L"Excel.Application for every program on this machine. Give /force to register anyway.");
+      return 1;
+    }
+    const excel::Outcome outcome = excel::RegisterServer(excel::MachineClasses(), ModulePath());
+    if (!outcome.ok) Tell(L"Registration failed: " + outcome.message);
+    return outcome.ok ? 0 : 1;
+  }
+  if (unregister_server) {
+    const excel::Outcome outcome = excel::UnregisterServer(excel::MachineClasses());
+    if (!outcome.ok) Tell(L"Unregistration failed: " + outcome.message);
+    return outcome.ok ? 0 : 1;
+  }
+  return Serve(instance);
+}

@@ -1,0 +1,80 @@
+#include "ServerWindow.h"
+
+namespace excel {
+namespace {
+
+constexpr wchar_t kClassName[] = L"VelmorExcelStandinWindow";
+constexpr wchar_t kTitle[] = L"Excel stand-in";
+constexpr UINT_PTR kIdleTimer = 1;
+constexpr UINT kIdleMilliseconds = 60000;
+
+}  // namespace
+
+ServerWindow::ServerWindow(HINSTANCE instance, void (*on_idle)()) : on_idle_(on_idle) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.lpfnWndProc = &ServerWindow::Procedure;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  window_class.lpszClassName = kClassName;
+  RegisterClassExW(&window_class);
+
+  window_.Reset(CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 420, 220, nullptr, nullptr, instance, this));
+  if (window_.Get() == nullptr) return;
+  list_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", nullptr,
+                          WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 0,
+                          0, 0, 0, window_.Get(), nullptr, instance, nullptr);
+  SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+  RECT client{};
+  GetClientRect(window_.Get(), &client);
+  MoveWindow(list_, 8, 8, client.right - 16, client.bottom - 16, TRUE);
+  // A server that COM started but no client ever reached would otherwise wait forever.
+  SetTimer(window_.Get(), kIdleTimer, kIdleMilliseconds, nullptr);
+}
+
+void ServerWindow::Show(bool visible) {
+  if (window_.Get() == nullptr) return;
+  ShowWindow(window_.Get(), visible ? SW_SHOWNORMAL : SW_HIDE);
+  if (visible) SetForegroundWindow(window_.Get());
+}
+
+bool ServerWindow::IsShown() const {
+  return window_.Get() != nullptr && IsWindowVisible(window_.Get()) != FALSE;
+}
+
+void ServerWindow::ListWorkbooks(const std::vector<std::wstring>& full_names) {
+  if (list_ == nullptr) return;
+  SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+  for (const std::wstring& name : full_names) {
+    SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  }
+}
+
+LRESULT CALLBACK ServerWindow::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<ServerWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_SIZE:
+      if (self != nullptr && self->list_ != nullptr) {
+        MoveWindow(self->list_, 8, 8, LOWORD(lparam) - 16, HIWORD(lparam) - 16, TRUE);
+      }
+      return 0;
+    case WM_CLOSE:
+      // Closing hides the application; the objects clients hold stay usable.
+      ShowWindow(window, SW_HIDE);
+      if (self != nullptr && self->on_idle_ != nullptr) self->on_idle_();
+      return 0;
+    case WM_TIMER:
+      if (wparam == kIdleTimer && self != nullptr && self->on_idle_ != nullptr) self->on_idle_();
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wparam, lparam);
+  }
+}
+
+}  // namespace excel

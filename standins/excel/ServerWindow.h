@@ -1,0 +1,38 @@
+#pragma once
+
+// The small window the application shows while it is visible: its title and the open workbooks.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "Automation.h"
+#include "Raii.h"
+
+namespace excel {
+
+class ServerWindow final : public ApplicationView {
+ public:
+  // on_idle runs when the user closes the window (it is hidden, not destroyed) and once a minute,
+  // so that the server can end when nothing needs it any more.
+  ServerWindow(HINSTANCE instance, void (*on_idle)());
+  ServerWindow(const ServerWindow&) = delete;
+  ServerWindow& operator=(const ServerWindow&) = delete;
+  ~ServerWindow() override = default;
+
+  bool Created() const { return window_.Get() != nullptr; }
+
+  void Show(bool visible) override;
+  bool IsShown() const override;
+  void ListWorkbooks(const std::vector<std::wstring>& full_names) override;
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+  void (*on_idle_)();
+  UniqueWindow window_;
+  HWND list_ = nullptr;  // child of window_, destroyed with it
+};
+
+}  // namespace excel

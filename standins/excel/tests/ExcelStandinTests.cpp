@@ -1,0 +1,565 @@
+// In-process tests of the Excel stand-in: the automation objects driven through IDispatch exactly
+// as a client drives them, the add-in list in the registry and the class registration. Registry
+// work happens under HKCU\Software\VelmorExcelStandinTests, which the tests remove again.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "AddinRegistry.h"
+#include "Automation.h"
+#include "Dispatch.h"
+#include "Raii.h"
+#include "Registration.h"
+#include "Text.h"
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+using namespace excel;
+
+int failures = 0;
+
+void Check(bool ok, const char* what, int line) {
+  if (ok) return;
+  ++failures;
+  std::printf("  FAILED line %d: %s\n", line, what);
+}
+#define CHECK(condition) Check((condition), #condition, __LINE__)
+
+const wchar_t kTestRoot[] = L"Software\\VelmorExcelStandinTests";
+const wchar_t kTestOptions[] = L"Software\\VelmorExcelStandinTests\\Options";
+
+void RemoveTestKeys() { RegDeleteTreeW(HKEY_CURRENT_USER, kTestRoot); }
+
+std::map<std::wstring, std::wstring> OptionValues() {
+  std::map<std::wstring, std::wstring> values;
+  UniqueHkey key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kTestOptions, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
+    return values;
+  }
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    wchar_t data[1024];
+    DWORD name_size = 256;
+    DWORD data_size = sizeof(data);
+    DWORD type = 0;
+    if (RegEnumValueW(key.Get(), i, name, &name_size, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                      &data_size) != ERROR_SUCCESS) {
+      break;
+    }
+    values[name] = type == REG_SZ ? std::wstring(data) : L"<not text>";
+  }
+  return values;
+}
+
+void SetOption(const wchar_t* name, const std::wstring& data) {
+  UniqueHkey key;
+  RegCreateKeyExW(HKEY_CURRENT_USER, kTestOptions, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+                  nullptr);
+  RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+class FakeView final : public ApplicationView {
+ public:
+  void Show(bool visible) override { shown = visible; }
+  bool IsShown() const override { return shown; }
+  void ListWorkbooks(const std::vector<std::wstring>& full_names) override { listed = full_names; }
+
+  bool shown = false;
+  std::vector<std::wstring> listed;
+};
+
+// An Application with a journal, orders and a view the test can look at.
+struct Fixture {
+  Fixture() {
+    RemoveTestKeys();
+    Environment environment;
+    environment.journal = [this](std::wstring_view line) { journal.emplace_back(line); };
+    environment.orders = [this](std::wstring_view key) { return orders[std::wstring(key)]; };
+    environment.addin_root = HKEY_CURRENT_USER;
+    environment.addin_key = kTestOptions;
+    environment.view = &view;
+    application = CreateApplication(environment);
+  }
+  ~Fixture() { RemoveTestKeys(); }
+
+  std::vector<std::wstring> journal;
+  std::map<std::wstring, std::vector<std::wstring>> orders;
+  FakeView view;
+  ComPtr<IDispatch> application;
+};
+
+// One argument as a client passes it.
+struct Arg {
+  enum Kind { kText, kTextByRef, kMissing, kInt, kObject } kind;
+  std::wstring text;
+  int number = 0;
+  IDispatch* object = nullptr;
+};
+Arg Text(std::wstring text) { return {Arg::kText, std::move(text)}; }
+Arg TextByRef(std::wstring text) { return {Arg::kTextByRef, std::move(text)}; }
+Arg Missing() { return {Arg::kMissing, L""}; }
+Arg Int(int number) { return {Arg::kInt, L"", number}; }
+Arg Object(IDispatch* object) { return {Arg::kObject, L"", 0, object}; }
+
+struct Reply {
+  HRESULT hr = E_FAIL;
+  UniqueVariant value;
+  std::wstring source;
+  std::wstring description;
+  SCODE scode = 0;
+  UINT bad_arg = ~0u;
+
+  std::wstring TextValue() const {
+    return V_VT(value.Get()) == VT_BSTR ? std::wstring(V_BSTR(value.Get())) : L"<not text>";
+  }
+};
+
+enum class Named { kNone, kPropertyPut };
+
+// Invokes a member by name with the arguments in call order; DISPPARAMS gets them reversed.
+void Invoke(IDispatch* object, const wchar_t* name, WORD flags, const std::vector<Arg>& args,
+            Reply* reply, Named named = Named::kNone) {
+  DISPID id = DISPID_UNKNOWN;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  reply->hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(reply->hr)) return;
+
+  std::vector<UniqueBstr> strings;  // what by-reference arguments point at
+  strings.reserve(args.size());
+  std::vector<VARIANT> values(args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    VARIANT& value = values[args.size() - 1 - i];
+    VariantInit(&value);
+    const Arg& arg = args[i];
+    switch (arg.kind) {
+      case Arg::kText:
+      case Arg::kTextByRef:
+        strings.emplace_back(arg.text);
+        if (arg.kind == Arg::kText) {
+          V_VT(&value) = VT_BSTR;
+          V_BSTR(&value) = strings.back().Get();
+        } else {
+          V_VT(&value) = VT_BSTR | VT_BYREF;
+          V_BSTRREF(&value) = strings.back().Address();
+        }
+        break;
+      case Arg::kMissing:
+        V_VT(&value) = VT_ERROR;
+        V_ERROR(&value) = DISP_E_PARAMNOTFOUND;
+        break;
+      case Arg::kInt:
+        V_VT(&value) = VT_I4;
+        V_I4(&value) = arg.number;
+        break;
+      case Arg::kObject:
+        V_VT(&value) = VT_DISPATCH;
+        V_DISPATCH(&value) = arg.object;
+        break;
+    }
+  }
+  DISPID put_id = DISPID_PROPERTYPUT;
+  DISPPARAMS params{values.data(), named == Named::kPropertyPut ? &put_id : nullptr,
+                    static_cast<UINT>(values.size()), named == Named::kPropertyPut ? 1u : 0u};
+  EXCEPINFO error{};
+  reply->hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, reply->value.Put(),
+                             &error, &reply->bad_arg);
+  reply->source = UniqueBstr::Adopt(error.bstrSource).Text();
+  reply->description = UniqueBstr::Adopt(error.bstrDescription).Text();
+  UniqueBstr::Adopt(error.bstrHelpFile);
+  reply->scode = error.scode;
+}
+
+Reply Get(IDispatch* object, const wchar_t* name, WORD flags = DISPATCH_PROPERTYGET) {
+  Reply reply;
+  Invoke(object, name, flags, {}, &reply);
+  return reply;
+}
+
+Reply Call(IDispatch* object, const wchar_t* name, const std::vector<Arg>& args) {
+  Reply reply;
+  Invoke(object, name, DISPATCH_METHOD, args, &reply);
+  return reply;
+}
+
+Reply Put(IDispatch* object, const wchar_t* name, Arg value, Named named = Named::kPropertyPut) {
+  Reply reply;
+  Invoke(object, name, DISPATCH_PROPERTYPUT, {std::move(value)}, &reply, named);
+  return reply;
+}
+
+ComPtr<IDispatch> ObjectOf(const Reply& reply) {
+  if (V_VT(reply.value.Get()) != VT_DISPATCH) return nullptr;
+  return ComPtr<IDispatch>(V_DISPATCH(reply.value.Get()));
+}
+
+bool IsApplicationError(const Reply& reply, std::wstring_view source) {
+  return reply.hr == DISP_E_EXCEPTION && reply.scode == kApplicationError &&
+         reply.source == source && !reply.description.empty();
+}
+
+bool Contains(const std::wstring& text, std::wstring_view part) {
+  return text.find(part) != std::wstring::npos;
+}
+
+// A workbook file in the temporary folder, removed again at the end.
+struct TempWorkbook {
+  TempWorkbook() {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    directory = std::wstring(folder) + L"VelmorExcelStandinTests";
+    CreateDirectoryW(directory.c_str(), nullptr);
+    path = directory + L"\\Velmor_Tool.xls";
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  ~TempWorkbook() {
+    DeleteFileW(path.c_str());
+    RemoveDirectoryW(directory.c_str());
+  }
+  std::wstring directory;
+  std::wstring path;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+void TestCallLines() {
+  CHECK(CallLine(L"Run", {L"Addin_Install", L"C:\\Velmor", L"TorvaneEx"}) ==
+        L"Run(\"Addin_Install\", \"C:\\Velmor\", \"TorvaneEx\")");
+  CHECK(CallLine(L"Open", {L"a.xls", std::nullopt, L"x"}) == L"Open(\"a.xls\", \"x\")");
+  CHECK(CallLine(L"Run", {std::nullopt}) == L"Run()");
+  CHECK(CallLine(L"Run", {L"say \"hi\""}) == L"Run(\"say \"\"hi\"\"\")");
+}
+
+void TestOpenSeries() {
+  CHECK(IsOpenName(L"OPEN") && IsOpenName(L"open") && IsOpenName(L"OPEN1") &&
+        IsOpenName(L"Open12"));
+  CHECK(!IsOpenName(L"OPEN01") && !IsOpenName(L"OPENX") && !IsOpenName(L"OPE") &&
+        !IsOpenName(L"XOPEN") && !IsOpenName(L"OPEN1a"));
+  CHECK(HoldsAddin(L"\"C:\\Velmor\\A.xla\"", L"c:\\velmor\\a.xla"));
+  CHECK(HoldsAddin(L"C:\\Velmor\\A.xla", L"C:\\Velmor\\A.xla"));
+  CHECK(!HoldsAddin(L"\"C:\\Velmor\\A.xla\" /R", L"C:\\Velmor\\A.xla"));
+  CHECK(FirstFreeOpenName({}) == L"OPEN");
+  CHECK(FirstFreeOpenName({{L"open", L""}, {L"OPEN2", L""}}) == L"OPEN1");
+  CHECK(FirstFreeOpenName({{L"OPEN", L""}, {L"OPEN1", L""}, {L"Other", L""}}) == L"OPEN2");
+  CHECK(AddinPath(L"C:\\Velmor", L"TorvaneEx") == L"C:\\Velmor\\TorvaneEx.xla");
+}
+
+void TestAddinRegistry() {
+  RemoveTestKeys();
+  const std::wstring a = L"C:\\Velmor\\CordaleEx.xla";
+  const std::wstring b = L"C:\\Velmor\\BriselEx.xla";
+  const std::wstring c = L"C:\\Velmor\\MalvixEx.xla";
+  SetOption(L"Other", L"\"C:\\Velmor\\BriselEx.xla\"");  // not part of the series
+
+  CHECK(InstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
+  CHECK(InstallAddin(HKEY_CURRENT_USER, kTestOptions, L"c:\\VELMOR\\cordaleex.XLA") ==
+        ERROR_SUCCESS);
+  CHECK(InstallAddin(HKEY_CURRENT_USER, kTestOptions, b) == ERROR_SUCCESS);
+  auto values = OptionValues();
+  CHECK(values.size() == 3);
+  CHECK(values[L"OPEN"] == L"\"" + a + L"\"");
+  CHECK(values[L"OPEN1"] == L"\"" + b + L"\"");
+
+  // Removing the first leaves a gap that the next installation fills; nothing is renumbered.
+  CHECK(UninstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
+  values = OptionValues();
+  CHECK(values.count(L"OPEN") == 0 && values[L"OPEN1"] == L"\"" + b + L"\"");
+  CHECK(InstallAddin(HKEY_CURRENT_USER, kTestOptions, c) == ERROR_SUCCESS);
+  values = OptionValues();
+  CHECK(values[L"OPEN"] == L"\"" + c + L"\"" && values[L"OPEN1"] == L"\"" + b + L"\"");
+
+  // An unquoted entry written by someone else counts; a value outside the series is left alone.
+  SetOption(L"OPEN2", a);
+  CHECK(InstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
+  CHECK(OptionValues().size() == 4);
+  CHECK(UninstallAddin(HKEY_CURRENT_USER, kTestOptions, b) == ERROR_SUCCESS);
+  values = OptionValues();
+  CHECK(values.count(L"OPEN1") == 0 && values[L"Other"] == L"\"" + b + L"\"");
+  CHECK(values[L"OPEN2"] == a);
+
+  RemoveTestKeys();
+  CHECK(UninstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
+}
+
+void TestNamesAndDispatchRules() {
+  Fixture fixture;
+  IDispatch* app = fixture.application.Get();
+  UINT count = 7;
+  CHECK(app->GetTypeInfoCount(&count) == S_OK && count == 0);
+
+  DISPID upper = 0;
+  DISPID lower = 0;
+  LPOLESTR name_upper[] = {const_cast<LPOLESTR>(L"WORKBOOKS")};
+  LPOLESTR name_lower[] = {const_cast<LPOLESTR>(L"workbooks")};
+  CHECK(app->GetIDsOfNames(IID_NULL, name_upper, 1, 0, &upper) == S_OK);
+  CHECK(app->GetIDsOfNames(IID_NULL, name_lower, 1, 0, &lower) == S_OK && upper == lower);
+  LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"Calculate")};
+  DISPID id = 0;
+  CHECK(app->GetIDsOfNames(IID_NULL, unknown, 1, 0, &id) == DISP_E_UNKNOWNNAME &&
+        id == DISPID_UNKNOWN);
+  LPOLESTR with_parameter[] = {const_cast<LPOLESTR>(L"Run"), const_cast<LPOLESTR>(L"Macro")};
+  DISPID ids[2] = {};
+  CHECK(app->GetIDsOfNames(IID_NULL, with_parameter, 2, 0, ids) == DISP_E_UNKNOWNNAME &&
+        ids[0] != DISPID_UNKNOWN && ids[1] == DISPID_UNKNOWN);
+
+  // A property put must carry its value as the named argument DISPID_PROPERTYPUT.
+  CHECK(Put(app, L"Visible", Text(L"True"), Named::kNone).hr == DISP_E_PARAMNOTFOUND);
+  CHECK(!fixture.view.shown && fixture.journal.empty());
+  CHECK(Put(app, L"Visible", Int(-1)).hr == S_OK && fixture.view.shown);
+  Reply visible = Get(app, L"Visible");
+  CHECK(visible.hr == S_OK && V_VT(visible.value.Get()) == VT_BOOL &&
+        V_BOOL(visible.value.Get()) == VARIANT_TRUE);
+  CHECK(Put(app, L"DisplayAlerts", Text(L"False")).hr == S_OK);
+  Reply alerts = Get(app, L"displayalerts");
+  CHECK(V_VT(alerts.value.Get()) == VT_BOOL && V_BOOL(alerts.value.Get()) == VARIANT_FALSE);
+  CHECK(Put(app, L"Visible", Text(L"maybe")).hr == DISP_E_TYPEMISMATCH);
+  CHECK(Put(app, L"Workbooks", Int(1)).hr == DISP_E_MEMBERNOTFOUND);
+  CHECK(fixture.journal == std::vector<std::wstring>({L"Visible=True", L"DisplayAlerts=False"}));
+
+  // Argument counts.
+  CHECK(Call(app, L"Quit", {Int(1)}).hr == DISP_E_BADPARAMCOUNT);
+  CHECK(Call(app, L"Run", {}).hr == DISP_E_BADPARAMCOUNT);
+  CHECK(Call(app, L"Run", std::vector<Arg>(32, Text(L"x"))).hr == DISP_E_BADPARAMCOUNT);
+  Reply books = Get(app, L"Workbooks");
+  CHECK(books.hr == S_OK);
+  ComPtr<IDispatch> workbooks = ObjectOf(books);
+  CHECK(workbooks != nullptr);
+  if (!workbooks) return;
+  CHECK(Call(workbooks.Get(), L"Open", {}).hr == DISP_E_BADPARAMCOUNT);
+  CHECK(Call(workbooks.Get(), L"Open", std::vector<Arg>(16, Missing())).hr == DISP_E_BADPARAMCOUNT);
+  CHECK(Call(workbooks.Get(), L"Close", {Int(0)}).hr == DISP_E_BADPARAMCOUNT);
+}
+
+void TestWorkbooksProperty() {
+  Fixture fixture;
+  IDispatch* app = fixture.application.Get();
+  Reply as_property = Get(app, L"Workbooks");
+  Reply as_both = Get(app, L"Workbooks", DISPATCH_METHOD | DISPATCH_PROPERTYGET);
+  CHECK(as_property.hr == S_OK && as_both.hr == S_OK);
+  CHECK(ObjectOf(as_property) != nullptr && ObjectOf(as_property) == ObjectOf(as_both));
+  CHECK(Get(app, L"Workbooks", DISPATCH_METHOD).hr == DISP_E_MEMBERNOTFOUND);
+  CHECK(Get(app, L"Quit", DISPATCH_PROPERTYGET).hr == DISP_E_MEMBERNOTFOUND);
+  CHECK(fixture.journal == std::vector<std::wstring>({L"Workbooks", L"Workbooks"}));
+}
+
+void TestInstallSequence() {
+  TempWorkbook file;
+  Fixture fixture;
+  IDispatch* app = fixture.application.Get();
+  CHECK(Put(app, L"Visible", Text(L"True")).hr == S_OK);
+  CHECK(Put(app, L"DisplayAlerts", Int(0)).hr == S_OK);
+  ComPtr<IDispatch> workbooks = ObjectOf(Get(app, L"Workbooks"));
+  if (!workbooks) return CHECK(false);
+
+  Reply opened = Call(workbooks.Get(), L"Open", {Text(file.path), Missing(), Int(1)});
+  CHECK(opened.hr == S_OK);
+  ComPtr<IDispatch> workbook = ObjectOf(opened);
+  if (!workbook) return CHECK(false);
+  CHECK(Get(workbook.Get(), L"Name").TextValue() == L"Velmor_Tool.xls");
+  CHECK(Get(workbook.Get(), L"FULLNAME").TextValue() == file.path);
+  CHECK(fixture.view.listed == std::vector<std::wstring>({file.path}));
+  Reply count = Get(workbooks.Get(), L"Count");
+  CHECK(V_VT(count.value.Get()) == VT_I4 && V_I4(count.value.Get()) == 1);
+  // Opening it again hands back the same workbook.
+  CHECK(ObjectOf(Call(workbooks.Get(), L"Open", {Text(file.path)})) == workbook);
+
+  Reply run = Call(app, L"Run",
+                   {Text(L"Addin_Install"), TextByRef(L"C:\\Velmor"), TextByRef(L"TorvaneEx"),
+                    Missing(), Missing()});
+  CHECK(run.hr == S_OK && V_VT(run.value.Get()) == VT_EMPTY);
+  CHECK(OptionValues()[L"OPEN"] == L"\"C:\\Velmor\\TorvaneEx.xla\"");
+
+  CHECK(Get(app, L"Workbooks").hr == S_OK);
+  CHECK(Call(workbooks.Get(), L"Close", {}).hr == S_OK);
+  count = Get(workbooks.Get(), L"Count");
+  CHECK(V_I4(count.value.Get()) == 0 && fixture.view.listed.empty());
+  CHECK(Call(app, L"Quit", {}).hr == S_OK);
+  CHECK(!fixture.view.shown);
+
+  const std::vector<std::wstring> expected = {
+      L"Visible=True",
+      L"DisplayAlerts=False",
+      L"Workbooks",
+      L"Open(\"" + file.path + L"\", \"1\")",
+      L"Open(\"" + file.path + L"\")",
+      L"Run(\"Addin_Install\", \"C:\\Velmor\", \"TorvaneEx\")",
+      L"Workbooks",
+      L"Close",
+      L"Quit",
+  };
+  CHECK(fixture.journal == expected);
+
+  // The workbook the client still holds keeps answering after Close.
+  CHECK(Get(workbook.Get(), L"Name").TextValue() == L"Velmor_Tool.xls");
+}
+
+void TestMacros() {
+  TempWorkbook file;
+  Fixture fixture;
+  IDispatch* app = fixture.application.Get();
+  const auto run = [&](std::vector<Arg> args) { return Call(app, L"Run", args); };
+
+  // Without an open workbook no macro exists.
+  Reply closed = run({Text(L"Addin_Install"), Text(L"C:\\Velmor"), Text(L"BriselEx")});
+  CHECK(IsApplicationError(closed, L"Microsoft Excel") &&
+        Contains(closed.description, L"Addin_Install"));
+  CHECK(OptionValues().empty());
+  CHECK(fixture.journal.size() == 1);  // journalled although it failed
+
+  ComPtr<IDispatch> workbooks = ObjectOf(Get(app, L"Workbooks"));
+  if (!workbooks) return CHECK(false);
+  CHECK(Call(workbooks.Get(), L"Open", {Text(file.path)}).hr == S_OK);
+
+  CHECK(IsApplicationError(run({Text(L"Addin_Remove"), Text(L"C:\\Velmor"), Text(L"X")}),
+                           L"Microsoft Excel"));
+  CHECK(IsApplicationError(run({Text(L"Other.xls!Addin_Install"), Text(L"C:\\V"), Text(L"X")}),
+                           L"Microsoft Excel"));
+  CHECK(IsApplicationError(run({Text(L"Addin_Install"), Text(L"C:\\Velmor")}), L"Velmor_Tool.xls"));
+  CHECK(OptionValues().empty());
+
+  CHECK(run({Text(L"ADDIN_INSTALL"), Text(L"C:\\Velmor"), Text(L"BriselEx")}).hr == S_OK);
+  CHECK(run({Text(L"'Velmor_Tool.xls'!Module1.Addin_Install"), Text(L"C:\\Velmor"),
+             Text(L"QuillonEx")})
+            .hr == S_OK);
+  auto values = OptionValues();
+  CHECK(values[L"OPEN"] == L"\"C:\\Velmor\\BriselEx.xla\"" &&
+        values[L"OPEN1"] == L"\"C:\\Velmor\\QuillonEx.xla\"");
+  CHECK(run({Text(L"addin_uninstall"), Text(L"C:\\Velmor"), Text(L"BriselEx")}).hr == S_OK);
+  values = OptionValues();
+  CHECK(values.size() == 1 && values.count(L"OPEN1") == 1);
+
+  // An argument that cannot become text is refused, naming its position in DISPPARAMS.
+  Reply odd = run({Text(L"Addin_Install"), Object(app), Text(L"X")});
+  CHECK(odd.hr == DISP_E_TYPEMISMATCH && odd.bad_arg == 1);
+}
+
+void TestOrdersAndMissingFile() {
+  TempWorkbook file;
+  Fixture fixture;
+  IDispatch* app = fixture.application.Get();
+  ComPtr<IDispatch> workbooks = ObjectOf(Get(app, L"Workbooks"));
+  if (!workbooks) return CHECK(false);
+
+  const std::wstring missing = file.directory + L"\\Nothing.xls";
+  Reply absent = Call(workbooks.Get(), L"Open", {Text(missing)});
+  CHECK(IsApplicationError(absent, L"Microsoft Excel") && Contains(absent.description, missing));
+  CHECK(IsApplicationError(Call(workbooks.Get(), L"Open", {Text(file.directory)}),
+                           L"Microsoft Excel"));
+
+  fixture.orders[L"fail"] = {L"open"};
+  Reply refused = Call(workbooks.Get(), L"Open", {Text(file.path)});
+  CHECK(IsApplicationError(refused, L"Microsoft Excel") &&
+        Contains(refused.description, file.path));
+  fixture.orders.clear();
+  CHECK(Call(workbooks.Get(), L"Open", {Text(file.path)}).hr == S_OK);
+
+  const std::vector<Arg> install = {Text(L"Addin_Install"), Text(L"C:\\Velmor"), Text(L"MalvixEx")};
+  fixture.orders[L"fail"] = {L"Open", L"Run"};
+  CHECK(IsApplicationError(Call(app, L"Run", install), L"Microsoft Excel"));
+  fixture.orders.clear();
+  fixture.orders[L"macro_error"] = {L"Das Add-In fehlt: 失敗"};
+  Reply raised = Call(app, L"Run", install);
+  CHECK(raised.hr == DISP_E_EXCEPTION && raised.scode == kApplicationError &&
+        raised.source == L"Velmor_Tool.xls" && raised.description == L"Das Add-In fehlt: 失敗");
+  CHECK(OptionValues().empty());
+
+  const std::wstring run_line = L"Run(\"Addin_Install\", \"C:\\Velmor\", \"MalvixEx\")";
+  CHECK(fixture.journal.size() == 7 && fixture.journal[1] == L"Open(\"" + missing + L"\")" &&
+        fixture.journal[5] == run_line && fixture.journal[6] == run_line);
+}
+
+void TestServerLock() {
+  static int idle_calls = 0;
+  server_lock::SetIdleHandler([] { ++idle_calls; });
+  const long before = server_lock::Count();
+  {
+    TempWorkbook file;
+    Fixture fixture;
+    ComPtr<IDispatch> workbooks = ObjectOf(Get(fixture.application.Get(), L"Workbooks"));
+    ComPtr<IDispatch> workbook = ObjectOf(Call(workbooks.Get(), L"Open", {Text(file.path)}));
+    CHECK(server_lock::Count() == before + 3);
+    fixture.application.Reset();
+    workbooks.Reset();
+    CHECK(server_lock::Count() == before + 1);  // the workbook the client still holds
+    CHECK(idle_calls == 0);
+  }
+  CHECK(server_lock::Count() == before && idle_calls == (before == 0 ? 1 : 0));
+  server_lock::SetIdleHandler(nullptr);
+}
+
+void TestRegistration() {
+  RemoveTestKeys();
+  const std::wstring classes_path = std::wstring(kTestRoot) + L"\\Classes";
+  const std::vector<ClassesKey> keys = {{HKEY_CURRENT_USER, classes_path, 0}};
+  const std::wstring clsid = ClsidText();
+  const auto read = [&](const std::wstring& subkey) {
+    wchar_t text[512] = {};
+    DWORD size = sizeof(text);
+    const std::wstring full = classes_path + L"\\" + subkey;
+    if (RegGetValueW(HKEY_CURRENT_USER, full.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text,
+                     &size) != ERROR_SUCCESS) {
+      return std::wstring(L"<none>");
+    }
+    return std::wstring(text);
+  };
+
+  CHECK(clsid == L"{59B98C01-D4BA-4D19-887E-1B0D74130B70}");
+  CHECK(RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe").ok);
+  CHECK(RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe").ok);  // again: ours, so allowed
+  CHECK(read(L"Excel.Application\\CLSID") == clsid);
+  CHECK(read(L"CLSID\\" + clsid + L"\\ProgID") == L"Excel.Application");
+  CHECK(read(L"CLSID\\" + clsid + L"\\LocalServer32") == L"\"C:\\Tools\\ExcelStandin.exe\"");
+  CHECK(UnregisterServer(keys).ok);
+  CHECK(read(L"Excel.Application\\CLSID") == L"<none>");
+  CHECK(read(L"CLSID\\" + clsid + L"\\ProgID") == L"<none>");
+  CHECK(UnregisterServer(keys).ok);  // nothing left to remove is no failure
+
+  // Somebody else's Excel.Application is neither replaced nor removed.
+  const std::wstring foreign = L"{00024500-0000-0000-C000-000000000046}";
+  UniqueHkey key;
+  const std::wstring progid = classes_path + L"\\Excel.Application\\CLSID";
+  RegCreateKeyExW(HKEY_CURRENT_USER, progid.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                  key.Put(), nullptr);
+  RegSetValueExW(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(foreign.c_str()),
+                 static_cast<DWORD>((foreign.size() + 1) * sizeof(wchar_t)));
+  key.Reset();
+  const Outcome refused = RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe");
+  CHECK(!refused.ok && Contains(refused.message, foreign));
+  CHECK(read(L"Excel.Application\\CLSID") == foreign);
+  CHECK(read(L"CLSID\\" + clsid + L"\\LocalServer32") == L"<none>");
+  CHECK(UnregisterServer(keys).ok);
+  CHECK(read(L"Excel.Application\\CLSID") == foreign);
+  RemoveTestKeys();
+}
+
+}  // namespace
+
+int wmain() {
+  ApartmentScope apartment;
+  const std::pair<const char*, void (*)()> tests[] = {
+      {"call lines", TestCallLines},
+      {"OPEN series", TestOpenSeries},
+      {"add-in registry", TestAddinRegistry},
+      {"names and dispatch rules", TestNamesAndDispatchRules},
+      {"Workbooks property", TestWorkbooksProperty},
+      {"install sequence", TestInstallSequence},
+      {"macros", TestMacros},
+      {"orders and missing file", TestOrdersAndMissingFile},
+      {"server lock", TestServerLock},
+      {"registration", TestRegistration},
+  };
+  for (const auto& [name, test] : tests) {
+    const int before = failures;
+    test();
+    std::printf("%s %s\n", failures == before ? "ok  " : "FAIL", name);
+  }
+  std::printf("%d failure(s)\n", failures);
+  return failures == 0 ? 0 : 1;
+}
