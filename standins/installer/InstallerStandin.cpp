@@ -1,0 +1,147 @@
+// An installer stand-in. Velmor_Setup.exe runs two installers that sit beside it; this one program
+// is built under both names. It journals how it was started, shows a window for a while as an
+// installer would, lays out the product folder when it carries the product files, and ends with the
+// exit code its order file asks for.
+
+#include <windows.h>
+
+#include <string>
+
+#include "Layout.h"
+#include "StandinFiles.h"
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VelmorStandinInstaller";
+constexpr wchar_t kProductFolder[] = L"C:\\Velmor";
+constexpr long kDefaultDelayMs = 500;
+constexpr long kDefaultExitCode = 0;
+
+class UniqueWindow {
+ public:
+  explicit UniqueWindow(HWND window) : window_(window) {}
+  UniqueWindow(const UniqueWindow&) = delete;
+  UniqueWindow& operator=(const UniqueWindow&) = delete;
+  ~UniqueWindow() {
+    if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+  }
+  HWND Get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+// The file name of this program, e.g. "Velmor_Pgm.exe": it names the journal lines and the order
+// file.
+std::wstring OwnFileName() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return L"installer";
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const auto slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring CurrentFolder() {
+  const DWORD size = GetCurrentDirectoryW(0, nullptr);
+  if (size == 0) return {};
+  std::wstring folder(size, L'\0');
+  const DWORD length = GetCurrentDirectoryW(size, folder.data());
+  folder.resize(length < size ? length : 0);
+  return folder;
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_DESTROY) {
+    // Closing the window by hand ends the wait early; the installer then finishes as usual.
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// A plain top-level window with one line saying what the installer does.
+HWND OpenWindow(HINSTANCE instance, const std::wstring& name, const std::wstring& line, int show) {
+  WNDCLASSEXW window_class = {};
+  window_class.cbSize = sizeof(window_class);
+  window_class.lpfnWndProc = WindowProc;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kWindowClass;
+  if (RegisterClassExW(&window_class) == 0) return nullptr;
+
+  const std::wstring title = name + L" - stand-in installer";
+  HWND window = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 460, 140, nullptr, nullptr, instance, nullptr);
+  if (window == nullptr) return nullptr;
+  HWND text = CreateWindowExW(0, L"STATIC", line.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, 16, 24,
+                              420, 40, window, nullptr, instance, nullptr);
+  if (text != nullptr) {
+    SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                 TRUE);
+  }
+  // The show command the caller asked for (STARTUPINFO.wShowWindow when given).
+  ShowWindow(window, show);
+  UpdateWindow(window);
+  return window;
+}
+
+// Pumps messages until delay_ms have passed or the window was closed.
+void PumpFor(long delay_ms) {
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(delay_ms > 0 ? delay_ms : 0);
+  for (;;) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  const std::wstring name = OwnFileName();
+  standins::Journal(name, L"start pid=" + std::to_wstring(GetCurrentProcessId()) + L" cmdline=" +
+                              GetCommandLineW() + L" cwd=" + CurrentFolder());
+
+  std::wstring missing;
+  const std::vector<installer::ProductFile> files = installer::CarriedFiles(instance, missing);
+  const bool is_package = !files.empty() || !missing.empty();
+  const std::wstring line = is_package
+                                ? std::wstring(L"Installing the Velmor product files into ") +
+                                      kProductFolder + L" (stand-in; closes by itself)."
+                                : L"Installing the runtime libraries (stand-in; closes by itself).";
+
+  UniqueWindow window(OpenWindow(instance, name, line, show));
+  if (window.Get() == nullptr) {
+    standins::Journal(name, L"no window: " + installer::DescribeError(GetLastError()));
+  }
+  PumpFor(standins::OrderNumber(name, L"delay_ms", kDefaultDelayMs));
+
+  bool ok = true;
+  if (!missing.empty()) {
+    standins::Journal(name, L"the data of " + missing + L" is missing from this program");
+    ok = false;
+  } else if (is_package) {
+    ok = installer::LayOut(name, kProductFolder, files, standins::Orders(name, L"omit"));
+  }
+
+  // A failed install reports 1 whatever exit code was ordered, so that it is never taken for
+  // success.
+  const DWORD exit_code =
+      ok ? static_cast<DWORD>(standins::OrderNumber(name, L"exit", kDefaultExitCode)) : 1;
+  standins::Journal(name, L"end exit=" + std::to_wstring(exit_code));
+  return static_cast<int>(exit_code);
+}
