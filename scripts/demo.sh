@@ -62,7 +62,7 @@ step_layout() {
 step_setup_interactive() {
   echo "== Velmor_Setup.exe /A3 on $DISPLAY: use the window; the demo goes on when it ends"
   local rc=0
-  (cd "$E2E_DIST" && vwine 3600 "$E2E_DIST/Velmor_Setup.exe" /A3) || rc=$?
+  e2e_in_dist vwine 3600 "$E2E_DIST/Velmor_Setup.exe" /A3 || rc=$?
   echo "    Velmor_Setup.exe ended with exit code $rc"
 }
 

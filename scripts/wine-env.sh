@@ -29,10 +29,13 @@ VELMOR_XVFB_PID=""
 velmor_log() { echo "[wine-env] $*" >&2; }
 
 # vwine SECONDS program args...: run a Windows program, killed after SECONDS (exit 124 then).
+# It runs as a background job that the shell waits for, so that a signal to the script runs its
+# traps (and so the cleanup) at once instead of after the program ends.
 vwine() {
   local seconds=$1
   shift
-  timeout --kill-after=5 "$seconds" "$VELMOR_WINE64" "$@"
+  timeout --kill-after=5 "$seconds" "$VELMOR_WINE64" "$@" &
+  wait "$!"
 }
 
 # Unix path -> the Windows path Wine sees (Z: maps the Unix root; C: is the prefix's drive_c).

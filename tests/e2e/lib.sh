@@ -10,7 +10,7 @@ E2E_NAME=$(basename "$0" .sh)
 # shellcheck source=../../scripts/wine-env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh" "${1:?usage: $0 BUILD_DIR}"
 trap velmor_cleanup EXIT
-trap 'exit 130' INT TERM
+trap 'exit 130' INT TERM HUP
 
 E2E_ARTIFACTS=$VELMOR_BUILD/artifacts/$E2E_NAME
 E2E_DRIVER=$VELMOR_BUILD/tests/e2e/driver/e2e_driver.exe
@@ -76,14 +76,23 @@ e2e_order() {
   printf '%s\n' "$@" >"$E2E_STANDINS/$name.cfg"
 }
 
+# Runs a command from the distribution folder. No subshell: a signal must reach this shell's traps
+# while the command runs.
+e2e_in_dist() {
+  local here=$PWD rc=0
+  cd "$E2E_DIST"
+  "$@" || rc=$?
+  cd "$here"
+  return "$rc"
+}
+
 # Runs the driver on the steps given on stdin, from the distribution folder. Screenshots (BMP)
 # become PNG files; on failure the whole screen is saved as failure-<n>.png.
 e2e_drive() {
   E2E_RUNS=$((E2E_RUNS + 1))
   local steps="$E2E_ARTIFACTS/steps-$E2E_RUNS.txt" rc=0
   cat >"$steps"
-  (cd "$E2E_DIST" && vwine "${E2E_DRIVE_SECONDS:-600}" "$E2E_DRIVER" "$(velmor_winpath "$steps")") ||
-    rc=$?
+  e2e_in_dist vwine "${E2E_DRIVE_SECONDS:-600}" "$E2E_DRIVER" "$(velmor_winpath "$steps")" || rc=$?
   local bmp
   for bmp in "$E2E_ARTIFACTS"/*.bmp; do
     [[ -f $bmp ]] || continue
