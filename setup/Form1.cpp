@@ -5,21 +5,14 @@
 #include "Module1.h"
 #include "ResourceIds.h"
 #include "RuntimeError.h"
+#include "SharedWindowParts.h"
 
 namespace setup {
 namespace {
 
 using velmor::ControlKind;
 using velmor::ControlSpec;
-using velmor::FontSpec;
-
-constexpr FontSpec kArialBold975{L"Arial", 9.75, 700, 0};
-constexpr FontSpec kArialBold1125{L"Arial", 11.25, 700, 0};
-constexpr FontSpec kArial9{L"Arial", 9, 400, 0};
-constexpr FontSpec kGothicBold975{L"ＭＳ ゴシック", 9.75, 700, 128};
-constexpr FontSpec kGothicBold1125{L"ＭＳ ゴシック", 11.25, 700, 128};
-constexpr FontSpec kMinchoE1125{L"HG明朝E", 11.25, 400, 128};
-constexpr FontSpec kNoFont{};
+using namespace velmor::parts;
 
 constexpr ControlSpec AddinLabel(std::int16_t index, const wchar_t* caption, int top, int tab,
                                  velmor::ColorValue foreColor) {
@@ -35,28 +28,6 @@ constexpr ControlSpec AddinLabel(std::int16_t index, const wchar_t* caption, int
           .tabIndex = tab};
 }
 
-constexpr ControlSpec Rule(std::int16_t index, int y) {
-  return {.kind = ControlKind::kLine,
-          .name = L"Line1",
-          .index = index,
-          .line = {1920, y, 5520, y},
-          .font = kNoFont,
-          .foreColor = velmor::kWindowText};
-}
-
-constexpr ControlSpec PlainLabel(const wchar_t* name, std::int16_t index, const wchar_t* caption,
-                                 velmor::TwipsRect box, FontSpec font, int tab) {
-  return {.kind = ControlKind::kLabel,
-          .name = name,
-          .index = index,
-          .caption = caption,
-          .box = box,
-          .font = font,
-          .foreColor = velmor::kWindowText,
-          .backColor = velmor::kWindowBackground,
-          .tabIndex = tab};
-}
-
 // Front to back: where two controls overlap, the earlier one lies on top.
 constexpr std::array kControls{
     ControlSpec{.kind = ControlKind::kCheckBox,
@@ -65,54 +36,32 @@ constexpr std::array kControls{
                 .box = {1920, 840, 3135, 495},
                 .font = kArialBold975,
                 .tabIndex = 8},
-    ControlSpec{.kind = ControlKind::kCommandButton,
-                .name = L"Command2",
-                .caption = L"終了",
-                .box = {4920, 3360, 855, 495},
-                .font = kGothicBold975,
-                .tabIndex = 2},
-    ControlSpec{.kind = ControlKind::kCommandButton,
-                .name = L"Command1",
-                .index = 1,
-                .caption = L"開始",
-                .box = {240, 1080, 1095, 975},
-                .font = kGothicBold1125,
-                .tabIndex = 1,
-                .pictureId = VELMOR_IDR_START_PICTURE},
-    ControlSpec{.kind = ControlKind::kPictureBox,
-                .name = L"Picture2",
-                .box = {120, 120, 2055, 495},
-                .font = kNoFont,
-                .foreColor = velmor::kWindowText,
-                .backColor = velmor::kWindowBackground,
-                .tabIndex = 0,
-                .pictureId = VELMOR_IDR_LOGO},
+    kExitButton,
+    StartButton(240),
+    kLogoBox,
     AddinLabel(4, L"Quillon.exe", 2740, 13, velmor::kButtonText),
     AddinLabel(3, L"MalvixEx.xla", 2480, 12, velmor::kTooltipText),
     AddinLabel(2, L"TorvaneEx.xla", 2220, 11, velmor::kButtonText),
     AddinLabel(1, L"BriselEx.xla", 1960, 10, velmor::kButtonText),
     AddinLabel(0, L"CordaleEx.xla", 1700, 9, velmor::kBlue),
-    Rule(2, 3050),
+    HorizontalRule(2, 1920, 5520, 3050),
     PlainLabel(L"Label4", 6, L"", {2280, 2685, 2655, 255}, kArialBold975, 7),
-    Rule(1, 1410),
-    Rule(0, 810),
+    HorizontalRule(1, 1920, 5520, 1410),
+    HorizontalRule(0, 1920, 5520, 810),
     PlainLabel(L"Label4", 1, L"Addoin :", {1920, 1425, 855, 255}, kArialBold975, 6),
-    PlainLabel(L"Label6", velmor::kNoIndex, L"Ver : 4.01", {2280, 400, 1005, 225}, kArialBold1125,
-               5),
-    PlainLabel(L"Label3", velmor::kNoIndex, L"TEL : 000-0000-0000", {600, 3650, 2055, 255}, kArial9,
-               4),
-    PlainLabel(L"Label2", velmor::kNoIndex, L"架空ソフト株式会社", {360, 3360, 2415, 255},
-               kMinchoE1125, 3),
+    kVersionLabel,
+    kTelephoneLabel,
+    kCompanyLabel,
 };
 
 }  // namespace
 
 const velmor::FormSpec kForm1Spec{
     .caption = L"Velmor Setup",
-    .clientWidth = 5925,
-    .clientHeight = 3960,
+    .clientWidth = kClientWidth,
+    .clientHeight = kClientHeight,
     .backColor = velmor::kMenuBackground,
-    .font = {L"ＭＳ Ｐゴシック", 12, 400, 128},
+    .font = kPGothic12,
     .iconId = VELMOR_IDI_APP,
     .controls = kControls,
 };

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
-#include "Module1.h"
+#include "setup/Module1.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "AddinArgument.h"
 #include "FakePlatform.h"
-#include "Module1.h"
+#include "setup/AddinArgument.h"
+#include "setup/Module1.h"
 
 namespace {
 

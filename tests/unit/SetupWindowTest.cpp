@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "FakePlatform.h"
-#include "Form1.h"
-#include "Module1.h"
+#include "setup/Form1.h"
+#include "setup/Module1.h"
 
 namespace {
 

@@ -1,0 +1,156 @@
+// The uninstall program: its window, the selection and the release of an add-in.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "FakePlatform.h"
+#include "uninstall/Module1.h"
+
+namespace {
+
+using testing_support::FakeHost;
+using testing_support::FakePlatform;
+
+const std::wstring kNoSelection = L"MsgBox[0|UnInstall] 開放する'Addin関数'を指定して下さい。";
+const std::wstring kMissing = L"MsgBox[0|UnInstall] 開放するアドインファイルがありません！";
+
+class Uninstall : public ::testing::Test {
+ protected:
+  Uninstall() {
+    platform_.title = L"UnInstall";
+    platform_.appPath = L"C:\\Velmor";
+    platform_.files = {L"C:\\Velmor\\Velmor_Tool.xls"};
+    for (const wchar_t* name :
+         {L"CordaleEx", L"BriselEx", L"TorvaneEx", L"MalvixEx", L"QuillonEx"}) {
+      platform_.files.insert(L"C:\\Velmor\\" + std::wstring(name) + L".xla");
+    }
+    module_.Form1().Window().AttachHost(&host_);
+    module_.Main();
+  }
+  // What a click on an option button does: the button group changes, then the handler runs.
+  void Select(std::int16_t index) {
+    for (std::int16_t i = 0; i <= 4; ++i) module_.Form1().Option1(i).SetValue(i == index ? 1 : 0);
+    module_.Form1().Option1_Click(index);
+  }
+  void Start() {
+    platform_.log.clear();
+    module_.Form1().Command1_Click(1);
+  }
+  velmor::ColorValue Colour(std::int16_t i) { return module_.Form1().Option1(i).ForeColor(); }
+
+  FakePlatform platform_;
+  FakeHost host_;
+  uninstall::Module1 module_{platform_};
+};
+
+TEST(UninstallWindowTable, HasItsControlArraysAndUnevenOptionSpacing) {
+  std::map<std::wstring_view, std::set<std::int16_t>> arrays;
+  std::vector<int> optionTops(5);
+  for (const auto& control : uninstall::kForm1Spec.controls) {
+    if (control.index != velmor::kNoIndex) arrays[control.name].insert(control.index);
+    if (control.name == L"Option1") optionTops[control.index] = control.box.top;
+    if (control.kind != velmor::ControlKind::kLine) {
+      EXPECT_LE(control.box.left + control.box.width, uninstall::kForm1Spec.clientWidth);
+      EXPECT_LE(control.box.top + control.box.height, uninstall::kForm1Spec.clientHeight);
+    }
+  }
+  EXPECT_EQ(uninstall::kForm1Spec.controls.size(), 15u);
+  EXPECT_EQ(arrays[L"Option1"], (std::set<std::int16_t>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(arrays[L"Command1"], (std::set<std::int16_t>{1}));
+  EXPECT_EQ(arrays[L"Line1"], (std::set<std::int16_t>{1, 2}));
+  EXPECT_EQ(arrays[L"Label4"], (std::set<std::int16_t>{1}));
+  EXPECT_EQ(optionTops, (std::vector<int>{1320, 1605, 1920, 2170, 2460}));
+}
+
+TEST_F(Uninstall, OpensWithNothingSelectedAndTheStaticCaption) {
+  EXPECT_TRUE(module_.Form1().Window().IsVisible());
+  EXPECT_EQ(module_.Form1().Window().Caption(), L"Velmor Ａｄｄｉｎ　開放");
+  for (std::int16_t i = 0; i <= 4; ++i) {
+    EXPECT_EQ(module_.Form1().Option1(i).Value(), 0);
+    EXPECT_EQ(Colour(i), velmor::kButtonText);
+  }
+  EXPECT_THROW(module_.Form1().Command1(0), velmor::RuntimeError);
+  EXPECT_EQ(module_.BasePath, L"C:\\Velmor");
+}
+
+TEST_F(Uninstall, SelectionMovesTheBlueAndTheCaption) {
+  Select(2);
+  EXPECT_EQ(Colour(2), velmor::kBlue);
+  EXPECT_EQ(module_.Form1().Window().Caption(), L"Velmor - TorvaneEx UnInstall");
+  Select(0);
+  EXPECT_EQ(Colour(2), velmor::kButtonText);
+  EXPECT_EQ(Colour(0), velmor::kBlue);
+  EXPECT_EQ(module_.TitleText, L"Velmor - CordaleEx UnInstall");
+  Select(4);
+  EXPECT_EQ(module_.Form1().Window().Caption(), L"Velmor - QuillonEx UnInstall");
+
+  // A click that leaves its own option unselected says so in the caption.
+  module_.Form1().Option1(4).SetValue(0);
+  module_.Form1().Option1_Click(4);
+  EXPECT_EQ(Colour(4), velmor::kButtonText);
+  EXPECT_EQ(module_.Form1().Window().Caption(), L"Velmor UnInstall");
+}
+
+TEST_F(Uninstall, StartWithoutSelectionOnlyAsksForOne) {
+  Start();
+  EXPECT_EQ(platform_.log, (std::vector<std::wstring>{kNoSelection}));
+}
+
+TEST_F(Uninstall, ReleaseRunsTheMacroDeletesTheFileBeforeClosingAndNamesTheAddin) {
+  Select(2);
+  Start();
+  EXPECT_EQ(platform_.log, (std::vector<std::wstring>{
+                               L"CheckFile C:\\Velmor\\Velmor_Tool.xls",
+                               L"CheckFile C:\\Velmor\\TorvaneEx.xla",
+                               L"CreateObject Excel.Application",
+                               L"Excel.Application.Visible=True",
+                               L"Excel.Application.DisplayAlerts=False",
+                               L"Excel.Application.Workbooks",
+                               L"Workbooks.Open(C:\\Velmor\\Velmor_Tool.xls)",
+                               L"Release Workbooks",
+                               L"Excel.Application.Run(Addin_UnInstall, C:\\Velmor, TorvaneEx)",
+                               L"RemoveFile C:\\Velmor\\TorvaneEx.xla",
+                               L"Excel.Application.Workbooks",
+                               L"Workbooks.Close()",
+                               L"Release Workbooks",
+                               L"Excel.Application.Quit()",
+                               L"Release Workbook",
+                               L"Release Excel.Application",
+                               L"MsgBox[0|UnInstall] アドイン関数(TorvaneEx)を開放しました。",
+                           }));
+  EXPECT_EQ(module_.AddinIndex, 3);
+  // Selection, colours and caption stay as they were.
+  EXPECT_EQ(Colour(2), velmor::kBlue);
+  EXPECT_EQ(module_.Form1().Window().Caption(), L"Velmor - TorvaneEx UnInstall");
+
+  Start();  // the second time the file is gone
+  EXPECT_EQ(platform_.log.back(), kMissing);
+  EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
+}
+
+TEST_F(Uninstall, TheToolWorkbookMustLieBesideTheProgram) {
+  platform_.appPath = L"C:\\Elsewhere";
+  Select(4);
+  Start();
+  EXPECT_EQ(platform_.log,
+            (std::vector<std::wstring>{L"CheckFile C:\\Elsewhere\\Velmor_Tool.xls",
+                                       L"CheckFile C:\\Velmor\\QuillonEx.xla", kMissing}));
+}
+
+TEST_F(Uninstall, AFailedDeletionEndsInAnErrorBeforeExcelIsClosed) {
+  platform_.undeletable = {L"C:\\Velmor\\QuillonEx.xla"};
+  Select(4);
+  try {
+    Start();
+    FAIL() << "a failed deletion must reach the error report";
+  } catch (const velmor::RuntimeError& error) {
+    EXPECT_EQ(error.Object(), L"C:\\Velmor\\QuillonEx.xla");
+  }
+  EXPECT_EQ(platform_.Lines(L"RemoveFile"),
+            (std::vector<std::wstring>{L"RemoveFile C:\\Velmor\\QuillonEx.xla"}));
+  EXPECT_TRUE(platform_.Lines(L"Excel.Application.Quit").empty());
+  EXPECT_TRUE(platform_.Lines(L"MsgBox").empty());
+}
+
+}  // namespace

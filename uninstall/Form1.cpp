@@ -1,0 +1,96 @@
+#include "Form1.h"
+
+#include <array>
+
+#include "Module1.h"
+#include "SharedWindowParts.h"
+
+namespace uninstall {
+namespace {
+
+using velmor::ControlKind;
+using velmor::ControlSpec;
+using namespace velmor::parts;
+
+constexpr ControlSpec AddinOption(std::int16_t index, const wchar_t* caption, int top, int tab) {
+  return {.kind = ControlKind::kOptionButton,
+          .name = L"Option1",
+          .index = index,
+          .caption = caption,
+          .box = {2520, top, 1935, 255},
+          .font = kArialBold975,
+          .tabIndex = tab};
+}
+
+// Front to back: where two controls overlap, the earlier one lies on top. The option buttons are
+// not evenly spaced.
+constexpr std::array kControls{
+    AddinOption(4, L"Quillon.exe", 2460, 12),
+    AddinOption(3, L"MalvixEx.xla", 2170, 11),
+    AddinOption(2, L"TorvaneEx.xla", 1920, 10),
+    AddinOption(1, L"BriselEx.xla", 1605, 9),
+    AddinOption(0, L"CordaleEx.xla", 1320, 8),
+    kExitButton,
+    StartButton(480),
+    kLogoBox,
+    PlainLabel(L"Label5", velmor::kNoIndex, L"Addin関数を開放します。", {3240, 780, 2655, 255},
+               kGothicBold975, 7),
+    HorizontalRule(2, 2160, 5640, 2760),
+    HorizontalRule(1, 2040, 5640, 1050),
+    PlainLabel(L"Label4", 1, L"Addin :", {2040, 1065, 855, 255}, kArialBold975, 6),
+    kVersionLabel,
+    kTelephoneLabel,
+    kCompanyLabel,
+};
+
+}  // namespace
+
+const velmor::FormSpec kForm1Spec{
+    .caption = L"Velmor Ａｄｄｉｎ　開放",
+    .clientWidth = kClientWidth,
+    .clientHeight = kClientHeight,
+    .backColor = velmor::kMenuBackground,
+    .font = kPGothic12,
+    .iconId = 0,  // the window has no icon of its own
+    .controls = kControls,
+};
+
+Form1::Form1(Module1& module) : module_(module), form_(kForm1Spec) {
+  form_.onClick = [this](const velmor::Control& control) {
+    const auto& spec = control.Spec();
+    if (spec.name == L"Command1") Command1_Click(spec.index);
+    if (spec.name == L"Command2") Command2_Click();
+    if (spec.name == L"Option1") Option1_Click(spec.index);
+  };
+}
+
+void Form1::Option1_Click(std::int16_t Index) {
+  for (std::int16_t i = 0; i <= 4; ++i) {
+    velmor::Control& option = Option1(i);
+    if (i != Index) {
+      option.SetForeColor(velmor::kButtonText);
+    } else if (option.Value() != 0) {
+      option.SetForeColor(velmor::kBlue);
+      module_.TitleText =
+          L"Velmor - " + module_.AddinNames(static_cast<std::int16_t>(i + 1)) + L" UnInstall";
+      form_.SetCaption(module_.TitleText);
+    } else {
+      option.SetForeColor(velmor::kButtonText);
+      form_.SetCaption(L"Velmor UnInstall");
+    }
+  }
+}
+
+void Form1::Command1_Click(std::int16_t /*Index*/) {
+  for (std::int16_t i = 0; i <= 4; ++i) {
+    if (Option1(i).Value() != 0) {
+      module_.ReleaseAddin(static_cast<std::int16_t>(i + 1));
+      return;
+    }
+  }
+  module_.Desktop().MsgBox(L"開放する'Addin関数'を指定して下さい。");
+}
+
+void Form1::Command2_Click() { form_.Unload(); }
+
+}  // namespace uninstall
