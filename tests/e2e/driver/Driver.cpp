@@ -283,26 +283,26 @@ DWORD WindowProcessId(HWND hwnd) {
   return pid;
 }
 
+// Window enumeration callbacks: collect into the std::vector<HWND> passed as the parameter.
+BOOL CALLBACK CollectVisible(HWND hwnd, LPARAM param) {
+  if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+  return TRUE;
+}
+
+BOOL CALLBACK CollectAll(HWND hwnd, LPARAM param) {
+  reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+  return TRUE;
+}
+
 std::vector<HWND> VisibleTopLevelWindows() {
   std::vector<HWND> windows;
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumWindows(CollectVisible, reinterpret_cast<LPARAM>(&windows));
   return windows;
 }
 
 std::vector<HWND> ChildWindows(HWND parent) {
   std::vector<HWND> children;
-  EnumChildWindows(
-      parent,
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&children));
+  EnumChildWindows(parent, CollectAll, reinterpret_cast<LPARAM>(&children));
   return children;
 }
 
