@@ -14,8 +14,9 @@ Picture::Picture(int resourceId) {
   const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
   const DWORD size = SizeofResource(module, info);
   if (bytes == nullptr || size == 0) return;
+  // The new stream comes with one reference, which the ComPtr takes over as it is.
   ComPtr<IStream> stream;
-  stream.Attach(SHCreateMemStream(static_cast<const BYTE*>(bytes), size));
+  *stream.GetAddressOf() = SHCreateMemStream(static_cast<const BYTE*>(bytes), size);
   if (!stream) return;
   OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_PPV_ARGS(&picture_));
 }
