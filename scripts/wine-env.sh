@@ -157,6 +157,12 @@ Windows Registry Editor Version 5.00
 [HKEY_CURRENT_USER\\Control Panel\\Desktop]
 "LogPixels"=dword:00000060
 
+; Title bars are drawn in a bold face, and the font links above find no bold Japanese face, so a
+; Japanese title showed boxes: title bars use IPAPGothic directly (a LOGFONTW: height -12, weight
+; 700, Shift-JIS character set).
+[HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics]
+"CaptionFont"=hex:f4,ff,ff,ff,00,00,00,00,00,00,00,00,00,00,00,00,bc,02,00,00,00,00,00,80,00,00,00,00,49,00,50,00,41,00,50,00,47,00,6f,00,74,00,68,00,69,00,63,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00
+
 [HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
 "Managed"="N"
 

@@ -184,7 +184,7 @@ bool IsKnownVerb(std::wstring_view verb) {
   static constexpr std::wstring_view kVerbs[] = {
       L"start",     L"window",       L"client-size",     L"click",     L"check",      L"uncheck",
       L"close",     L"msgbox",       L"msgbox-contains", L"no-msgbox", L"screenshot", L"exited",
-      L"no-window", L"never-window", L"sleep",           L"timeout"};
+      L"no-window", L"never-window", L"sleep",           L"timeout",   L"write",      L"lock"};
   for (std::wstring_view known : kVerbs) {
     if (verb == known) return true;
   }
@@ -445,6 +445,10 @@ class Driver {
       Poll(RequireNumber(step.rest, L"<milliseconds>"), nullptr, {false, false});
     } else if (verb == L"timeout") {
       timeout_ms_ = RequireNumber(step.rest, L"<seconds>") * 1000;
+    } else if (verb == L"write") {
+      WriteTextFile(step.rest);
+    } else if (verb == L"lock") {
+      Lock(step.rest);
     } else {
       Fail(L"unknown step " + Quote(verb));
     }
@@ -658,8 +662,13 @@ class Driver {
     if (contains) {
       for (size_t i = 1; i < parts.size(); ++i) texts.push_back(Unescape(parts[i]));
     } else {
-      // The whole rest is the text, bars included.
-      texts.push_back(Unescape(Trim(rest.substr(rest.find(L'|') + 1))));
+      // The whole rest is the text, bars included. In double quotes it is taken as it stands,
+      // leading and trailing spaces included.
+      std::wstring text = Trim(rest.substr(rest.find(L'|') + 1));
+      if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"') {
+        text = text.substr(1, text.size() - 2);
+      }
+      texts.push_back(Unescape(text));
     }
 
     MessageBoxInfo box;
@@ -698,6 +707,31 @@ class Driver {
                    reinterpret_cast<LPARAM>(ok));
       WaitFor(gone, L"the message box to close after OK", {false, false});
     }
+  }
+
+  // "write <path> | <text>": replaces the file with the text in UTF-8, for a stand-in's orders
+  // that must change while the program under test runs.
+  void WriteTextFile(const std::wstring& rest) {
+    const size_t bar = rest.find(L'|');
+    if (bar == std::wstring::npos) Fail(L"expected <path> | <text>");
+    const std::wstring path = Trim(rest.substr(0, bar));
+    const std::string bytes = ToUtf8(Unescape(Trim(rest.substr(bar + 1))) + L"\n");
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file ||
+        !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+      Fail(L"cannot write " + Quote(path) + L": " + LastErrorText(GetLastError()));
+    }
+  }
+
+  // "lock <path>": holds the file open, sharing reading only, until the driver ends, as another
+  // program that has the file open would.
+  void Lock(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) Fail(L"cannot open " + Quote(path) + L": " + LastErrorText(GetLastError()));
+    locks_.push_back(std::move(file));
   }
 
   void NoMessageBox(unsigned long ms) {
@@ -752,6 +786,7 @@ class Driver {
   unsigned long timeout_ms_ = 30000;
   std::set<std::wstring> seen_titles_;
   std::map<DWORD, bool> winedbg_;
+  std::vector<UniqueHandle> locks_;
 };
 
 std::wstring StepText(const Step& step) {

@@ -1,0 +1,59 @@
+# shellcheck shell=bash
+# Shared by the scenarios that install and remove add-ins: the distribution folder with the setup
+# program and the installer stand-ins, the registered Excel stand-in, and checks of the journal and
+# of Excel's add-in list. Sourced after lib.sh.
+
+SETUP="$E2E_DIST_WIN\\Velmor_Setup.exe"
+REDIST_CAPTION='Microsoft Visual C++ 2010 x86 Redistributable - 10.0.3019'
+# The closing message keeps its leading space: the quotes make the driver compare it exactly.
+DONE_STEP='msgbox 終了確認 | " ソフト展開完了！"'
+
+# What Excel is asked to do when the setup program registers an add-in.
+e2e_excel_install_calls() {
+  printf '%s\n' "excel: #start" "excel: Visible=True" "excel: DisplayAlerts=False" \
+    "excel: Workbooks" 'excel: Open("C:\Velmor\Velmor_Tool.xls")' \
+    "excel: Run(\"$1\", \"C:\\Velmor\", \"$2\")" "excel: Workbooks" "excel: Close" "excel: Quit" \
+    "excel: #exit"
+}
+mapfile -t EXCEL_INSTALL_TORVANE < <(e2e_excel_install_calls Addin_Install TorvaneEx)
+mapfile -t EXCEL_INSTALL_BRISEL < <(e2e_excel_install_calls Addin_Install BriselEx)
+
+e2e_register_excel() {
+  velmor_register_excel_standin >/dev/null || e2e_fail "the Excel stand-in could not be registered"
+}
+
+# A clean state with the setup program and both installers in the distribution folder.
+e2e_fresh_dist() {
+  e2e_reset
+  e2e_install_program Velmor_Setup.exe vcredist_x86.exe Velmor_Pgm.exe
+}
+
+# The journal as events: process ids and command lines left out, the package's file lines dropped.
+e2e_events() {
+  { e2e_journal | grep -vF ': wrote ' || true; } |
+    sed -E 's/^([^:]+: (start|#start|#exit)) pid=.*$/\1/'
+}
+
+# The journal holds exactly these events, in this order.
+e2e_expect_events() {
+  local want have
+  want=$(printf '%s\n' "$@")
+  have=$(e2e_events)
+  [[ $have == "$want" ]] ||
+    e2e_fail "journal events differ:$(diff <(echo "$want") <(echo "$have") | sed 's/^/  /')"
+}
+
+# Excel's add-in list holds exactly these NAME=DATA values (none when called without any).
+e2e_expect_addins() {
+  local want have
+  want=$(printf '%s\n' "$@" | sed '/^$/d' | sort)
+  have=$(e2e_addin_values | sort)
+  [[ $have == "$want" ]] || e2e_fail "add-in values: want [$want], have [$have]"
+}
+
+# Ends every process of the prefix (an Excel stand-in left open by an error report among them) so
+# that the next scenario starts from nothing; the next Wine call starts the prefix again.
+e2e_restart_prefix() {
+  timeout 30 "$VELMOR_WINESERVER" -k >/dev/null 2>&1 || true
+  timeout 30 "$VELMOR_WINESERVER" -w >/dev/null 2>&1 || true
+}
