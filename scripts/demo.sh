@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The demo: builds the x64 programs, prepares the Wine prefix, lays out a distribution folder and
-# runs Velmor_Setup.exe /A3 from it.
-#   bash scripts/demo.sh              on a usable display: a real window to click; waits for it to end
-#   bash scripts/demo.sh --headless   (or with no display) on Xvfb, driven: screenshot, close, report
+# The demo: builds the x64 programs, prepares the Wine prefix with the Excel stand-in, lays out a
+# distribution folder (the setup program and the two stand-in installers), installs the add-in
+# TorvaneEx with Velmor_Setup.exe /A3 and removes it again with C:\Velmor\UnInstall.exe.
+#   bash scripts/demo.sh              on a usable display: real windows to click; each step waits
+#   bash scripts/demo.sh --headless   (or with no display) on Xvfb, driven, with screenshots
 # Screenshots go to build/win64/artifacts/demo/.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,7 +14,7 @@ for arg in "$@"; do
   case $arg in
     --headless) headless=1 ;;
     -h | --help)
-      sed -n '2,7p' "$0"
+      sed -n '2,8p' "$0"
       exit 0
       ;;
     *)
@@ -44,57 +45,99 @@ step_prepare() {
     export VELMOR_HEADLESS=1
   fi
   e2e_begin
-  if [[ -f $(velmor_excel_standin) ]]; then
-    velmor_register_excel_standin >/dev/null || e2e_fail "registering the Excel stand-in failed"
-  fi
+  velmor_register_excel_standin >/dev/null || e2e_fail "registering the Excel stand-in failed"
 }
 
 step_layout() {
   echo "== distribution folder $E2E_DIST_WIN"
-  e2e_install_program Velmor_Setup.exe
-  local name
-  for name in vcredist_x86.exe Velmor_Pgm.exe; do
-    [[ -n $(e2e_find_program "$name") ]] && e2e_install_program "$name"
-  done
+  e2e_install_program Velmor_Setup.exe vcredist_x86.exe Velmor_Pgm.exe
   ls -1 "$E2E_DIST" | sed 's/^/    /'
 }
 
 step_setup_interactive() {
-  echo "== Velmor_Setup.exe /A3 on $DISPLAY: use the window; the demo goes on when it ends"
+  echo "== Velmor_Setup.exe /A3 on $DISPLAY: tick the redistributable if you like, press 開始, then 終了"
   local rc=0
   e2e_in_dist vwine 3600 "$E2E_DIST/Velmor_Setup.exe" /A3 || rc=$?
   echo "    Velmor_Setup.exe ended with exit code $rc"
 }
 
+step_uninstall_interactive() {
+  if [[ ! -f $E2E_VELMOR/UnInstall.exe ]]; then
+    echo "== no C:\\Velmor\\UnInstall.exe (the package did not run): nothing to uninstall"
+    return
+  fi
+  echo "== C:\\Velmor\\UnInstall.exe on $DISPLAY: choose TorvaneEx.xla, press 開始, then 終了"
+  local rc=0
+  vwine 3600 "$E2E_VELMOR/UnInstall.exe" || rc=$?
+  echo "    UnInstall.exe ended with exit code $rc"
+}
+
 step_setup_headless() {
-  echo "== Velmor_Setup.exe /A3 on Xvfb ($DISPLAY), driven"
+  echo "== Velmor_Setup.exe /A3 on Xvfb ($DISPLAY), driven: redistributable ticked, 開始"
   e2e_drive <<EOF
 start "$E2E_DIST_WIN\\Velmor_Setup.exe" /A3
 window Velmor - TorvaneEx.xla
 client-size 395 264
-screenshot $(e2e_artifact_win setup_window.bmp)
-close
-exited
+check Microsoft Visual C++ 2010 x86 Redistributable - 10.0.3019
+screenshot $(e2e_artifact_win setup_before.bmp)
+click 開始
+msgbox 終了確認 | " ソフト展開完了！"
+screenshot $(e2e_artifact_win setup_after.bmp)
+click 終了
+exited 0
 EOF
-  echo "    window shown, screenshot saved: $E2E_ARTIFACTS/setup_window.png; closed from its title bar"
 }
 
+step_uninstall_headless() {
+  echo "== C:\\Velmor\\UnInstall.exe on Xvfb ($DISPLAY), driven: TorvaneEx.xla chosen, 開始"
+  e2e_drive <<EOF
+start "C:\\Velmor\\UnInstall.exe"
+window Velmor Ａｄｄｉｎ　開放
+click TorvaneEx.xla
+window Velmor - TorvaneEx UnInstall
+screenshot $(e2e_artifact_win uninstall_before.bmp)
+click 開始
+msgbox UnInstall | アドイン関数(TorvaneEx)を開放しました。
+screenshot $(e2e_artifact_win uninstall_after.bmp)
+click 終了
+exited 0
+EOF
+}
+
+# What the stand-ins saw since the last report: installers with their exit codes, Excel's calls.
+REPORTED_LINES=0
 step_report() {
   echo "== what happened"
-  echo "    journal ($E2E_JOURNAL):"
-  e2e_journal | sed 's/^/        /'
-  echo "    C:\\Velmor:"
-  if [[ -d $E2E_VELMOR ]]; then ls -1 "$E2E_VELMOR" | sed 's/^/        /'; else echo "        (none)"; fi
+  local lines
+  lines=$(e2e_journal | tail -n +$((REPORTED_LINES + 1)))
+  REPORTED_LINES=$((REPORTED_LINES + $(printf '%s' "$lines" | grep -c '' || true)))
+  echo "    installers run (exit codes):"
+  printf '%s\n' "$lines" | sed -n 's/^\(.*\.exe\): end exit=\(.*\)$/        \1 exit code \2/p' |
+    grep . || echo "        (none)"
+  echo "    Excel was asked:"
+  printf '%s\n' "$lines" | sed -n 's/^excel: \([^#].*\)$/        \1/p' | grep . ||
+    echo "        (nothing)"
+  echo "    C:\\Velmor now holds:"
+  if [[ -d $E2E_VELMOR ]]; then ls -1 "$E2E_VELMOR" | sed 's/^/        /'; else echo "        (nothing)"; fi
   echo "    add-ins registered for Excel:"
-  e2e_addin_values | sed 's/^/        /'
+  local values
+  values=$(e2e_addin_values)
+  if [[ -n $values ]]; then printf '%s\n' "$values" | sed 's/^/        /'; else echo "        (none)"; fi
 }
 
 step_prepare
 step_layout
 if ((headless)); then
   step_setup_headless
+  step_report
+  step_uninstall_headless
+  step_report
+  echo "    screenshots:"
+  ls -1 "$E2E_ARTIFACTS"/*.png | sed 's/^/        /'
 else
   step_setup_interactive
+  step_report
+  step_uninstall_interactive
+  step_report
 fi
-step_report
 echo "demo: done"
