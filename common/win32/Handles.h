@@ -1,13 +1,15 @@
 #pragma once
 
-// Owners for the Win32 and COM resources the programs use. Each is move-only; get() lends the
-// resource, put() hands out the address for an out-parameter after freeing what was held, release()
-// gives it up.
+// Owners for the Win32 and COM resources that the programs, the stand-ins and the test driver use.
+// Each is move-only; get() lends the resource, put() hands out the address for an out-parameter
+// after freeing what was held, release() gives it up.
 
 #include <windows.h>
 
+#include <objbase.h>
 #include <oleauto.h>
 
+#include <string_view>
 #include <utility>
 
 namespace velmor::win32 {
@@ -32,6 +34,9 @@ class Unique {
     reset();
     return &value_;
   }
+  // Lends the address of what is held, for an in/out parameter that may replace it; whatever is
+  // there afterwards is what the owner frees.
+  T* address() { return &value_; }
   T release() { return std::exchange(value_, Traits::Invalid()); }
   void reset(T value = Traits::Invalid()) {
     if (Traits::IsValid(value_)) Traits::Close(value_);
@@ -49,6 +54,43 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = Unique<HANDLE, KernelHandleTraits>;
 
+// A search begun with FindFirstFileW, which reports failure as INVALID_HANDLE_VALUE.
+struct FindHandleTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(HANDLE h) { return h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { FindClose(h); }
+};
+using UniqueFind = Unique<HANDLE, FindHandleTraits>;
+
+struct RegistryKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static bool IsValid(HKEY k) { return k != nullptr; }
+  static void Close(HKEY k) { RegCloseKey(k); }
+};
+using UniqueHkey = Unique<HKEY, RegistryKeyTraits>;
+
+// A top-level window. One its user closed is destroyed already, so only a window that still exists
+// is destroyed.
+struct WindowTraits {
+  static HWND Invalid() { return nullptr; }
+  static bool IsValid(HWND w) { return w != nullptr; }
+  static void Close(HWND w) {
+    if (IsWindow(w)) DestroyWindow(w);
+  }
+};
+using UniqueWindow = Unique<HWND, WindowTraits>;
+
+// Memory that an API allocated with LocalAlloc for its caller to free, such as the argument array
+// of CommandLineToArgvW.
+template <typename P>
+struct LocalAllocTraits {
+  static P Invalid() { return nullptr; }
+  static bool IsValid(P p) { return p != nullptr; }
+  static void Close(P p) { LocalFree(p); }
+};
+template <typename P>
+using UniqueLocal = Unique<P, LocalAllocTraits<P>>;
+
 template <typename G>
 struct GdiObjectTraits {
   static G Invalid() { return nullptr; }
@@ -58,6 +100,48 @@ struct GdiObjectTraits {
 using UniqueFont = Unique<HFONT, GdiObjectTraits<HFONT>>;
 using UniqueBrush = Unique<HBRUSH, GdiObjectTraits<HBRUSH>>;
 using UniquePen = Unique<HPEN, GdiObjectTraits<HPEN>>;
+using UniqueBitmap = Unique<HBITMAP, GdiObjectTraits<HBITMAP>>;
+
+// A memory device context from CreateCompatibleDC.
+struct MemoryDcTraits {
+  static HDC Invalid() { return nullptr; }
+  static bool IsValid(HDC dc) { return dc != nullptr; }
+  static void Close(HDC dc) { DeleteDC(dc); }
+};
+using UniqueMemoryDC = Unique<HDC, MemoryDcTraits>;
+
+// A window's device context from GetDC (nullptr: the screen's), given back with ReleaseDC, which
+// needs the window as well.
+class WindowDC {
+ public:
+  explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+  ~WindowDC() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  }
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// Selects an object into a device context for the lifetime of the guard, then puts back the object
+// it displaced.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+  ~SelectedObject() {
+    if (previous_ != nullptr && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
 
 struct IconTraits {
   static HICON Invalid() { return nullptr; }
@@ -73,6 +157,11 @@ struct BstrTraits {
 };
 using UniqueBstr = Unique<BSTR, BstrTraits>;
 
+// A new BSTR holding a copy of text (which may contain nulls). Empty when allocation failed.
+inline UniqueBstr MakeBstr(std::wstring_view text) {
+  return UniqueBstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+}
+
 // A VARIANT that is cleared when it goes out of scope.
 class UniqueVariant {
  public:
@@ -82,7 +171,14 @@ class UniqueVariant {
   UniqueVariant(UniqueVariant&& other) noexcept : value_(other.value_) {
     VariantInit(&other.value_);
   }
-  UniqueVariant& operator=(UniqueVariant&&) = delete;
+  UniqueVariant& operator=(UniqueVariant&& other) noexcept {
+    if (this != &other) {
+      VariantClear(&value_);
+      value_ = other.value_;
+      VariantInit(&other.value_);
+    }
+    return *this;
+  }
   ~UniqueVariant() { VariantClear(&value_); }
 
   VARIANT* get() { return &value_; }
@@ -126,6 +222,23 @@ class ComApartment {
   HRESULT Result() const { return result_; }
 
  private:
+  HRESULT result_;
+};
+
+// A class object offered to COM for the lifetime of the registration.
+class ClassObjectRegistration {
+ public:
+  ClassObjectRegistration(REFCLSID clsid, IUnknown* factory, DWORD context, DWORD flags)
+      : result_(CoRegisterClassObject(clsid, factory, context, flags, &cookie_)) {}
+  ClassObjectRegistration(const ClassObjectRegistration&) = delete;
+  ClassObjectRegistration& operator=(const ClassObjectRegistration&) = delete;
+  ~ClassObjectRegistration() {
+    if (SUCCEEDED(result_)) CoRevokeClassObject(cookie_);
+  }
+  HRESULT Result() const { return result_; }
+
+ private:
+  DWORD cookie_ = 0;
   HRESULT result_;
 };
 

@@ -1,9 +1,12 @@
 #include "AddinRegistry.h"
 
-#include "Raii.h"
+#include "Handles.h"
 #include "Text.h"
 
 namespace excel {
+
+using velmor::win32::UniqueHkey;
+
 namespace {
 
 constexpr std::wstring_view kOpen = L"OPEN";
@@ -80,16 +83,16 @@ LSTATUS InstallAddin(HKEY root, std::wstring_view key, std::wstring_view path) {
   UniqueHkey options;
   LSTATUS status =
       RegCreateKeyExW(root, std::wstring(key).c_str(), 0, nullptr, 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, options.Put(), nullptr);
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, options.put(), nullptr);
   if (status != ERROR_SUCCESS) return status;
   std::vector<RegistryValue> values;
-  status = ReadValues(options.Get(), &values);
+  status = ReadValues(options.get(), &values);
   if (status != ERROR_SUCCESS) return status;
   for (const RegistryValue& value : values) {
     if (IsOpenName(value.name) && HoldsAddin(value.data, path)) return ERROR_SUCCESS;
   }
   const std::wstring quoted = L"\"" + std::wstring(path) + L"\"";
-  return RegSetValueExW(options.Get(), FirstFreeOpenName(values).c_str(), 0, REG_SZ,
+  return RegSetValueExW(options.get(), FirstFreeOpenName(values).c_str(), 0, REG_SZ,
                         reinterpret_cast<const BYTE*>(quoted.c_str()),
                         static_cast<DWORD>((quoted.size() + 1) * sizeof(wchar_t)));
 }
@@ -97,16 +100,16 @@ LSTATUS InstallAddin(HKEY root, std::wstring_view key, std::wstring_view path) {
 LSTATUS UninstallAddin(HKEY root, std::wstring_view key, std::wstring_view path) {
   UniqueHkey options;
   LSTATUS status = RegOpenKeyExW(root, std::wstring(key).c_str(), 0,
-                                 KEY_QUERY_VALUE | KEY_SET_VALUE, options.Put());
+                                 KEY_QUERY_VALUE | KEY_SET_VALUE, options.put());
   if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;  // nothing is listed at all
   if (status != ERROR_SUCCESS) return status;
   std::vector<RegistryValue> values;
-  status = ReadValues(options.Get(), &values);
+  status = ReadValues(options.get(), &values);
   if (status != ERROR_SUCCESS) return status;
   // Collected first and deleted afterwards: deleting while enumerating would skip values.
   for (const RegistryValue& value : values) {
     if (!IsOpenName(value.name) || !HoldsAddin(value.data, path)) continue;
-    status = RegDeleteValueW(options.Get(), value.name.c_str());
+    status = RegDeleteValueW(options.get(), value.name.c_str());
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
   }
   return ERROR_SUCCESS;

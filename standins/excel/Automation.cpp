@@ -4,7 +4,7 @@
 
 #include "AddinRegistry.h"
 #include "Dispatch.h"
-#include "Raii.h"
+#include "Handles.h"
 #include "StandinFiles.h"
 #include "Text.h"
 
@@ -26,7 +26,7 @@ ComPtr<T> Make(Args&&... args) {
 
 void ReturnText(VARIANT* result, std::wstring_view text) {
   V_VT(result) = VT_BSTR;
-  V_BSTR(result) = UniqueBstr(text).Detach();
+  V_BSTR(result) = velmor::win32::MakeBstr(text).release();
 }
 
 void ReturnBool(VARIANT* result, bool value) {

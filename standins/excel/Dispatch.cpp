@@ -1,9 +1,12 @@
 #include "Dispatch.h"
 
-#include "Raii.h"
+#include "Handles.h"
 #include "Text.h"
 
 namespace excel {
+
+using velmor::win32::MakeBstr;
+using velmor::win32::UniqueVariant;
 
 namespace server_lock {
 namespace {
@@ -24,8 +27,8 @@ HRESULT RaiseError(EXCEPINFO* info, std::wstring_view source, std::wstring_view 
                    HRESULT code) {
   if (info != nullptr) {
     *info = EXCEPINFO{};
-    info->bstrSource = UniqueBstr(source).Detach();
-    info->bstrDescription = UniqueBstr(description).Detach();
+    info->bstrSource = MakeBstr(source).release();
+    info->bstrDescription = MakeBstr(description).release();
     info->scode = code;
   }
   return DISP_E_EXCEPTION;
@@ -47,10 +50,10 @@ bool IsMissingValue(const VARIANT& value) {
 
 HRESULT ConvertTo(const VARIANT& value, VARTYPE type, UniqueVariant* out) {
   UniqueVariant plain;
-  HRESULT hr = VariantCopyInd(plain.Put(), const_cast<VARIANT*>(&value));
+  HRESULT hr = VariantCopyInd(plain.put(), const_cast<VARIANT*>(&value));
   if (FAILED(hr)) return hr;
   // Booleans read as "True"/"False", the way the application shows them.
-  hr = VariantChangeType(out->Put(), plain.Get(), VARIANT_ALPHABOOL, type);
+  hr = VariantChangeType(out->put(), plain.get(), VARIANT_ALPHABOOL, type);
   return FAILED(hr) ? DISP_E_TYPEMISMATCH : S_OK;
 }
 
@@ -60,7 +63,7 @@ HRESULT VariantToText(const VARIANT& value, std::wstring* text) {
   UniqueVariant converted;
   const HRESULT hr = ConvertTo(value, VT_BSTR, &converted);
   if (FAILED(hr)) return hr;
-  const BSTR bstr = V_BSTR(converted.Get());
+  const BSTR bstr = V_BSTR(converted.get());
   *text = bstr ? std::wstring(bstr, SysStringLen(bstr)) : std::wstring();
   return S_OK;
 }
@@ -69,7 +72,7 @@ HRESULT VariantToBool(const VARIANT& value, bool* result) {
   UniqueVariant converted;
   const HRESULT hr = ConvertTo(value, VT_BOOL, &converted);
   if (FAILED(hr)) return hr;
-  *result = V_BOOL(converted.Get()) != VARIANT_FALSE;
+  *result = V_BOOL(converted.get()) != VARIANT_FALSE;
   return S_OK;
 }
 
@@ -172,7 +175,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
   }
 
   UniqueVariant discarded;
-  VARIANT* target = result != nullptr ? result : discarded.Get();
+  VARIANT* target = result != nullptr ? result : discarded.get();
   VariantInit(target);
   Call call{id, put, Arguments(*params), target, error, bad_arg};
   return Dispatch(call);

@@ -5,40 +5,18 @@
 #include <shellapi.h>
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "Automation.h"
 #include "Dispatch.h"
-#include "Raii.h"
+#include "Handles.h"
 #include "Registration.h"
 #include "ServerWindow.h"
 #include "StandinFiles.h"
 #include "Text.h"
 
 namespace {
-
-struct LocalFreer {
-  void operator()(wchar_t** memory) const { LocalFree(memory); }
-};
-
-class ClassObjectRegistration {
- public:
-  explicit ClassObjectRegistration(IUnknown* factory)
-      : result_(CoRegisterClassObject(excel::kClsid, factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
-                                      &cookie_)) {}
-  ClassObjectRegistration(const ClassObjectRegistration&) = delete;
-  ClassObjectRegistration& operator=(const ClassObjectRegistration&) = delete;
-  ~ClassObjectRegistration() {
-    if (SUCCEEDED(result_)) CoRevokeClassObject(cookie_);
-  }
-  HRESULT Result() const { return result_; }
-
- private:
-  DWORD cookie_ = 0;
-  HRESULT result_;
-};
 
 // Messages go to stderr when there is one (a script ran us), otherwise to a message box.
 void Tell(const std::wstring& message) {
@@ -77,7 +55,7 @@ int Serve(HINSTANCE instance) {
   standins::Journal(L"excel", L"#start pid=" + pid);
   int exit_code = 0;
   {
-    excel::ApartmentScope apartment;
+    velmor::win32::ComApartment apartment;
     if (FAILED(apartment.Result())) {
       exit_code = 1;
     } else {
@@ -85,7 +63,8 @@ int Serve(HINSTANCE instance) {
       server_window = &window;
       excel::server_lock::SetIdleHandler(&EndWhenIdle);
       const auto factory = excel::CreateClassFactory(excel::ServerEnvironment(&window));
-      ClassObjectRegistration registration(factory.Get());
+      const velmor::win32::ClassObjectRegistration registration(
+          excel::kClsid, factory.Get(), CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE);
       if (FAILED(registration.Result())) {
         exit_code = 1;
       } else {
@@ -112,7 +91,7 @@ constexpr wchar_t kUsage[] =
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   int count = 0;
-  const std::unique_ptr<wchar_t*, LocalFreer> arguments(
+  const velmor::win32::UniqueLocal<wchar_t**> arguments(
       CommandLineToArgvW(GetCommandLineW(), &count));
   bool register_server = false;
   bool unregister_server = false;

@@ -3,10 +3,13 @@
 #include <objbase.h>
 
 #include "Automation.h"
-#include "Raii.h"
+#include "Handles.h"
 #include "Text.h"
 
 namespace excel {
+
+using velmor::win32::UniqueHkey;
+
 namespace {
 
 constexpr std::wstring_view kProgId = L"Excel.Application";
@@ -15,7 +18,7 @@ constexpr std::wstring_view kDescription = L"Excel stand-in";
 std::wstring ErrorText(LSTATUS status) { return L" (error " + std::to_wstring(status) + L")"; }
 
 LSTATUS OpenClasses(const ClassesKey& classes, REGSAM access, UniqueHkey* key) {
-  return RegOpenKeyExW(classes.root, classes.path.c_str(), 0, access | classes.view, key->Put());
+  return RegOpenKeyExW(classes.root, classes.path.c_str(), 0, access | classes.view, key->put());
 }
 
 // The default value of a subkey, or an empty text when key or value is missing.
@@ -39,10 +42,10 @@ LSTATUS WriteDefault(HKEY parent, const std::wstring& subkey, REGSAM view,
                      std::wstring_view value) {
   UniqueHkey key;
   LSTATUS status = RegCreateKeyExW(parent, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view,
-                                   nullptr, key.Put(), nullptr);
+                                   nullptr, key.put(), nullptr);
   if (status != ERROR_SUCCESS) return status;
   const std::wstring text(value);
-  return RegSetValueExW(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+  return RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
@@ -73,7 +76,7 @@ Outcome RegisterServer(const std::vector<ClassesKey>& keys, std::wstring_view se
   for (const ClassesKey& classes : keys) {
     UniqueHkey key;
     if (OpenClasses(classes, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
-    const std::wstring current = DefaultValue(key.Get(), ProgIdClsidPath());
+    const std::wstring current = DefaultValue(key.get(), ProgIdClsidPath());
     if (!current.empty() && !EqualsNoCase(current, ours)) {
       return {false, L"Excel.Application is already registered with the class " + current +
                          L"; that registration is left as it is."};
@@ -84,21 +87,21 @@ Outcome RegisterServer(const std::vector<ClassesKey>& keys, std::wstring_view se
     UniqueHkey key;
     LSTATUS status = RegCreateKeyExW(classes.root, classes.path.c_str(), 0, nullptr, 0,
                                      KEY_CREATE_SUB_KEY | KEY_SET_VALUE | classes.view, nullptr,
-                                     key.Put(), nullptr);
+                                     key.put(), nullptr);
     const std::wstring class_key = ClassKeyPath();
     if (status == ERROR_SUCCESS)
-      status = WriteDefault(key.Get(), class_key, classes.view, kDescription);
+      status = WriteDefault(key.get(), class_key, classes.view, kDescription);
     if (status == ERROR_SUCCESS) {
-      status = WriteDefault(key.Get(), class_key + L"\\ProgID", classes.view, kProgId);
+      status = WriteDefault(key.get(), class_key + L"\\ProgID", classes.view, kProgId);
     }
     if (status == ERROR_SUCCESS) {
-      status = WriteDefault(key.Get(), class_key + L"\\LocalServer32", classes.view, command);
+      status = WriteDefault(key.get(), class_key + L"\\LocalServer32", classes.view, command);
     }
     if (status == ERROR_SUCCESS) {
-      status = WriteDefault(key.Get(), std::wstring(kProgId), classes.view, kDescription);
+      status = WriteDefault(key.get(), std::wstring(kProgId), classes.view, kDescription);
     }
     if (status == ERROR_SUCCESS) {
-      status = WriteDefault(key.Get(), ProgIdClsidPath(), classes.view, ours);
+      status = WriteDefault(key.get(), ProgIdClsidPath(), classes.view, ours);
     }
     if (status != ERROR_SUCCESS) {
       return {false, L"Could not write the registration under " + classes.path + ErrorText(status)};
@@ -116,13 +119,13 @@ Outcome UnregisterServer(const std::vector<ClassesKey>& keys) {
     if (status != ERROR_SUCCESS) {
       return {false, L"Could not open " + classes.path + ErrorText(status)};
     }
-    if (EqualsNoCase(DefaultValue(key.Get(), ProgIdClsidPath()), ours)) {
-      status = RegDeleteTreeW(key.Get(), std::wstring(kProgId).c_str());
+    if (EqualsNoCase(DefaultValue(key.get(), ProgIdClsidPath()), ours)) {
+      status = RegDeleteTreeW(key.get(), std::wstring(kProgId).c_str());
       if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
         return {false, L"Could not remove Excel.Application" + ErrorText(status)};
       }
     }
-    status = RegDeleteTreeW(key.Get(), ClassKeyPath().c_str());
+    status = RegDeleteTreeW(key.get(), ClassKeyPath().c_str());
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
       return {false, L"Could not remove " + ClassKeyPath() + ErrorText(status)};
     }

@@ -20,28 +20,28 @@ ServerWindow::ServerWindow(HINSTANCE instance, void (*on_idle)()) : on_idle_(on_
   window_class.lpszClassName = kClassName;
   RegisterClassExW(&window_class);
 
-  window_.Reset(CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+  window_.reset(CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 420, 220, nullptr, nullptr, instance, this));
-  if (window_.Get() == nullptr) return;
+  if (window_.get() == nullptr) return;
   list_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", nullptr,
                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 0,
-                          0, 0, 0, window_.Get(), nullptr, instance, nullptr);
+                          0, 0, 0, window_.get(), nullptr, instance, nullptr);
   SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
   RECT client{};
-  GetClientRect(window_.Get(), &client);
+  GetClientRect(window_.get(), &client);
   MoveWindow(list_, 8, 8, client.right - 16, client.bottom - 16, TRUE);
   // A server that COM started but no client ever reached would otherwise wait forever.
-  SetTimer(window_.Get(), kIdleTimer, kIdleMilliseconds, nullptr);
+  SetTimer(window_.get(), kIdleTimer, kIdleMilliseconds, nullptr);
 }
 
 void ServerWindow::Show(bool visible) {
-  if (window_.Get() == nullptr) return;
-  ShowWindow(window_.Get(), visible ? SW_SHOWNORMAL : SW_HIDE);
-  if (visible) SetForegroundWindow(window_.Get());
+  if (window_.get() == nullptr) return;
+  ShowWindow(window_.get(), visible ? SW_SHOWNORMAL : SW_HIDE);
+  if (visible) SetForegroundWindow(window_.get());
 }
 
 bool ServerWindow::IsShown() const {
-  return window_.Get() != nullptr && IsWindowVisible(window_.Get()) != FALSE;
+  return window_.get() != nullptr && IsWindowVisible(window_.get()) != FALSE;
 }
 
 void ServerWindow::ListWorkbooks(const std::vector<std::wstring>& full_names) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Automation.h"
-#include "Raii.h"
+#include "Handles.h"
 
 namespace excel {
 
@@ -21,7 +21,7 @@ class ServerWindow final : public ApplicationView {
   ServerWindow& operator=(const ServerWindow&) = delete;
   ~ServerWindow() override = default;
 
-  bool Created() const { return window_.Get() != nullptr; }
+  bool Created() const { return window_.get() != nullptr; }
 
   void Show(bool visible) override;
   bool IsShown() const override;
@@ -31,7 +31,7 @@ class ServerWindow final : public ApplicationView {
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
   void (*on_idle_)();
-  UniqueWindow window_;
+  velmor::win32::UniqueWindow window_;
   HWND list_ = nullptr;  // child of window_, destroyed with it
 };
 

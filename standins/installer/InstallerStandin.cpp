@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "Handles.h"
 #include "Layout.h"
 #include "StandinFiles.h"
 
@@ -16,20 +17,6 @@ constexpr wchar_t kWindowClass[] = L"VelmorStandinInstaller";
 constexpr wchar_t kProductFolder[] = L"C:\\Velmor";
 constexpr long kDefaultDelayMs = 500;
 constexpr long kDefaultExitCode = 0;
-
-class UniqueWindow {
- public:
-  explicit UniqueWindow(HWND window) : window_(window) {}
-  UniqueWindow(const UniqueWindow&) = delete;
-  UniqueWindow& operator=(const UniqueWindow&) = delete;
-  ~UniqueWindow() {
-    if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
-  }
-  HWND Get() const { return window_; }
-
- private:
-  HWND window_;
-};
 
 // The file name of this program, e.g. "Velmor_Pgm.exe": it names the journal lines and the order
 // file.
@@ -124,8 +111,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                                       kProductFolder + L" (stand-in; closes by itself)."
                                 : L"Installing the runtime libraries (stand-in; closes by itself).";
 
-  UniqueWindow window(OpenWindow(instance, name, line, show));
-  if (window.Get() == nullptr) {
+  const velmor::win32::UniqueWindow window(OpenWindow(instance, name, line, show));
+  if (window.get() == nullptr) {
     standins::Journal(name, L"no window: " + installer::DescribeError(GetLastError()));
   }
   PumpFor(standins::OrderNumber(name, L"delay_ms", kDefaultDelayMs));

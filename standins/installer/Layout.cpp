@@ -2,28 +2,13 @@
 
 #include <algorithm>
 
+#include "Handles.h"
 #include "StandinFiles.h"
 
 namespace installer {
 namespace {
 
-class UniqueHandle {
- public:
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { Close(); }
-
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE Get() const { return handle_; }
-  void Close() {
-    if (Valid()) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
+using velmor::win32::UniqueHandle;
 
 bool SameFileName(std::wstring_view a, std::wstring_view b) {
   return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
@@ -55,28 +40,28 @@ DWORD WriteWholeFile(const std::wstring& path, std::span<const std::byte> data) 
 
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) return GetLastError();
+  if (!file) return GetLastError();
 
   std::span<const std::byte> rest = data;
   while (!rest.empty()) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(rest.size(), 1u << 20));
     DWORD written = 0;
     DWORD error = ERROR_SUCCESS;
-    if (!WriteFile(file.Get(), rest.data(), chunk, &written, nullptr)) {
+    if (!WriteFile(file.get(), rest.data(), chunk, &written, nullptr)) {
       error = GetLastError();
     } else if (written == 0) {
       error = ERROR_WRITE_FAULT;  // no progress without an error would loop for ever
     }
     if (error != ERROR_SUCCESS) {
-      file.Close();
+      file.reset();
       DeleteFileW(path.c_str());
       return error;
     }
     rest = rest.subspan(written);
   }
-  if (!FlushFileBuffers(file.Get())) {
+  if (!FlushFileBuffers(file.get())) {
     const DWORD error = GetLastError();
-    file.Close();
+    file.reset();
     DeleteFileW(path.c_str());
     return error;
   }

@@ -6,18 +6,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "Handles.h"
+
 namespace standins {
 namespace {
-
-struct FileHandle {
-  HANDLE handle;
-  explicit FileHandle(HANDLE h) : handle(h) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
 
 std::wstring Trim(std::wstring_view text) {
   const auto first = text.find_first_not_of(L" \t\r\n");
@@ -54,16 +46,17 @@ void Journal(std::wstring_view who, std::wstring_view text) {
   CreateDirectoryW(folder.c_str(), nullptr);
   const std::wstring path = folder + L"\\journal.txt";
   // Several processes append in turn; sharing read and write lets a reader look in at any time.
-  FileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.handle == INVALID_HANDLE_VALUE) return;
+  const velmor::win32::UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
   std::wstring line(who);
   line += L": ";
   line += text;
   line += L"\r\n";
   const std::string bytes = ToUtf8(line);
   DWORD written = 0;
-  WriteFile(file.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 std::vector<std::wstring> Orders(std::wstring_view name, std::wstring_view key) {

@@ -13,7 +13,7 @@
 #include "AddinRegistry.h"
 #include "Automation.h"
 #include "Dispatch.h"
-#include "Raii.h"
+#include "Handles.h"
 #include "Registration.h"
 #include "Text.h"
 
@@ -21,6 +21,12 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 using namespace excel;
+using velmor::win32::ComApartment;
+using velmor::win32::MakeBstr;
+using velmor::win32::UniqueBstr;
+using velmor::win32::UniqueHandle;
+using velmor::win32::UniqueHkey;
+using velmor::win32::UniqueVariant;
 
 int failures = 0;
 
@@ -39,7 +45,7 @@ void RemoveTestKeys() { RegDeleteTreeW(HKEY_CURRENT_USER, kTestRoot); }
 std::map<std::wstring, std::wstring> OptionValues() {
   std::map<std::wstring, std::wstring> values;
   UniqueHkey key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kTestOptions, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kTestOptions, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
     return values;
   }
   for (DWORD i = 0;; ++i) {
@@ -48,7 +54,7 @@ std::map<std::wstring, std::wstring> OptionValues() {
     DWORD name_size = 256;
     DWORD data_size = sizeof(data);
     DWORD type = 0;
-    if (RegEnumValueW(key.Get(), i, name, &name_size, nullptr, &type, reinterpret_cast<BYTE*>(data),
+    if (RegEnumValueW(key.get(), i, name, &name_size, nullptr, &type, reinterpret_cast<BYTE*>(data),
                       &data_size) != ERROR_SUCCESS) {
       break;
     }
@@ -59,9 +65,9 @@ std::map<std::wstring, std::wstring> OptionValues() {
 
 void SetOption(const wchar_t* name, const std::wstring& data) {
   UniqueHkey key;
-  RegCreateKeyExW(HKEY_CURRENT_USER, kTestOptions, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+  RegCreateKeyExW(HKEY_CURRENT_USER, kTestOptions, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
                   nullptr);
-  RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+  RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                  static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
 }
 
@@ -117,9 +123,13 @@ struct Reply {
   UINT bad_arg = ~0u;
 
   std::wstring TextValue() const {
-    return V_VT(value.Get()) == VT_BSTR ? std::wstring(V_BSTR(value.Get())) : L"<not text>";
+    return V_VT(value.get()) == VT_BSTR ? std::wstring(V_BSTR(value.get())) : L"<not text>";
   }
 };
+
+std::wstring TextOf(const UniqueBstr& text) {
+  return text ? std::wstring(text.get(), SysStringLen(text.get())) : L"";
+}
 
 enum class Named { kNone, kPropertyPut };
 
@@ -141,13 +151,13 @@ void Invoke(IDispatch* object, const wchar_t* name, WORD flags, const std::vecto
     switch (arg.kind) {
       case Arg::kText:
       case Arg::kTextByRef:
-        strings.emplace_back(arg.text);
+        strings.push_back(MakeBstr(arg.text));
         if (arg.kind == Arg::kText) {
           V_VT(&value) = VT_BSTR;
-          V_BSTR(&value) = strings.back().Get();
+          V_BSTR(&value) = strings.back().get();
         } else {
           V_VT(&value) = VT_BSTR | VT_BYREF;
-          V_BSTRREF(&value) = strings.back().Address();
+          V_BSTRREF(&value) = strings.back().address();
         }
         break;
       case Arg::kMissing:
@@ -168,11 +178,13 @@ void Invoke(IDispatch* object, const wchar_t* name, WORD flags, const std::vecto
   DISPPARAMS params{values.data(), named == Named::kPropertyPut ? &put_id : nullptr,
                     static_cast<UINT>(values.size()), named == Named::kPropertyPut ? 1u : 0u};
   EXCEPINFO error{};
-  reply->hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, reply->value.Put(),
+  reply->hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, reply->value.put(),
                              &error, &reply->bad_arg);
-  reply->source = UniqueBstr::Adopt(error.bstrSource).Text();
-  reply->description = UniqueBstr::Adopt(error.bstrDescription).Text();
-  UniqueBstr::Adopt(error.bstrHelpFile);
+  const UniqueBstr source(error.bstrSource);
+  const UniqueBstr description(error.bstrDescription);
+  const UniqueBstr help_file(error.bstrHelpFile);
+  reply->source = TextOf(source);
+  reply->description = TextOf(description);
   reply->scode = error.scode;
 }
 
@@ -195,8 +207,8 @@ Reply Put(IDispatch* object, const wchar_t* name, Arg value, Named named = Named
 }
 
 ComPtr<IDispatch> ObjectOf(const Reply& reply) {
-  if (V_VT(reply.value.Get()) != VT_DISPATCH) return nullptr;
-  return ComPtr<IDispatch>(V_DISPATCH(reply.value.Get()));
+  if (V_VT(reply.value.get()) != VT_DISPATCH) return nullptr;
+  return ComPtr<IDispatch>(V_DISPATCH(reply.value.get()));
 }
 
 bool IsApplicationError(const Reply& reply, std::wstring_view source) {
@@ -314,11 +326,11 @@ void TestNamesAndDispatchRules() {
   CHECK(!fixture.view.shown && fixture.journal.empty());
   CHECK(Put(app, L"Visible", Int(-1)).hr == S_OK && fixture.view.shown);
   Reply visible = Get(app, L"Visible");
-  CHECK(visible.hr == S_OK && V_VT(visible.value.Get()) == VT_BOOL &&
-        V_BOOL(visible.value.Get()) == VARIANT_TRUE);
+  CHECK(visible.hr == S_OK && V_VT(visible.value.get()) == VT_BOOL &&
+        V_BOOL(visible.value.get()) == VARIANT_TRUE);
   CHECK(Put(app, L"DisplayAlerts", Text(L"False")).hr == S_OK);
   Reply alerts = Get(app, L"displayalerts");
-  CHECK(V_VT(alerts.value.Get()) == VT_BOOL && V_BOOL(alerts.value.Get()) == VARIANT_FALSE);
+  CHECK(V_VT(alerts.value.get()) == VT_BOOL && V_BOOL(alerts.value.get()) == VARIANT_FALSE);
   CHECK(Put(app, L"Visible", Text(L"maybe")).hr == DISP_E_TYPEMISMATCH);
   CHECK(Put(app, L"Workbooks", Int(1)).hr == DISP_E_MEMBERNOTFOUND);
   CHECK(fixture.journal == std::vector<std::wstring>({L"Visible=True", L"DisplayAlerts=False"}));
@@ -366,20 +378,20 @@ void TestInstallSequence() {
   CHECK(Get(workbook.Get(), L"FULLNAME").TextValue() == file.path);
   CHECK(fixture.view.listed == std::vector<std::wstring>({file.path}));
   Reply count = Get(workbooks.Get(), L"Count");
-  CHECK(V_VT(count.value.Get()) == VT_I4 && V_I4(count.value.Get()) == 1);
+  CHECK(V_VT(count.value.get()) == VT_I4 && V_I4(count.value.get()) == 1);
   // Opening it again hands back the same workbook.
   CHECK(ObjectOf(Call(workbooks.Get(), L"Open", {Text(file.path)})) == workbook);
 
   Reply run = Call(app, L"Run",
                    {Text(L"Addin_Install"), TextByRef(L"C:\\Velmor"), TextByRef(L"TorvaneEx"),
                     Missing(), Missing()});
-  CHECK(run.hr == S_OK && V_VT(run.value.Get()) == VT_EMPTY);
+  CHECK(run.hr == S_OK && V_VT(run.value.get()) == VT_EMPTY);
   CHECK(OptionValues()[L"OPEN"] == L"\"C:\\Velmor\\TorvaneEx.xla\"");
 
   CHECK(Get(app, L"Workbooks").hr == S_OK);
   CHECK(Call(workbooks.Get(), L"Close", {}).hr == S_OK);
   count = Get(workbooks.Get(), L"Count");
-  CHECK(V_I4(count.value.Get()) == 0 && fixture.view.listed.empty());
+  CHECK(V_I4(count.value.get()) == 0 && fixture.view.listed.empty());
   CHECK(Call(app, L"Quit", {}).hr == S_OK);
   CHECK(!fixture.view.shown);
 
@@ -529,10 +541,10 @@ void TestRegistration() {
   UniqueHkey key;
   const std::wstring progid = classes_path + L"\\Excel.Application\\CLSID";
   RegCreateKeyExW(HKEY_CURRENT_USER, progid.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                  key.Put(), nullptr);
-  RegSetValueExW(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(foreign.c_str()),
+                  key.put(), nullptr);
+  RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(foreign.c_str()),
                  static_cast<DWORD>((foreign.size() + 1) * sizeof(wchar_t)));
-  key.Reset();
+  key.reset();
   const Outcome refused = RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe");
   CHECK(!refused.ok && Contains(refused.message, foreign));
   CHECK(read(L"Excel.Application\\CLSID") == foreign);
@@ -545,7 +557,7 @@ void TestRegistration() {
 }  // namespace
 
 int wmain() {
-  ApartmentScope apartment;
+  ComApartment apartment;
   const std::pair<const char*, void (*)()> tests[] = {
       {"call lines", TestCallLines},
       {"OPEN series", TestOpenSeries},

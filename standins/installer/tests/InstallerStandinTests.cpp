@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Handles.h"
 #include "StandinFiles.h"
 
 namespace {
@@ -22,33 +23,8 @@ void Check(bool ok, const std::wstring& what) {
   }
 }
 
-class UniqueHandle {
- public:
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
-class UniqueFind {
- public:
-  explicit UniqueFind(HANDLE handle) : handle_(handle) {}
-  UniqueFind(const UniqueFind&) = delete;
-  UniqueFind& operator=(const UniqueFind&) = delete;
-  ~UniqueFind() {
-    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-  }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
+using velmor::win32::UniqueFind;
+using velmor::win32::UniqueHandle;
 
 const std::wstring kState = L"C:\\standins";
 const std::wstring kProduct = L"C:\\Velmor";
@@ -60,11 +36,11 @@ const std::vector<std::wstring> kProductFiles = {L"Velmor_Tool.xls", L"CordaleEx
 std::string ReadBytes(const std::wstring& path) {
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr));
-  if (file.Get() == INVALID_HANDLE_VALUE) return {};
+  if (!file) return {};
   std::string bytes;
   char buffer[4096];
   DWORD read = 0;
-  while (ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
     bytes.append(buffer, read);
   }
   return bytes;
@@ -74,7 +50,7 @@ void WriteText(const std::wstring& path, const std::string& text) {
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 bool Exists(const std::wstring& path) {
@@ -93,11 +69,11 @@ void RemoveTree(const std::wstring& path) {
   WIN32_FIND_DATAW entry;
   {
     UniqueFind search(FindFirstFileW((path + L"\\*").c_str(), &entry));
-    if (search.Get() != INVALID_HANDLE_VALUE) {
+    if (search) {
       do {
         const std::wstring name = entry.cFileName;
         if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
-      } while (FindNextFileW(search.Get(), &entry));
+      } while (FindNextFileW(search.get(), &entry));
     }
   }
   RemoveDirectoryW(path.c_str());
@@ -140,8 +116,8 @@ Outcome RunInstaller(const std::wstring& exe, const std::wstring& args, WORD sho
   UniqueHandle thread(info.hThread);
   outcome.pid = info.dwProcessId;
   if (during) during();
-  Check(WaitForSingleObject(process.Get(), 30000) == WAIT_OBJECT_0, exe + L" did not end");
-  GetExitCodeProcess(process.Get(), &outcome.exit_code);
+  Check(WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0, exe + L" did not end");
+  GetExitCodeProcess(process.get(), &outcome.exit_code);
 
   std::wstring added =
       standins::FromUtf8(ReadBytes(kState + L"\\journal.txt").substr(before.size()));

@@ -23,6 +23,12 @@
 namespace e2e {
 namespace {
 
+using velmor::win32::SelectedObject;
+using velmor::win32::UniqueBitmap;
+using velmor::win32::UniqueHandle;
+using velmor::win32::UniqueMemoryDC;
+using velmor::win32::WindowDC;
+
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -360,12 +366,12 @@ void SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
   const int height = bottom - top;
   if (width <= 0 || height <= 0) Fail(L"the window is not on the screen");
 
-  WindowDC screen(nullptr);
-  MemoryDC memory(screen.get());
-  Bitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+  const WindowDC screen(nullptr);
+  const UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+  const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
   if (!screen.get() || !memory.get() || !bitmap.get()) Fail(L"cannot create a bitmap");
   {
-    Selection selected(memory.get(), bitmap.get());
+    const SelectedObject selected(memory.get(), bitmap.get());
     if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), left, top, SRCCOPY | CAPTUREBLT)) {
       Fail(L"cannot copy the window from the screen");
     }
