@@ -16,49 +16,6 @@ constexpr wchar_t kFormClass[] = L"VelmorForm";
 constexpr wchar_t kPictureBoxClass[] = L"VelmorPictureBox";
 constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL, which the dialog manager sends
 
-// A device context lent for painting or measuring, given back when it goes out of scope.
-class PaintDc {
- public:
-  explicit PaintDc(HWND window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
-  PaintDc(const PaintDc&) = delete;
-  PaintDc& operator=(const PaintDc&) = delete;
-  ~PaintDc() { EndPaint(window_, &paint_); }
-  HDC get() const { return dc_; }
-
- private:
-  HWND window_;
-  PAINTSTRUCT paint_{};
-  HDC dc_;
-};
-
-class WindowDc {
- public:
-  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-  WindowDc(const WindowDc&) = delete;
-  WindowDc& operator=(const WindowDc&) = delete;
-  ~WindowDc() {
-    if (dc_ != nullptr) ReleaseDC(window_, dc_);
-  }
-  HDC get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
-};
-
-// Selects a GDI object into a device context and puts the previous one back afterwards.
-class Selected {
- public:
-  Selected(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
-  ~Selected() { SelectObject(dc_, previous_); }
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
 bool IsWindowed(ControlKind kind) {
   return kind == ControlKind::kCheckBox || kind == ControlKind::kOptionButton ||
          kind == ControlKind::kCommandButton || kind == ControlKind::kPictureBox;
@@ -134,7 +91,7 @@ FormWindow::Child* FormWindow::ChildOf(HWND window) {
 void FormWindow::Load(Form& form) {
   form_ = &form;
   {
-    const WindowDc screen(nullptr);
+    const WindowDC screen(nullptr);
     dpi_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
   }
   const FormSpec& spec = form.Spec();
@@ -295,7 +252,7 @@ void FormWindow::Paint(HDC dc) {
     const ControlSpec& spec = it->Spec();
     if (spec.kind == ControlKind::kLine) {
       UniquePen pen(CreatePen(PS_SOLID, 1, ToColorRef(it->ForeColor())));
-      const Selected selected(dc, pen.get());
+      const SelectedObject selected(dc, pen.get());
       const int x1 = Px(spec.line.x1), y1 = Px(spec.line.y1);
       const int x2 = Px(spec.line.x2), y2 = Px(spec.line.y2);
       MoveToEx(dc, x1, y1, nullptr);
@@ -306,7 +263,7 @@ void FormWindow::Paint(HDC dc) {
       if (spec.paintsBackground) FillRect(dc, &box, BrushFor(spec.backColor));
       const std::wstring& caption = it->Caption();
       if (caption.empty()) continue;
-      const Selected font(dc, FontFor(spec.font));
+      const SelectedObject font(dc, FontFor(spec.font));
       SetTextColor(dc, ToColorRef(it->ForeColor()));
       DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &box,
                 DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
@@ -325,7 +282,7 @@ void FormWindow::DrawGraphicalButton(const DRAWITEMSTRUCT& item) {
 
   const ControlSpec& spec = child->control->Spec();
   const std::wstring& caption = child->control->Caption();
-  const Selected font(dc, FontFor(spec.font));
+  const SelectedObject font(dc, FontFor(spec.font));
   RECT text{0, 0, box.right - box.left, 0};
   DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);

@@ -127,6 +127,21 @@ class WindowDC {
   HDC dc_;
 };
 
+// The device context of a window's WM_PAINT, from BeginPaint to EndPaint.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+  ~PaintDc() { EndPaint(window_, &paint_); }
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
 // Selects an object into a device context for the lifetime of the guard, then puts back the object
 // it displaced.
 class SelectedObject {
