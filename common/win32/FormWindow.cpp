@@ -4,7 +4,6 @@
 #include <uxtheme.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "ErrorText.h"
 #include "EventDispatch.h"
@@ -66,7 +65,9 @@ HFONT FormWindow::FontFor(const FontSpec& font) {
   UniqueFont& slot = fonts_[&font];
   if (!slot) {
     const std::wstring face(font.face);
-    const int height = -static_cast<int>(std::lround(font.points * dpi_ / 72.0));
+    // Rounded down: the captions fill their boxes at 96 DPI, and a font rounded up at other DPIs
+    // would wrap them.
+    const int height = -static_cast<int>(font.points * dpi_ / 72.0);
     slot.reset(CreateFontW(height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE,
                            static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
@@ -286,9 +287,10 @@ void FormWindow::DrawGraphicalButton(const DRAWITEMSTRUCT& item) {
   RECT text{0, 0, box.right - box.left, 0};
   DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  const SIZE picture = child->picture.PixelSize();
-  const int pictureWidth = Px(picture.cx * 15);
-  const int pictureHeight = Px(picture.cy * 15);
+  // The picture keeps its own pixels at any DPI, so it stays sharp.
+  const SIZE picture = child->picture.PixelSize(dpi_);
+  const int pictureWidth = picture.cx;
+  const int pictureHeight = picture.cy;
   const int gap = Px(4 * 15);
   const int contentHeight = pictureHeight + gap + (text.bottom - text.top);
   const int top = box.top + (box.bottom - box.top - contentHeight) / 2 + shift;
@@ -313,10 +315,10 @@ void FormWindow::PaintPictureBox(HWND window, HDC dc) {
   RECT client{};
   GetClientRect(window, &client);
   FillRect(dc, &client, BrushFor(child->control->Spec().backColor));
-  // Drawn at its own size from the top-left corner; the box clips what does not fit.
-  const SIZE size = child->picture.PixelSize();
-  child->picture.Draw(dc, 0, 0, Px(size.cx * 15), Px(size.cy * 15));
-  if (GetFocus() == window) DrawFocusRect(dc, &client);
+  // Drawn unscaled from the top-left corner; the box clips what does not fit. A picture box shows
+  // no focus mark, although it takes the focus.
+  const SIZE size = child->picture.PixelSize(dpi_);
+  child->picture.Draw(dc, 0, 0, size.cx, size.cy);
 }
 
 LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
@@ -404,10 +406,6 @@ LRESULT CALLBACK FormWindow::PictureBoxProc(HWND window, UINT message, WPARAM wP
       return 1;
     case WM_LBUTTONDOWN:
       SetFocus(window);
-      return 0;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-      InvalidateRect(window, nullptr, TRUE);
       return 0;
     default:
       return DefWindowProcW(window, message, wParam, lParam);

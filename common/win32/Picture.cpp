@@ -21,16 +21,16 @@ Picture::Picture(int resourceId) {
   OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_PPV_ARGS(&picture_));
 }
 
-SIZE Picture::PixelSize() const {
+SIZE Picture::PixelSize(int dpi) const {
   SIZE size{0, 0};
   if (!picture_) return size;
   OLE_XSIZE_HIMETRIC width = 0;
   OLE_YSIZE_HIMETRIC height = 0;
   picture_->get_Width(&width);
   picture_->get_Height(&height);
-  // HIMETRIC is 1/100 mm; pictures are measured at 96 pixels an inch (2540 HIMETRIC).
-  size.cx = MulDiv(width, 96, 2540);
-  size.cy = MulDiv(height, 96, 2540);
+  // HIMETRIC is 1/100 mm: 2540 to the inch.
+  size.cx = MulDiv(width, dpi, 2540);
+  size.cy = MulDiv(height, dpi, 2540);
   return size;
 }
 

@@ -18,8 +18,9 @@ class Picture {
 
   explicit operator bool() const { return picture_ != nullptr; }
 
-  // Size in pixels at 96 DPI (the picture's own pixels).
-  SIZE PixelSize() const;
+  // The picture's own size in pixels. OLE keeps the size in HIMETRIC, converted from pixels at the
+  // screen's DPI when the picture was loaded; dpi is that screen DPI.
+  SIZE PixelSize(int dpi) const;
 
   // Draws the picture with its top-left corner at (x, y), cx by cy device pixels.
   void Draw(HDC dc, int x, int y, int cx, int cy) const;
