@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Automation.h"
+#include "CommandLine.h"
 #include "ErrorText.h"
 #include "Handles.h"
 #include "NativeFiles.h"
@@ -24,20 +25,6 @@ std::wstring Win32Platform::AppPath() {
     }
     buffer.resize(buffer.size() * 2);
   }
-}
-
-std::wstring ArgumentsOf(const wchar_t* commandLine) {
-  const wchar_t* p = commandLine;
-  // The program name ends at the closing quote when it is quoted, else at the first space or tab.
-  if (*p == L'"') {
-    ++p;
-    while (*p != L'\0' && *p != L'"') ++p;
-    if (*p == L'"') ++p;
-  } else {
-    while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
-  }
-  while (*p == L' ' || *p == L'\t') ++p;
-  return p;
 }
 
 std::wstring Win32Platform::CommandLine() { return ArgumentsOf(GetCommandLineW()); }

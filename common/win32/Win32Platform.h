@@ -30,7 +30,4 @@ class Win32Platform final : public Platform {
   std::function<HWND()> messageOwner_;
 };
 
-// The arguments part of a process command line: everything after the program name (quoted or not).
-std::wstring ArgumentsOf(const wchar_t* commandLine);
-
 }  // namespace velmor::win32

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CommandLine.h"
 #include "FakePlatform.h"
 #include "setup/AddinArgument.h"
 #include "setup/Module1.h"
@@ -31,6 +32,16 @@ TEST(AddinArgument, RejectsWhatIsNotAWholeNumberInThe16BitRange) {
     EXPECT_FALSE(result.index.has_value()) << std::wstring(line).size();
   }
   EXPECT_EQ(setup::ReadAddinArgument(L"  /ax ").text, L"/ax");
+}
+
+TEST(CommandLine, ArgumentsFollowTheProgramNameQuotedOrNot) {
+  EXPECT_EQ(velmor::ArgumentsOf(L"\"C:\\Program Files\\Velmor CD\\Velmor_Setup.exe\" /A3"), L"/A3");
+  EXPECT_EQ(velmor::ArgumentsOf(L"\"C:\\a b\\Velmor_Setup.exe\""), L"");
+  EXPECT_EQ(velmor::ArgumentsOf(L"Velmor_Setup.exe \t /a3 "), L"/a3 ");
+  EXPECT_EQ(velmor::ArgumentsOf(L"Velmor_Setup.exe"), L"");
+  EXPECT_EQ(velmor::ArgumentsOf(L"\"C:\\unclosed /A3"), L"");
+  // Quotes inside the arguments are theirs to keep.
+  EXPECT_EQ(velmor::ArgumentsOf(L"setup.exe \"  /a4  \""), L"\"  /a4  \"");
 }
 
 class SetupStartup : public ::testing::Test {
