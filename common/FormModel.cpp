@@ -1,5 +1,7 @@
 #include "FormModel.h"
 
+#include <algorithm>
+
 #include "RuntimeError.h"
 
 namespace velmor {
@@ -8,6 +10,11 @@ std::wstring ControlDisplayName(std::wstring_view name, std::int16_t index) {
   std::wstring text(name);
   if (index != kNoIndex) text += L"(" + std::to_wstring(index) + L")";
   return text;
+}
+
+bool CanTakeFocus(const ControlSpec& spec) {
+  return spec.tabIndex != kNoTab && spec.kind != ControlKind::kLabel &&
+         spec.kind != ControlKind::kLine;
 }
 
 Control::Control(const ControlSpec& spec, Form& form)
@@ -68,6 +75,7 @@ void Form::Unload() {
   if (host_ != nullptr) host_->Unload(*this);
   loaded_ = false;
   visible_ = false;
+  focused_ = nullptr;
   // A window loaded again starts from its table values, as a new window would.
   caption_ = std::wstring(spec_.caption);
   for (Control& control : controls_) control.Reset();
@@ -79,6 +87,69 @@ void Form::Click(const Control& control) {
 
 void Form::NotifyChanged(const Control& control) {
   if (loaded_ && host_ != nullptr) host_->ControlChanged(*this, control);
+}
+
+std::vector<const Control*> Form::TabOrder() const {
+  std::vector<const Control*> order;
+  for (const Control& control : controls_) {
+    if (CanTakeFocus(control.Spec())) order.push_back(&control);
+  }
+  std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) {
+    return a->Spec().tabIndex < b->Spec().tabIndex;
+  });
+  return order;
+}
+
+const Control* Form::ControlToFocus() const {
+  if (focused_ != nullptr) return focused_;
+  const std::vector<const Control*> order = TabOrder();
+  return order.empty() ? nullptr : order.front();
+}
+
+namespace {
+
+// The next (or, backwards, the previous) control after current in a cyclic order; the first (or
+// last) when current is not in it.
+const Control* Neighbour(const std::vector<const Control*>& order, const Control* current,
+                         bool backwards) {
+  if (order.empty()) return nullptr;
+  const auto at = std::find(order.begin(), order.end(), current);
+  if (at == order.end()) return backwards ? order.back() : order.front();
+  const std::size_t i = static_cast<std::size_t>(at - order.begin());
+  const std::size_t n = order.size();
+  return order[backwards ? (i + n - 1) % n : (i + 1) % n];
+}
+
+}  // namespace
+
+KeyAction Form::KeyDown(Key key, bool shift) const {
+  using Kind = KeyAction::Kind;
+  const Control* current = ControlToFocus();
+  if (current == nullptr) return {};
+  const ControlKind kind = current->Spec().kind;
+  switch (key) {
+    case Key::kTab:
+      return {Kind::kMoveFocus, Neighbour(TabOrder(), current, shift)};
+    case Key::kEnter:
+      if (kind == ControlKind::kCommandButton) return {Kind::kPress, current};
+      return {};
+    case Key::kLeft:
+    case Key::kRight:
+    case Key::kUp:
+    case Key::kDown: {
+      if (kind != ControlKind::kOptionButton) return {};
+      // All option buttons lie directly on the window and so form one group.
+      std::vector<const Control*> group = TabOrder();
+      std::erase_if(group, [](const Control* control) {
+        return control->Spec().kind != ControlKind::kOptionButton;
+      });
+      const bool backwards = key == Key::kLeft || key == Key::kUp;
+      return {Kind::kSelectOption, Neighbour(group, current, backwards)};
+    }
+    case Key::kEscape:
+      return {};
+  }
+  return {};
 }
 
 }  // namespace velmor

@@ -63,6 +63,27 @@ struct FormSpec {
   std::span<const ControlSpec> controls;  // front to back
 };
 
+class Control;
+
+// Keys the window answers itself, as a dialog does, instead of leaving them to the focused control.
+enum class Key { kTab, kEnter, kEscape, kLeft, kRight, kUp, kDown };
+
+// What a key press does to the window. The host carries it out.
+struct KeyAction {
+  enum class Kind {
+    kNone,          // nothing happens
+    kMoveFocus,     // the focus moves to target
+    kSelectOption,  // the focus moves to the option button target, which is clicked
+    kPress,         // the command button target is clicked
+  };
+  Kind kind = Kind::kNone;
+  const Control* target = nullptr;
+};
+
+// Whether a control of that kind and tab index can take the keyboard focus: the real controls can,
+// labels and lines cannot.
+bool CanTakeFocus(const ControlSpec& spec);
+
 // "Label1(4)", or "Label2" for a single control.
 std::wstring ControlDisplayName(std::wstring_view name, std::int16_t index);
 
@@ -136,11 +157,28 @@ class Form {
   // Called by Control when one of its properties changed.
   void NotifyChanged(const Control& control);
 
+  // The controls that take the focus, by tab index.
+  std::vector<const Control*> TabOrder() const;
+
+  // Focus memory. The host reports every control that takes the focus; when the window gets the
+  // focus back (after a message box, or activated again), the remembered control takes it. A window
+  // that has not had a focused control yet gives the focus to the lowest tab index.
+  void GotFocus(const Control& control) { focused_ = &control; }
+  const Control* FocusedControl() const { return focused_; }
+  const Control* ControlToFocus() const;
+
+  // What a key pressed while ControlToFocus() has the focus does. Tab and Shift+Tab cycle in tab
+  // order; the arrow keys move among the option buttons and select as they move; Enter presses a
+  // focused command button and does nothing elsewhere, since neither button is the default; Esc
+  // does nothing, since neither is the cancel button.
+  KeyAction KeyDown(Key key, bool shift) const;
+
  private:
   const FormSpec& spec_;
   std::vector<Control> controls_;
   std::wstring caption_;
   FormHost* host_ = nullptr;
+  const Control* focused_ = nullptr;
   bool loaded_ = false;
   bool visible_ = false;
 };

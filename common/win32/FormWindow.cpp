@@ -3,8 +3,6 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
-#include <algorithm>
-
 #include "ErrorText.h"
 #include "EventDispatch.h"
 
@@ -120,23 +118,17 @@ void FormWindow::Load(Form& form) {
 }
 
 void FormWindow::CreateChildren() {
+  // Created front to back, as the table lists them: a new child goes beneath those before it, so
+  // where two overlap the one listed earlier lies on top. The focus does not follow this order; the
+  // window moves it in tab order itself (HandleKey).
   std::vector<Control>& controls = form_->Controls();
-  std::vector<std::size_t> windowed;
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    if (IsWindowed(controls[i].Spec().kind)) windowed.push_back(i);
-  }
-  // The windowed controls never overlap, so their stacking order is free to follow the tab index,
-  // which is the order in which the dialog manager moves the keyboard focus.
-  std::stable_sort(windowed.begin(), windowed.end(), [&](std::size_t a, std::size_t b) {
-    return controls[a].Spec().tabIndex < controls[b].Spec().tabIndex;
-  });
-
   ControlKind previousKind = ControlKind::kLabel;
-  for (const std::size_t i : windowed) {
+  for (std::size_t i = 0; i < controls.size(); ++i) {
     Control& control = controls[i];
     const ControlSpec& spec = control.Spec();
+    if (!IsWindowed(spec.kind)) continue;
     const wchar_t* className = L"BUTTON";
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS;
     switch (spec.kind) {
       case ControlKind::kCheckBox:
         style |= BS_AUTOCHECKBOX | BS_MULTILINE;
@@ -171,6 +163,7 @@ void FormWindow::CreateChildren() {
     // Themed check boxes and option buttons draw their text in the theme's colour and ignore the
     // one the program sets; without a theme they use the colour given at WM_CTLCOLORSTATIC.
     if (HasCheckState(spec.kind)) SetWindowTheme(child, L"", L"");
+    SetWindowSubclass(child, &FormWindow::ChildProc, 0, reinterpret_cast<DWORD_PTR>(this));
     children_.push_back(
         Child{&control, child, spec.pictureId != 0 ? Picture(spec.pictureId) : Picture()});
   }
@@ -181,7 +174,19 @@ void FormWindow::Show(Form& /*form*/) {
   UpdateWindow(window_);
   SetForegroundWindow(window_);
   // The focus starts on the control with the lowest tab index, as in a dialog.
-  if (!children_.empty()) SetFocus(children_.front().window);
+  RestoreFocus();
+}
+
+HWND FormWindow::WindowOf(const Control* control) const {
+  for (const Child& child : children_) {
+    if (child.control == control) return child.window;
+  }
+  return nullptr;
+}
+
+void FormWindow::RestoreFocus() {
+  if (window_ == nullptr || form_ == nullptr) return;
+  if (HWND control = WindowOf(form_->ControlToFocus())) SetFocus(control);
 }
 
 void FormWindow::Unload(Form& /*form*/) {
@@ -212,11 +217,63 @@ void FormWindow::ControlChanged(Form& /*form*/, const Control& control) {
 int FormWindow::RunMessageLoop() {
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (window_ != nullptr && IsDialogMessageW(window_, &message)) continue;
+    if (HandleKey(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
   return exitCode_;
+}
+
+bool FormWindow::HandleKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN || window_ == nullptr || form_ == nullptr) return false;
+  if (message.hwnd != window_ && !IsChild(window_, message.hwnd)) return false;
+  if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+  Key key{};
+  switch (message.wParam) {
+    case VK_TAB:
+      key = Key::kTab;
+      break;
+    case VK_RETURN:
+      key = Key::kEnter;
+      break;
+    case VK_ESCAPE:
+      key = Key::kEscape;
+      break;
+    case VK_LEFT:
+      key = Key::kLeft;
+      break;
+    case VK_RIGHT:
+      key = Key::kRight;
+      break;
+    case VK_UP:
+      key = Key::kUp;
+      break;
+    case VK_DOWN:
+      key = Key::kDown;
+      break;
+    default:
+      return false;  // Space and the rest go to the focused control (Space presses a button)
+  }
+  const KeyAction action = form_->KeyDown(key, GetKeyState(VK_SHIFT) < 0);
+  HWND target = WindowOf(action.target);
+  switch (action.kind) {
+    case KeyAction::Kind::kMoveFocus:
+      if (target != nullptr) SetFocus(target);
+      break;
+    case KeyAction::Kind::kSelectOption:
+      if (target != nullptr) {
+        SetFocus(target);
+        // As a click would: the group's marks change, then the handler runs.
+        SendMessageW(target, BM_CLICK, 0, 0);
+      }
+      break;
+    case KeyAction::Kind::kPress:
+      if (target != nullptr) OnClicked(target);
+      break;
+    case KeyAction::Kind::kNone:
+      break;
+  }
+  return true;
 }
 
 void FormWindow::EndProgram(int exitCode) {
@@ -241,6 +298,9 @@ void FormWindow::OnClicked(HWND controlWindow) {
   }
   const ControlKind kind = clicked->control->Spec().kind;
   if (kind != ControlKind::kCommandButton && kind != ControlKind::kOptionButton) return;
+  // An option button that takes the focus unselected notifies a click although nothing was
+  // selected; only a real click leaves it selected.
+  if (kind == ControlKind::kOptionButton && clicked->control->Value() == 0) return;
   Control& control = *clicked->control;
   if (!RunEventHandler(platform_, [&] { form_->Click(control); })) EndProgram(kExitRuntimeError);
 }
@@ -373,6 +433,17 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         EndProgram(kExitRuntimeError);
       }
       return 0;
+    case WM_ACTIVATE:
+      // Activated again (after a message box, or by the user): the control that had the focus
+      // takes it back, as in a dialog, instead of the window itself.
+      if (LOWORD(wParam) != WA_INACTIVE) {
+        RestoreFocus();
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+      RestoreFocus();
+      return 0;
     case WM_SYSCOLORCHANGE:
       brushes_.clear();
       InvalidateRect(window_, nullptr, TRUE);
@@ -391,6 +462,18 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
   }
   return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+// Every control reports taking the focus, so the window knows which one to give it back to.
+LRESULT CALLBACK FormWindow::ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR /*id*/, DWORD_PTR owner) noexcept {
+  auto* self = reinterpret_cast<FormWindow*>(owner);
+  if (message == WM_SETFOCUS && self->form_ != nullptr) {
+    if (const Child* child = self->ChildOf(window)) self->form_->GotFocus(*child->control);
+  } else if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(window, &FormWindow::ChildProc, 0);
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK FormWindow::PictureBoxProc(HWND window, UINT message, WPARAM wParam,

@@ -46,6 +46,8 @@ class FormWindow final : public FormHost {
                                      LPARAM lParam) noexcept;
   static LRESULT CALLBACK PictureBoxProc(HWND window, UINT message, WPARAM wParam,
                                          LPARAM lParam) noexcept;
+  static LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR id, DWORD_PTR owner) noexcept;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   void CreateChildren();
@@ -53,6 +55,9 @@ class FormWindow final : public FormHost {
   void DrawGraphicalButton(const DRAWITEMSTRUCT& item);
   void PaintPictureBox(HWND window, HDC dc);
   void OnClicked(HWND control);
+  bool HandleKey(const MSG& message);
+  void RestoreFocus();
+  HWND WindowOf(const Control* control) const;
   void EndProgram(int exitCode);
 
   int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }

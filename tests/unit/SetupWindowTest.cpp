@@ -45,27 +45,6 @@ TEST(SetupWindowTable, EveryControlLiesInsideTheClientArea) {
   }
 }
 
-// The window builds its real controls in tab order, which is only safe while none of them overlap.
-TEST(SetupWindowTable, WindowedControlsDoNotOverlapAndHaveDistinctTabIndices) {
-  std::vector<const velmor::ControlSpec*> windowed;
-  std::set<int> tabs;
-  for (const auto& control : setup::kForm1Spec.controls) {
-    if (control.kind == ControlKind::kLabel || control.kind == ControlKind::kLine) continue;
-    windowed.push_back(&control);
-    EXPECT_TRUE(tabs.insert(control.tabIndex).second);
-  }
-  for (std::size_t a = 0; a < windowed.size(); ++a) {
-    for (std::size_t b = a + 1; b < windowed.size(); ++b) {
-      const auto& p = windowed[a]->box;
-      const auto& q = windowed[b]->box;
-      const bool overlap = p.left < q.left + q.width && q.left < p.left + p.width &&
-                           p.top < q.top + q.height && q.top < p.top + p.height;
-      EXPECT_FALSE(overlap);
-    }
-  }
-  EXPECT_EQ(tabs, (std::set<int>{0, 1, 2, 8}));  // Picture2, Command1(1), Command2, Check1
-}
-
 TEST(SetupWindow, ANewWindowHasTheTableColoursAndNoCommand1Zero) {
   FakePlatform platform;
   setup::Module1 module(platform);
