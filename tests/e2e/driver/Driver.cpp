@@ -7,6 +7,12 @@
 
 #include <windows.h>
 
+#include <ocidl.h>
+#include <olectl.h>
+#include <shlwapi.h>
+#include <wrl/client.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -23,6 +29,7 @@
 namespace e2e {
 namespace {
 
+using velmor::win32::ComApartment;
 using velmor::win32::SelectedObject;
 using velmor::win32::UniqueBitmap;
 using velmor::win32::UniqueHandle;
@@ -188,9 +195,12 @@ struct Failure {
 
 bool IsKnownVerb(std::wstring_view verb) {
   static constexpr std::wstring_view kVerbs[] = {
-      L"start",     L"window",       L"client-size",     L"click",     L"check",      L"uncheck",
-      L"close",     L"msgbox",       L"msgbox-contains", L"no-msgbox", L"screenshot", L"exited",
-      L"no-window", L"never-window", L"sleep",           L"timeout",   L"write",      L"lock"};
+      L"start",           L"window",       L"client-size",   L"click",
+      L"check",           L"uncheck",      L"close",         L"msgbox",
+      L"msgbox-contains", L"no-msgbox",    L"screenshot",    L"exited",
+      L"no-window",       L"never-window", L"sleep",         L"timeout",
+      L"write",           L"lock",         L"key",           L"focus",
+      L"twips-rect",      L"z-order",      L"caption-lines", L"picture"};
   for (std::wstring_view known : kVerbs) {
     if (verb == known) return true;
   }
@@ -410,6 +420,120 @@ void SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Pixels and geometry
+
+// The screen's DPI; the driver is DPI-aware (Run), so this is the DPI the programs see.
+int ScreenDpi() {
+  const WindowDC screen(nullptr);
+  return GetDeviceCaps(screen.get(), LOGPIXELSY);
+}
+
+int TwipsToPx(long twips) { return MulDiv(static_cast<int>(twips), ScreenDpi(), 1440); }
+
+// A rectangle of the screen as 0x00RRGGBB pixels, row by row from the top.
+std::vector<DWORD> CaptureScreen(const RECT& r) {
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) Fail(L"an empty rectangle");
+  const WindowDC screen(nullptr);
+  const UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+  const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+  if (!memory.get() || !bitmap.get()) Fail(L"cannot create a bitmap");
+  {
+    const SelectedObject selected(memory.get(), bitmap.get());
+    BitBlt(memory.get(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY | CAPTUREBLT);
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<DWORD> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+  if (GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &info,
+                DIB_RGB_COLORS) != height) {
+    Fail(L"cannot read the captured pixels");
+  }
+  for (DWORD& pixel : pixels) pixel &= 0x00FFFFFF;
+  return pixels;
+}
+
+int ColourDistance(DWORD a, DWORD b) {
+  int most = 0;
+  for (int shift = 0; shift < 24; shift += 8) {
+    most = std::max(most, std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                   static_cast<int>((b >> shift) & 0xFF)));
+  }
+  return most;
+}
+
+// A picture file decoded by OLE, as the programs decode theirs, drawn at its own pixel size on
+// white and on black: where both agree the picture is opaque.
+struct DecodedPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<DWORD> onWhite, onBlack;
+};
+
+DecodedPicture DecodePicture(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) Fail(L"cannot open " + Quote(path) + L": " + LastErrorText(GetLastError()));
+  std::string bytes;
+  char buf[4096];
+  DWORD got = 0;
+  while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
+
+  const ComApartment com;
+  Microsoft::WRL::ComPtr<IStream> stream;
+  *stream.GetAddressOf() = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
+                                             static_cast<UINT>(bytes.size()));
+  Microsoft::WRL::ComPtr<IPicture> picture;
+  if (!stream || FAILED(OleLoadPicture(stream.Get(), static_cast<LONG>(bytes.size()), FALSE,
+                                       IID_PPV_ARGS(&picture)))) {
+    Fail(L"cannot decode " + Quote(path));
+  }
+  OLE_XSIZE_HIMETRIC himetricWidth = 0;
+  OLE_YSIZE_HIMETRIC himetricHeight = 0;
+  picture->get_Width(&himetricWidth);
+  picture->get_Height(&himetricHeight);
+  DecodedPicture decoded;
+  decoded.width = MulDiv(himetricWidth, ScreenDpi(), 2540);
+  decoded.height = MulDiv(himetricHeight, ScreenDpi(), 2540);
+
+  const WindowDC screen(nullptr);
+  for (const DWORD background : {DWORD{0xFFFFFF}, DWORD{0}}) {
+    const UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = decoded.width;
+    info.bmiHeader.biHeight = -decoded.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const UniqueBitmap bitmap(
+        CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!memory.get() || !bitmap.get()) Fail(L"cannot create a bitmap");
+    std::vector<DWORD>& out = background != 0 ? decoded.onWhite : decoded.onBlack;
+    {
+      const SelectedObject selected(memory.get(), bitmap.get());
+      RECT all{0, 0, decoded.width, decoded.height};
+      const velmor::win32::UniqueBrush brush(CreateSolidBrush(background));
+      FillRect(memory.get(), &all, brush.get());
+      picture->Render(memory.get(), 0, 0, decoded.width, decoded.height, 0, himetricHeight,
+                      himetricWidth, -himetricHeight, nullptr);
+      GdiFlush();
+      const auto* pixels = static_cast<const DWORD*>(bits);
+      out.assign(pixels, pixels + static_cast<size_t>(decoded.width) * decoded.height);
+    }
+    for (DWORD& pixel : out) pixel &= 0x00FFFFFF;
+  }
+  return decoded;
+}
+
+// ---------------------------------------------------------------------------------------------
 // The driver
 
 // What a waiting step watches besides its own condition.
@@ -455,6 +579,18 @@ class Driver {
       WriteTextFile(step.rest);
     } else if (verb == L"lock") {
       Lock(step.rest);
+    } else if (verb == L"key") {
+      PressKeys(step.rest);
+    } else if (verb == L"focus") {
+      ExpectFocus(step.rest);
+    } else if (verb == L"twips-rect") {
+      ExpectTwipsRect(step.rest);
+    } else if (verb == L"z-order") {
+      ExpectZOrder(step.rest);
+    } else if (verb == L"caption-lines") {
+      ExpectCaptionLines(step.rest);
+    } else if (verb == L"picture") {
+      ExpectPicture(step.rest);
     } else {
       Fail(L"unknown step " + Quote(verb));
     }
@@ -786,6 +922,248 @@ class Driver {
     }
   }
 
+  // ---- keyboard, focus and layout
+
+  // A child control of the window by its caption, or by its window class as "class:<name>" (for
+  // controls without a caption, such as a picture box).
+  HWND WaitControlRef(const std::wstring& ref) {
+    HWND parent = RequireWindow();
+    const bool byClass = ref.starts_with(L"class:");
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+          for (HWND child : ChildWindows(parent)) {
+            const bool match =
+                byClass ? ClassName(child) == ref.substr(6)
+                        : WindowText(child) == ref || StripMnemonic(WindowText(child)) == ref;
+            if (match && IsWindowVisible(child)) {
+              found = child;
+              return true;
+            }
+          }
+          return false;
+        },
+        L"a visible control " + Quote(ref));
+    return found;
+  }
+
+  // "key shift+Tab", "key alt+F4", "key space": real key presses, sent to whatever window has the
+  // focus once the program's window is the active one.
+  void PressKeys(const std::wstring& rest) {
+    static const std::map<std::wstring, WORD> kKeys = {
+        {L"tab", VK_TAB},     {L"return", VK_RETURN}, {L"enter", VK_RETURN}, {L"escape", VK_ESCAPE},
+        {L"space", VK_SPACE}, {L"up", VK_UP},         {L"down", VK_DOWN},    {L"left", VK_LEFT},
+        {L"right", VK_RIGHT}, {L"f4", VK_F4},         {L"shift", VK_SHIFT},  {L"ctrl", VK_CONTROL},
+        {L"alt", VK_MENU}};
+    std::vector<WORD> chord;
+    size_t pos = 0;
+    while (pos <= rest.size()) {
+      const size_t plus = rest.find(L'+', pos);
+      std::wstring name = rest.substr(pos, plus == std::wstring::npos ? plus : plus - pos);
+      for (wchar_t& c : name) c = static_cast<wchar_t>(towlower(c));
+      const auto key = kKeys.find(name);
+      if (key == kKeys.end()) Fail(L"unknown key " + Quote(name));
+      chord.push_back(key->second);
+      if (plus == std::wstring::npos) break;
+      pos = plus + 1;
+    }
+    HWND window = RequireWindow();
+    WaitFor([&] { return GetForegroundWindow() == window; }, L"the window to be the active one");
+    std::vector<INPUT> inputs;
+    const auto add = [&inputs](WORD vk, bool up) {
+      INPUT input{};
+      input.type = INPUT_KEYBOARD;
+      input.ki.wVk = vk;
+      input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+      const bool extended = vk == VK_UP || vk == VK_DOWN || vk == VK_LEFT || vk == VK_RIGHT;
+      input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
+      inputs.push_back(input);
+    };
+    for (const WORD vk : chord) add(vk, false);
+    for (auto it = chord.rbegin(); it != chord.rend(); ++it) add(*it, true);
+    if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) !=
+        inputs.size()) {
+      Fail(L"cannot send the keys: " + LastErrorText(GetLastError()));
+    }
+  }
+
+  // "focus <control>": waits until that control of the window has the keyboard focus.
+  void ExpectFocus(const std::wstring& ref) {
+    HWND control = WaitControlRef(ref);
+    const DWORD thread = GetWindowThreadProcessId(RequireWindow(), nullptr);
+    HWND focus = nullptr;
+    const auto focused = [&] {
+      GUITHREADINFO info{};
+      info.cbSize = sizeof info;
+      focus = GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+      return focus == control;
+    };
+    if (!Poll(timeout_ms_, focused, {})) {
+      Fail(L"the focus is on " +
+           (focus == nullptr ? std::wstring(L"no window")
+                             : ClassName(focus) + L" " + Quote(WindowText(focus))) +
+           L", not on " + Quote(ref));
+    }
+  }
+
+  // "twips-rect <control>|client <left> <top> <width> <height>": the control (or the client
+  // area) lies within 1 pixel of that rectangle in twips, scaled to the screen's DPI.
+  void ExpectTwipsRect(const std::wstring& rest) {
+    const size_t space = rest.find_first_of(L" \t");
+    std::wstring ref = rest.substr(0, space);
+    std::vector<long> twips;
+    std::wstring numbers = space == std::wstring::npos ? L"" : Trim(rest.substr(space));
+    // The control may be a caption with spaces: the last four words are the numbers.
+    std::vector<std::wstring> words;
+    for (size_t at = 0; at < numbers.size();) {
+      const size_t end = numbers.find_first_of(L" \t", at);
+      words.push_back(numbers.substr(at, end == std::wstring::npos ? end : end - at));
+      at = end == std::wstring::npos ? numbers.size() : numbers.find_first_not_of(L" \t", end);
+    }
+    if (words.size() < 4) Fail(L"expected <control> <left> <top> <width> <height>");
+    for (size_t i = 0; i + 4 < words.size(); ++i) ref += L" " + words[i];
+    for (size_t i = words.size() - 4; i < words.size(); ++i) {
+      twips.push_back(static_cast<long>(RequireNumber(words[i], L"twips")));
+    }
+    HWND window = RequireWindow();
+    RECT have{};
+    if (ref == L"client") {
+      GetClientRect(window, &have);
+    } else {
+      HWND control = WaitControlRef(ref);
+      GetWindowRect(control, &have);
+      MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&have), 2);
+    }
+    const RECT want{TwipsToPx(twips[0]), TwipsToPx(twips[1]), TwipsToPx(twips[0] + twips[2]),
+                    TwipsToPx(twips[1] + twips[3])};
+    const auto text = [](const RECT& r) {
+      return L"(" + std::to_wstring(r.left) + L", " + std::to_wstring(r.top) + L") " +
+             std::to_wstring(r.right - r.left) + L" x " + std::to_wstring(r.bottom - r.top);
+    };
+    Out(L"    " + std::to_wstring(ScreenDpi()) + L" dpi: " + text(have) + L", expected " +
+        text(want) + L"\n");
+    if (std::abs(have.left - want.left) > 1 || std::abs(have.top - want.top) > 1 ||
+        std::abs(have.right - want.right) > 1 || std::abs(have.bottom - want.bottom) > 1) {
+      Fail(Quote(ref) + L" is at " + text(have) + L", more than 1 px from " + text(want));
+    }
+  }
+
+  // "z-order <control> | <control> | ...": the controls lie on top of one another in this order,
+  // the first on top.
+  void ExpectZOrder(const std::wstring& rest) {
+    std::vector<HWND> listed;
+    for (const std::wstring& ref : SplitBars(rest)) listed.push_back(WaitControlRef(ref));
+    std::vector<HWND> stacked;
+    for (HWND child = GetWindow(RequireWindow(), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      if (std::find(listed.begin(), listed.end(), child) != listed.end()) stacked.push_back(child);
+    }
+    if (stacked != listed) {
+      std::wstring order;
+      for (HWND child : stacked) order += (order.empty() ? L"" : L" | ") + WindowText(child);
+      Fail(L"the controls lie, top first: " + order);
+    }
+  }
+
+  // "caption-lines <left> <top> <width> <height> <lines>" (twips, client area): the text drawn
+  // there stands on that many lines, and none of it touches the right or bottom edge, where a
+  // caption too long for its box would be cut off.
+  void ExpectCaptionLines(const std::wstring& rest) {
+    std::vector<long> v;
+    for (size_t at = 0; at < rest.size();) {
+      const size_t end = rest.find_first_of(L" \t", at);
+      v.push_back(static_cast<long>(
+          RequireNumber(rest.substr(at, end == std::wstring::npos ? end : end - at), L"a number")));
+      at = end == std::wstring::npos ? rest.size() : rest.find_first_not_of(L" \t", end);
+    }
+    if (v.size() != 5) Fail(L"expected <left> <top> <width> <height> <lines>");
+    POINT origin{0, 0};
+    ClientToScreen(RequireWindow(), &origin);
+    const RECT box{origin.x + TwipsToPx(v[0]), origin.y + TwipsToPx(v[1]),
+                   origin.x + TwipsToPx(v[0] + v[2]), origin.y + TwipsToPx(v[1] + v[3])};
+    const int width = box.right - box.left;
+    const int height = box.bottom - box.top;
+    const std::vector<DWORD> pixels = CaptureScreen(box);
+    std::map<DWORD, int> counts;
+    for (DWORD pixel : pixels) ++counts[pixel];
+    const DWORD background =
+        std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+          return a.second < b.second;
+        })->first;
+    constexpr int kInk = 64;
+    int lines = 0;
+    bool inLine = false;
+    bool edge = false;
+    for (int y = 0; y < height; ++y) {
+      bool ink = false;
+      for (int x = 0; x < width; ++x) {
+        if (ColourDistance(pixels[static_cast<size_t>(y) * width + x], background) > kInk) {
+          ink = true;
+          if (x == width - 1 || y == height - 1) edge = true;
+        }
+      }
+      if (ink && !inLine) ++lines;
+      inLine = ink;
+    }
+    Out(L"    " + std::to_wstring(ScreenDpi()) + L" dpi: " + std::to_wstring(lines) +
+        L" line(s) in " + std::to_wstring(width) + L" x " + std::to_wstring(height) + L" px" +
+        (edge ? L", touching the edge" : L"") + L"\n");
+    if (lines != static_cast<int>(v[4]) || edge) {
+      Fail(L"the caption stands on " + std::to_wstring(lines) + L" line(s)" +
+           (edge ? L" and reaches the box's edge (cut off)" : L"") + L"; expected " +
+           std::to_wstring(v[4]) + L" whole line(s)");
+    }
+  }
+
+  // "picture <control> | <file> | corner|inside": the picture from the file is drawn at its own
+  // pixel size, pixel for pixel: from the control's top-left corner and clipped to the control, or
+  // somewhere wholly inside it.
+  void ExpectPicture(const std::wstring& rest) {
+    std::vector<std::wstring> parts = SplitBars(rest);
+    if (parts.size() != 3 || (parts[2] != L"corner" && parts[2] != L"inside")) {
+      Fail(L"expected <control> | <file> | corner|inside");
+    }
+    const DecodedPicture picture = DecodePicture(parts[1]);
+    HWND control = WaitControlRef(parts[0]);
+    // Let the program finish painting.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(RequireWindow(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored);
+    RECT box{};
+    GetWindowRect(control, &box);
+    const std::vector<DWORD> screen = CaptureScreen(box);
+    const int boxWidth = box.right - box.left;
+    const int boxHeight = box.bottom - box.top;
+    const auto matchesAt = [&](int left, int top) {
+      for (int y = 0; y < picture.height && top + y < boxHeight; ++y) {
+        for (int x = 0; x < picture.width && left + x < boxWidth; ++x) {
+          const size_t at = static_cast<size_t>(y) * picture.width + x;
+          if (picture.onWhite[at] != picture.onBlack[at]) continue;  // transparent
+          if (screen[static_cast<size_t>(top + y) * boxWidth + left + x] != picture.onWhite[at]) {
+            return false;
+          }
+        }
+      }
+      return true;
+    };
+    const std::wstring size =
+        std::to_wstring(picture.width) + L" x " + std::to_wstring(picture.height);
+    if (parts[2] == L"corner") {
+      if (!matchesAt(0, 0)) Fail(L"the " + size + L" picture is not drawn unscaled at the corner");
+      Out(L"    " + size + L" px, unscaled at the corner\n");
+      return;
+    }
+    for (int top = 0; top + picture.height <= boxHeight; ++top) {
+      for (int left = 0; left + picture.width <= boxWidth; ++left) {
+        if (matchesAt(left, top)) {
+          Out(L"    " + size + L" px, unscaled at (" + std::to_wstring(left) + L", " +
+              std::to_wstring(top) + L") in the control\n");
+          return;
+        }
+      }
+    }
+    Fail(L"the " + size + L" picture is not drawn unscaled inside the control");
+  }
+
   UniqueHandle process_;
   DWORD pid_ = 0;
   HWND window_ = nullptr;
@@ -800,6 +1178,8 @@ std::wstring StepText(const Step& step) {
 }
 
 int Run(int argc, wchar_t** argv) {
+  // Coordinates and the screen's DPI as the programs under test, which are DPI-aware, see them.
+  SetProcessDPIAware();
   if (argc != 2) {
     Err(L"usage: e2e_driver <steps file>\n");
     return 2;
