@@ -1083,32 +1083,40 @@ class Driver {
                    origin.x + TwipsToPx(v[0] + v[2]), origin.y + TwipsToPx(v[1] + v[3])};
     const int width = box.right - box.left;
     const int height = box.bottom - box.top;
-    const std::vector<DWORD> pixels = CaptureScreen(box);
-    std::map<DWORD, int> counts;
-    for (DWORD pixel : pixels) ++counts[pixel];
-    const DWORD background =
-        std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
-          return a.second < b.second;
-        })->first;
-    constexpr int kInk = 64;
     int lines = 0;
-    bool inLine = false;
     bool edge = false;
-    for (int y = 0; y < height; ++y) {
-      bool ink = false;
-      for (int x = 0; x < width; ++x) {
-        if (ColourDistance(pixels[static_cast<size_t>(y) * width + x], background) > kInk) {
-          ink = true;
-          if (x == width - 1 || y == height - 1) edge = true;
+    const auto measure = [&] {
+      const std::vector<DWORD> pixels = CaptureScreen(box);
+      std::map<DWORD, int> counts;
+      for (DWORD pixel : pixels) ++counts[pixel];
+      const DWORD background =
+          std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+            return a.second < b.second;
+          })->first;
+      // Faint text counts too: a label in the 3-D highlight colour on button face differs little.
+      constexpr int kInk = 8;
+      lines = 0;
+      edge = false;
+      bool inLine = false;
+      for (int y = 0; y < height; ++y) {
+        bool ink = false;
+        for (int x = 0; x < width; ++x) {
+          if (ColourDistance(pixels[static_cast<size_t>(y) * width + x], background) > kInk) {
+            ink = true;
+            if (x == width - 1 || y == height - 1) edge = true;
+          }
         }
+        if (ink && !inLine) ++lines;
+        inLine = ink;
       }
-      if (ink && !inLine) ++lines;
-      inLine = ink;
-    }
+      return lines == static_cast<int>(v[4]) && !edge;
+    };
+    // The window may still be painting: measure again until the caption is there or time is up.
+    const bool whole = Poll(timeout_ms_, measure, {});
     Out(L"    " + std::to_wstring(ScreenDpi()) + L" dpi: " + std::to_wstring(lines) +
         L" line(s) in " + std::to_wstring(width) + L" x " + std::to_wstring(height) + L" px" +
         (edge ? L", touching the edge" : L"") + L"\n");
-    if (lines != static_cast<int>(v[4]) || edge) {
+    if (!whole) {
       Fail(L"the caption stands on " + std::to_wstring(lines) + L" line(s)" +
            (edge ? L" and reaches the box's edge (cut off)" : L"") + L"; expected " +
            std::to_wstring(v[4]) + L" whole line(s)");
@@ -1125,12 +1133,9 @@ class Driver {
     }
     const DecodedPicture picture = DecodePicture(parts[1]);
     HWND control = WaitControlRef(parts[0]);
-    // Let the program finish painting.
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(RequireWindow(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored);
     RECT box{};
     GetWindowRect(control, &box);
-    const std::vector<DWORD> screen = CaptureScreen(box);
+    std::vector<DWORD> screen;
     const int boxWidth = box.right - box.left;
     const int boxHeight = box.bottom - box.top;
     const auto matchesAt = [&](int left, int top) {
@@ -1147,21 +1152,30 @@ class Driver {
     };
     const std::wstring size =
         std::to_wstring(picture.width) + L" x " + std::to_wstring(picture.height);
-    if (parts[2] == L"corner") {
-      if (!matchesAt(0, 0)) Fail(L"the " + size + L" picture is not drawn unscaled at the corner");
-      Out(L"    " + size + L" px, unscaled at the corner\n");
-      return;
-    }
-    for (int top = 0; top + picture.height <= boxHeight; ++top) {
-      for (int left = 0; left + picture.width <= boxWidth; ++left) {
-        if (matchesAt(left, top)) {
-          Out(L"    " + size + L" px, unscaled at (" + std::to_wstring(left) + L", " +
-              std::to_wstring(top) + L") in the control\n");
-          return;
+    POINT found{-1, -1};
+    const auto drawn = [&] {
+      screen = CaptureScreen(box);
+      if (parts[2] == L"corner") {
+        if (matchesAt(0, 0)) found = {0, 0};
+        return found.x == 0;
+      }
+      for (int top = 0; top + picture.height <= boxHeight; ++top) {
+        for (int left = 0; left + picture.width <= boxWidth; ++left) {
+          if (matchesAt(left, top)) {
+            found = {left, top};
+            return true;
+          }
         }
       }
+      return false;
+    };
+    // The window may still be painting: look again until the picture is there or time is up.
+    if (!Poll(timeout_ms_, drawn, {})) {
+      Fail(L"the " + size + L" picture is not drawn unscaled " +
+           (parts[2] == L"corner" ? L"at the control's corner" : L"inside the control"));
     }
-    Fail(L"the " + size + L" picture is not drawn unscaled inside the control");
+    Out(L"    " + size + L" px, unscaled at (" + std::to_wstring(found.x) + L", " +
+        std::to_wstring(found.y) + L") in the control\n");
   }
 
   UniqueHandle process_;
