@@ -34,9 +34,11 @@ e2e_fail() {
   exit 1
 }
 
-# A built program by file name, searched in the build folder (the prefix and artifacts aside).
+# A built program by file name, searched in the build folder (the prefixes, whose folders hold
+# copies of programs from earlier runs, and the artifacts aside).
 e2e_find_program() {
-  find "$VELMOR_BUILD" \( -path "$WINEPREFIX" -o -path "$VELMOR_BUILD/artifacts" \) -prune -o \
+  find "$VELMOR_BUILD" \( -path "$WINEPREFIX" -o -path "$VELMOR_BUILD/wineprefix*" \
+    -o -path "$VELMOR_BUILD/artifacts" \) -prune -o \
     -type f -name "$1" -print -quit
 }
 

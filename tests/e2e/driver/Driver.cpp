@@ -1060,7 +1060,11 @@ class Driver {
     }
     if (stacked != listed) {
       std::wstring order;
-      for (HWND child : stacked) order += (order.empty() ? L"" : L" | ") + WindowText(child);
+      for (HWND child : stacked) {
+        const std::wstring text = WindowText(child);
+        order +=
+            (order.empty() ? L"" : L" | ") + (text.empty() ? L"class:" + ClassName(child) : text);
+      }
       Fail(L"the controls lie, top first: " + order);
     }
   }
