@@ -5,12 +5,6 @@
 namespace velmor::win32 {
 namespace {
 
-struct LocalMemoryTraits {
-  static wchar_t* Invalid() { return nullptr; }
-  static bool IsValid(wchar_t* p) { return p != nullptr; }
-  static void Close(wchar_t* p) { LocalFree(p); }
-};
-
 // Plain words for the failures of starting an automation server, clearer for the user than the
 // system's own ("Invalid class string").
 const wchar_t* KnownErrorText(std::uint32_t code) {
@@ -35,7 +29,7 @@ const wchar_t* KnownErrorText(std::uint32_t code) {
 
 std::wstring SystemErrorText(std::uint32_t code) {
   if (const wchar_t* known = KnownErrorText(code)) return known;
-  Unique<wchar_t*, LocalMemoryTraits> buffer;
+  UniqueLocal<wchar_t*> buffer;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);

@@ -51,9 +51,8 @@ FormWindow::FormWindow(HINSTANCE instance, Platform& platform)
   RegisterClasses(instance, &FormWindow::WindowProc, &FormWindow::PictureBoxProc);
 }
 
-FormWindow::~FormWindow() {
-  if (window_ != nullptr) DestroyWindow(window_);
-}
+// The window goes first: its last messages still reach the children, fonts and brushes.
+FormWindow::~FormWindow() { window_.reset(); }
 
 RECT FormWindow::PxRect(const TwipsRect& box) const {
   return RECT{Px(box.left), Px(box.top), Px(box.left + box.width), Px(box.top + box.height)};
@@ -99,10 +98,11 @@ void FormWindow::Load(Form& form) {
   RECT frame{0, 0, Px(spec.clientWidth), Px(spec.clientHeight)};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   const std::wstring caption = form.Caption();
-  window_ = CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, CW_USEDEFAULT,
-                            CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                            nullptr, nullptr, instance_, this);
-  if (window_ == nullptr) throw Win32Error(GetLastError(), L"ウィンドウの作成", caption);
+  // The window procedure takes ownership at WM_NCCREATE.
+  CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_,
+                  this);
+  if (!window_) throw Win32Error(GetLastError(), L"ウィンドウの作成", caption);
 
   if (spec.iconId != 0) {
     const auto load = [this, &spec](int cx, int cy) {
@@ -111,8 +111,8 @@ void FormWindow::Load(Form& form) {
     };
     bigIcon_.reset(load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)));
     smallIcon_.reset(load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)));
-    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
   }
   CreateChildren();
 }
@@ -153,7 +153,7 @@ void FormWindow::CreateChildren() {
     const std::wstring caption = control.Caption();
     HWND child = CreateWindowExW(
         0, className, caption.c_str(), style, box.left, box.top, box.right - box.left,
-        box.bottom - box.top, window_,
+        box.bottom - box.top, window_.get(),
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i))),
         instance_, nullptr);
     if (child == nullptr) throw Win32Error(GetLastError(), L"コントロールの作成", caption);
@@ -170,9 +170,9 @@ void FormWindow::CreateChildren() {
 }
 
 void FormWindow::Show(Form& /*form*/) {
-  ShowWindow(window_, SW_SHOWNORMAL);
-  UpdateWindow(window_);
-  SetForegroundWindow(window_);
+  ShowWindow(window_.get(), SW_SHOWNORMAL);
+  UpdateWindow(window_.get());
+  SetForegroundWindow(window_.get());
   // The focus starts on the control with the lowest tab index, as in a dialog.
   RestoreFocus();
 }
@@ -185,20 +185,18 @@ HWND FormWindow::WindowOf(const Control* control) const {
 }
 
 void FormWindow::RestoreFocus() {
-  if (window_ == nullptr || form_ == nullptr) return;
+  if (!window_ || form_ == nullptr) return;
   if (HWND control = WindowOf(form_->ControlToFocus())) SetFocus(control);
 }
 
-void FormWindow::Unload(Form& /*form*/) {
-  if (window_ != nullptr) DestroyWindow(window_);
-}
+void FormWindow::Unload(Form& /*form*/) { window_.reset(); }
 
 void FormWindow::CaptionChanged(Form& form) {
-  if (window_ != nullptr) SetWindowTextW(window_, form.Caption().c_str());
+  if (window_) SetWindowTextW(window_.get(), form.Caption().c_str());
 }
 
 void FormWindow::ControlChanged(Form& /*form*/, const Control& control) {
-  if (window_ == nullptr) return;
+  if (!window_) return;
   for (Child& child : children_) {
     if (child.control != &control) continue;
     if (HasCheckState(control.Spec().kind)) {
@@ -211,7 +209,7 @@ void FormWindow::ControlChanged(Form& /*form*/, const Control& control) {
     return;
   }
   const RECT box = PxRect(control.Spec().box);
-  InvalidateRect(window_, &box, TRUE);
+  InvalidateRect(window_.get(), &box, TRUE);
 }
 
 int FormWindow::RunMessageLoop() {
@@ -225,8 +223,8 @@ int FormWindow::RunMessageLoop() {
 }
 
 bool FormWindow::HandleKey(const MSG& message) {
-  if (message.message != WM_KEYDOWN || window_ == nullptr || form_ == nullptr) return false;
-  if (message.hwnd != window_ && !IsChild(window_, message.hwnd)) return false;
+  if (message.message != WM_KEYDOWN || !window_ || form_ == nullptr) return false;
+  if (message.hwnd != window_.get() && !IsChild(window_.get(), message.hwnd)) return false;
   if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
   Key key{};
   switch (message.wParam) {
@@ -279,8 +277,8 @@ bool FormWindow::HandleKey(const MSG& message) {
 void FormWindow::EndProgram(int exitCode) {
   ending_ = true;
   exitCode_ = exitCode;
-  if (window_ != nullptr) {
-    DestroyWindow(window_);
+  if (window_) {
+    window_.reset();
   } else {
     PostQuitMessage(exitCode);
   }
@@ -386,7 +384,7 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     auto* self = static_cast<FormWindow*>(create->lpCreateParams);
-    self->window_ = window;
+    self->window_ = UniqueWindow(window);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
   auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -403,12 +401,12 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ERASEBKGND: {
       RECT client{};
-      GetClientRect(window_, &client);
+      GetClientRect(window_.get(), &client);
       FillRect(reinterpret_cast<HDC>(wParam), &client, BrushFor(form_->Spec().backColor));
       return 1;
     }
     case WM_PAINT: {
-      const PaintDc dc(window_);
+      const PaintDc dc(window_.get());
       Paint(dc.get());
       return 0;
     }
@@ -446,22 +444,22 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SYSCOLORCHANGE:
       brushes_.clear();
-      InvalidateRect(window_, nullptr, TRUE);
+      InvalidateRect(window_.get(), nullptr, TRUE);
       break;
     case WM_DESTROY:
       children_.clear();
       PostQuitMessage(exitCode_);
       return 0;
     case WM_NCDESTROY: {
-      HWND window = window_;
+      // The system destroys the window; the owner lets go of it without destroying it again.
+      HWND window = window_.release();
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-      window_ = nullptr;
       return DefWindowProcW(window, message, wParam, lParam);
     }
     default:
       break;
   }
-  return DefWindowProcW(window_, message, wParam, lParam);
+  return DefWindowProcW(window_.get(), message, wParam, lParam);
 }
 
 // Every control reports taking the focus, so the window knows which one to give it back to.

@@ -30,7 +30,7 @@ class FormWindow final : public FormHost {
   void CaptionChanged(Form& form) override;
   void ControlChanged(Form& form, const Control& control) override;
 
-  HWND Handle() const { return window_; }
+  HWND Handle() const { return window_.get(); }
 
   // Runs the message loop until the window is gone; returns the program's exit code.
   int RunMessageLoop();
@@ -69,7 +69,8 @@ class FormWindow final : public FormHost {
   HINSTANCE instance_;
   Platform& platform_;
   Form* form_ = nullptr;
-  HWND window_ = nullptr;
+  // Owned from WM_NCCREATE; given up at WM_NCDESTROY, when the system has destroyed it.
+  UniqueWindow window_;
   int dpi_ = 96;
   int exitCode_ = 0;
   bool ending_ = false;

@@ -14,7 +14,11 @@
 
 namespace velmor::win32 {
 
-template <typename T, typename Traits>
+// An owner of one kind of resource, declared in one line by the function that frees it. Win32
+// reports a failed handle as null or, for files and searches, as INVALID_HANDLE_VALUE; neither is
+// ever freed. Freeing leaves the calling thread's last error as it was, so an owner going out of
+// scope between a failed call and its GetLastError does not change the answer.
+template <typename T, auto Close>
 class Unique {
  public:
   Unique() = default;
@@ -29,7 +33,7 @@ class Unique {
   ~Unique() { reset(); }
 
   T get() const { return value_; }
-  explicit operator bool() const { return Traits::IsValid(value_); }
+  explicit operator bool() const { return IsValid(value_); }
   T* put() {
     reset();
     return &value_;
@@ -37,78 +41,45 @@ class Unique {
   // Lends the address of what is held, for an in/out parameter that may replace it; whatever is
   // there afterwards is what the owner frees.
   T* address() { return &value_; }
-  T release() { return std::exchange(value_, Traits::Invalid()); }
-  void reset(T value = Traits::Invalid()) {
-    if (Traits::IsValid(value_)) Traits::Close(value_);
+  T release() { return std::exchange(value_, T{}); }
+  void reset(T value = T{}) {
+    if (IsValid(value_)) {
+      const DWORD error = GetLastError();
+      Close(value_);
+      SetLastError(error);
+    }
     value_ = value;
   }
 
  private:
-  T value_ = Traits::Invalid();
-};
+  static bool IsValid(T value) {
+    return value != T{} && value != reinterpret_cast<T>(INVALID_HANDLE_VALUE);
+  }
 
-struct KernelHandleTraits {
-  static HANDLE Invalid() { return nullptr; }
-  static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { CloseHandle(h); }
+  T value_{};
 };
-using UniqueHandle = Unique<HANDLE, KernelHandleTraits>;
-
-// A search begun with FindFirstFileW, which reports failure as INVALID_HANDLE_VALUE.
-struct FindHandleTraits {
-  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-  static bool IsValid(HANDLE h) { return h != INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { FindClose(h); }
-};
-using UniqueFind = Unique<HANDLE, FindHandleTraits>;
-
-struct RegistryKeyTraits {
-  static HKEY Invalid() { return nullptr; }
-  static bool IsValid(HKEY k) { return k != nullptr; }
-  static void Close(HKEY k) { RegCloseKey(k); }
-};
-using UniqueHkey = Unique<HKEY, RegistryKeyTraits>;
 
 // A top-level window. One its user closed is destroyed already, so only a window that still exists
 // is destroyed.
-struct WindowTraits {
-  static HWND Invalid() { return nullptr; }
-  static bool IsValid(HWND w) { return w != nullptr; }
-  static void Close(HWND w) {
-    if (IsWindow(w)) DestroyWindow(w);
-  }
-};
-using UniqueWindow = Unique<HWND, WindowTraits>;
+inline void DestroyLiveWindow(HWND window) {
+  if (IsWindow(window)) DestroyWindow(window);
+}
 
+using UniqueHandle = Unique<HANDLE, &CloseHandle>;
+using UniqueFind = Unique<HANDLE, &FindClose>;  // a search begun with FindFirstFileW
+using UniqueHkey = Unique<HKEY, &RegCloseKey>;
+using UniqueWindow = Unique<HWND, &DestroyLiveWindow>;
 // Memory that an API allocated with LocalAlloc for its caller to free, such as the argument array
-// of CommandLineToArgvW.
+// of CommandLineToArgvW or the text of FormatMessageW.
 template <typename P>
-struct LocalAllocTraits {
-  static P Invalid() { return nullptr; }
-  static bool IsValid(P p) { return p != nullptr; }
-  static void Close(P p) { LocalFree(p); }
-};
-template <typename P>
-using UniqueLocal = Unique<P, LocalAllocTraits<P>>;
-
-template <typename G>
-struct GdiObjectTraits {
-  static G Invalid() { return nullptr; }
-  static bool IsValid(G g) { return g != nullptr; }
-  static void Close(G g) { DeleteObject(g); }
-};
-using UniqueFont = Unique<HFONT, GdiObjectTraits<HFONT>>;
-using UniqueBrush = Unique<HBRUSH, GdiObjectTraits<HBRUSH>>;
-using UniquePen = Unique<HPEN, GdiObjectTraits<HPEN>>;
-using UniqueBitmap = Unique<HBITMAP, GdiObjectTraits<HBITMAP>>;
-
-// A memory device context from CreateCompatibleDC.
-struct MemoryDcTraits {
-  static HDC Invalid() { return nullptr; }
-  static bool IsValid(HDC dc) { return dc != nullptr; }
-  static void Close(HDC dc) { DeleteDC(dc); }
-};
-using UniqueMemoryDC = Unique<HDC, MemoryDcTraits>;
+using UniqueLocal = Unique<P, &LocalFree>;
+using UniqueFont = Unique<HFONT, &DeleteObject>;
+using UniqueBrush = Unique<HBRUSH, &DeleteObject>;
+using UniquePen = Unique<HPEN, &DeleteObject>;
+using UniqueBitmap = Unique<HBITMAP, &DeleteObject>;
+using UniqueMemoryDC = Unique<HDC, &DeleteDC>;  // a memory device context from CreateCompatibleDC
+using UniqueIcon = Unique<HICON, &DestroyIcon>;
+using UniqueBstr = Unique<BSTR, &SysFreeString>;
 
 // A window's device context from GetDC (nullptr: the screen's), given back with ReleaseDC, which
 // needs the window as well.
@@ -157,20 +128,6 @@ class SelectedObject {
   HDC dc_;
   HGDIOBJ previous_;
 };
-
-struct IconTraits {
-  static HICON Invalid() { return nullptr; }
-  static bool IsValid(HICON h) { return h != nullptr; }
-  static void Close(HICON h) { DestroyIcon(h); }
-};
-using UniqueIcon = Unique<HICON, IconTraits>;
-
-struct BstrTraits {
-  static BSTR Invalid() { return nullptr; }
-  static bool IsValid(BSTR b) { return b != nullptr; }
-  static void Close(BSTR b) { SysFreeString(b); }
-};
-using UniqueBstr = Unique<BSTR, BstrTraits>;
 
 // A new BSTR holding a copy of text (which may contain nulls). Empty when allocation failed.
 inline UniqueBstr MakeBstr(std::wstring_view text) {

@@ -14,7 +14,9 @@ Picture::Picture(int resourceId) {
   const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
   const DWORD size = SizeofResource(module, info);
   if (bytes == nullptr || size == 0) return;
-  // The new stream comes with one reference, which the ComPtr takes over as it is.
+  // SHCreateMemStream hands over a stream holding one reference, ours to release. It is written
+  // straight into the ComPtr because MinGW-w64's ComPtr::Attach, unlike the Windows SDK's, adds a
+  // reference of its own: the stream would never be freed.
   ComPtr<IStream> stream;
   *stream.GetAddressOf() = SHCreateMemStream(static_cast<const BYTE*>(bytes), size);
   if (!stream) return;
