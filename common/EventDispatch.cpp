@@ -4,6 +4,7 @@
 #include <string>
 
 #include "RuntimeError.h"
+#include "Utf8.h"
 
 namespace velmor {
 namespace {
@@ -25,9 +26,9 @@ bool RunEventHandler(Platform& platform, const std::function<void()>& handler) n
   } catch (const RuntimeError& error) {
     Report(platform, error);
   } catch (const std::exception& error) {
-    const std::string what = error.what();
-    Report(platform, RuntimeError(0, L"内部エラー: " + std::wstring(what.begin(), what.end()),
-                                  L"プログラムの実行", L""));
+    // The libraries' texts are UTF-8 (or plain ASCII); widening byte by byte would garble them.
+    Report(platform,
+           RuntimeError(0, L"内部エラー: " + WideFromUtf8(error.what()), L"プログラムの実行", L""));
   } catch (...) {
     Report(platform, RuntimeError(0, L"不明な内部エラー", L"プログラムの実行", L""));
   }

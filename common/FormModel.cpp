@@ -60,8 +60,10 @@ void Form::SetCaption(std::wstring caption) {
 
 void Form::Load() {
   if (loaded_) return;
-  loaded_ = true;
+  // Loaded once the window exists: a window that could not be made leaves the form unloaded, and
+  // the next reference tries again.
   if (host_ != nullptr) host_->Load(*this);
+  loaded_ = true;
 }
 
 void Form::Show() {

@@ -22,6 +22,13 @@ bool HasCheckState(ControlKind kind) {
   return kind == ControlKind::kCheckBox || kind == ControlKind::kOptionButton;
 }
 
+// A class registered already (by an earlier window of this process) is used as it is.
+void RegisterWindowClass(const WNDCLASSEXW& windowClass) {
+  if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    throw Win32Error(GetLastError(), L"ウィンドウ クラスの登録", windowClass.lpszClassName);
+  }
+}
+
 void RegisterClasses(HINSTANCE instance, WNDPROC formProc, WNDPROC pictureProc) {
   WNDCLASSEXW form{};
   form.cbSize = sizeof(form);
@@ -29,12 +36,12 @@ void RegisterClasses(HINSTANCE instance, WNDPROC formProc, WNDPROC pictureProc) 
   form.hInstance = instance;
   form.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   form.lpszClassName = kFormClass;
-  RegisterClassExW(&form);
+  RegisterWindowClass(form);
 
   WNDCLASSEXW picture = form;
   picture.lpfnWndProc = pictureProc;
   picture.lpszClassName = kPictureBoxClass;
-  RegisterClassExW(&picture);
+  RegisterWindowClass(picture);
 }
 
 }  // namespace
@@ -114,7 +121,13 @@ void FormWindow::Load(Form& form) {
     SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
   }
-  CreateChildren();
+  try {
+    CreateChildren();
+  } catch (...) {
+    // Half a window is no window: the form stays unloaded.
+    window_.reset();
+    throw;
+  }
 }
 
 void FormWindow::CreateChildren() {
@@ -477,20 +490,25 @@ LRESULT CALLBACK FormWindow::ChildProc(HWND window, UINT message, WPARAM wParam,
 LRESULT CALLBACK FormWindow::PictureBoxProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) noexcept {
   auto* owner = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(GetParent(window), GWLP_USERDATA));
-  switch (message) {
-    case WM_PAINT: {
-      const PaintDc dc(window);
-      if (owner != nullptr) owner->PaintPictureBox(window, dc.get());
-      return 0;
+  try {
+    switch (message) {
+      case WM_PAINT: {
+        const PaintDc dc(window);
+        if (owner != nullptr) owner->PaintPictureBox(window, dc.get());
+        return 0;
+      }
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_LBUTTONDOWN:
+        SetFocus(window);
+        return 0;
+      default:
+        break;
     }
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_LBUTTONDOWN:
-      SetFocus(window);
-      return 0;
-    default:
-      return DefWindowProcW(window, message, wParam, lParam);
+  } catch (...) {
+    // As in the form's own procedure: nothing may cross into the system's code.
   }
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace velmor::win32

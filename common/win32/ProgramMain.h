@@ -27,22 +27,37 @@ int RunProgram(HINSTANCE instance, const wchar_t* title) {
   Win32Platform platform(title,
                          [&window] { return window != nullptr ? window->Handle() : nullptr; });
 
+  // Everything from here on fails through the error border: the report is shown if it can be,
+  // and nothing is thrown out of wWinMain.
   const ComApartment com;
   if (FAILED(com.Result())) {
-    platform.MsgBox(FormatReport(ComError(com.Result(), L"COM の初期化", L"")),
-                    MsgBoxStyle::kOkOnly, std::nullopt);
+    (void)RunEventHandler(platform, [&com] { throw ComError(com.Result(), L"COM の初期化", L""); });
     return kExitRuntimeError;
   }
 
-  FormWindow formWindow(instance, platform);
-  window = &formWindow;
+  // The module outlives the window, whose form belongs to the module: the window is destroyed
+  // first, and the form is told that it has no window any more.
   Module module(platform);
-  module.Form1().Window().AttachHost(&formWindow);
+  std::optional<FormWindow> formWindow;
+  struct WindowGone {
+    Module& module;
+    FormWindow*& window;
+    ~WindowGone() {
+      module.Form1().Window().AttachHost(nullptr);
+      window = nullptr;
+    }
+  };
+  if (!RunEventHandler(platform, [&] { formWindow.emplace(instance, platform); })) {
+    return kExitRuntimeError;
+  }
+  const WindowGone detach{module, window};
+  window = &*formWindow;
+  module.Form1().Window().AttachHost(window);
 
   if (!RunEventHandler(platform, [&module] { module.Main(); })) return kExitRuntimeError;
   // Main may decline to show the window; the program then ends here.
   if (!module.Form1().Window().IsLoaded()) return module.ExitCode();
-  return formWindow.RunMessageLoop();
+  return formWindow->RunMessageLoop();
 }
 
 }  // namespace velmor::win32

@@ -85,4 +85,25 @@ TEST(FormModel, TouchingAControlLoadsTheWindowAndUnloadingStartsItAfresh) {
   EXPECT_EQ(module.Form1().Label1(2).ForeColor(), velmor::kButtonText);
 }
 
+TEST(FormModel, AWindowThatCouldNotBeMadeLeavesTheFormUnloaded) {
+  struct FailingHost : FakeHost {
+    int attempts = 0;
+    void Load(velmor::Form&) override {
+      ++attempts;
+      throw velmor::RuntimeError(1407, L"Cannot find window class.", L"ウィンドウの作成", L"");
+    }
+  };
+  FakePlatform platform;
+  setup::Module1 module(platform);
+  FailingHost host;
+  velmor::Form& window = module.Form1().Window();
+  window.AttachHost(&host);
+
+  EXPECT_THROW(window.Show(), velmor::RuntimeError);
+  EXPECT_FALSE(window.IsLoaded());
+  EXPECT_FALSE(window.IsVisible());
+  EXPECT_THROW(window.Show(), velmor::RuntimeError);  // tried again, not taken as loaded
+  EXPECT_EQ(host.attempts, 2);
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 #include "NativeFiles.h"
 #include "RuntimeError.h"
 #include "SharedModule.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -123,6 +124,28 @@ TEST(EventDispatch, ReportsAnyEscapingErrorUnderTheProgramTitleAndAsksToEnd) {
 
   EXPECT_FALSE(velmor::RunEventHandler(platform, [] { throw std::out_of_range("row 0"); }));
   EXPECT_NE(platform.log.back().find(L"row 0"), std::wstring::npos);
+
+  // A library's text in UTF-8 reaches the report as the characters it spells.
+  EXPECT_FALSE(velmor::RunEventHandler(
+      platform, [] { throw std::runtime_error("\xE8\xA1\x8C 0 \xC3\xA9"); }));
+  EXPECT_NE(platform.log.back().find(L"行 0 é"), std::wstring::npos) << platform.log.back();
+}
+
+TEST(Utf8, RoundTripsEveryPlaneAndReplacesWhatIsMalformed) {
+  const std::wstring text = L"a\u00E9\u884C\U0001F600z";
+  const std::string bytes = "a\xC3\xA9\xE8\xA1\x8C\xF0\x9F\x98\x80z";
+  EXPECT_EQ(velmor::Utf8FromWide(text), bytes);
+  EXPECT_EQ(velmor::WideFromUtf8(bytes), text);
+  EXPECT_EQ(velmor::WideFromUtf8(""), L"");
+
+  // A stray continuation byte, a cut-off sequence, an overlong form and an encoded surrogate each
+  // stand as one replacement; the text around them survives.
+  EXPECT_EQ(velmor::WideFromUtf8("x\x80y"), L"x\uFFFDy");
+  EXPECT_EQ(velmor::WideFromUtf8("x\xE8\xA1"), L"x\uFFFD");
+  EXPECT_EQ(velmor::WideFromUtf8("\xE8\xA1x"), L"\uFFFDx");
+  EXPECT_EQ(velmor::WideFromUtf8("\xC0\xAF"), L"\uFFFD");
+  EXPECT_EQ(velmor::WideFromUtf8("\xED\xA0\x80"), L"\uFFFD");
+  EXPECT_EQ(velmor::WideFromUtf8("\xFF"), L"\uFFFD");
 }
 
 }  // namespace
