@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "Automation.h"
+#include "ExcelObjects.h"
 #include "Dispatch.h"
 #include "Handles.h"
 #include "Registration.h"

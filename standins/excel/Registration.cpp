@@ -2,7 +2,7 @@
 
 #include <objbase.h>
 
-#include "Automation.h"
+#include "ExcelObjects.h"
 #include "Handles.h"
 #include "Text.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "Automation.h"
+#include "ExcelObjects.h"
 #include "Handles.h"
 
 namespace excel {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "AddinRegistry.h"
-#include "Automation.h"
+#include "ExcelObjects.h"
 #include "Dispatch.h"
 #include "Handles.h"
 #include "Registration.h"

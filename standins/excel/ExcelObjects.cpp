@@ -1,4 +1,4 @@
-#include "Automation.h"
+#include "ExcelObjects.h"
 
 #include <utility>
 
