@@ -145,4 +145,8 @@ std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progI
   return std::make_unique<DispatchObject>(std::move(dispatch), id);
 }
 
+std::unique_ptr<AutomationObject> AutomationObjectFor(IDispatch* dispatch, std::wstring name) {
+  return std::make_unique<DispatchObject>(ComPtr<IDispatch>(dispatch), std::move(name));
+}
+
 }  // namespace velmor::win32

@@ -4,12 +4,19 @@
 // called by name through IDispatch with LCID 1033.
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "Platform.h"
 
+struct IDispatch;
+
 namespace velmor::win32 {
 
 std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progId);
+
+// An automation object for a dispatch interface the caller already holds (it takes a reference of
+// its own); name is how error reports name it.
+std::unique_ptr<AutomationObject> AutomationObjectFor(IDispatch* dispatch, std::wstring name);
 
 }  // namespace velmor::win32

@@ -1,0 +1,54 @@
+// The words a report gives for a failure code: the system's own for Win32 errors, plain words for
+// the failures of starting an automation server, and a fixed sentence for a code nobody knows.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "ErrorText.h"
+
+namespace {
+
+using velmor::win32::ComError;
+using velmor::win32::SystemErrorText;
+using velmor::win32::Win32Error;
+
+bool EndsInSpaceOrBreak(const std::wstring& text) {
+  return !text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ');
+}
+
+TEST(ErrorText, SystemWordsComeWithoutTheTrailingLineBreak) {
+  for (const DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {
+    const std::wstring text = SystemErrorText(code);
+    EXPECT_FALSE(text.empty()) << code;
+    EXPECT_FALSE(EndsInSpaceOrBreak(text)) << code;
+  }
+  EXPECT_NE(SystemErrorText(ERROR_FILE_NOT_FOUND), SystemErrorText(ERROR_ACCESS_DENIED));
+}
+
+TEST(ErrorText, AutomationStartFailuresAndUnknownCodesHaveWordsToo) {
+  const std::wstring unknown = SystemErrorText(0x2000FFFFu);
+  EXPECT_FALSE(unknown.empty());
+  for (const std::uint32_t code : {0x800401F3u, 0x80040154u, 0x80080005u, 0x800706BAu}) {
+    const std::wstring text = SystemErrorText(code);
+    EXPECT_FALSE(text.empty()) << std::hex << code;
+    EXPECT_FALSE(EndsInSpaceOrBreak(text)) << std::hex << code;
+    EXPECT_NE(text, unknown) << std::hex << code;
+  }
+}
+
+TEST(ErrorText, ErrorsCarryCodeWordsOperationAndObject) {
+  const velmor::RuntimeError win32 = Win32Error(ERROR_ACCESS_DENIED, L"ファイルの削除", L"C:\\a");
+  EXPECT_EQ(win32.Number(), static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(win32.Description(), SystemErrorText(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(win32.Operation(), L"ファイルの削除");
+  EXPECT_EQ(win32.Object(), L"C:\\a");
+
+  const velmor::RuntimeError com =
+      ComError(static_cast<HRESULT>(0x800401F3u), L"作成", L"Excel.Application");
+  EXPECT_EQ(com.Number(), 0x800401F3u);
+  EXPECT_EQ(com.Description(), SystemErrorText(0x800401F3u));
+  EXPECT_EQ(com.Object(), L"Excel.Application");
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+// The window that shows a form: it is made when the form loads, owned until the system destroys
+// it, and gone when the form unloads, whoever destroyed it.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "FormModel.h"
+#include "FormWindow.h"
+#include "Win32Platform.h"
+
+namespace {
+
+using velmor::ControlKind;
+using velmor::ControlSpec;
+
+constexpr std::array<ControlSpec, 2> kControls = {{
+    {ControlKind::kLabel, L"Label1", velmor::kNoIndex, L"ラベル", {120, 120, 2000, 300}},
+    {.kind = ControlKind::kCommandButton,
+     .name = L"Command1",
+     .caption = L"終了",
+     .box = {120, 600, 1200, 400},
+     .tabIndex = 0},
+}};
+
+const velmor::FormSpec kForm{
+    .caption = L"テスト", .clientWidth = 3000, .clientHeight = 1500, .controls = kControls};
+
+// WM_DESTROY asks the message loop to end; these tests run none, so the request is taken back.
+void DropQuitRequest() {
+  MSG message{};
+  while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+}
+
+TEST(FormWindow, IsMadeOnLoadAndDestroyedOnUnload) {
+  velmor::win32::Win32Platform platform(L"win32_tests", nullptr);
+  velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform);
+  velmor::Form form(kForm);
+  form.AttachHost(&window);
+  EXPECT_EQ(window.Handle(), nullptr);
+
+  form.Load();
+  HWND handle = window.Handle();
+  ASSERT_TRUE(IsWindow(handle));
+  EXPECT_FALSE(IsWindowVisible(handle));
+  EXPECT_NE(FindWindowExW(handle, nullptr, L"BUTTON", L"終了"), nullptr);
+
+  form.Unload();
+  EXPECT_FALSE(IsWindow(handle));
+  EXPECT_EQ(window.Handle(), nullptr);
+  DropQuitRequest();
+}
+
+TEST(FormWindow, LetsGoOfAWindowTheSystemDestroyed) {
+  velmor::win32::Win32Platform platform(L"win32_tests", nullptr);
+  HWND handle = nullptr;
+  {
+    velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform);
+    velmor::Form form(kForm);
+    form.AttachHost(&window);
+    form.Load();
+    handle = window.Handle();
+    ASSERT_TRUE(IsWindow(handle));
+    DestroyWindow(handle);
+    EXPECT_EQ(window.Handle(), nullptr);  // released at WM_NCDESTROY
+    form.AttachHost(nullptr);
+  }
+  EXPECT_FALSE(IsWindow(handle));
+  DropQuitRequest();
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// Starting a program and waiting for it, as the setup runs its installers: exit codes come back
+// whole, a path with spaces starts the program it names and never a decoy at the first space, and
+// a missing program is an error naming it.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "RuntimeError.h"
+#include "TempFolder.h"
+#include "Win32Platform.h"
+
+namespace {
+
+using win32_tests::TempFolder;
+
+std::wstring ProbePath() {
+  wchar_t buffer[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
+  std::wstring path(buffer, length);
+  path.resize(path.find_last_of(L'\\') + 1);
+  const std::string name = VELMOR_EXIT_CODE_PROBE;
+  return path + std::wstring(name.begin(), name.end());
+}
+
+// The exit-code probe copied to folder\relative.
+std::wstring Probe(const TempFolder& folder, const std::wstring& relative) {
+  const std::wstring path = folder.File(relative);
+  EXPECT_TRUE(CopyFileW(ProbePath().c_str(), path.c_str(), FALSE)) << GetLastError();
+  return path;
+}
+
+class StartAndWait : public testing::Test {
+ protected:
+  velmor::win32::Win32Platform platform_{L"win32_tests", nullptr};
+  TempFolder folder_{L"process"};
+};
+
+TEST_F(StartAndWait, AnswersTheProgramsExitCodeWhole) {
+  EXPECT_EQ(platform_.StartAndWait(Probe(folder_, L"exit0.exe")), 0u);
+  EXPECT_EQ(platform_.StartAndWait(Probe(folder_, L"exit7.exe")), 7u);
+  EXPECT_EQ(platform_.StartAndWait(Probe(folder_, L"exit3221225477.exe")), 0xC0000005u);
+}
+
+TEST_F(StartAndWait, APathWithSpacesStartsTheProgramItNamesNotADecoy) {
+  // Taken apart at its first space, the path would start "...\with.exe", which ends with 99.
+  Probe(folder_, L"with.exe");
+  EXPECT_EQ(platform_.StartAndWait(Probe(folder_, L"with space\\セットアップ 2\\exit12.exe")), 12u);
+}
+
+TEST_F(StartAndWait, AMissingProgramIsAnErrorNamingIt) {
+  const std::wstring missing = folder_.Path() + L"\\vcredist_x86.exe";
+  try {
+    platform_.StartAndWait(missing);
+    ADD_FAILURE() << "started a missing program";
+  } catch (const velmor::RuntimeError& error) {
+    EXPECT_EQ(error.Number(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(error.Object(), missing);
+  }
+}
+
+}  // namespace
