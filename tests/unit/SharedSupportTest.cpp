@@ -1,14 +1,11 @@
-// The add-in catalogue, the file probes on real files, and the run-time error report.
+// The add-in catalogue, removing a file through the platform, and the run-time error report.
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "EventDispatch.h"
 #include "FakePlatform.h"
-#include "NativeFiles.h"
 #include "RuntimeError.h"
 #include "SharedModule.h"
 #include "Utf8.h"
@@ -30,65 +27,6 @@ TEST(AddinCatalogue, HoldsFiveNamesInRowsOneToFiveAndNothingElse) {
   for (std::int16_t row = 6; row <= 10; ++row) EXPECT_EQ(module.AddinNames(row), L"") << row;
   EXPECT_THROW(module.AddinNames(0), std::out_of_range);
   EXPECT_THROW(module.AddinNames(11), std::out_of_range);
-}
-
-class NativeFilesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ =
-        std::filesystem::temp_directory_path() /
-        ("velmor-probes-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  std::wstring Make(const char* name) {
-    const auto path = folder_ / name;
-    std::ofstream(path) << "placeholder";
-    return path.wstring();
-  }
-  std::filesystem::path folder_;
-};
-
-TEST_F(NativeFilesTest, ExistenceIsTrueOnlyForFiles) {
-  const std::wstring file = Make("TorvaneEx.xla");
-  EXPECT_TRUE(velmor::NativeFileExists(file));
-  EXPECT_FALSE(velmor::NativeFileExists((folder_ / "missing.xla").wstring()));
-  std::filesystem::create_directory(folder_ / "Folder.xla");
-  EXPECT_FALSE(velmor::NativeFileExists((folder_ / "Folder.xla").wstring()));
-}
-
-TEST_F(NativeFilesTest, DeletesPlainAndReadOnlyFiles) {
-  const std::wstring plain = Make("plain.xla");
-  const std::wstring readOnly = Make("readonly.xla");
-  std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::group_read |
-                                             std::filesystem::perms::others_read);
-  velmor::NativeDeleteFile(plain);
-  velmor::NativeDeleteFile(readOnly);
-  EXPECT_FALSE(std::filesystem::exists(plain));
-  EXPECT_FALSE(std::filesystem::exists(readOnly));
-}
-
-TEST_F(NativeFilesTest, AFailedDeletionIsAnErrorNamingThePath) {
-  const std::wstring missing = (folder_ / "missing.xla").wstring();
-  try {
-    velmor::NativeDeleteFile(missing);
-    FAIL() << "deleting a missing file must fail";
-  } catch (const velmor::RuntimeError& error) {
-    EXPECT_EQ(error.Object(), missing);
-    EXPECT_NE(error.Number(), 0u);
-  }
-  // A folder is not a file: it is neither deleted nor reported as deleted.
-  std::filesystem::create_directory(folder_ / "Folder.xla");
-  EXPECT_THROW(velmor::NativeDeleteFile((folder_ / "Folder.xla").wstring()), velmor::RuntimeError);
-  EXPECT_TRUE(std::filesystem::is_directory(folder_ / "Folder.xla"));
 }
 
 TEST(RemoveFile, PassesAFailureOnInsteadOfAnsweringFalse) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// The file probes on the file system of the machine the code runs on: NativeFiles_posix.cpp for the
-// native build (unit tests on real temporary files), win32/NativeFiles_win32.cpp for the programs.
+// The file probes behind Platform::FileExists and Platform::DeleteFileForced, tested on real files
+// under Wine (tests/win32).
 
 #include <string>
 
