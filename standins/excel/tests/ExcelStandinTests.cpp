@@ -4,15 +4,16 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "AddinRegistry.h"
-#include "ExcelObjects.h"
 #include "Dispatch.h"
+#include "ExcelObjects.h"
 #include "Handles.h"
 #include "Registration.h"
 #include "Text.h"
@@ -21,21 +22,11 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 using namespace excel;
-using velmor::win32::ComApartment;
 using velmor::win32::MakeBstr;
 using velmor::win32::UniqueBstr;
 using velmor::win32::UniqueHandle;
 using velmor::win32::UniqueHkey;
 using velmor::win32::UniqueVariant;
-
-int failures = 0;
-
-void Check(bool ok, const char* what, int line) {
-  if (ok) return;
-  ++failures;
-  std::printf("  FAILED line %d: %s\n", line, what);
-}
-#define CHECK(condition) Check((condition), #condition, __LINE__)
 
 const wchar_t kTestRoot[] = L"Software\\VelmorExcelStandinTests";
 const wchar_t kTestOptions[] = L"Software\\VelmorExcelStandinTests\\Options";
@@ -239,161 +230,160 @@ struct TempWorkbook {
   std::wstring path;
 };
 
-// ---------------------------------------------------------------------------------------------
-
-void TestCallLines() {
-  CHECK(CallLine(L"Run", {L"Addin_Install", L"C:\\Velmor", L"TorvaneEx"}) ==
-        L"Run(\"Addin_Install\", \"C:\\Velmor\", \"TorvaneEx\")");
-  CHECK(CallLine(L"Open", {L"a.xls", std::nullopt, L"x"}) == L"Open(\"a.xls\", \"x\")");
-  CHECK(CallLine(L"Run", {std::nullopt}) == L"Run()");
-  CHECK(CallLine(L"Run", {L"say \"hi\""}) == L"Run(\"say \"\"hi\"\"\")");
+TEST(ExcelStandin, CallLines) {
+  EXPECT_TRUE(CallLine(L"Run", {L"Addin_Install", L"C:\\Velmor", L"TorvaneEx"}) ==
+              L"Run(\"Addin_Install\", \"C:\\Velmor\", \"TorvaneEx\")");
+  EXPECT_TRUE(CallLine(L"Open", {L"a.xls", std::nullopt, L"x"}) == L"Open(\"a.xls\", \"x\")");
+  EXPECT_TRUE(CallLine(L"Run", {std::nullopt}) == L"Run()");
+  EXPECT_TRUE(CallLine(L"Run", {L"say \"hi\""}) == L"Run(\"say \"\"hi\"\"\")");
 }
 
-void TestOpenSeries() {
-  CHECK(IsOpenName(L"OPEN") && IsOpenName(L"open") && IsOpenName(L"OPEN1") &&
-        IsOpenName(L"Open12"));
-  CHECK(!IsOpenName(L"OPEN01") && !IsOpenName(L"OPENX") && !IsOpenName(L"OPE") &&
-        !IsOpenName(L"XOPEN") && !IsOpenName(L"OPEN1a"));
-  CHECK(HoldsAddin(L"\"C:\\Velmor\\A.xla\"", L"c:\\velmor\\a.xla"));
-  CHECK(HoldsAddin(L"C:\\Velmor\\A.xla", L"C:\\Velmor\\A.xla"));
-  CHECK(!HoldsAddin(L"\"C:\\Velmor\\A.xla\" /R", L"C:\\Velmor\\A.xla"));
-  CHECK(FirstFreeOpenName({}) == L"OPEN");
-  CHECK(FirstFreeOpenName({{L"open", L""}, {L"OPEN2", L""}}) == L"OPEN1");
-  CHECK(FirstFreeOpenName({{L"OPEN", L""}, {L"OPEN1", L""}, {L"Other", L""}}) == L"OPEN2");
-  CHECK(AddinPath(L"C:\\Velmor", L"TorvaneEx") == L"C:\\Velmor\\TorvaneEx.xla");
+TEST(ExcelStandin, OpenSeries) {
+  EXPECT_TRUE(IsOpenName(L"OPEN") && IsOpenName(L"open") && IsOpenName(L"OPEN1") &&
+              IsOpenName(L"Open12"));
+  EXPECT_TRUE(!IsOpenName(L"OPEN01") && !IsOpenName(L"OPENX") && !IsOpenName(L"OPE") &&
+              !IsOpenName(L"XOPEN") && !IsOpenName(L"OPEN1a"));
+  EXPECT_TRUE(HoldsAddin(L"\"C:\\Velmor\\A.xla\"", L"c:\\velmor\\a.xla"));
+  EXPECT_TRUE(HoldsAddin(L"C:\\Velmor\\A.xla", L"C:\\Velmor\\A.xla"));
+  EXPECT_TRUE(!HoldsAddin(L"\"C:\\Velmor\\A.xla\" /R", L"C:\\Velmor\\A.xla"));
+  EXPECT_TRUE(FirstFreeOpenName({}) == L"OPEN");
+  EXPECT_TRUE(FirstFreeOpenName({{L"open", L""}, {L"OPEN2", L""}}) == L"OPEN1");
+  EXPECT_TRUE(FirstFreeOpenName({{L"OPEN", L""}, {L"OPEN1", L""}, {L"Other", L""}}) == L"OPEN2");
+  EXPECT_TRUE(AddinPath(L"C:\\Velmor", L"TorvaneEx") == L"C:\\Velmor\\TorvaneEx.xla");
 }
 
-void TestAddinRegistry() {
+TEST(ExcelStandin, AddinRegistry) {
   RemoveTestKeys();
   const std::wstring a = L"C:\\Velmor\\CordaleEx.xla";
   const std::wstring b = L"C:\\Velmor\\BriselEx.xla";
   const std::wstring c = L"C:\\Velmor\\MalvixEx.xla";
   SetOption(L"Other", L"\"C:\\Velmor\\BriselEx.xla\"");  // not part of the series
 
-  CHECK(InstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
-  CHECK(InstallAddin(HKEY_CURRENT_USER, kTestOptions, L"c:\\VELMOR\\cordaleex.XLA") ==
-        ERROR_SUCCESS);
-  CHECK(InstallAddin(HKEY_CURRENT_USER, kTestOptions, b) == ERROR_SUCCESS);
+  EXPECT_TRUE(InstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
+  EXPECT_TRUE(InstallAddin(HKEY_CURRENT_USER, kTestOptions, L"c:\\VELMOR\\cordaleex.XLA") ==
+              ERROR_SUCCESS);
+  EXPECT_TRUE(InstallAddin(HKEY_CURRENT_USER, kTestOptions, b) == ERROR_SUCCESS);
   auto values = OptionValues();
-  CHECK(values.size() == 3);
-  CHECK(values[L"OPEN"] == L"\"" + a + L"\"");
-  CHECK(values[L"OPEN1"] == L"\"" + b + L"\"");
+  EXPECT_TRUE(values.size() == 3);
+  EXPECT_TRUE(values[L"OPEN"] == L"\"" + a + L"\"");
+  EXPECT_TRUE(values[L"OPEN1"] == L"\"" + b + L"\"");
 
   // Removing the first leaves a gap that the next installation fills; nothing is renumbered.
-  CHECK(UninstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
+  EXPECT_TRUE(UninstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
   values = OptionValues();
-  CHECK(values.count(L"OPEN") == 0 && values[L"OPEN1"] == L"\"" + b + L"\"");
-  CHECK(InstallAddin(HKEY_CURRENT_USER, kTestOptions, c) == ERROR_SUCCESS);
+  EXPECT_TRUE(values.count(L"OPEN") == 0 && values[L"OPEN1"] == L"\"" + b + L"\"");
+  EXPECT_TRUE(InstallAddin(HKEY_CURRENT_USER, kTestOptions, c) == ERROR_SUCCESS);
   values = OptionValues();
-  CHECK(values[L"OPEN"] == L"\"" + c + L"\"" && values[L"OPEN1"] == L"\"" + b + L"\"");
+  EXPECT_TRUE(values[L"OPEN"] == L"\"" + c + L"\"" && values[L"OPEN1"] == L"\"" + b + L"\"");
 
   // An unquoted entry written by someone else counts; a value outside the series is left alone.
   SetOption(L"OPEN2", a);
-  CHECK(InstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
-  CHECK(OptionValues().size() == 4);
-  CHECK(UninstallAddin(HKEY_CURRENT_USER, kTestOptions, b) == ERROR_SUCCESS);
+  EXPECT_TRUE(InstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
+  EXPECT_TRUE(OptionValues().size() == 4);
+  EXPECT_TRUE(UninstallAddin(HKEY_CURRENT_USER, kTestOptions, b) == ERROR_SUCCESS);
   values = OptionValues();
-  CHECK(values.count(L"OPEN1") == 0 && values[L"Other"] == L"\"" + b + L"\"");
-  CHECK(values[L"OPEN2"] == a);
+  EXPECT_TRUE(values.count(L"OPEN1") == 0 && values[L"Other"] == L"\"" + b + L"\"");
+  EXPECT_TRUE(values[L"OPEN2"] == a);
 
   RemoveTestKeys();
-  CHECK(UninstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
+  EXPECT_TRUE(UninstallAddin(HKEY_CURRENT_USER, kTestOptions, a) == ERROR_SUCCESS);
 }
 
-void TestNamesAndDispatchRules() {
+TEST(ExcelStandin, NamesAndDispatchRules) {
   Fixture fixture;
   IDispatch* app = fixture.application.Get();
   UINT count = 7;
-  CHECK(app->GetTypeInfoCount(&count) == S_OK && count == 0);
+  EXPECT_TRUE(app->GetTypeInfoCount(&count) == S_OK && count == 0);
 
   DISPID upper = 0;
   DISPID lower = 0;
   LPOLESTR name_upper[] = {const_cast<LPOLESTR>(L"WORKBOOKS")};
   LPOLESTR name_lower[] = {const_cast<LPOLESTR>(L"workbooks")};
-  CHECK(app->GetIDsOfNames(IID_NULL, name_upper, 1, 0, &upper) == S_OK);
-  CHECK(app->GetIDsOfNames(IID_NULL, name_lower, 1, 0, &lower) == S_OK && upper == lower);
+  EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, name_upper, 1, 0, &upper) == S_OK);
+  EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, name_lower, 1, 0, &lower) == S_OK && upper == lower);
   LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"Calculate")};
   DISPID id = 0;
-  CHECK(app->GetIDsOfNames(IID_NULL, unknown, 1, 0, &id) == DISP_E_UNKNOWNNAME &&
-        id == DISPID_UNKNOWN);
+  EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, unknown, 1, 0, &id) == DISP_E_UNKNOWNNAME &&
+              id == DISPID_UNKNOWN);
   LPOLESTR with_parameter[] = {const_cast<LPOLESTR>(L"Run"), const_cast<LPOLESTR>(L"Macro")};
   DISPID ids[2] = {};
-  CHECK(app->GetIDsOfNames(IID_NULL, with_parameter, 2, 0, ids) == DISP_E_UNKNOWNNAME &&
-        ids[0] != DISPID_UNKNOWN && ids[1] == DISPID_UNKNOWN);
+  EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, with_parameter, 2, 0, ids) == DISP_E_UNKNOWNNAME &&
+              ids[0] != DISPID_UNKNOWN && ids[1] == DISPID_UNKNOWN);
 
   // A property put must carry its value as the named argument DISPID_PROPERTYPUT.
-  CHECK(Put(app, L"Visible", Text(L"True"), Named::kNone).hr == DISP_E_PARAMNOTFOUND);
-  CHECK(!fixture.view.shown && fixture.journal.empty());
-  CHECK(Put(app, L"Visible", Int(-1)).hr == S_OK && fixture.view.shown);
+  EXPECT_TRUE(Put(app, L"Visible", Text(L"True"), Named::kNone).hr == DISP_E_PARAMNOTFOUND);
+  EXPECT_TRUE(!fixture.view.shown && fixture.journal.empty());
+  EXPECT_TRUE(Put(app, L"Visible", Int(-1)).hr == S_OK && fixture.view.shown);
   Reply visible = Get(app, L"Visible");
-  CHECK(visible.hr == S_OK && V_VT(visible.value.get()) == VT_BOOL &&
-        V_BOOL(visible.value.get()) == VARIANT_TRUE);
-  CHECK(Put(app, L"DisplayAlerts", Text(L"False")).hr == S_OK);
+  EXPECT_TRUE(visible.hr == S_OK && V_VT(visible.value.get()) == VT_BOOL &&
+              V_BOOL(visible.value.get()) == VARIANT_TRUE);
+  EXPECT_TRUE(Put(app, L"DisplayAlerts", Text(L"False")).hr == S_OK);
   Reply alerts = Get(app, L"displayalerts");
-  CHECK(V_VT(alerts.value.get()) == VT_BOOL && V_BOOL(alerts.value.get()) == VARIANT_FALSE);
-  CHECK(Put(app, L"Visible", Text(L"maybe")).hr == DISP_E_TYPEMISMATCH);
-  CHECK(Put(app, L"Workbooks", Int(1)).hr == DISP_E_MEMBERNOTFOUND);
-  CHECK(fixture.journal == std::vector<std::wstring>({L"Visible=True", L"DisplayAlerts=False"}));
+  EXPECT_TRUE(V_VT(alerts.value.get()) == VT_BOOL && V_BOOL(alerts.value.get()) == VARIANT_FALSE);
+  EXPECT_TRUE(Put(app, L"Visible", Text(L"maybe")).hr == DISP_E_TYPEMISMATCH);
+  EXPECT_TRUE(Put(app, L"Workbooks", Int(1)).hr == DISP_E_MEMBERNOTFOUND);
+  EXPECT_TRUE(fixture.journal ==
+              std::vector<std::wstring>({L"Visible=True", L"DisplayAlerts=False"}));
 
   // Argument counts.
-  CHECK(Call(app, L"Quit", {Int(1)}).hr == DISP_E_BADPARAMCOUNT);
-  CHECK(Call(app, L"Run", {}).hr == DISP_E_BADPARAMCOUNT);
-  CHECK(Call(app, L"Run", std::vector<Arg>(32, Text(L"x"))).hr == DISP_E_BADPARAMCOUNT);
+  EXPECT_TRUE(Call(app, L"Quit", {Int(1)}).hr == DISP_E_BADPARAMCOUNT);
+  EXPECT_TRUE(Call(app, L"Run", {}).hr == DISP_E_BADPARAMCOUNT);
+  EXPECT_TRUE(Call(app, L"Run", std::vector<Arg>(32, Text(L"x"))).hr == DISP_E_BADPARAMCOUNT);
   Reply books = Get(app, L"Workbooks");
-  CHECK(books.hr == S_OK);
+  EXPECT_TRUE(books.hr == S_OK);
   ComPtr<IDispatch> workbooks = ObjectOf(books);
-  CHECK(workbooks != nullptr);
-  if (!workbooks) return;
-  CHECK(Call(workbooks.Get(), L"Open", {}).hr == DISP_E_BADPARAMCOUNT);
-  CHECK(Call(workbooks.Get(), L"Open", std::vector<Arg>(16, Missing())).hr == DISP_E_BADPARAMCOUNT);
-  CHECK(Call(workbooks.Get(), L"Close", {Int(0)}).hr == DISP_E_BADPARAMCOUNT);
+  ASSERT_TRUE(workbooks);
+  EXPECT_TRUE(Call(workbooks.Get(), L"Open", {}).hr == DISP_E_BADPARAMCOUNT);
+  EXPECT_TRUE(Call(workbooks.Get(), L"Open", std::vector<Arg>(16, Missing())).hr ==
+              DISP_E_BADPARAMCOUNT);
+  EXPECT_TRUE(Call(workbooks.Get(), L"Close", {Int(0)}).hr == DISP_E_BADPARAMCOUNT);
 }
 
-void TestWorkbooksProperty() {
+TEST(ExcelStandin, WorkbooksProperty) {
   Fixture fixture;
   IDispatch* app = fixture.application.Get();
   Reply as_property = Get(app, L"Workbooks");
   Reply as_both = Get(app, L"Workbooks", DISPATCH_METHOD | DISPATCH_PROPERTYGET);
-  CHECK(as_property.hr == S_OK && as_both.hr == S_OK);
-  CHECK(ObjectOf(as_property) != nullptr && ObjectOf(as_property) == ObjectOf(as_both));
-  CHECK(Get(app, L"Workbooks", DISPATCH_METHOD).hr == DISP_E_MEMBERNOTFOUND);
-  CHECK(Get(app, L"Quit", DISPATCH_PROPERTYGET).hr == DISP_E_MEMBERNOTFOUND);
-  CHECK(fixture.journal == std::vector<std::wstring>({L"Workbooks", L"Workbooks"}));
+  EXPECT_TRUE(as_property.hr == S_OK && as_both.hr == S_OK);
+  EXPECT_TRUE(ObjectOf(as_property) != nullptr && ObjectOf(as_property) == ObjectOf(as_both));
+  EXPECT_TRUE(Get(app, L"Workbooks", DISPATCH_METHOD).hr == DISP_E_MEMBERNOTFOUND);
+  EXPECT_TRUE(Get(app, L"Quit", DISPATCH_PROPERTYGET).hr == DISP_E_MEMBERNOTFOUND);
+  EXPECT_TRUE(fixture.journal == std::vector<std::wstring>({L"Workbooks", L"Workbooks"}));
 }
 
-void TestInstallSequence() {
+TEST(ExcelStandin, InstallSequence) {
   TempWorkbook file;
   Fixture fixture;
   IDispatch* app = fixture.application.Get();
-  CHECK(Put(app, L"Visible", Text(L"True")).hr == S_OK);
-  CHECK(Put(app, L"DisplayAlerts", Int(0)).hr == S_OK);
+  EXPECT_TRUE(Put(app, L"Visible", Text(L"True")).hr == S_OK);
+  EXPECT_TRUE(Put(app, L"DisplayAlerts", Int(0)).hr == S_OK);
   ComPtr<IDispatch> workbooks = ObjectOf(Get(app, L"Workbooks"));
-  if (!workbooks) return CHECK(false);
+  ASSERT_TRUE(workbooks);
 
   Reply opened = Call(workbooks.Get(), L"Open", {Text(file.path), Missing(), Int(1)});
-  CHECK(opened.hr == S_OK);
+  EXPECT_TRUE(opened.hr == S_OK);
   ComPtr<IDispatch> workbook = ObjectOf(opened);
-  if (!workbook) return CHECK(false);
-  CHECK(Get(workbook.Get(), L"Name").TextValue() == L"Velmor_Tool.xls");
-  CHECK(Get(workbook.Get(), L"FULLNAME").TextValue() == file.path);
-  CHECK(fixture.view.listed == std::vector<std::wstring>({file.path}));
+  ASSERT_TRUE(workbook);
+  EXPECT_TRUE(Get(workbook.Get(), L"Name").TextValue() == L"Velmor_Tool.xls");
+  EXPECT_TRUE(Get(workbook.Get(), L"FULLNAME").TextValue() == file.path);
+  EXPECT_TRUE(fixture.view.listed == std::vector<std::wstring>({file.path}));
   Reply count = Get(workbooks.Get(), L"Count");
-  CHECK(V_VT(count.value.get()) == VT_I4 && V_I4(count.value.get()) == 1);
+  EXPECT_TRUE(V_VT(count.value.get()) == VT_I4 && V_I4(count.value.get()) == 1);
   // Opening it again hands back the same workbook.
-  CHECK(ObjectOf(Call(workbooks.Get(), L"Open", {Text(file.path)})) == workbook);
+  EXPECT_TRUE(ObjectOf(Call(workbooks.Get(), L"Open", {Text(file.path)})) == workbook);
 
   Reply run = Call(app, L"Run",
                    {Text(L"Addin_Install"), TextByRef(L"C:\\Velmor"), TextByRef(L"TorvaneEx"),
                     Missing(), Missing()});
-  CHECK(run.hr == S_OK && V_VT(run.value.get()) == VT_EMPTY);
-  CHECK(OptionValues()[L"OPEN"] == L"\"C:\\Velmor\\TorvaneEx.xla\"");
+  EXPECT_TRUE(run.hr == S_OK && V_VT(run.value.get()) == VT_EMPTY);
+  EXPECT_TRUE(OptionValues()[L"OPEN"] == L"\"C:\\Velmor\\TorvaneEx.xla\"");
 
-  CHECK(Get(app, L"Workbooks").hr == S_OK);
-  CHECK(Call(workbooks.Get(), L"Close", {}).hr == S_OK);
+  EXPECT_TRUE(Get(app, L"Workbooks").hr == S_OK);
+  EXPECT_TRUE(Call(workbooks.Get(), L"Close", {}).hr == S_OK);
   count = Get(workbooks.Get(), L"Count");
-  CHECK(V_I4(count.value.get()) == 0 && fixture.view.listed.empty());
-  CHECK(Call(app, L"Quit", {}).hr == S_OK);
-  CHECK(!fixture.view.shown);
+  EXPECT_TRUE(V_I4(count.value.get()) == 0 && fixture.view.listed.empty());
+  EXPECT_TRUE(Call(app, L"Quit", {}).hr == S_OK);
+  EXPECT_TRUE(!fixture.view.shown);
 
   const std::vector<std::wstring> expected = {
       L"Visible=True",
@@ -406,13 +396,13 @@ void TestInstallSequence() {
       L"Close",
       L"Quit",
   };
-  CHECK(fixture.journal == expected);
+  EXPECT_TRUE(fixture.journal == expected);
 
   // The workbook the client still holds keeps answering after Close.
-  CHECK(Get(workbook.Get(), L"Name").TextValue() == L"Velmor_Tool.xls");
+  EXPECT_TRUE(Get(workbook.Get(), L"Name").TextValue() == L"Velmor_Tool.xls");
 }
 
-void TestMacros() {
+TEST(ExcelStandin, Macros) {
   TempWorkbook file;
   Fixture fixture;
   IDispatch* app = fixture.application.Get();
@@ -420,77 +410,80 @@ void TestMacros() {
 
   // Without an open workbook no macro exists.
   Reply closed = run({Text(L"Addin_Install"), Text(L"C:\\Velmor"), Text(L"BriselEx")});
-  CHECK(IsApplicationError(closed, L"Microsoft Excel") &&
-        Contains(closed.description, L"Addin_Install"));
-  CHECK(OptionValues().empty());
-  CHECK(fixture.journal.size() == 1);  // journalled although it failed
+  EXPECT_TRUE(IsApplicationError(closed, L"Microsoft Excel") &&
+              Contains(closed.description, L"Addin_Install"));
+  EXPECT_TRUE(OptionValues().empty());
+  EXPECT_TRUE(fixture.journal.size() == 1);  // journalled although it failed
 
   ComPtr<IDispatch> workbooks = ObjectOf(Get(app, L"Workbooks"));
-  if (!workbooks) return CHECK(false);
-  CHECK(Call(workbooks.Get(), L"Open", {Text(file.path)}).hr == S_OK);
+  ASSERT_TRUE(workbooks);
+  EXPECT_TRUE(Call(workbooks.Get(), L"Open", {Text(file.path)}).hr == S_OK);
 
-  CHECK(IsApplicationError(run({Text(L"Addin_Remove"), Text(L"C:\\Velmor"), Text(L"X")}),
-                           L"Microsoft Excel"));
-  CHECK(IsApplicationError(run({Text(L"Other.xls!Addin_Install"), Text(L"C:\\V"), Text(L"X")}),
-                           L"Microsoft Excel"));
-  CHECK(IsApplicationError(run({Text(L"Addin_Install"), Text(L"C:\\Velmor")}), L"Velmor_Tool.xls"));
+  EXPECT_TRUE(IsApplicationError(run({Text(L"Addin_Remove"), Text(L"C:\\Velmor"), Text(L"X")}),
+                                 L"Microsoft Excel"));
+  EXPECT_TRUE(IsApplicationError(
+      run({Text(L"Other.xls!Addin_Install"), Text(L"C:\\V"), Text(L"X")}), L"Microsoft Excel"));
+  EXPECT_TRUE(
+      IsApplicationError(run({Text(L"Addin_Install"), Text(L"C:\\Velmor")}), L"Velmor_Tool.xls"));
   // A macro argument left out before a given one is still missing for the macro.
-  CHECK(
+  EXPECT_TRUE(
       IsApplicationError(run({Text(L"Addin_Install"), Missing(), Text(L"X")}), L"Velmor_Tool.xls"));
-  CHECK(OptionValues().empty());
+  EXPECT_TRUE(OptionValues().empty());
 
-  CHECK(run({Text(L"ADDIN_INSTALL"), Text(L"C:\\Velmor"), Text(L"BriselEx")}).hr == S_OK);
-  CHECK(run({Text(L"'Velmor_Tool.xls'!Module1.Addin_Install"), Text(L"C:\\Velmor"),
-             Text(L"QuillonEx")})
-            .hr == S_OK);
+  EXPECT_TRUE(run({Text(L"ADDIN_INSTALL"), Text(L"C:\\Velmor"), Text(L"BriselEx")}).hr == S_OK);
+  EXPECT_TRUE(run({Text(L"'Velmor_Tool.xls'!Module1.Addin_Install"), Text(L"C:\\Velmor"),
+                   Text(L"QuillonEx")})
+                  .hr == S_OK);
   auto values = OptionValues();
-  CHECK(values[L"OPEN"] == L"\"C:\\Velmor\\BriselEx.xla\"" &&
-        values[L"OPEN1"] == L"\"C:\\Velmor\\QuillonEx.xla\"");
-  CHECK(run({Text(L"addin_uninstall"), Text(L"C:\\Velmor"), Text(L"BriselEx")}).hr == S_OK);
+  EXPECT_TRUE(values[L"OPEN"] == L"\"C:\\Velmor\\BriselEx.xla\"" &&
+              values[L"OPEN1"] == L"\"C:\\Velmor\\QuillonEx.xla\"");
+  EXPECT_TRUE(run({Text(L"addin_uninstall"), Text(L"C:\\Velmor"), Text(L"BriselEx")}).hr == S_OK);
   values = OptionValues();
-  CHECK(values.size() == 1 && values.count(L"OPEN1") == 1);
+  EXPECT_TRUE(values.size() == 1 && values.count(L"OPEN1") == 1);
 
   // An argument that cannot become text is refused, naming its position in DISPPARAMS.
   Reply odd = run({Text(L"Addin_Install"), Object(app), Text(L"X")});
-  CHECK(odd.hr == DISP_E_TYPEMISMATCH && odd.bad_arg == 1);
+  EXPECT_TRUE(odd.hr == DISP_E_TYPEMISMATCH && odd.bad_arg == 1);
 }
 
-void TestOrdersAndMissingFile() {
+TEST(ExcelStandin, OrdersAndMissingFile) {
   TempWorkbook file;
   Fixture fixture;
   IDispatch* app = fixture.application.Get();
   ComPtr<IDispatch> workbooks = ObjectOf(Get(app, L"Workbooks"));
-  if (!workbooks) return CHECK(false);
+  ASSERT_TRUE(workbooks);
 
   const std::wstring missing = file.directory + L"\\Nothing.xls";
   Reply absent = Call(workbooks.Get(), L"Open", {Text(missing)});
-  CHECK(IsApplicationError(absent, L"Microsoft Excel") && Contains(absent.description, missing));
-  CHECK(IsApplicationError(Call(workbooks.Get(), L"Open", {Text(file.directory)}),
-                           L"Microsoft Excel"));
+  EXPECT_TRUE(IsApplicationError(absent, L"Microsoft Excel") &&
+              Contains(absent.description, missing));
+  EXPECT_TRUE(IsApplicationError(Call(workbooks.Get(), L"Open", {Text(file.directory)}),
+                                 L"Microsoft Excel"));
 
   fixture.orders[L"fail"] = {L"open"};
   Reply refused = Call(workbooks.Get(), L"Open", {Text(file.path)});
-  CHECK(IsApplicationError(refused, L"Microsoft Excel") &&
-        Contains(refused.description, file.path));
+  EXPECT_TRUE(IsApplicationError(refused, L"Microsoft Excel") &&
+              Contains(refused.description, file.path));
   fixture.orders.clear();
-  CHECK(Call(workbooks.Get(), L"Open", {Text(file.path)}).hr == S_OK);
+  EXPECT_TRUE(Call(workbooks.Get(), L"Open", {Text(file.path)}).hr == S_OK);
 
   const std::vector<Arg> install = {Text(L"Addin_Install"), Text(L"C:\\Velmor"), Text(L"MalvixEx")};
   fixture.orders[L"fail"] = {L"Open", L"Run"};
-  CHECK(IsApplicationError(Call(app, L"Run", install), L"Microsoft Excel"));
+  EXPECT_TRUE(IsApplicationError(Call(app, L"Run", install), L"Microsoft Excel"));
   fixture.orders.clear();
   fixture.orders[L"macro_error"] = {L"Das Add-In fehlt: 失敗"};
   Reply raised = Call(app, L"Run", install);
-  CHECK(raised.hr == DISP_E_EXCEPTION && raised.scode == kApplicationError &&
-        raised.source == L"Velmor_Tool.xls" && raised.description == L"Das Add-In fehlt: 失敗");
-  CHECK(OptionValues().empty());
+  EXPECT_TRUE(raised.hr == DISP_E_EXCEPTION && raised.scode == kApplicationError &&
+              raised.source == L"Velmor_Tool.xls" &&
+              raised.description == L"Das Add-In fehlt: 失敗");
+  EXPECT_TRUE(OptionValues().empty());
 
   const std::wstring run_line = L"Run(\"Addin_Install\", \"C:\\Velmor\", \"MalvixEx\")";
-  CHECK(fixture.journal.size() == 7 && fixture.journal[1] == L"Open(\"" + missing + L"\")" &&
-        fixture.journal[5] == run_line && fixture.journal[6] == run_line);
+  EXPECT_TRUE(fixture.journal.size() == 7 && fixture.journal[1] == L"Open(\"" + missing + L"\")" &&
+              fixture.journal[5] == run_line && fixture.journal[6] == run_line);
 }
 
-void TestServerLock() {
+TEST(ExcelStandin, ServerLock) {
   static int idle_calls = 0;
   server_lock::SetIdleHandler([] { ++idle_calls; });
   const long before = server_lock::Count();
@@ -499,17 +492,17 @@ void TestServerLock() {
     Fixture fixture;
     ComPtr<IDispatch> workbooks = ObjectOf(Get(fixture.application.Get(), L"Workbooks"));
     ComPtr<IDispatch> workbook = ObjectOf(Call(workbooks.Get(), L"Open", {Text(file.path)}));
-    CHECK(server_lock::Count() == before + 3);
+    EXPECT_TRUE(server_lock::Count() == before + 3);
     fixture.application.Reset();
     workbooks.Reset();
-    CHECK(server_lock::Count() == before + 1);  // the workbook the client still holds
-    CHECK(idle_calls == 0);
+    EXPECT_TRUE(server_lock::Count() == before + 1);  // the workbook the client still holds
+    EXPECT_TRUE(idle_calls == 0);
   }
-  CHECK(server_lock::Count() == before && idle_calls == (before == 0 ? 1 : 0));
+  EXPECT_TRUE(server_lock::Count() == before && idle_calls == (before == 0 ? 1 : 0));
   server_lock::SetIdleHandler(nullptr);
 }
 
-void TestRegistration() {
+TEST(ExcelStandin, Registration) {
   RemoveTestKeys();
   const std::wstring classes_path = std::wstring(kTestRoot) + L"\\Classes";
   const std::vector<ClassesKey> keys = {{HKEY_CURRENT_USER, classes_path, 0}};
@@ -525,16 +518,16 @@ void TestRegistration() {
     return std::wstring(text);
   };
 
-  CHECK(clsid == L"{59B98C01-D4BA-4D19-887E-1B0D74130B70}");
-  CHECK(RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe").ok);
-  CHECK(RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe").ok);  // again: ours, so allowed
-  CHECK(read(L"Excel.Application\\CLSID") == clsid);
-  CHECK(read(L"CLSID\\" + clsid + L"\\ProgID") == L"Excel.Application");
-  CHECK(read(L"CLSID\\" + clsid + L"\\LocalServer32") == L"\"C:\\Tools\\ExcelStandin.exe\"");
-  CHECK(UnregisterServer(keys).ok);
-  CHECK(read(L"Excel.Application\\CLSID") == L"<none>");
-  CHECK(read(L"CLSID\\" + clsid + L"\\ProgID") == L"<none>");
-  CHECK(UnregisterServer(keys).ok);  // nothing left to remove is no failure
+  EXPECT_TRUE(clsid == L"{59B98C01-D4BA-4D19-887E-1B0D74130B70}");
+  EXPECT_TRUE(RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe").ok);
+  EXPECT_TRUE(RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe").ok);  // again: ours, so allowed
+  EXPECT_TRUE(read(L"Excel.Application\\CLSID") == clsid);
+  EXPECT_TRUE(read(L"CLSID\\" + clsid + L"\\ProgID") == L"Excel.Application");
+  EXPECT_TRUE(read(L"CLSID\\" + clsid + L"\\LocalServer32") == L"\"C:\\Tools\\ExcelStandin.exe\"");
+  EXPECT_TRUE(UnregisterServer(keys).ok);
+  EXPECT_TRUE(read(L"Excel.Application\\CLSID") == L"<none>");
+  EXPECT_TRUE(read(L"CLSID\\" + clsid + L"\\ProgID") == L"<none>");
+  EXPECT_TRUE(UnregisterServer(keys).ok);  // nothing left to remove is no failure
 
   // Somebody else's Excel.Application is neither replaced nor removed.
   const std::wstring foreign = L"{00024500-0000-0000-C000-000000000046}";
@@ -546,35 +539,12 @@ void TestRegistration() {
                  static_cast<DWORD>((foreign.size() + 1) * sizeof(wchar_t)));
   key.reset();
   const Outcome refused = RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe");
-  CHECK(!refused.ok && Contains(refused.message, foreign));
-  CHECK(read(L"Excel.Application\\CLSID") == foreign);
-  CHECK(read(L"CLSID\\" + clsid + L"\\LocalServer32") == L"<none>");
-  CHECK(UnregisterServer(keys).ok);
-  CHECK(read(L"Excel.Application\\CLSID") == foreign);
+  EXPECT_TRUE(!refused.ok && Contains(refused.message, foreign));
+  EXPECT_TRUE(read(L"Excel.Application\\CLSID") == foreign);
+  EXPECT_TRUE(read(L"CLSID\\" + clsid + L"\\LocalServer32") == L"<none>");
+  EXPECT_TRUE(UnregisterServer(keys).ok);
+  EXPECT_TRUE(read(L"Excel.Application\\CLSID") == foreign);
   RemoveTestKeys();
 }
 
 }  // namespace
-
-int wmain() {
-  ComApartment apartment;
-  const std::pair<const char*, void (*)()> tests[] = {
-      {"call lines", TestCallLines},
-      {"OPEN series", TestOpenSeries},
-      {"add-in registry", TestAddinRegistry},
-      {"names and dispatch rules", TestNamesAndDispatchRules},
-      {"Workbooks property", TestWorkbooksProperty},
-      {"install sequence", TestInstallSequence},
-      {"macros", TestMacros},
-      {"orders and missing file", TestOrdersAndMissingFile},
-      {"server lock", TestServerLock},
-      {"registration", TestRegistration},
-  };
-  for (const auto& [name, test] : tests) {
-    const int before = failures;
-    test();
-    std::printf("%s %s\n", failures == before ? "ok  " : "FAIL", name);
-  }
-  std::printf("%d failure(s)\n", failures);
-  return failures == 0 ? 0 : 1;
-}

@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,15 +14,6 @@
 #include "StandinFiles.h"
 
 namespace {
-
-int failures = 0;
-
-void Check(bool ok, const std::wstring& what) {
-  if (!ok) {
-    ++failures;
-    std::printf("  FAILED: %s\n", standins::ToUtf8(what).c_str());
-  }
-}
 
 using velmor::win32::UniqueFind;
 using velmor::win32::UniqueHandle;
@@ -81,6 +73,13 @@ void RemoveTree(const std::wstring& path) {
 
 std::wstring Folder(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
+// The product files the package lays out, in order; UnInstall.exe only in builds that have it.
+std::vector<std::wstring> AllProductFiles() {
+  std::vector<std::wstring> files = kProductFiles;
+  if (VELMOR_PACKAGE_CARRIES_UNINSTALL) files.push_back(L"UnInstall.exe");
+  return files;
+}
+
 std::wstring OwnFolder() {
   wchar_t path[MAX_PATH * 4] = {};
   GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
@@ -109,14 +108,15 @@ Outcome RunInstaller(const std::wstring& exe, const std::wstring& args, WORD sho
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       kWorkFolder.c_str(), &startup, &info)) {
-    Check(false, L"cannot start " + exe);
+    ADD_FAILURE() << "cannot start " << standins::ToUtf8(exe);
     return outcome;
   }
   UniqueHandle process(info.hProcess);
   UniqueHandle thread(info.hThread);
   outcome.pid = info.dwProcessId;
   if (during) during();
-  Check(WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0, exe + L" did not end");
+  EXPECT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0)
+      << standins::ToUtf8(exe) << " did not end";
   GetExitCodeProcess(process.get(), &outcome.exit_code);
 
   std::wstring added =
@@ -153,161 +153,136 @@ std::vector<std::wstring> ExpectedJournal(const std::wstring& name, const Outcom
   return lines;
 }
 
-void CheckJournal(const Outcome& outcome, const std::vector<std::wstring>& expected) {
-  Check(outcome.journal == expected, L"journal differs");
-  if (outcome.journal != expected) {
-    for (const auto& line : outcome.journal)
-      std::printf("    got:  %s\n", standins::ToUtf8(line).c_str());
-    for (const auto& line : expected) std::printf("    want: %s\n", standins::ToUtf8(line).c_str());
-  }
-}
-
 std::vector<std::wstring> Wrote(const std::vector<std::wstring>& names) {
   std::vector<std::wstring> lines;
   for (const auto& name : names) lines.push_back(L"wrote " + kProduct + L"\\" + name);
   return lines;
 }
 
-}  // namespace
-
-int wmain() {
-  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
-    std::printf("These tests rewrite C:\\Velmor and C:\\standins; run them in a Wine prefix.\n");
-    return 2;
+// Each test starts from an empty product folder and state folder, in a Wine prefix only.
+class InstallerStandins : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { CreateDirectoryW(kWorkFolder.c_str(), nullptr); }
+  static void TearDownTestSuite() {
+    Fresh();
+    RemoveTree(kWorkFolder);
   }
+  void SetUp() override {
+    ASSERT_NE(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"), nullptr)
+        << "These tests rewrite C:\\Velmor and C:\\standins; run them in a Wine prefix.";
+    Fresh();
+  }
+
   const std::wstring redist = OwnFolder() + L"\\vcredist_x86.exe";
   const std::wstring package = OwnFolder() + L"\\Velmor_Pgm.exe";
   const std::wstring redist_name = L"vcredist_x86.exe";
   const std::wstring package_name = L"Velmor_Pgm.exe";
-  CreateDirectoryW(kWorkFolder.c_str(), nullptr);
-  // The package carries UnInstall.exe only in builds that have it.
-  std::vector<std::wstring> all_files = kProductFiles;
+};
 
-  std::printf("redist: journal, arguments, folder, exit code, no product folder\n");
-  {
-    Fresh();
-    Outcome run = RunInstaller(redist, L"/q /norestart", SW_SHOWNORMAL);
-    Check(run.exit_code == 0, L"exit code " + std::to_wstring(run.exit_code));
-    CheckJournal(run, ExpectedJournal(redist_name, run, {}, L"0"));
-    Check(!Exists(kProduct), L"the redist created C:\\Velmor");
+TEST_F(InstallerStandins, RedistJournalsArgumentsFolderAndExitCodeAndLaysOutNothing) {
+  Outcome run = RunInstaller(redist, L"/q /norestart", SW_SHOWNORMAL);
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(run.journal, ExpectedJournal(redist_name, run, {}, L"0"));
+  EXPECT_FALSE(Exists(kProduct)) << "the redist created C:\\Velmor";
 
-    Orders(redist_name, "delay_ms=0\r\nexit=3010\r\n");
-    run = RunInstaller(redist, L"", SW_SHOWNORMAL);
-    Check(run.exit_code == 3010, L"ordered exit code, got " + std::to_wstring(run.exit_code));
-    CheckJournal(run, ExpectedJournal(redist_name, run, {}, L"3010"));
+  Orders(redist_name, "delay_ms=0\r\nexit=3010\r\n");
+  run = RunInstaller(redist, L"", SW_SHOWNORMAL);
+  EXPECT_EQ(run.exit_code, 3010u);
+  EXPECT_EQ(run.journal, ExpectedJournal(redist_name, run, {}, L"3010"));
+}
+
+TEST_F(InstallerStandins, PackageLaysOutEveryFileInOrderWithTheCarriedContent) {
+  const Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(run.journal, ExpectedJournal(package_name, run, Wrote(AllProductFiles()), L"0"));
+  for (const auto& name : kProductFiles) {
+    const std::string bytes = ReadBytes(kProduct + L"\\" + name);
+    const std::string base = standins::ToUtf8(name.substr(0, name.find(L'.')));
+    EXPECT_NE(bytes.find("placeholder"), std::string::npos) << base;
+    EXPECT_NE(bytes.find(base), std::string::npos) << base;
   }
-
-  std::printf("package: lays out every file, in order, with the carried content\n");
-  {
-    Fresh();
-    Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
-    if (Exists(kProduct + L"\\UnInstall.exe")) all_files.push_back(L"UnInstall.exe");
-    Check(run.exit_code == 0, L"exit code " + std::to_wstring(run.exit_code));
-    CheckJournal(run, ExpectedJournal(package_name, run, Wrote(all_files), L"0"));
-    for (const auto& name : kProductFiles) {
-      const std::string bytes = ReadBytes(kProduct + L"\\" + name);
-      const std::string base = standins::ToUtf8(name.substr(0, name.find(L'.')));
-      Check(bytes.find("placeholder") != std::string::npos && bytes.find(base) != std::string::npos,
-            name + L" does not hold its placeholder text");
-    }
-    if (all_files.back() == L"UnInstall.exe") {
-      Check(ReadBytes(kProduct + L"\\UnInstall.exe").rfind("MZ", 0) == 0,
-            L"UnInstall.exe is not a program");
-    }
+  if (VELMOR_PACKAGE_CARRIES_UNINSTALL) {
+    EXPECT_EQ(ReadBytes(kProduct + L"\\UnInstall.exe").rfind("MZ", 0), 0u)
+        << "UnInstall.exe is not a program";
   }
+}
 
-  std::printf("package: omit orders, overwriting read-only files\n");
-  {
-    Fresh();
-    CreateDirectoryW(kProduct.c_str(), nullptr);
-    const std::wstring old_file = kProduct + L"\\CordaleEx.xla";
-    WriteText(old_file, "old content");
-    SetFileAttributesW(old_file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    Orders(package_name, "delay_ms=0\r\nomit=TorvaneEx.xla\r\nomit = briselex.XLA\r\nexit=0\r\n");
-    Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
-    std::vector<std::wstring> kept;
-    for (const auto& name : all_files) {
-      if (name != L"TorvaneEx.xla" && name != L"BriselEx.xla") kept.push_back(name);
-    }
-    Check(run.exit_code == 0, L"exit code " + std::to_wstring(run.exit_code));
-    CheckJournal(run, ExpectedJournal(package_name, run, Wrote(kept), L"0"));
-    Check(!Exists(kProduct + L"\\TorvaneEx.xla") && !Exists(kProduct + L"\\BriselEx.xla"),
-          L"an omitted file was written");
-    Check(ReadBytes(old_file).find("CordaleEx") != std::string::npos,
-          L"the read-only file was not replaced");
-    Check(GetFileAttributesW(old_file.c_str()) == FILE_ATTRIBUTE_ARCHIVE ||
-              GetFileAttributesW(old_file.c_str()) == FILE_ATTRIBUTE_NORMAL,
-          L"the replaced file kept its old attributes");
+TEST_F(InstallerStandins, PackageFollowsOmitOrdersAndOverwritesReadOnlyFiles) {
+  CreateDirectoryW(kProduct.c_str(), nullptr);
+  const std::wstring old_file = kProduct + L"\\CordaleEx.xla";
+  WriteText(old_file, "old content");
+  SetFileAttributesW(old_file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  Orders(package_name, "delay_ms=0\r\nomit=TorvaneEx.xla\r\nomit = briselex.XLA\r\nexit=0\r\n");
+  const Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
+  std::vector<std::wstring> kept;
+  for (const auto& name : AllProductFiles()) {
+    if (name != L"TorvaneEx.xla" && name != L"BriselEx.xla") kept.push_back(name);
   }
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(run.journal, ExpectedJournal(package_name, run, Wrote(kept), L"0"));
+  EXPECT_FALSE(Exists(kProduct + L"\\TorvaneEx.xla"));
+  EXPECT_FALSE(Exists(kProduct + L"\\BriselEx.xla"));
+  EXPECT_NE(ReadBytes(old_file).find("CordaleEx"), std::string::npos)
+      << "the read-only file was not replaced";
+  const DWORD attributes = GetFileAttributesW(old_file.c_str());
+  EXPECT_TRUE(attributes == FILE_ATTRIBUTE_ARCHIVE || attributes == FILE_ATTRIBUTE_NORMAL)
+      << "the replaced file kept its old attributes: " << attributes;
+}
 
-  std::printf("package: a file that cannot be written fails the install\n");
-  {
-    Fresh();
-    CreateDirectoryW(kProduct.c_str(), nullptr);
-    CreateDirectoryW((kProduct + L"\\MalvixEx.xla").c_str(), nullptr);  // a folder in the way
-    Orders(package_name, "delay_ms=0\r\nexit=0\r\n");
-    Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
-    Check(run.exit_code == 1, L"exit code " + std::to_wstring(run.exit_code));
-    Check(run.journal.size() == 7, L"journal length " + std::to_wstring(run.journal.size()));
-    if (run.journal.size() == 7) {
-      const std::wstring prefix = package_name + L": cannot write C:\\Velmor\\MalvixEx.xla: error ";
-      Check(run.journal[5].rfind(prefix, 0) == 0, L"failure line: " + run.journal[5]);
-      Check(run.journal[6] == package_name + L": end exit=1", L"end line: " + run.journal[6]);
-    }
-    Check(!Exists(kProduct + L"\\QuillonEx.xla"), L"kept going after a failure");
-
-    Fresh();
-    WriteText(kProduct, "a file where the product folder belongs");
-    Orders(package_name, "delay_ms=0\r\nexit=5\r\n");
-    run = RunInstaller(package, L"", SW_SHOWNORMAL);
-    Check(run.exit_code == 1, L"C:\\Velmor as a file: exit code " + std::to_wstring(run.exit_code));
-    Check(run.journal.size() == 3 &&
-              run.journal[1].find(L"cannot create C:\\Velmor") != std::wstring::npos,
-          L"C:\\Velmor as a file is not journalled");
-  }
-
-  std::printf("an order file that cannot be read means defaults\n");
-  {
-    Fresh();
-    Orders(package_name, "exit=9\r\nomit=MalvixEx.xla\r\n");
-    const std::wstring cfg = kState + L"\\" + package_name + L".cfg";
-    UniqueHandle lock(
-        CreateFileW(cfg.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
-    Check(run.exit_code == 0, L"exit code " + std::to_wstring(run.exit_code));
-    Check(Exists(kProduct + L"\\MalvixEx.xla"), L"an omit order was read from a locked file");
-  }
-
-  std::printf("the window: title and the caller's show command\n");
-  {
-    Fresh();
-    Orders(redist_name, "delay_ms=1500\r\n");
-    const std::wstring title = redist_name + L" - stand-in installer";
-    struct Case {
-      WORD show;
-      bool visible;
-      bool iconic;
-    };
-    for (const Case& c : {Case{SW_SHOWNORMAL, true, false}, Case{SW_SHOWMINNOACTIVE, true, true},
-                          Case{SW_HIDE, false, false}}) {
-      bool found = false;
-      RunInstaller(redist, L"", c.show, [&] {
-        for (int i = 0; i < 100 && !found; ++i) {
-          if (HWND window = FindWindowW(nullptr, title.c_str())) {
-            found = true;
-            const std::wstring show = L"show " + std::to_wstring(c.show);
-            Check((IsWindowVisible(window) != FALSE) == c.visible, show + L": visibility");
-            Check((IsIconic(window) != FALSE) == c.iconic, show + L": minimized");
-          }
-          Sleep(50);
-        }
-      });
-      Check(found, L"no window titled " + title);
-    }
-  }
+TEST_F(InstallerStandins, PackageFailsWhenAFileCannotBeWritten) {
+  CreateDirectoryW(kProduct.c_str(), nullptr);
+  CreateDirectoryW((kProduct + L"\\MalvixEx.xla").c_str(), nullptr);  // a folder in the way
+  Orders(package_name, "delay_ms=0\r\nexit=0\r\n");
+  Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
+  EXPECT_EQ(run.exit_code, 1u);
+  ASSERT_EQ(run.journal.size(), 7u);
+  const std::wstring prefix = package_name + L": cannot write C:\\Velmor\\MalvixEx.xla: error ";
+  EXPECT_EQ(run.journal[5].rfind(prefix, 0), 0u) << standins::ToUtf8(run.journal[5]);
+  EXPECT_EQ(run.journal[6], package_name + L": end exit=1");
+  EXPECT_FALSE(Exists(kProduct + L"\\QuillonEx.xla")) << "kept going after a failure";
 
   Fresh();
-  RemoveTree(kWorkFolder);
-  std::printf(failures == 0 ? "all passed\n" : "%d check(s) failed\n", failures);
-  return failures == 0 ? 0 : 1;
+  WriteText(kProduct, "a file where the product folder belongs");
+  Orders(package_name, "delay_ms=0\r\nexit=5\r\n");
+  run = RunInstaller(package, L"", SW_SHOWNORMAL);
+  EXPECT_EQ(run.exit_code, 1u) << "C:\\Velmor as a file";
+  ASSERT_EQ(run.journal.size(), 3u);
+  EXPECT_NE(run.journal[1].find(L"cannot create C:\\Velmor"), std::wstring::npos);
 }
+
+TEST_F(InstallerStandins, AnOrderFileThatCannotBeReadMeansDefaults) {
+  Orders(package_name, "exit=9\r\nomit=MalvixEx.xla\r\n");
+  const std::wstring cfg = kState + L"\\" + package_name + L".cfg";
+  const UniqueHandle lock(
+      CreateFileW(cfg.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  const Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_TRUE(Exists(kProduct + L"\\MalvixEx.xla")) << "an omit order was read from a locked file";
+}
+
+TEST_F(InstallerStandins, TheWindowHasItsTitleAndTheCallersShowCommand) {
+  Orders(redist_name, "delay_ms=1500\r\n");
+  const std::wstring title = redist_name + L" - stand-in installer";
+  struct Case {
+    WORD show;
+    bool visible;
+    bool iconic;
+  };
+  for (const Case& c : {Case{SW_SHOWNORMAL, true, false}, Case{SW_SHOWMINNOACTIVE, true, true},
+                        Case{SW_HIDE, false, false}}) {
+    bool found = false;
+    RunInstaller(redist, L"", c.show, [&] {
+      for (int i = 0; i < 100 && !found; ++i) {
+        if (HWND window = FindWindowW(nullptr, title.c_str())) {
+          found = true;
+          EXPECT_EQ(IsWindowVisible(window) != FALSE, c.visible) << "show " << c.show;
+          EXPECT_EQ(IsIconic(window) != FALSE, c.iconic) << "show " << c.show;
+        }
+        Sleep(50);
+      }
+    });
+    EXPECT_TRUE(found) << "no window titled " << standins::ToUtf8(title);
+  }
+}
+
+}  // namespace
