@@ -78,27 +78,29 @@ bool IsServerGone(std::uint32_t number) {
 }
 
 const wchar_t* ExcelFailureWords(std::uint32_t number) {
+  // Short and polite: what happened, then what the user can do about it.
   switch (number) {
     case 0x800401F3u:  // CO_E_CLASSSTRING: no such programmatic identifier
-      return L"Excel が見つかりませんでした。Excel がインストールされていないようです。"
+      return L"Excel が見つかりませんでした。"
              L"Excel をインストールしてから、もう一度お試しください。";
     case 0x80040154u:  // REGDB_E_CLASSNOTREG
       return L"Excel が正しく登録されていません。"
              L"Excel をインストールし直してから、もう一度お試しください。";
     case 0x80080005u:  // CO_E_SERVER_EXEC_FAILURE
       return L"Excel を起動できませんでした。"
-             L"開いている Excel をすべて閉じてから、もう一度お試しください。"
-             L"直らないときは Excel をインストールし直してください。";
+             L"開いている Excel をすべて終了してから、もう一度お試しください。"
+             L"直らない場合は、Excel をインストールし直してください。";
     case kCallRejected:
     case kRetryLater:
-      return L"Excel が 60 秒待っても応答しませんでした。"
-             L"Excel にメッセージが表示されていれば閉じてください。"
-             L"そのうえで Excel を終了し、もう一度お試しください。";
+      // Only reported once the calls have been turned away for kBusyLimitMs.
+      return L"Excel から 60 秒待っても応答がありませんでした。"
+             L"Excel に表示されているメッセージを閉じるか、Excel を終了してから、"
+             L"もう一度お試しください。";
     case kServerUnavailable:
     case kCallFailed:
     case kDisconnected:
       return L"Excel との接続が途中で切れました。Excel が終了した可能性があります。"
-             L"Excel が開いていれば閉じてから、もう一度お試しください。";
+             L"Excel が開いていれば終了してから、もう一度お試しください。";
     default:
       return nullptr;
   }
