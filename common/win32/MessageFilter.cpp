@@ -58,7 +58,7 @@ MessageFilterScope::MessageFilterScope() {
 
 MessageFilterScope::~MessageFilterScope() {
   if (!registered_) return;
-  // CoRegisterMessageFilter hands back our own filter with a reference the caller owns.
+  // CoRegisterMessageFilter hands back our own filter with the reference the apartment held.
   Microsoft::WRL::ComPtr<IMessageFilter> ours;
   CoRegisterMessageFilter(previous_.Get(), ours.GetAddressOf());
 }

@@ -22,8 +22,6 @@ class MessageFilterScope {
   MessageFilterScope& operator=(const MessageFilterScope&) = delete;
   ~MessageFilterScope();
 
-  bool Registered() const { return registered_; }
-
  private:
   bool registered_ = false;
   Microsoft::WRL::ComPtr<IMessageFilter> previous_;
