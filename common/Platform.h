@@ -67,6 +67,12 @@ class Platform {
 
   // Creates a new automation object from its programmatic identifier (e.g. "Excel.Application").
   virtual std::unique_ptr<AutomationObject> CreateObject(std::wstring_view progId) = 0;
+
+  // A steady clock in milliseconds, and a pause during which messages sent to the program's
+  // windows are still answered. The Excel step waits with them between calls that a busy Excel
+  // turned away.
+  virtual std::uint64_t TickCount() = 0;
+  virtual void Pause(std::uint32_t milliseconds) = 0;
 };
 
 }  // namespace velmor

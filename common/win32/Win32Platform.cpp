@@ -75,4 +75,22 @@ std::unique_ptr<AutomationObject> Win32Platform::CreateObject(std::wstring_view 
   return CreateAutomationObject(progId);
 }
 
+std::uint64_t Win32Platform::TickCount() { return GetTickCount64(); }
+
+void Win32Platform::Pause(std::uint32_t milliseconds) {
+  // Messages sent to our windows (a broadcast, for one) are answered while we wait; posted input
+  // stays queued, as during any other step of the click.
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+    const DWORD result =
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_SENDMESSAGE, 0);
+    if (result == WAIT_FAILED) {
+      Sleep(static_cast<DWORD>(end - now));
+      return;
+    }
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
 }  // namespace velmor::win32

@@ -24,6 +24,8 @@ class Win32Platform final : public Platform {
   bool FileExists(const std::wstring& path) override;
   void DeleteFileForced(const std::wstring& path) override;
   std::unique_ptr<AutomationObject> CreateObject(std::wstring_view progId) override;
+  std::uint64_t TickCount() override;
+  void Pause(std::uint32_t milliseconds) override;
 
  private:
   std::wstring title_;

@@ -52,6 +52,14 @@ class FakePlatform : public velmor::Platform {
   std::set<std::wstring> undeletable;  // files whose deletion fails
   // Called when a program is started, so a test can lay out files as an installer would.
   std::function<void(const std::wstring&)> onStart;
+  // The clock: Pause moves it on ("Pause <ms>" in the log).
+  std::uint64_t now = 0;
+  // Until this time every call on an automation object is turned away (RPC_E_CALL_REJECTED), as
+  // a busy Excel does; logged as "Failed 0x80010001 <call>".
+  std::uint64_t busyUntil = 0;
+  // Failures, by member name (or "CreateObject"), that its next calls meet one after the other
+  // before they are answered.
+  std::map<std::wstring, std::deque<std::uint32_t>> memberFailures;
 
   std::wstring AppPath() override { return appPath; }
   std::wstring CommandLine() override { return commandLine; }
@@ -89,8 +97,30 @@ class FakePlatform : public velmor::Platform {
   }
 
   std::unique_ptr<velmor::AutomationObject> CreateObject(std::wstring_view progId) override {
-    log.push_back(L"CreateObject " + std::wstring(progId));
+    const std::wstring line = L"CreateObject " + std::wstring(progId);
+    FailIfOrdered(L"CreateObject", line, std::wstring(progId));
+    log.push_back(line);
     return std::make_unique<FakeAutomationObject>(*this, std::wstring(progId));
+  }
+
+  std::uint64_t TickCount() override { return now; }
+  void Pause(std::uint32_t milliseconds) override {
+    log.push_back(L"Pause " + std::to_wstring(milliseconds));
+    now += milliseconds;
+  }
+
+  // Throws the failure the test ordered for this call, if any, after logging it.
+  void FailIfOrdered(const std::wstring& member, const std::wstring& line,
+                     const std::wstring& object) {
+    std::uint32_t number = now < busyUntil && member != L"CreateObject" ? 0x80010001u : 0;
+    auto& queued = memberFailures[member];
+    if (number == 0 && !queued.empty()) {
+      number = queued.front();
+      queued.pop_front();
+    }
+    if (number == 0) return;
+    log.push_back(L"Failed " + velmor::FormatErrorNumber(number) + L" " + line);
+    throw velmor::RuntimeError(number, L"system text", L"call", object);
   }
 
   // The lines of the log that start with prefix.
@@ -108,6 +138,7 @@ inline FakeAutomationObject::~FakeAutomationObject() {
 }
 
 inline void FakeAutomationObject::Record(std::wstring line, std::wstring_view member) {
+  platform_.FailIfOrdered(std::wstring(member), line, name_ + L"." + std::wstring(member));
   platform_.log.push_back(std::move(line));
   if (member == platform_.failingMember) {
     throw velmor::RuntimeError(0x800A03EC, L"Microsoft Excel: failed", L"call",
