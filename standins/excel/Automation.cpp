@@ -1,5 +1,6 @@
 #include "Automation.h"
 
+#include <cwchar>
 #include <utility>
 
 #include "AddinRegistry.h"
@@ -326,6 +327,9 @@ class Application final : public DispatchObject {
     const HRESULT hr = call.args.Texts(&texts, call.bad_arg);
     if (FAILED(hr)) return hr;
     state_->Journal(CallLine(L"Run", texts));
+    // A slow macro, so that a test can act while it runs.
+    const long delay = std::wcstol(state_->Order(L"macro_delay_ms").c_str(), nullptr, 10);
+    if (delay > 0) Sleep(static_cast<DWORD>(delay));
 
     const std::wstring name = texts[0].value_or(L"");
     std::wstring workbook;
