@@ -98,6 +98,7 @@ Form1::InstallerResult Form1::RunInstaller(const wchar_t* fileName,
 }
 
 void Form1::Command1_Click(std::int16_t /*Index*/) {
+  const velmor::Form::Step step = form_.BeginStep(L"インストール中です。");
   velmor::Platform& desktop = module_.Desktop();
   std::wstring restartAskedBy;  // the installers of this click that asked for a restart
   const auto runInstaller = [&](const wchar_t* fileName, bool alreadyInstalledIsSuccess) {

@@ -173,6 +173,7 @@ class FakeHost : public velmor::FormHost {
     events.push_back(L"Changed " +
                      velmor::ControlDisplayName(control.Spec().name, control.Spec().index));
   }
+  void StepEnded(velmor::Form&) override { events.push_back(L"StepEnded"); }
 };
 
 }  // namespace testing_support

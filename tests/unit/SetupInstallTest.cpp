@@ -299,4 +299,30 @@ TEST_F(SetupInstall, NoRestartNoteWithoutTheClosingMessage) {
   EXPECT_EQ(platform_.Lines(L"MsgBox"), (std::vector<std::wstring>{kMissing}));
 }
 
+TEST_F(SetupInstall, TheClickIsAStepDuringWhichNothingElseRuns) {
+  testing_support::FakeHost host;
+  module_.Form1().Window().AttachHost(&host);
+  Start(L"/A3");
+  velmor::Form& form = module_.Form1().Window();
+  std::vector<std::wstring> reasons;
+  platform_.onStart = [&](const std::wstring&) {
+    reasons.push_back(form.StepRunning() ? form.StepReason() : L"(no step)");
+    // The exit button, clicked while the installer runs, does nothing.
+    form.Click(module_.Form1().Command2());
+  };
+  platform_.files = {kWorkbook, L"C:\\Velmor\\TorvaneEx.xla"};
+  Click();
+  EXPECT_EQ(reasons, (std::vector<std::wstring>{L"インストール中です。"}));
+  EXPECT_TRUE(form.IsLoaded());
+  EXPECT_FALSE(form.StepRunning());
+  EXPECT_EQ(host.events.back(), L"StepEnded");
+  EXPECT_EQ(platform_.log.back(), kDone);
+
+  // A step that ends in an error ends all the same.
+  platform_.unstartable = {kRedist};
+  Tick();
+  EXPECT_THROW(Click(), velmor::RuntimeError);
+  EXPECT_FALSE(form.StepRunning());
+}
+
 }  // namespace
