@@ -27,12 +27,13 @@ e2e_expect_events "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: broadcast WM_SETTINGC
   "Velmor_Pgm.exe: broadcast answered" "Velmor_Pgm.exe: end exit=0" "${EXCEL_INSTALL_TORVANE[@]}"
 e2e_expect_addins 'OPEN="C:\Velmor\TorvaneEx.xla"'
 
-e2e_log "a close and an end of the session sent while the package runs: refused, the install completes"
+e2e_log "idle, the session may end; a close and an end of the session sent while the package runs: refused"
 e2e_fresh_dist
 e2e_order Velmor_Pgm.exe delay_ms=4000
 e2e_drive <<EOF
 start "$SETUP" /A3
 window Velmor - TorvaneEx.xla
+send WM_QUERYENDSESSION 1
 click 開始
 other-window $PACKAGE_WINDOW
 send WM_CLOSE
