@@ -47,9 +47,11 @@ class FakePlatform : public velmor::Platform {
   std::wstring title = L"Velmor_Setup";
   std::set<std::wstring> files;                                 // paths that exist
   std::map<std::wstring, std::deque<std::uint32_t>> exitCodes;  // by program path; default 0
-  std::set<std::wstring> unstartable;  // program paths that cannot be started
-  std::wstring failingMember;          // an automation member that throws
-  std::set<std::wstring> undeletable;  // files whose deletion fails
+  std::set<std::wstring> unstartable;     // program paths that cannot be started
+  std::set<std::wstring> needsElevation;  // programs that only run with administrator rights
+  int elevationDeclines = 0;              // how many elevation prompts the user declines next
+  std::wstring failingMember;             // an automation member that throws
+  std::set<std::wstring> undeletable;     // files whose deletion fails
   // Called when a program is started, so a test can lay out files as an installer would.
   std::function<void(const std::wstring&)> onStart;
   // The clock: Pause moves it on ("Pause <ms>" in the log).
@@ -60,6 +62,8 @@ class FakePlatform : public velmor::Platform {
   // Failures, by member name (or "CreateObject"), that its next calls meet one after the other
   // before they are answered.
   std::map<std::wstring, std::deque<std::uint32_t>> memberFailures;
+  // Called when a message box is shown, with its text.
+  std::function<void(std::wstring_view)> onMsgBox;
 
   std::wstring AppPath() override { return appPath; }
   std::wstring CommandLine() override { return commandLine; }
@@ -69,19 +73,25 @@ class FakePlatform : public velmor::Platform {
               std::optional<std::wstring> boxTitle) override {
     log.push_back(L"MsgBox[" + std::to_wstring(static_cast<int>(style)) + L"|" +
                   boxTitle.value_or(title) + L"] " + std::wstring(prompt));
+    if (onMsgBox) onMsgBox(prompt);
   }
 
-  std::uint32_t StartAndWait(const std::wstring& path) override {
+  velmor::ProgramRun StartAndWait(const std::wstring& path) override {
     log.push_back(L"Start " + path);
     if (unstartable.count(path) != 0) {
       throw velmor::RuntimeError(2, L"not found", L"start", path);
     }
-    if (onStart) onStart(path);
-    auto& codes = exitCodes[path];
-    if (codes.empty()) return 0;
-    const std::uint32_t code = codes.front();
-    codes.pop_front();
-    return code;
+    if (needsElevation.count(path) != 0) return {velmor::ProgramRun::Outcome::kNeedsElevation};
+    return Run(path);
+  }
+
+  velmor::ProgramRun StartElevatedAndWait(const std::wstring& path) override {
+    log.push_back(L"StartElevated " + path);
+    if (elevationDeclines > 0) {
+      --elevationDeclines;
+      return {velmor::ProgramRun::Outcome::kElevationDeclined};
+    }
+    return Run(path);
   }
 
   bool FileExists(const std::wstring& path) override {
@@ -121,6 +131,15 @@ class FakePlatform : public velmor::Platform {
     if (number == 0) return;
     log.push_back(L"Failed " + velmor::FormatErrorNumber(number) + L" " + line);
     throw velmor::RuntimeError(number, L"system text", L"call", object);
+  }
+
+  velmor::ProgramRun Run(const std::wstring& path) {
+    if (onStart) onStart(path);
+    auto& codes = exitCodes[path];
+    if (codes.empty()) return {};
+    const std::uint32_t code = codes.front();
+    codes.pop_front();
+    return {velmor::ProgramRun::Outcome::kEnded, code};
   }
 
   // The lines of the log that start with prefix.
@@ -185,6 +204,7 @@ class FakeHost : public velmor::FormHost {
     events.push_back(L"Changed " +
                      velmor::ControlDisplayName(control.Spec().name, control.Spec().index));
   }
+  void StepEnded(velmor::Form&) override { events.push_back(L"StepEnded"); }
 };
 
 }  // namespace testing_support
