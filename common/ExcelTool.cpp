@@ -1,14 +1,120 @@
 #include "ExcelTool.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace velmor {
+namespace {
+
+constexpr std::uint32_t kCallRejected = 0x80010001u;       // RPC_E_CALL_REJECTED
+constexpr std::uint32_t kRetryLater = 0x8001010Au;         // RPC_E_SERVERCALL_RETRYLATER
+constexpr std::uint32_t kServerUnavailable = 0x800706BAu;  // RPC_S_SERVER_UNAVAILABLE
+constexpr std::uint32_t kCallFailed = 0x800706BEu;         // RPC_S_CALL_FAILED
+constexpr std::uint32_t kDisconnected = 0x80010108u;       // RPC_E_DISCONNECTED
+
+// The same failure, told in our words when we have words for it.
+RuntimeError InPlainWords(const RuntimeError& error) {
+  const wchar_t* words = ExcelFailureWords(error.Number());
+  if (words == nullptr) return error;
+  return RuntimeError(error.Number(), words, error.Operation(), error.Object());
+}
+
+// Makes an attempt until Excel answers it. A turned-away call did not run, so running it again
+// cannot do anything twice.
+template <typename Attempt>
+auto Patiently(Platform& platform, const Attempt& attempt) -> decltype(attempt()) {
+  const std::uint64_t first = platform.TickCount();
+  for (;;) {
+    try {
+      return attempt();
+    } catch (const RuntimeError& error) {
+      if (!IsTurnedAway(error.Number())) throw InPlainWords(error);
+      const std::uint64_t waited = platform.TickCount() - first;
+      if (waited >= kBusyLimitMs) throw InPlainWords(error);
+      platform.Pause(
+          static_cast<std::uint32_t>(std::min<std::uint64_t>(kBusyPauseMs, kBusyLimitMs - waited)));
+    }
+  }
+}
+
+class PatientObject final : public AutomationObject {
+ public:
+  PatientObject(Platform& platform, std::unique_ptr<AutomationObject> inner)
+      : platform_(platform), inner_(std::move(inner)) {}
+
+  void Put(std::wstring_view member, const AutomationArg& value) override {
+    Patiently(platform_, [&] { inner_->Put(member, value); });
+  }
+
+  std::unique_ptr<AutomationObject> GetProperty(std::wstring_view member) override {
+    return Wrap(Patiently(platform_, [&] { return inner_->GetProperty(member); }));
+  }
+
+  std::unique_ptr<AutomationObject> Call(std::wstring_view member,
+                                         const std::vector<AutomationArg>& args) override {
+    return Wrap(Patiently(platform_, [&] { return inner_->Call(member, args); }));
+  }
+
+ private:
+  std::unique_ptr<AutomationObject> Wrap(std::unique_ptr<AutomationObject> object) {
+    if (!object) return nullptr;
+    return std::make_unique<PatientObject>(platform_, std::move(object));
+  }
+
+  Platform& platform_;
+  std::unique_ptr<AutomationObject> inner_;
+};
+
+}  // namespace
 
 std::wstring AddinFilePath(const std::wstring& folder, const std::wstring& baseName) {
   return folder + L"\\" + baseName + L".xla";
 }
 
+bool IsTurnedAway(std::uint32_t number) { return number == kCallRejected || number == kRetryLater; }
+
+bool IsServerGone(std::uint32_t number) {
+  return number == kServerUnavailable || number == kCallFailed || number == kDisconnected;
+}
+
+const wchar_t* ExcelFailureWords(std::uint32_t number) {
+  // Short and polite: what happened, then what the user can do about it.
+  switch (number) {
+    case 0x800401F3u:  // CO_E_CLASSSTRING: no such programmatic identifier
+      return L"Excel が見つかりませんでした。"
+             L"Excel をインストールしてから、もう一度お試しください。";
+    case 0x80040154u:  // REGDB_E_CLASSNOTREG
+      return L"Excel が正しく登録されていません。"
+             L"Excel をインストールし直してから、もう一度お試しください。";
+    case 0x80080005u:  // CO_E_SERVER_EXEC_FAILURE
+      return L"Excel を起動できませんでした。"
+             L"開いている Excel をすべて終了してから、もう一度お試しください。"
+             L"直らない場合は、Excel をインストールし直してください。";
+    case kCallRejected:
+    case kRetryLater:
+      // Only reported once the calls have been turned away for kBusyLimitMs.
+      return L"Excel から 60 秒待っても応答がありませんでした。"
+             L"Excel に表示されているメッセージを閉じるか、Excel を終了してから、"
+             L"もう一度お試しください。";
+    case kServerUnavailable:
+    case kCallFailed:
+    case kDisconnected:
+      return L"Excel との接続が途中で切れました。Excel が終了した可能性があります。"
+             L"Excel が開いていれば終了してから、もう一度お試しください。";
+    default:
+      return nullptr;
+  }
+}
+
+std::unique_ptr<AutomationObject> PatientExcelObject(Platform& platform,
+                                                     std::unique_ptr<AutomationObject> inner) {
+  return std::make_unique<PatientObject>(platform, std::move(inner));
+}
+
 void RunToolMacro(Platform& platform, const ToolMacroCall& call,
                   const std::function<void()>& afterMacro) {
-  std::unique_ptr<AutomationObject> excel = platform.CreateObject(L"Excel.Application");
+  std::unique_ptr<AutomationObject> excel = PatientExcelObject(
+      platform, Patiently(platform, [&] { return platform.CreateObject(L"Excel.Application"); }));
   excel->Put(L"Visible", true);
   excel->Put(L"DisplayAlerts", false);
   // The Workbooks collection is fetched afresh for each use and released right after it.
@@ -17,7 +123,12 @@ void RunToolMacro(Platform& platform, const ToolMacroCall& call,
   excel->Call(L"Run", {call.macro, call.folder, call.baseName});
   if (afterMacro) afterMacro();
   excel->GetProperty(L"Workbooks")->Call(L"Close", {});
-  excel->Call(L"Quit", {});
+  try {
+    excel->Call(L"Quit", {});
+  } catch (const RuntimeError& error) {
+    // Excel may end before its answer to Quit reaches us: that is the end we asked for.
+    if (!IsServerGone(error.Number())) throw;
+  }
   workbook.reset();
   excel.reset();
 }

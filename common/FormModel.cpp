@@ -84,7 +84,23 @@ void Form::Unload() {
 }
 
 void Form::Click(const Control& control) {
+  if (stepRunning_) return;
   if (onClick) onClick(control);
+}
+
+Form::Step Form::BeginStep(std::wstring reason) {
+  // A step inside a step belongs to the outer one.
+  if (stepRunning_) return Step(nullptr);
+  stepRunning_ = true;
+  stepReason_ = std::move(reason);
+  return Step(this);
+}
+
+Form::Step::~Step() {
+  if (form_ == nullptr) return;
+  form_->stepRunning_ = false;
+  form_->stepReason_.clear();
+  if (form_->host_ != nullptr) form_->host_->StepEnded(*form_);
 }
 
 void Form::NotifyChanged(const Control& control) {

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Colors.h"
@@ -123,6 +124,7 @@ class FormHost {
   virtual void Unload(Form& form) = 0;  // destroy it
   virtual void CaptionChanged(Form& form) = 0;
   virtual void ControlChanged(Form& form, const Control& control) = 0;
+  virtual void StepEnded(Form& form) = 0;  // the step that was running has ended
 };
 
 class Form {
@@ -151,8 +153,28 @@ class Form {
   // The window's click handler, given the clicked control; set by the program's Form1.
   std::function<void(const Control&)> onClick;
 
-  // Called by the host when the user clicks a command button or an option button.
+  // Called by the host when the user clicks a command button or an option button. While a step
+  // runs the click does nothing: one handler never runs inside another.
   void Click(const Control& control);
+
+  // A step (the work behind the Start button) runs from BeginStep until the returned object is
+  // gone. Meanwhile the window refuses to close, since the handler would go on underneath it, and
+  // reason is what the system is told when it asks to end the session.
+  class Step {
+   public:
+    explicit Step(Form* form) : form_(form) {}
+    Step(Step&& other) noexcept : form_(std::exchange(other.form_, nullptr)) {}
+    Step(const Step&) = delete;
+    Step& operator=(const Step&) = delete;
+    Step& operator=(Step&&) = delete;
+    ~Step();
+
+   private:
+    Form* form_;
+  };
+  [[nodiscard]] Step BeginStep(std::wstring reason);
+  bool StepRunning() const { return stepRunning_; }
+  const std::wstring& StepReason() const { return stepReason_; }
 
   // Called by Control when one of its properties changed.
   void NotifyChanged(const Control& control);
@@ -181,6 +203,8 @@ class Form {
   const Control* focused_ = nullptr;
   bool loaded_ = false;
   bool visible_ = false;
+  bool stepRunning_ = false;
+  std::wstring stepReason_;
 };
 
 }  // namespace velmor

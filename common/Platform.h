@@ -42,6 +42,17 @@ class AutomationObject {
                                                  const std::vector<AutomationArg>& args) = 0;
 };
 
+// How a started program ended, or why it was not started. Other failures to start are thrown.
+struct ProgramRun {
+  enum class Outcome {
+    kEnded,              // it ran and ended with exitCode
+    kNeedsElevation,     // it may only run with administrator rights
+    kElevationDeclined,  // the user did not give it those rights
+  };
+  Outcome outcome = Outcome::kEnded;
+  std::uint32_t exitCode = 0;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -55,10 +66,17 @@ class Platform {
   virtual void MsgBox(std::wstring_view prompt, MsgBoxStyle style = MsgBoxStyle::kOkOnly,
                       std::optional<std::wstring> title = std::nullopt) = 0;
 
-  // Starts the program file at path, with no arguments, in a normal activated window, waits without
-  // a time limit for it to end and returns its exit code. The path is never re-parsed as a command
-  // line, so a path with spaces cannot start some other program.
-  virtual std::uint32_t StartAndWait(const std::wstring& path) = 0;
+  // Starts the program file at path, with no arguments, in a normal activated window, and waits
+  // without a time limit for it to end. The path is never re-parsed as a command line, so a path
+  // with spaces cannot start some other program. While it waits, messages that other programs send
+  // to this thread's windows are answered (an installer's broadcast must not hang), but no click,
+  // key or close is acted on. A program whose manifest asks for administrator rights is not
+  // started: the result says so, and the caller may ask for them with StartElevatedAndWait.
+  virtual ProgramRun StartAndWait(const std::wstring& path) = 0;
+
+  // The same through the shell, asking the user for administrator rights first. The result says
+  // when the user declined.
+  virtual ProgramRun StartElevatedAndWait(const std::wstring& path) = 0;
 
   // File probes: whether a file (not a folder) exists, and a forced deletion that also removes a
   // read-only file and throws when the file cannot be deleted.
@@ -67,6 +85,12 @@ class Platform {
 
   // Creates a new automation object from its programmatic identifier (e.g. "Excel.Application").
   virtual std::unique_ptr<AutomationObject> CreateObject(std::wstring_view progId) = 0;
+
+  // A steady clock in milliseconds, and a pause during which messages sent to the program's
+  // windows are still answered. The Excel step waits with them between calls that a busy Excel
+  // turned away.
+  virtual std::uint64_t TickCount() = 0;
+  virtual void Pause(std::uint32_t milliseconds) = 0;
 };
 
 }  // namespace velmor

@@ -1,6 +1,8 @@
 #include "Form1.h"
 
 #include <array>
+#include <optional>
+#include <string>
 
 #include "Module1.h"
 #include "ResourceIds.h"
@@ -73,33 +75,50 @@ Form1::Form1(Module1& module) : module_(module), form_(kForm1Spec) {
   };
 }
 
-bool Form1::RunInstaller(const wchar_t* fileName, bool alreadyInstalledIsSuccess) {
+Form1::InstallerResult Form1::RunInstaller(const wchar_t* fileName,
+                                           bool alreadyInstalledIsSuccess) {
   const std::wstring path = module_.InstallerPath(fileName);
-  const std::uint32_t code = module_.RunAndWait(path);
-  // 3010 and 1641: done, a restart is needed or was started; 1638: this or a newer version is
-  // already installed, which for the runtime redistributable is as good as done.
-  if (code == 0 || code == 3010 || code == 1641 || (alreadyInstalledIsSuccess && code == 1638)) {
-    return true;
+  const std::optional<std::uint32_t> code = module_.RunAndWait(path);
+  if (!code) {
+    module_.Desktop().MsgBox(
+        L"管理者として実行する許可が得られなかったため、次のインストーラーを実行できませんでした。"
+        L"インストールは行われていません。\n\n" +
+        path + L"\n\nもう一度「開始」を押すと、改めて許可をお願いします。");
+    return InstallerResult::kNotDone;
   }
+  // 3010 and 1641: done, but Windows must restart (1641: the installer has started the restart).
+  if (*code == 3010 || *code == 1641) return InstallerResult::kDoneRestartNeeded;
+  // 1638: this or a newer version is already installed, which for the runtime redistributable is
+  // as good as done.
+  if (*code == 0 || (alreadyInstalledIsSuccess && *code == 1638)) return InstallerResult::kDone;
   module_.Desktop().MsgBox(L"インストーラーが正常に終了しませんでした。\n\n" + path +
-                           L"\n終了コード: " + velmor::FormatErrorNumber(code) +
+                           L"\n終了コード: " + velmor::FormatErrorNumber(*code) +
                            L"\n\nもう一度「開始」を押すと、やり直します。");
-  return false;
+  return InstallerResult::kNotDone;
 }
 
 void Form1::Command1_Click(std::int16_t /*Index*/) {
+  const velmor::Form::Step step = form_.BeginStep(L"インストール中です。");
   velmor::Platform& desktop = module_.Desktop();
+  std::wstring restartAskedBy;  // the installers of this click that asked for a restart
+  const auto runInstaller = [&](const wchar_t* fileName, bool alreadyInstalledIsSuccess) {
+    const InstallerResult result = RunInstaller(fileName, alreadyInstalledIsSuccess);
+    if (result == InstallerResult::kDoneRestartNeeded) {
+      restartAskedBy += (restartAskedBy.empty() ? L"" : L"、") + std::wstring(fileName);
+    }
+    return result != InstallerResult::kNotDone;
+  };
 
   if (Check1().ForeColor() == velmor::kBlue) {
     desktop.MsgBox(L"MicroSoft Visual C++ セット済みです。");
   } else if (Check1().Value() == 1) {
-    if (!RunInstaller(L"vcredist_x86.exe", true)) return;
+    if (!runInstaller(L"vcredist_x86.exe", true)) return;
     Check1().SetForeColor(velmor::kBlue);
   }
 
   velmor::Control& addinLabel = Label1(static_cast<std::int16_t>(module_.AddinIndex - 1));
   if (addinLabel.ForeColor() == velmor::kButtonText) {
-    if (!RunInstaller(L"Velmor_Pgm.exe", false)) return;
+    if (!runInstaller(L"Velmor_Pgm.exe", false)) return;
     addinLabel.SetForeColor(velmor::kBlue);
   } else {
     desktop.MsgBox(L"必要なソフトは、展開済みです。");
@@ -107,6 +126,12 @@ void Form1::Command1_Click(std::int16_t /*Index*/) {
 
   if (!module_.SetExcelAddin()) return;
   desktop.MsgBox(L" ソフト展開完了！", velmor::MsgBoxStyle::kInformation, L"終了確認");
+  if (!restartAskedBy.empty()) {
+    desktop.MsgBox(L"インストーラー（" + restartAskedBy +
+                       L"）から、Windows の再起動を求められました。\n"
+                       L"アドインをお使いになる前に、Windows を再起動してください。",
+                   velmor::MsgBoxStyle::kInformation);
+  }
 }
 
 void Form1::Command2_Click() { form_.Unload(); }

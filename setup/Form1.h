@@ -30,8 +30,10 @@ class Form1 {
   void Command2_Click();
 
  private:
-  // Runs one installer; true when its exit code means it did its work. Otherwise tells the user.
-  bool RunInstaller(const wchar_t* fileName, bool alreadyInstalledIsSuccess);
+  enum class InstallerResult { kNotDone, kDone, kDoneRestartNeeded };
+
+  // Runs one installer and says whether it did its work (telling the user when it did not).
+  InstallerResult RunInstaller(const wchar_t* fileName, bool alreadyInstalledIsSuccess);
 
   Module1& module_;
   velmor::Form form_;

@@ -33,7 +33,16 @@ void Module1::Main() {
   form1_.Window().Show();
 }
 
-std::uint32_t Module1::RunAndWait(const std::wstring& path) { return platform_.StartAndWait(path); }
+std::optional<std::uint32_t> Module1::RunAndWait(const std::wstring& path) {
+  velmor::ProgramRun run = platform_.StartAndWait(path);
+  // Installers such as the runtime redistributable declare that they need administrator rights;
+  // this program itself runs with the user's own (Excel's add-in settings are the user's).
+  if (run.outcome == velmor::ProgramRun::Outcome::kNeedsElevation) {
+    run = platform_.StartElevatedAndWait(path);
+  }
+  if (run.outcome != velmor::ProgramRun::Outcome::kEnded) return std::nullopt;
+  return run.exitCode;
+}
 
 std::wstring Module1::InstallerPath(const std::wstring& fileName) const {
   return distributionFolder_ + L"\\" + fileName;

@@ -4,6 +4,7 @@
 // module-level state that the window's handlers read.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "Form1.h"
@@ -31,8 +32,10 @@ class Module1 : public velmor::SharedModule {
   // window.
   void Main();
 
-  // Starts the program file at path, waits for it to end and returns its exit code.
-  std::uint32_t RunAndWait(const std::wstring& path);
+  // Starts the program file at path, waits for it to end and returns its exit code. A program that
+  // needs administrator rights is started again through the elevation prompt; when the user
+  // declines it, nothing was run and the result is empty.
+  std::optional<std::uint32_t> RunAndWait(const std::wstring& path);
 
   // The installer of that file name in the folder the program was started from. BasePath moves to
   // the product folder after the first Excel step, but the installers never do.

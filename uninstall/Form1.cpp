@@ -82,6 +82,7 @@ void Form1::Option1_Click(std::int16_t Index) {
 }
 
 void Form1::Command1_Click(std::int16_t /*Index*/) {
+  const velmor::Form::Step step = form_.BeginStep(L"アドインを開放しています。");
   for (std::int16_t i = 0; i <= 4; ++i) {
     if (Option1(i).Value() != 0) {
       module_.ReleaseAddin(static_cast<std::int16_t>(i + 1));

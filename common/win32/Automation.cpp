@@ -10,6 +10,7 @@
 
 #include "ErrorText.h"
 #include "Handles.h"
+#include "MessageFilter.h"
 
 namespace velmor::win32 {
 namespace {
@@ -36,9 +37,11 @@ void Assign(UniqueVariant& target, const AutomationArg& value) {
 class DispatchObject final : public AutomationObject {
  public:
   // name: how the report names this object, e.g. "Excel.Application" or
-  // "Excel.Application.Workbooks".
-  DispatchObject(ComPtr<IDispatch> dispatch, std::wstring name)
-      : dispatch_(std::move(dispatch)), name_(std::move(name)) {}
+  // "Excel.Application.Workbooks". filter: the message filter registered while this object and
+  // the objects reached through it live.
+  DispatchObject(ComPtr<IDispatch> dispatch, std::wstring name,
+                 std::shared_ptr<MessageFilterScope> filter)
+      : dispatch_(std::move(dispatch)), name_(std::move(name)), filter_(std::move(filter)) {}
 
   void Put(std::wstring_view member, const AutomationArg& value) override {
     std::vector<UniqueVariant> args(1);
@@ -77,7 +80,7 @@ class DispatchObject final : public AutomationObject {
     VARIANT* v = result.get();
     if (V_VT(v) != VT_DISPATCH || V_DISPATCH(v) == nullptr) return nullptr;
     ComPtr<IDispatch> object(V_DISPATCH(v));  // takes its own reference; the variant keeps its one
-    return std::make_unique<DispatchObject>(std::move(object), Describe(member));
+    return std::make_unique<DispatchObject>(std::move(object), Describe(member), filter_);
   }
 
   void Invoke(std::wstring_view member, WORD flags, std::vector<UniqueVariant>& args,
@@ -129,6 +132,7 @@ class DispatchObject final : public AutomationObject {
 
   ComPtr<IDispatch> dispatch_;
   std::wstring name_;
+  std::shared_ptr<MessageFilterScope> filter_;
 };
 
 }  // namespace
@@ -139,14 +143,17 @@ std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progI
   CLSID clsid{};
   HRESULT hr = CLSIDFromProgID(id.c_str(), &clsid);
   if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
+  // Registered before the server is started: it may turn calls away from the first one on.
+  auto filter = std::make_shared<MessageFilterScope>();
   ComPtr<IDispatch> dispatch;
   hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&dispatch));
   if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
-  return std::make_unique<DispatchObject>(std::move(dispatch), id);
+  return std::make_unique<DispatchObject>(std::move(dispatch), id, std::move(filter));
 }
 
 std::unique_ptr<AutomationObject> AutomationObjectFor(IDispatch* dispatch, std::wstring name) {
-  return std::make_unique<DispatchObject>(ComPtr<IDispatch>(dispatch), std::move(name));
+  return std::make_unique<DispatchObject>(ComPtr<IDispatch>(dispatch), std::move(name),
+                                          std::make_shared<MessageFilterScope>());
 }
 
 }  // namespace velmor::win32

@@ -225,6 +225,11 @@ void FormWindow::ControlChanged(Form& /*form*/, const Control& control) {
   InvalidateRect(window_.get(), &box, TRUE);
 }
 
+void FormWindow::StepEnded(Form& /*form*/) {
+  if (shutdownBlocked_ && window_) ShutdownBlockReasonDestroy(window_.get());
+  shutdownBlocked_ = false;
+}
+
 int FormWindow::RunMessageLoop() {
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -439,6 +444,9 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) OnClicked(reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_CLOSE:
+      // While a step runs the window stays (close box, Alt+F4, or a close another program sends
+      // while this one answers messages in a wait): the step's handler goes on underneath it.
+      if (form_->StepRunning()) return 0;
       // Closing from the title bar unloads the form, exactly as the exit button does.
       if (!ending_ && !RunEventHandler(platform_, [this] { form_->Unload(); })) {
         EndProgram(kExitRuntimeError);
@@ -455,11 +463,24 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       RestoreFocus();
       return 0;
+    case WM_QUERYENDSESSION:
+      // Ending the session in the middle of a step would leave it half done: ask the system to
+      // wait, and say why.
+      if (form_->StepRunning()) {
+        if (!shutdownBlocked_) {
+          shutdownBlocked_ =
+              ShutdownBlockReasonCreate(window_.get(), form_->StepReason().c_str()) != FALSE;
+        }
+        return FALSE;
+      }
+      break;
     case WM_SYSCOLORCHANGE:
       brushes_.clear();
       InvalidateRect(window_.get(), nullptr, TRUE);
       break;
     case WM_DESTROY:
+      if (shutdownBlocked_) ShutdownBlockReasonDestroy(window_.get());
+      shutdownBlocked_ = false;
       children_.clear();
       PostQuitMessage(exitCode_);
       return 0;

@@ -29,6 +29,7 @@ class FormWindow final : public FormHost {
   void Unload(Form& form) override;
   void CaptionChanged(Form& form) override;
   void ControlChanged(Form& form, const Control& control) override;
+  void StepEnded(Form& form) override;
 
   HWND Handle() const { return window_.get(); }
 
@@ -74,6 +75,7 @@ class FormWindow final : public FormHost {
   int dpi_ = 96;
   int exitCode_ = 0;
   bool ending_ = false;
+  bool shutdownBlocked_ = false;  // a reason given to the system for refusing to end the session
   std::vector<Child> children_;
   std::map<const FontSpec*, UniqueFont> fonts_;
   std::map<ColorValue, UniqueBrush> brushes_;

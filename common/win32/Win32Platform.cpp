@@ -1,5 +1,7 @@
 #include "Win32Platform.h"
 
+#include <shellapi.h>
+
 #include <vector>
 
 #include "Automation.h"
@@ -9,6 +11,54 @@
 #include "NativeFiles.h"
 
 namespace velmor::win32 {
+namespace {
+
+// ERROR_ELEVATION_REQUIRED, which not every SDK's headers define.
+constexpr DWORD kErrorElevationRequired = 740;
+
+// Waits until object is signalled or the time is up (INFINITE: no limit; no object: only the
+// time); true when the object was signalled. A thread that sits in a plain wait never answers the
+// messages other programs send to its windows, and an installer that broadcasts a setting change
+// (or opens a DDE conversation) would then wait for this program for ever while this program waits
+// for it. So the wait wakes for sent messages, which peeking answers, and for repainting; posted
+// messages (clicks, keys, a posted close) stay in the queue and nothing acts on them until the
+// step is over.
+bool WaitAnsweringSentMessages(HANDLE object, DWORD milliseconds, const wchar_t* operation,
+                               const std::wstring& what) {
+  const DWORD count = object != nullptr ? 1 : 0;
+  const ULONGLONG start = GetTickCount64();
+  for (;;) {
+    DWORD remaining = INFINITE;
+    if (milliseconds != INFINITE) {
+      const ULONGLONG elapsed = GetTickCount64() - start;
+      if (elapsed >= milliseconds) return false;
+      remaining = static_cast<DWORD>(milliseconds - elapsed);
+    }
+    const DWORD woken = MsgWaitForMultipleObjectsEx(count, count != 0 ? &object : nullptr,
+                                                    remaining, QS_SENDMESSAGE | QS_PAINT, 0);
+    if (count != 0 && woken == WAIT_OBJECT_0) return true;
+    if (woken == WAIT_TIMEOUT) return false;
+    if (woken != WAIT_OBJECT_0 + count) throw Win32Error(GetLastError(), operation, what);
+    MSG message;
+    // Answers every message sent to this thread and removes nothing from the queue.
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    while (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE | PM_QS_PAINT)) {
+      DispatchMessageW(&message);
+    }
+  }
+}
+
+// Waits for a process to end without a time limit and returns its exit code.
+DWORD WaitForExit(HANDLE process, const std::wstring& path) {
+  WaitAnsweringSentMessages(process, INFINITE, L"プログラムの終了待ち", path);
+  DWORD exitCode = 0;
+  if (!GetExitCodeProcess(process, &exitCode)) {
+    throw Win32Error(GetLastError(), L"プログラムの終了コードの取得", path);
+  }
+  return exitCode;
+}
+
+}  // namespace
 
 Win32Platform::Win32Platform(std::wstring title, std::function<HWND()> messageOwner)
     : title_(std::move(title)), messageOwner_(std::move(messageOwner)) {}
@@ -40,8 +90,7 @@ void Win32Platform::MsgBox(std::wstring_view prompt, MsgBoxStyle style,
   }
 }
 
-std::uint32_t Win32Platform::StartAndWait(const std::wstring& path) {
-  constexpr wchar_t kOperation[] = L"プログラムの起動";
+ProgramRun Win32Platform::StartAndWait(const std::wstring& path) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -52,19 +101,38 @@ std::uint32_t Win32Platform::StartAndWait(const std::wstring& path) {
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       nullptr, &startup, &process)) {
-    throw Win32Error(GetLastError(), kOperation, path);
+    const DWORD error = GetLastError();
+    // Under UAC, CreateProcess does not ask the user; only the shell can.
+    if (error == kErrorElevationRequired) return {ProgramRun::Outcome::kNeedsElevation};
+    throw Win32Error(error, L"プログラムの起動", path);
   }
   const UniqueHandle processHandle(process.hProcess);
   const UniqueHandle threadHandle(process.hThread);
-  // No time limit: an installer may wait for its user as long as it likes.
-  if (WaitForSingleObject(processHandle.get(), INFINITE) == WAIT_FAILED) {
-    throw Win32Error(GetLastError(), L"プログラムの終了待ち", path);
+  return {ProgramRun::Outcome::kEnded, WaitForExit(processHandle.get(), path)};
+}
+
+ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
+  SHELLEXECUTEINFOW execute{};
+  execute.cbSize = sizeof(execute);
+  // No error box of the shell's own: a failure is reported once, by the run-time error report.
+  // (The consent prompt is no error box and still shows.)
+  execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  // The consent prompt belongs to this program's window.
+  execute.hwnd = messageOwner_ ? messageOwner_() : nullptr;
+  execute.lpVerb = L"runas";
+  // The file is a file name, never a command line, so a path with spaces is safe here too.
+  execute.lpFile = path.c_str();
+  execute.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&execute)) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_CANCELLED) return {ProgramRun::Outcome::kElevationDeclined};
+    throw Win32Error(error, L"プログラムの起動（管理者として）", path);
   }
-  DWORD exitCode = 0;
-  if (!GetExitCodeProcess(processHandle.get(), &exitCode)) {
-    throw Win32Error(GetLastError(), L"プログラムの終了コードの取得", path);
+  const UniqueHandle processHandle(execute.hProcess);
+  if (!processHandle) {
+    throw Win32Error(ERROR_INVALID_HANDLE, L"プログラムの起動（管理者として）", path);
   }
-  return exitCode;
+  return {ProgramRun::Outcome::kEnded, WaitForExit(processHandle.get(), path)};
 }
 
 bool Win32Platform::FileExists(const std::wstring& path) { return NativeFileExists(path); }
@@ -73,6 +141,14 @@ void Win32Platform::DeleteFileForced(const std::wstring& path) { NativeDeleteFil
 
 std::unique_ptr<AutomationObject> Win32Platform::CreateObject(std::wstring_view progId) {
   return CreateAutomationObject(progId);
+}
+
+std::uint64_t Win32Platform::TickCount() { return GetTickCount64(); }
+
+void Win32Platform::Pause(std::uint32_t milliseconds) {
+  // Messages sent to our windows (a broadcast, for one) are answered while we wait; posted input
+  // stays queued, as during any other step of the click.
+  WaitAnsweringSentMessages(nullptr, milliseconds, L"Excel の応答待ち", L"");
 }
 
 }  // namespace velmor::win32

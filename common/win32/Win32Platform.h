@@ -20,10 +20,13 @@ class Win32Platform final : public Platform {
   std::wstring Title() override { return title_; }
   void MsgBox(std::wstring_view prompt, MsgBoxStyle style,
               std::optional<std::wstring> title) override;
-  std::uint32_t StartAndWait(const std::wstring& path) override;
+  ProgramRun StartAndWait(const std::wstring& path) override;
+  ProgramRun StartElevatedAndWait(const std::wstring& path) override;
   bool FileExists(const std::wstring& path) override;
   void DeleteFileForced(const std::wstring& path) override;
   std::unique_ptr<AutomationObject> CreateObject(std::wstring_view progId) override;
+  std::uint64_t TickCount() override;
+  void Pause(std::uint32_t milliseconds) override;
 
  private:
   std::wstring title_;

@@ -139,6 +139,7 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, 
   // Only member names are known; named parameters are not supported.
   for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
+  if (TurnAway(names[0])) return RPC_E_CALL_REJECTED;
   for (const Member& member : Members()) {
     if (EqualsNoCase(member.name, names[0])) {
       ids[0] = member.id;
@@ -156,6 +157,9 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
     if (member.id == id) found = &member;
   }
   if (found == nullptr || (flags & found->kinds) == 0) return DISP_E_MEMBERNOTFOUND;
+  // Under Wine a server's message filter cannot stop a call (SERVERCALL_RETRYLATER still runs
+  // it), so a busy server fails the call itself.
+  if (TurnAway(found->name)) return RPC_E_CALL_REJECTED;
 
   DISPPARAMS none{};
   if (params == nullptr) params = &none;
@@ -178,7 +182,9 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
   VARIANT* target = result != nullptr ? result : discarded.get();
   VariantInit(target);
   Call call{id, put, Arguments(*params), target, error, bad_arg};
-  return Dispatch(call);
+  const HRESULT hr = Dispatch(call);
+  BeforeAnswer(found->name);
+  return hr;
 }
 
 }  // namespace excel

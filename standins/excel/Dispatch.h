@@ -93,6 +93,11 @@ class DispatchObject : public IDispatch {
   virtual std::span<const Member> Members() const = 0;
   // Runs a call whose member, kind of invocation and named arguments were already checked.
   virtual HRESULT Dispatch(Call& call) = 0;
+  // Whether the server turns a call of this member away, unrun, as a busy application does
+  // (GetIDsOfNames and Invoke then answer RPC_E_CALL_REJECTED).
+  virtual bool TurnAway(std::wstring_view /*member*/) { return false; }
+  // Runs once a call has done its work, before its answer leaves.
+  virtual void BeforeAnswer(std::wstring_view /*member*/) {}
 
  private:
   ULONG references_ = 0;  // the first owner (a ComPtr) adds the first reference

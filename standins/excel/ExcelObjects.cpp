@@ -1,5 +1,7 @@
 #include "ExcelObjects.h"
 
+#include <cwchar>
+#include <optional>
 #include <utility>
 
 #include "AddinRegistry.h"
@@ -65,10 +67,26 @@ bool IsFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-class Workbook final : public DispatchObject {
+struct State;
+
+// An object of one Application: it follows the orders that concern every call (busy_ms, end_in).
+// It does not keep the state alive: the state holds the open workbooks.
+class ServedObject : public DispatchObject {
  public:
-  Workbook(std::wstring name, std::wstring full_name)
-      : name_(std::move(name)), full_name_(std::move(full_name)) {}
+  explicit ServedObject(const std::shared_ptr<State>& state) : served_(state) {}
+
+ protected:
+  bool TurnAway(std::wstring_view member) override;
+  void BeforeAnswer(std::wstring_view member) override;
+
+ private:
+  std::weak_ptr<State> served_;
+};
+
+class Workbook final : public ServedObject {
+ public:
+  Workbook(const std::shared_ptr<State>& state, std::wstring name, std::wstring full_name)
+      : ServedObject(state), name_(std::move(name)), full_name_(std::move(full_name)) {}
 
   const std::wstring& Name() const { return name_; }
   const std::wstring& FullName() const { return full_name_; }
@@ -117,6 +135,31 @@ struct State {
     return values.empty() ? std::wstring() : values.back();
   }
 
+  // The last value of key as a number of milliseconds; 0 when not given or not a number.
+  DWORD OrderMs(std::wstring_view key) const {
+    const std::wstring text = Order(key);
+    wchar_t* end = nullptr;
+    const unsigned long value = std::wcstoul(text.c_str(), &end, 10);
+    return text.empty() || *end != L'\0' ? 0 : static_cast<DWORD>(value);
+  }
+
+  bool Busy(std::wstring_view member) {
+    if (!environment.clock) return false;
+    const ULONGLONG now = environment.clock();
+    if (!first_call) first_call = now;
+    const DWORD busy_ms = OrderMs(L"busy_ms");
+    if (busy_ms == 0 || now - *first_call >= busy_ms) return false;
+    // Turned-away calls are marked apart, so that the journal still shows each call once as run.
+    Journal(L"#rejected " + std::wstring(member));
+    return true;
+  }
+
+  void EndIfOrdered(std::wstring_view member) const {
+    if (!HasOrder(L"end_in", member)) return;
+    Journal(L"#end inside " + std::wstring(member));
+    if (environment.end_process) environment.end_process();
+  }
+
   void CloseAll() {
     workbooks.clear();
     WorkbooksChanged();
@@ -130,14 +173,25 @@ struct State {
   }
 
   Environment environment;
+  std::optional<ULONGLONG> first_call;
   bool visible = false;  // used when there is no view to ask
   bool display_alerts = true;
   std::vector<ComPtr<Workbook>> workbooks;
 };
 
-class Workbooks final : public DispatchObject {
+bool ServedObject::TurnAway(std::wstring_view member) {
+  const auto state = served_.lock();
+  return state && state->Busy(member);
+}
+
+void ServedObject::BeforeAnswer(std::wstring_view member) {
+  if (const auto state = served_.lock()) state->EndIfOrdered(member);
+}
+
+class Workbooks final : public ServedObject {
  public:
-  explicit Workbooks(std::shared_ptr<State> state) : state_(std::move(state)) {}
+  explicit Workbooks(std::shared_ptr<State> state)
+      : ServedObject(state), state_(std::move(state)) {}
 
  protected:
   enum : DISPID { kOpen = 1, kClose, kCount };
@@ -199,7 +253,7 @@ class Workbooks final : public DispatchObject {
         return S_OK;
       }
     }
-    auto workbook = Make<Workbook>(FileName(full_name), full_name);
+    auto workbook = Make<Workbook>(state_, FileName(full_name), full_name);
     state_->workbooks.push_back(workbook);
     state_->WorkbooksChanged();
     ReturnObject(call.result, workbook.Get());
@@ -211,11 +265,12 @@ class Workbooks final : public DispatchObject {
 
 enum class Macro { kInstall, kUninstall };
 
-class Application final : public DispatchObject {
+class Application final : public ServedObject {
  public:
   explicit Application(Environment environment)
-      : state_(std::make_shared<State>(std::move(environment))),
-        workbooks_(Make<Workbooks>(state_)) {}
+      : Application(std::make_shared<State>(std::move(environment))) {}
+  explicit Application(std::shared_ptr<State> state)
+      : ServedObject(state), state_(std::move(state)), workbooks_(Make<Workbooks>(state_)) {}
 
  protected:
   enum : DISPID { kVisible = 1, kDisplayAlerts, kWorkbooks, kRun, kQuit };
@@ -332,6 +387,8 @@ class Application final : public DispatchObject {
     const std::optional<Macro> macro = FindMacro(name, &workbook);
     if (state_->HasOrder(L"fail", L"Run") || !macro) return NotAvailable(call, name);
 
+    const DWORD delay_ms = state_->OrderMs(L"macro_delay_ms");
+    if (delay_ms > 0 && state_->environment.sleep) state_->environment.sleep(delay_ms);
     const std::wstring raised = state_->Order(L"macro_error");
     if (!raised.empty()) return RaiseError(call.error, workbook, raised, kApplicationError);
 
@@ -417,6 +474,11 @@ Environment ServerEnvironment(ApplicationView* view) {
   environment.addin_root = HKEY_CURRENT_USER;
   environment.addin_key = std::wstring(kOptionsKey);
   environment.view = view;
+  environment.clock = [] { return GetTickCount64(); };
+  environment.sleep = [](DWORD milliseconds) { Sleep(milliseconds); };
+  // Ended at once, with no goodbye to COM: the client is left waiting for an answer that never
+  // comes, as with a crashed application.
+  environment.end_process = [] { TerminateProcess(GetCurrentProcess(), 3); };
   return environment;
 }
 

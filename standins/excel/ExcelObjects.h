@@ -36,6 +36,13 @@ struct Environment {
   HKEY addin_root = HKEY_CURRENT_USER;
   std::wstring addin_key;
   ApplicationView* view = nullptr;
+  // The clock in milliseconds. With the order busy_ms=N, every call in the first N ms from the
+  // first call the application receives is turned away: the client came while it was starting.
+  std::function<ULONGLONG()> clock;
+  // Lets time pass inside a call (macro_delay_ms=N: the macro takes N ms).
+  std::function<void(DWORD)> sleep;
+  // Ends the server inside a call without answering it (end_in=<member>), as a crash would.
+  std::function<void()> end_process;
 };
 
 // The environment of the running server: the shared journal and order file, HKCU and the window.

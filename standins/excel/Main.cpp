@@ -63,6 +63,9 @@ int Serve(HINSTANCE instance) {
       server_window = &window;
       excel::server_lock::SetIdleHandler(&EndWhenIdle);
       const auto factory = excel::CreateClassFactory(excel::ServerEnvironment(&window));
+      // A slow start: the class object is offered only after start_delay_ms.
+      const long start_delay_ms = standins::OrderNumber(L"excel", L"start_delay_ms", 0);
+      if (start_delay_ms > 0) Sleep(static_cast<DWORD>(start_delay_ms));
       const velmor::win32::ClassObjectRegistration registration(
           excel::kClsid, factory.Get(), CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE);
       if (FAILED(registration.Result())) {

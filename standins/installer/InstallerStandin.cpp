@@ -96,6 +96,15 @@ void PumpFor(long delay_ms) {
   }
 }
 
+// Tells every top-level window that a setting changed and waits for each to answer, as installers
+// do after changing the environment. A plain SendMessage, on purpose: a window whose thread answers
+// nothing holds this installer up for as long as it does not answer.
+void Broadcast(const std::wstring& name, const std::wstring& section) {
+  standins::Journal(name, L"broadcast WM_SETTINGCHANGE " + section);
+  SendMessageW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(section.c_str()));
+  standins::Journal(name, L"broadcast answered");
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
@@ -115,6 +124,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   if (window.get() == nullptr) {
     standins::Journal(name, L"no window: " + installer::DescribeError(GetLastError()));
   }
+  const std::wstring broadcast = standins::Order(name, L"broadcast", L"");
+  if (!broadcast.empty()) Broadcast(name, broadcast);
   PumpFor(standins::OrderNumber(name, L"delay_ms", kDefaultDelayMs));
 
   bool ok = true;

@@ -57,3 +57,30 @@ e2e_restart_prefix() {
   timeout 30 "$VELMOR_WINESERVER" -k >/dev/null 2>&1 || true
   timeout 30 "$VELMOR_WINESERVER" -w >/dev/null 2>&1 || true
 }
+
+# The uninstall program in the product folder, and its window's title before a choice.
+UNINSTALL='C:\Velmor\UnInstall.exe'
+TITLE_START='Velmor Ａｄｄｉｎ　開放'
+
+# The product folder as the package lays it out (UnInstall.exe beside the tool workbook), with
+# TorvaneEx and QuillonEx registered in Excel.
+e2e_installed_product() {
+  e2e_reset
+  e2e_install_program Velmor_Pgm.exe
+  e2e_in_dist vwine 60 "$E2E_DIST_WIN\\Velmor_Pgm.exe" || e2e_fail "the package did not lay out C:\\Velmor"
+  e2e_assert_file "$E2E_VELMOR/UnInstall.exe"
+  vwine 60 reg add "$E2E_ADDIN_KEY" /v OPEN /t REG_SZ /d '"C:\Velmor\TorvaneEx.xla"' /f >/dev/null
+  vwine 60 reg add "$E2E_ADDIN_KEY" /v OPEN1 /t REG_SZ /d '"C:\Velmor\QuillonEx.xla"' /f >/dev/null
+  rm -f "$E2E_JOURNAL"
+}
+
+e2e_assert_addin_files() {
+  local f
+  for f in CordaleEx BriselEx TorvaneEx MalvixEx QuillonEx; do
+    if [[ " $* " == *" $f "* ]]; then
+      e2e_assert_file "$E2E_VELMOR/$f.xla"
+    else
+      e2e_assert_no_path "$E2E_VELMOR/$f.xla"
+    fi
+  done
+}

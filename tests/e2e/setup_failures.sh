@@ -53,7 +53,7 @@ e2e_drive <<EOF
 start "$SETUP" /A3
 window Velmor - TorvaneEx.xla
 click 開始
-msgbox-contains Velmor_Setup | 実行時エラー '0x800401F3' | 登録されていません | Excel.Application
+msgbox-contains Velmor_Setup | 実行時エラー '0x800401F3' | Excel が見つかりませんでした | Excel.Application
 exited 1
 EOF
 e2e_register_excel

@@ -4,33 +4,8 @@
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/install_lib.sh"
 
-UNINSTALL='C:\Velmor\UnInstall.exe'
-TITLE_START='Velmor Ａｄｄｉｎ　開放'
 NOTHING_CHOSEN="msgbox UnInstall | 開放する'Addin関数'を指定して下さい。"
 MISSING='msgbox UnInstall | 開放するアドインファイルがありません！'
-
-# The product folder as the package lays it out (UnInstall.exe beside the tool workbook), with
-# TorvaneEx and QuillonEx registered in Excel.
-e2e_installed_product() {
-  e2e_reset
-  e2e_install_program Velmor_Pgm.exe
-  e2e_in_dist vwine 60 "$E2E_DIST_WIN\\Velmor_Pgm.exe" || e2e_fail "the package did not lay out C:\\Velmor"
-  e2e_assert_file "$E2E_VELMOR/UnInstall.exe"
-  vwine 60 reg add "$E2E_ADDIN_KEY" /v OPEN /t REG_SZ /d '"C:\Velmor\TorvaneEx.xla"' /f >/dev/null
-  vwine 60 reg add "$E2E_ADDIN_KEY" /v OPEN1 /t REG_SZ /d '"C:\Velmor\QuillonEx.xla"' /f >/dev/null
-  rm -f "$E2E_JOURNAL"
-}
-
-e2e_assert_addin_files() {
-  local f
-  for f in CordaleEx BriselEx TorvaneEx MalvixEx QuillonEx; do
-    if [[ " $* " == *" $f "* ]]; then
-      e2e_assert_file "$E2E_VELMOR/$f.xla"
-    else
-      e2e_assert_no_path "$E2E_VELMOR/$f.xla"
-    fi
-  done
-}
 
 e2e_begin
 e2e_register_excel

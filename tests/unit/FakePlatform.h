@@ -47,11 +47,23 @@ class FakePlatform : public velmor::Platform {
   std::wstring title = L"Velmor_Setup";
   std::set<std::wstring> files;                                 // paths that exist
   std::map<std::wstring, std::deque<std::uint32_t>> exitCodes;  // by program path; default 0
-  std::set<std::wstring> unstartable;  // program paths that cannot be started
-  std::wstring failingMember;          // an automation member that throws
-  std::set<std::wstring> undeletable;  // files whose deletion fails
+  std::set<std::wstring> unstartable;     // program paths that cannot be started
+  std::set<std::wstring> needsElevation;  // programs that only run with administrator rights
+  int elevationDeclines = 0;              // how many elevation prompts the user declines next
+  std::wstring failingMember;             // an automation member that throws
+  std::set<std::wstring> undeletable;     // files whose deletion fails
   // Called when a program is started, so a test can lay out files as an installer would.
   std::function<void(const std::wstring&)> onStart;
+  // The clock: Pause moves it on ("Pause <ms>" in the log).
+  std::uint64_t now = 0;
+  // Until this time every call on an automation object is turned away (RPC_E_CALL_REJECTED), as
+  // a busy Excel does; logged as "Failed 0x80010001 <call>".
+  std::uint64_t busyUntil = 0;
+  // Failures, by member name (or "CreateObject"), that its next calls meet one after the other
+  // before they are answered.
+  std::map<std::wstring, std::deque<std::uint32_t>> memberFailures;
+  // Called when a message box is shown, with its text.
+  std::function<void(std::wstring_view)> onMsgBox;
 
   std::wstring AppPath() override { return appPath; }
   std::wstring CommandLine() override { return commandLine; }
@@ -61,19 +73,25 @@ class FakePlatform : public velmor::Platform {
               std::optional<std::wstring> boxTitle) override {
     log.push_back(L"MsgBox[" + std::to_wstring(static_cast<int>(style)) + L"|" +
                   boxTitle.value_or(title) + L"] " + std::wstring(prompt));
+    if (onMsgBox) onMsgBox(prompt);
   }
 
-  std::uint32_t StartAndWait(const std::wstring& path) override {
+  velmor::ProgramRun StartAndWait(const std::wstring& path) override {
     log.push_back(L"Start " + path);
     if (unstartable.count(path) != 0) {
       throw velmor::RuntimeError(2, L"not found", L"start", path);
     }
-    if (onStart) onStart(path);
-    auto& codes = exitCodes[path];
-    if (codes.empty()) return 0;
-    const std::uint32_t code = codes.front();
-    codes.pop_front();
-    return code;
+    if (needsElevation.count(path) != 0) return {velmor::ProgramRun::Outcome::kNeedsElevation};
+    return Run(path);
+  }
+
+  velmor::ProgramRun StartElevatedAndWait(const std::wstring& path) override {
+    log.push_back(L"StartElevated " + path);
+    if (elevationDeclines > 0) {
+      --elevationDeclines;
+      return {velmor::ProgramRun::Outcome::kElevationDeclined};
+    }
+    return Run(path);
   }
 
   bool FileExists(const std::wstring& path) override {
@@ -89,8 +107,39 @@ class FakePlatform : public velmor::Platform {
   }
 
   std::unique_ptr<velmor::AutomationObject> CreateObject(std::wstring_view progId) override {
-    log.push_back(L"CreateObject " + std::wstring(progId));
+    const std::wstring line = L"CreateObject " + std::wstring(progId);
+    FailIfOrdered(L"CreateObject", line, std::wstring(progId));
+    log.push_back(line);
     return std::make_unique<FakeAutomationObject>(*this, std::wstring(progId));
+  }
+
+  std::uint64_t TickCount() override { return now; }
+  void Pause(std::uint32_t milliseconds) override {
+    log.push_back(L"Pause " + std::to_wstring(milliseconds));
+    now += milliseconds;
+  }
+
+  // Throws the failure the test ordered for this call, if any, after logging it.
+  void FailIfOrdered(const std::wstring& member, const std::wstring& line,
+                     const std::wstring& object) {
+    std::uint32_t number = now < busyUntil && member != L"CreateObject" ? 0x80010001u : 0;
+    auto& queued = memberFailures[member];
+    if (number == 0 && !queued.empty()) {
+      number = queued.front();
+      queued.pop_front();
+    }
+    if (number == 0) return;
+    log.push_back(L"Failed " + velmor::FormatErrorNumber(number) + L" " + line);
+    throw velmor::RuntimeError(number, L"system text", L"call", object);
+  }
+
+  velmor::ProgramRun Run(const std::wstring& path) {
+    if (onStart) onStart(path);
+    auto& codes = exitCodes[path];
+    if (codes.empty()) return {};
+    const std::uint32_t code = codes.front();
+    codes.pop_front();
+    return {velmor::ProgramRun::Outcome::kEnded, code};
   }
 
   // The lines of the log that start with prefix.
@@ -108,6 +157,7 @@ inline FakeAutomationObject::~FakeAutomationObject() {
 }
 
 inline void FakeAutomationObject::Record(std::wstring line, std::wstring_view member) {
+  platform_.FailIfOrdered(std::wstring(member), line, name_ + L"." + std::wstring(member));
   platform_.log.push_back(std::move(line));
   if (member == platform_.failingMember) {
     throw velmor::RuntimeError(0x800A03EC, L"Microsoft Excel: failed", L"call",
@@ -154,6 +204,7 @@ class FakeHost : public velmor::FormHost {
     events.push_back(L"Changed " +
                      velmor::ControlDisplayName(control.Spec().name, control.Spec().index));
   }
+  void StepEnded(velmor::Form&) override { events.push_back(L"StepEnded"); }
 };
 
 }  // namespace testing_support

@@ -205,4 +205,124 @@ TEST_F(SetupInstall, AnInstallerThatCannotStartIsAnErrorAndChangesNoColour) {
   EXPECT_EQ(LabelColour(), velmor::kButtonText);
 }
 
+TEST_F(SetupInstall, AnInstallerThatNeedsAdministratorRightsIsStartedThroughTheElevationPrompt) {
+  Start(L"/A3");
+  Tick();
+  platform_.needsElevation = {kRedist};
+  platform_.exitCodes[kRedist] = {0};
+  Click();
+  EXPECT_EQ(platform_.Lines(L"Start"),
+            (std::vector<std::wstring>{L"Start " + kRedist, L"StartElevated " + kRedist,
+                                       L"Start " + kPackage}));
+  EXPECT_EQ(CheckColour(), velmor::kBlue);
+  EXPECT_EQ(platform_.log.back(), kDone);
+}
+
+TEST_F(SetupInstall, ADeclinedElevationIsReportedNotMarkedDoneAndAskedAgainNextClick) {
+  Start(L"/A3");
+  Tick();
+  platform_.needsElevation = {kRedist, kPackage};
+  platform_.elevationDeclines = 1;
+  Click();
+  EXPECT_EQ(platform_.Lines(L"Start"),
+            (std::vector<std::wstring>{L"Start " + kRedist, L"StartElevated " + kRedist}));
+  const auto messages = platform_.Lines(L"MsgBox");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind(L"MsgBox[0|Velmor_Setup] ", 0), 0u);
+  EXPECT_NE(messages[0].find(kRedist), std::wstring::npos);
+  EXPECT_NE(messages[0].find(L"インストールは行われていません"), std::wstring::npos);
+  EXPECT_NE(messages[0].find(L"もう一度「開始」を押すと"), std::wstring::npos);
+  EXPECT_EQ(CheckColour(), velmor::kButtonText);
+  EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
+
+  platform_.log.clear();
+  Click();  // asked again; the user agrees this time
+  EXPECT_EQ(platform_.Lines(L"Start"),
+            (std::vector<std::wstring>{L"Start " + kRedist, L"StartElevated " + kRedist,
+                                       L"Start " + kPackage, L"StartElevated " + kPackage}));
+  EXPECT_EQ(CheckColour(), velmor::kBlue);
+  EXPECT_EQ(LabelColour(), velmor::kBlue);
+  EXPECT_EQ(platform_.log.back(), kDone);
+}
+
+TEST_F(SetupInstall, ADeclinedPackageLeavesItsLabelAndStartsNoExcel) {
+  Start(L"/A3");
+  platform_.needsElevation = {kPackage};
+  platform_.elevationDeclines = 1;
+  Click();
+  EXPECT_EQ(LabelColour(), velmor::kButtonText);
+  EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
+  ASSERT_EQ(platform_.Lines(L"MsgBox").size(), 1u);
+  EXPECT_NE(platform_.log.back().find(kPackage), std::wstring::npos);
+}
+
+TEST_F(SetupInstall, AnInstallerAskingForARestartIsNamedOnceAfterTheClosingMessage) {
+  Start(L"/A3");
+  Tick();
+  platform_.exitCodes[kRedist] = {3010};
+  Click();
+  auto messages = platform_.Lines(L"MsgBox");
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0], kDone);
+  EXPECT_EQ(messages[1],
+            L"MsgBox[64|Velmor_Setup] インストーラー（vcredist_x86.exe）から、Windows "
+            L"の再起動を求められました。\nアドインをお使いになる前に、Windows "
+            L"を再起動してください。");
+
+  // Nothing ran on the second click, so nothing asks for a restart.
+  platform_.log.clear();
+  Click();
+  EXPECT_EQ(platform_.log.back(), kDone);
+
+  // Both installers asking (1641: the installer has already begun the restart) give one box
+  // naming both.
+  FakePlatform other;
+  setup::Module1 second(other);
+  other.commandLine = L"/A3";
+  other.files = platform_.files;
+  second.Main();
+  second.Form1().Check1().SetValue(1);
+  other.exitCodes[kRedist] = {1641};
+  other.exitCodes[kPackage] = {3010};
+  second.Form1().Command1_Click(1);
+  messages = other.Lines(L"MsgBox");
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0], kDone);
+  EXPECT_NE(messages[1].find(L"（vcredist_x86.exe、Velmor_Pgm.exe）"), std::wstring::npos);
+}
+
+TEST_F(SetupInstall, NoRestartNoteWithoutTheClosingMessage) {
+  Start(L"/A3");
+  platform_.onStart = nullptr;  // the package lays nothing out
+  platform_.exitCodes[kPackage] = {3010};
+  Click();
+  EXPECT_EQ(platform_.Lines(L"MsgBox"), (std::vector<std::wstring>{kMissing}));
+}
+
+TEST_F(SetupInstall, TheClickIsAStepDuringWhichNothingElseRuns) {
+  testing_support::FakeHost host;
+  module_.Form1().Window().AttachHost(&host);
+  Start(L"/A3");
+  velmor::Form& form = module_.Form1().Window();
+  std::vector<std::wstring> reasons;
+  platform_.onStart = [&](const std::wstring&) {
+    reasons.push_back(form.StepRunning() ? form.StepReason() : L"(no step)");
+    // The exit button, clicked while the installer runs, does nothing.
+    form.Click(module_.Form1().Command2());
+  };
+  platform_.files = {kWorkbook, L"C:\\Velmor\\TorvaneEx.xla"};
+  Click();
+  EXPECT_EQ(reasons, (std::vector<std::wstring>{L"インストール中です。"}));
+  EXPECT_TRUE(form.IsLoaded());
+  EXPECT_FALSE(form.StepRunning());
+  EXPECT_EQ(host.events.back(), L"StepEnded");
+  EXPECT_EQ(platform_.log.back(), kDone);
+
+  // A step that ends in an error ends all the same.
+  platform_.unstartable = {kRedist};
+  Tick();
+  EXPECT_THROW(Click(), velmor::RuntimeError);
+  EXPECT_FALSE(form.StepRunning());
+}
+
 }  // namespace

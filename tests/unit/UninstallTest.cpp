@@ -153,4 +153,39 @@ TEST_F(Uninstall, AFailedDeletionEndsInAnErrorBeforeExcelIsClosed) {
   EXPECT_TRUE(platform_.Lines(L"MsgBox").empty());
 }
 
+TEST_F(Uninstall, TheReleaseIsAStepThatRefusesOtherHandlersUntilItEnds) {
+  Select(2);
+  bool runningDuringMessage = false;
+  std::wstring reason;
+  platform_.onMsgBox = [&](std::wstring_view) {
+    velmor::Form& form = module_.Form1().Window();
+    runningDuringMessage = form.StepRunning();
+    reason = form.StepReason();
+    // The exit button and another option, clicked meanwhile, do nothing.
+    form.Click(module_.Form1().Command2());
+    form.Click(module_.Form1().Option1(0));
+  };
+  host_.events.clear();
+  Start();
+  EXPECT_TRUE(runningDuringMessage);
+  EXPECT_EQ(reason, L"アドインを開放しています。");
+  EXPECT_TRUE(module_.Form1().Window().IsLoaded());
+  EXPECT_EQ(module_.Form1().Window().Caption(), L"Velmor - TorvaneEx UnInstall");
+  EXPECT_EQ(host_.events.back(), L"StepEnded");
+  EXPECT_FALSE(module_.Form1().Window().StepRunning());
+
+  // Once the step has ended, clicks act again.
+  platform_.onMsgBox = nullptr;
+  module_.Form1().Window().Click(module_.Form1().Command2());
+  EXPECT_FALSE(module_.Form1().Window().IsLoaded());
+}
+
+TEST_F(Uninstall, AStepThatFailsEndsAllTheSame) {
+  platform_.failingMember = L"Run";
+  Select(1);
+  EXPECT_THROW(Start(), velmor::RuntimeError);
+  EXPECT_FALSE(module_.Form1().Window().StepRunning());
+  EXPECT_EQ(host_.events.back(), L"StepEnded");
+}
+
 }  // namespace

@@ -32,20 +32,29 @@ std::wstring Probe(const TempFolder& folder, const std::wstring& relative) {
 
 class StartAndWait : public testing::Test {
  protected:
+  // The exit code of a run that ended; a run that did not end fails the test.
+  static std::uint32_t ExitCode(const velmor::ProgramRun& run) {
+    EXPECT_EQ(run.outcome, velmor::ProgramRun::Outcome::kEnded);
+    return run.exitCode;
+  }
+
   velmor::win32::Win32Platform platform_{L"win32_tests", nullptr};
   TempFolder folder_{L"process"};
 };
 
 TEST_F(StartAndWait, AnswersTheProgramsExitCodeWhole) {
-  EXPECT_EQ(platform_.StartAndWait(Probe(folder_, L"exit0.exe")), 0u);
-  EXPECT_EQ(platform_.StartAndWait(Probe(folder_, L"exit7.exe")), 7u);
-  EXPECT_EQ(platform_.StartAndWait(Probe(folder_, L"exit3221225477.exe")), 0xC0000005u);
+  EXPECT_EQ(ExitCode(platform_.StartAndWait(Probe(folder_, L"exit0.exe"))), 0u);
+  EXPECT_EQ(ExitCode(platform_.StartAndWait(Probe(folder_, L"exit7.exe"))), 7u);
+  EXPECT_EQ(ExitCode(platform_.StartAndWait(Probe(folder_, L"exit3221225477.exe"))), 0xC0000005u);
 }
 
 TEST_F(StartAndWait, APathWithSpacesStartsTheProgramItNamesNotADecoy) {
-  // Taken apart at its first space, the path would start "...\with.exe", which ends with 99.
+  // Taken apart at its first space, the path would start "...\\with.exe", which ends with 99.
   Probe(folder_, L"with.exe");
-  EXPECT_EQ(platform_.StartAndWait(Probe(folder_, L"with space\\セットアップ 2\\exit12.exe")), 12u);
+  const std::wstring program = Probe(folder_, L"with space\\セットアップ 2\\exit12.exe");
+  EXPECT_EQ(ExitCode(platform_.StartAndWait(program)), 12u);
+  // Through the shell, as for an installer that needs administrator rights (Wine asks no one).
+  EXPECT_EQ(ExitCode(platform_.StartElevatedAndWait(program)), 12u);
 }
 
 TEST_F(StartAndWait, AMissingProgramIsAnErrorNamingIt) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
@@ -16,6 +18,7 @@
 #include "ExcelObjects.h"
 #include "Handles.h"
 #include "Registration.h"
+#include "StandinFiles.h"
 #include "Text.h"
 
 namespace {
@@ -82,10 +85,16 @@ struct Fixture {
     environment.addin_root = HKEY_CURRENT_USER;
     environment.addin_key = kTestOptions;
     environment.view = &view;
+    environment.clock = [this] { return now; };
+    environment.sleep = [this](DWORD milliseconds) {
+      journal.push_back(L"(slept " + std::to_wstring(milliseconds) + L" ms)");
+    };
+    environment.end_process = [this] { journal.emplace_back(L"(ended)"); };
     application = CreateApplication(environment);
   }
   ~Fixture() { RemoveTestKeys(); }
 
+  ULONGLONG now = 1000;
   std::vector<std::wstring> journal;
   std::map<std::wstring, std::vector<std::wstring>> orders;
   FakeView view;
@@ -483,6 +492,85 @@ TEST(ExcelStandin, OrdersAndMissingFile) {
               fixture.journal[5] == run_line && fixture.journal[6] == run_line);
 }
 
+TEST(ExcelStandin, BusyServer) {
+  TempWorkbook file;
+  Fixture fixture;
+  IDispatch* app = fixture.application.Get();
+  fixture.orders[L"busy_ms"] = {L"3000"};
+  ComPtr<IDispatch> workbooks;
+
+  // Every call in the first 3 s from the first one is turned away unrun, name lookups included.
+  for (const ULONGLONG at : {1000ull, 2500ull, 3999ull}) {
+    fixture.now = at;
+    EXPECT_TRUE(Put(app, L"Visible", Text(L"True")).hr == RPC_E_CALL_REJECTED);
+    DISPID id = 0;
+    LPOLESTR name[] = {const_cast<LPOLESTR>(L"Run")};
+    EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, name, 1, 0, &id) == RPC_E_CALL_REJECTED);
+  }
+  EXPECT_TRUE(!fixture.view.shown);
+  EXPECT_TRUE(std::count(fixture.journal.begin(), fixture.journal.end(), L"#rejected Visible") ==
+              3);
+  EXPECT_TRUE(std::count(fixture.journal.begin(), fixture.journal.end(), L"#rejected Run") == 3);
+  EXPECT_TRUE(fixture.journal.size() == 6);
+
+  fixture.now = 4000;
+  EXPECT_TRUE(Put(app, L"Visible", Text(L"True")).hr == S_OK && fixture.view.shown);
+  workbooks = ObjectOf(Get(app, L"Workbooks"));
+  ASSERT_TRUE(workbooks);
+  EXPECT_TRUE(Call(workbooks.Get(), L"Open", {Text(file.path)}).hr == S_OK);
+  EXPECT_TRUE(fixture.journal.back() == L"Open(\"" + file.path + L"\")");
+
+  // Measured from the first call, not from the first one of a new spell; a bad number means not
+  // busy.
+  fixture.orders[L"busy_ms"] = {L"5000"};
+  EXPECT_TRUE(Call(workbooks.Get(), L"Close", {}).hr == RPC_E_CALL_REJECTED);
+  EXPECT_TRUE(fixture.journal.back() == L"#rejected Close");
+  fixture.orders[L"busy_ms"] = {L"5000x"};
+  EXPECT_TRUE(Call(workbooks.Get(), L"Close", {}).hr == S_OK);
+}
+
+TEST(ExcelStandin, EndInsideACall) {
+  TempWorkbook file;
+  Fixture fixture;
+  IDispatch* app = fixture.application.Get();
+  fixture.orders[L"end_in"] = {L"Run", L"quit"};
+  EXPECT_TRUE(Put(app, L"Visible", Text(L"True")).hr == S_OK);
+  ComPtr<IDispatch> workbooks = ObjectOf(Get(app, L"Workbooks"));
+  ASSERT_TRUE(workbooks);
+  EXPECT_TRUE(Call(workbooks.Get(), L"Open", {Text(file.path)}).hr == S_OK);
+  EXPECT_TRUE(fixture.journal.back() == L"Open(\"" + file.path + L"\")");
+
+  // The call does its work and the server ends before answering.
+  Call(app, L"Run", {Text(L"Addin_Install"), Text(L"C:\\Velmor"), Text(L"BriselEx")});
+  EXPECT_TRUE(OptionValues()[L"OPEN"] == L"\"C:\\Velmor\\BriselEx.xla\"");
+  Call(app, L"Quit", {});
+  const std::vector<std::wstring> tail(fixture.journal.end() - 6, fixture.journal.end());
+  EXPECT_TRUE(tail ==
+              std::vector<std::wstring>({L"Run(\"Addin_Install\", \"C:\\Velmor\", \"BriselEx\")",
+                                         L"#end inside Run", L"(ended)", L"Quit",
+                                         L"#end inside Quit", L"(ended)"}));
+  EXPECT_TRUE(std::count(fixture.journal.begin(), fixture.journal.end(), L"(ended)") == 2);
+}
+
+TEST(ExcelStandin, SlowMacro) {
+  TempWorkbook file;
+  Fixture fixture;
+  IDispatch* app = fixture.application.Get();
+  fixture.orders[L"macro_delay_ms"] = {L"1500"};
+  ComPtr<IDispatch> workbooks = ObjectOf(Get(app, L"Workbooks"));
+  ASSERT_TRUE(workbooks);
+  EXPECT_TRUE(Call(workbooks.Get(), L"Open", {Text(file.path)}).hr == S_OK);
+  EXPECT_TRUE(
+      Call(app, L"Run", {Text(L"Addin_Install"), Text(L"C:\\Velmor"), Text(L"MalvixEx")}).hr ==
+      S_OK);
+  EXPECT_TRUE(Call(app, L"Quit", {}).hr == S_OK);
+  EXPECT_TRUE(std::count(fixture.journal.begin(), fixture.journal.end(), L"(slept 1500 ms)") == 1);
+  EXPECT_TRUE(fixture.journal[fixture.journal.size() - 3] ==
+              L"Run(\"Addin_Install\", \"C:\\Velmor\", \"MalvixEx\")");
+  EXPECT_TRUE(fixture.journal[fixture.journal.size() - 2] == L"(slept 1500 ms)");
+  EXPECT_TRUE(OptionValues()[L"OPEN"] == L"\"C:\\Velmor\\MalvixEx.xla\"");
+}
+
 TEST(ExcelStandin, ServerLock) {
   static int idle_calls = 0;
   server_lock::SetIdleHandler([] { ++idle_calls; });
@@ -545,6 +633,93 @@ TEST(ExcelStandin, Registration) {
   EXPECT_TRUE(UnregisterServer(keys).ok);
   EXPECT_TRUE(read(L"Excel.Application\\CLSID") == foreign);
   RemoveTestKeys();
+}
+
+// Last: a server ended by force stays known to Wine's COM service until the prefix ends.
+std::string ReadFileBytes(const std::wstring& path) {
+  std::string bytes;
+  const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+  if (!file) return bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  return bytes;
+}
+
+size_t CountLines(const std::string& text, const std::string& line) {
+  size_t count = 0;
+  for (size_t at = text.find(line + "\r\n"); at != std::string::npos;
+       at = text.find(line + "\r\n", at + 1)) {
+    if (at == 0 || text[at - 1] == '\n') ++count;
+  }
+  return count;
+}
+
+// The server as COM starts it, here in the tests' own prefix: a slow start, a busy spell and an
+// end inside Quit, with what a client sees of them through Wine's channel.
+TEST(ExcelStandin, ServedOutOfProcess) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring server = self;
+  server = server.substr(0, server.find_last_of(L'\\') + 1) + L"ExcelStandin.exe";
+  ASSERT_FALSE(GetFileAttributesW(server.c_str()) == INVALID_FILE_ATTRIBUTES);
+  const std::vector<ClassesKey> keys = MachineClasses();
+  EXPECT_TRUE(RegisterServer(keys, server).ok);
+  const std::wstring folder = standins::StateFolder();
+  const std::wstring orders = folder + L"\\excel.cfg";
+  const std::wstring journal = folder + L"\\journal.txt";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  DeleteFileW(journal.c_str());
+  {
+    const UniqueHandle file(CreateFileW(orders.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    const char text[] = "start_delay_ms=2000\r\nbusy_ms=1500\r\nend_in=Quit\r\n";
+    DWORD written = 0;
+    WriteFile(file.get(), text, sizeof(text) - 1, &written, nullptr);
+  }
+
+  const ULONGLONG start = GetTickCount64();
+  ComPtr<IDispatch> app;
+  const HRESULT created =
+      CoCreateInstance(kClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&app));
+  const ULONGLONG created_ms = GetTickCount64() - start;
+  std::printf("  created: 0x%08lX after %llu ms\n", static_cast<unsigned long>(created),
+              created_ms);
+  EXPECT_TRUE(created == S_OK && created_ms >= 2000);
+  if (app) {
+    Reply visible = Put(app.Get(), L"Visible", Text(L"True"));
+    std::printf("  Visible while busy: 0x%08lX\n", static_cast<unsigned long>(visible.hr));
+    EXPECT_TRUE(visible.hr == RPC_E_CALL_REJECTED);
+    size_t attempts = 1;
+    while (visible.hr == RPC_E_CALL_REJECTED && GetTickCount64() - start < 30000) {
+      Sleep(100);
+      visible = Put(app.Get(), L"Visible", Text(L"True"));
+      ++attempts;
+    }
+    std::printf("  Visible answered 0x%08lX after %zu attempts, %llu ms after the start\n",
+                static_cast<unsigned long>(visible.hr), attempts, GetTickCount64() - start);
+    EXPECT_TRUE(visible.hr == S_OK);
+
+    const HRESULT quit = Call(app.Get(), L"Quit", {}).hr;
+    std::printf("  Quit with the server ending inside it: 0x%08lX\n",
+                static_cast<unsigned long>(quit));
+    EXPECT_TRUE(quit == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) ||
+                quit == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) || quit == RPC_E_DISCONNECTED);
+    app.Reset();
+
+    const std::string lines = ReadFileBytes(journal);
+    EXPECT_TRUE(CountLines(lines, "excel: #rejected Visible") == attempts - 1);
+    EXPECT_TRUE(CountLines(lines, "excel: Visible=True") == 1);
+    EXPECT_TRUE(CountLines(lines, "excel: Quit") == 1 &&
+                CountLines(lines, "excel: #end inside Quit") == 1);
+    EXPECT_TRUE(lines.find("#exit") == std::string::npos);
+  }
+  DeleteFileW(orders.c_str());
+  EXPECT_TRUE(UnregisterServer(keys).ok);
 }
 
 }  // namespace

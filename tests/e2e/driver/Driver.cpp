@@ -200,7 +200,8 @@ bool IsKnownVerb(std::wstring_view verb) {
       L"msgbox-contains", L"no-msgbox",    L"screenshot",    L"exited",
       L"no-window",       L"never-window", L"sleep",         L"timeout",
       L"write",           L"lock",         L"key",           L"focus",
-      L"twips-rect",      L"z-order",      L"caption-lines", L"picture"};
+      L"twips-rect",      L"z-order",      L"caption-lines", L"picture",
+      L"send",            L"other-window"};
   for (std::wstring_view known : kVerbs) {
     if (verb == known) return true;
   }
@@ -591,6 +592,10 @@ class Driver {
       ExpectCaptionLines(step.rest);
     } else if (verb == L"picture") {
       ExpectPicture(step.rest);
+    } else if (verb == L"send") {
+      SendToWindow(step.rest);
+    } else if (verb == L"other-window") {
+      WaitOtherWindow(step.rest);
     } else {
       Fail(L"unknown step " + Quote(verb));
     }
@@ -874,6 +879,43 @@ class Driver {
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) Fail(L"cannot open " + Quote(path) + L": " + LastErrorText(GetLastError()));
     locks_.push_back(std::move(file));
+  }
+
+  // "send WM_CLOSE" or "send WM_QUERYENDSESSION [<answer>]": sends the message to the window, as
+  // another program would, and waits for the answer within the step timeout; with <answer> given,
+  // the answer must be that number. A program that does not answer fails the step.
+  void SendToWindow(const std::wstring& rest) {
+    static const std::map<std::wstring, UINT> kMessages = {
+        {L"WM_CLOSE", WM_CLOSE}, {L"WM_QUERYENDSESSION", WM_QUERYENDSESSION}};
+    const size_t space = rest.find_first_of(L" \t");
+    const std::wstring name = rest.substr(0, space);
+    const auto message = kMessages.find(name);
+    if (message == kMessages.end()) Fail(L"cannot send " + Quote(name));
+    std::optional<unsigned long> want;
+    if (space != std::wstring::npos) want = RequireNumber(Trim(rest.substr(space)), L"<answer>");
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(RequireWindow(), message->second, 0, 0, SMTO_NORMAL, timeout_ms_,
+                             &answer)) {
+      Fail(L"the program did not answer " + name + L": " + LastErrorText(GetLastError()));
+    }
+    Out(L"    answer " + std::to_wstring(answer) + L"\n");
+    if (want && answer != *want) {
+      Fail(name + L" was answered with " + std::to_wstring(answer) + L", expected " +
+           std::to_wstring(*want));
+    }
+  }
+
+  // "other-window <title>": waits for a visible top-level window of any program with that title
+  // (an installer's, Excel's), the sign that the program under test has reached that step.
+  void WaitOtherWindow(const std::wstring& title) {
+    WaitFor(
+        [&] {
+          for (HWND hwnd : VisibleTopLevelWindows()) {
+            if (TitleMatches(title, WindowText(hwnd))) return true;
+          }
+          return false;
+        },
+        L"a window of any program titled " + Quote(title));
   }
 
   void NoMessageBox(unsigned long ms) {

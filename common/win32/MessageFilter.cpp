@@ -1,0 +1,66 @@
+#include "MessageFilter.h"
+
+#include "ExcelTool.h"
+
+namespace velmor::win32 {
+namespace {
+
+constexpr DWORD kCancel = static_cast<DWORD>(-1);
+
+DWORD RetryDelayFor(DWORD rejectType, DWORD elapsedMs) {
+  // SERVERCALL_REJECTED means the server will not take the call at all; only "later" is worth a
+  // wait. A value of 100 or more is the pause in milliseconds before COM tries again.
+  if (rejectType != SERVERCALL_RETRYLATER || elapsedMs >= kBusyLimitMs) return kCancel;
+  return kBusyPauseMs;
+}
+
+// Only RetryRejectedCall matters to a client; incoming calls are served and window messages that
+// arrive during a call are handled the default way.
+class RetryingFilter final : public IMessageFilter {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IMessageFilter) {
+      *object = static_cast<IMessageFilter*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+    return SERVERCALL_ISHANDLED;
+  }
+  DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType) override {
+    return RetryDelayFor(rejectType, elapsedMs);
+  }
+  DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+    return PENDINGMSG_WAITDEFPROCESS;
+  }
+
+ private:
+  ULONG references_ = 0;
+};
+
+}  // namespace
+
+MessageFilterScope::MessageFilterScope() {
+  Microsoft::WRL::ComPtr<IMessageFilter> filter(new RetryingFilter());
+  registered_ = SUCCEEDED(CoRegisterMessageFilter(filter.Get(), previous_.GetAddressOf()));
+}
+
+MessageFilterScope::~MessageFilterScope() {
+  if (!registered_) return;
+  // CoRegisterMessageFilter hands back our own filter with the reference the apartment held.
+  Microsoft::WRL::ComPtr<IMessageFilter> ours;
+  CoRegisterMessageFilter(previous_.Get(), ours.GetAddressOf());
+}
+
+}  // namespace velmor::win32

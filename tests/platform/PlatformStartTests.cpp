@@ -1,0 +1,214 @@
+// The platform's program start, run for real under Wine with the installer stand-in: the direct
+// start and the start through the shell's elevation verb (Wine has no UAC, so "runas" simply runs
+// the program). Both must wait for the program, answer what other programs send to this thread's
+// windows meanwhile, act on nothing posted, return the exit code, and never re-parse a path with
+// spaces. It rewrites C:\standins, so it runs only inside a Wine prefix.
+//
+//   PlatformStartTests.exe <installer stand-in>            the tests; exit code 0 when all pass
+//   PlatformStartTests.exe --bench <installer stand-in>    the CPU used while waiting for it
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Handles.h"
+#include "RuntimeError.h"
+#include "StandinFiles.h"
+#include "Win32Platform.h"
+
+namespace {
+
+using velmor::ProgramRun;
+using velmor::win32::UniqueHandle;
+using velmor::win32::UniqueWindow;
+
+int failures = 0;
+
+void Check(bool ok, const std::wstring& what) {
+  if (!ok) {
+    ++failures;
+    std::printf("  FAILED: %s\n", standins::ToUtf8(what).c_str());
+  }
+}
+
+// A folder with a space in it, beside a decoy that an unquoted, re-parsed "C:\start test\..."
+// would start instead.
+const std::wstring kFolder = L"C:\\start test";
+const std::wstring kDecoy = L"C:\\start.exe";
+const std::wstring kName = L"vcredist_x86.exe";
+
+// What the test window saw.
+int settingChanges = 0;
+int postedSeen = 0;
+
+LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETTINGCHANGE) ++settingChanges;
+  if (message == WM_APP || message == WM_KEYDOWN) ++postedSeen;
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateTestWindow() {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = TestWindowProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"VelmorPlatformStartTest";
+  RegisterClassExW(&windowClass);
+  return CreateWindowExW(0, windowClass.lpszClassName, L"platform start test", WS_OVERLAPPEDWINDOW,
+                         0, 0, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return {};
+  std::string bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  return bytes;
+}
+
+std::wstring Journal() {
+  return standins::FromUtf8(ReadBytes(standins::StateFolder() + L"\\journal.txt"));
+}
+
+void Orders(const std::string& lines) {
+  const std::wstring path = standins::StateFolder() + L"\\" + kName + L".cfg";
+  UniqueHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  WriteFile(file.get(), lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+}
+
+void Fresh() {
+  const std::wstring state = standins::StateFolder();
+  DeleteFileW((state + L"\\journal.txt").c_str());
+  DeleteFileW((state + L"\\" + kName + L".cfg").c_str());
+  CreateDirectoryW(state.c_str(), nullptr);
+}
+
+bool Has(const std::wstring& text, const std::wstring& part) {
+  return text.find(part) != std::wstring::npos;
+}
+
+// The checks both ways of starting share: the program ran, was waited for, answered with its exit
+// code, the decoy never ran, and the broadcast it sent during the wait was answered while the
+// posted messages stayed in the queue.
+void CheckRun(const ProgramRun& run, std::uint32_t exitCode, HWND window) {
+  Check(run.outcome == ProgramRun::Outcome::kEnded, L"the program was not reported as ended");
+  Check(run.exitCode == exitCode, L"exit code " + std::to_wstring(run.exitCode));
+  const std::wstring journal = Journal();
+  Check(Has(journal, kName + L": end exit=" + std::to_wstring(exitCode)),
+        L"the start returned before the program had ended");
+  Check(Has(journal, kName + L": broadcast answered"), L"the broadcast was not answered");
+  Check(settingChanges > 0, L"the window did not receive the broadcast");
+  Check(!Has(journal, L"start.exe:"), L"the decoy C:\\start.exe was started");
+  Check(postedSeen == 0, L"a posted message was acted on during the wait");
+  MSG message;
+  Check(PeekMessageW(&message, window, WM_APP, WM_APP, PM_REMOVE) != FALSE,
+        L"the posted message is no longer in the queue");
+  Check(PeekMessageW(&message, window, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE) != FALSE,
+        L"the posted key is no longer in the queue");
+}
+
+ProgramRun StartWithMessagesPending(HWND window, bool elevated, velmor::Platform& platform,
+                                    const std::wstring& path) {
+  settingChanges = 0;
+  postedSeen = 0;
+  PostMessageW(window, WM_APP, 0, 0);
+  PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+  return elevated ? platform.StartElevatedAndWait(path) : platform.StartAndWait(path);
+}
+
+ULONGLONG ProcessCpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  const auto ticks = [](FILETIME time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  return (ticks(kernel) + ticks(user)) / 10000;
+}
+
+// Waits for the installer (whose orders the caller has written) and prints the CPU time this
+// process used meanwhile.
+int Bench(const std::wstring& installer) {
+  // The meter itself: a busy loop of 200 ms must measure as about 200 ms.
+  const ULONGLONG spinCpuBefore = ProcessCpuMs();
+  const ULONGLONG spinEnd = GetTickCount64() + 200;
+  volatile unsigned long spins = 0;
+  while (GetTickCount64() < spinEnd) spins = spins + 1;
+  std::printf("a busy loop of 200 ms measures as %llu ms of CPU\n", ProcessCpuMs() - spinCpuBefore);
+
+  const UniqueWindow window(CreateTestWindow());
+  velmor::win32::Win32Platform platform(L"bench", [&] { return window.get(); });
+  const ULONGLONG cpuBefore = ProcessCpuMs();
+  const ULONGLONG wallBefore = GetTickCount64();
+  const ProgramRun run = platform.StartAndWait(installer);
+  const ULONGLONG wall = GetTickCount64() - wallBefore;
+  const ULONGLONG cpu = ProcessCpuMs() - cpuBefore;
+  std::printf("waited %llu ms for the installer (exit code %u); CPU used meanwhile: %llu ms\n",
+              wall, run.exitCode, cpu);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
+    std::printf("These tests rewrite C:\\standins; run them in a Wine prefix.\n");
+    return 2;
+  }
+  const velmor::win32::ComApartment com;
+  if (argc == 3 && std::wstring(argv[1]) == L"--bench") return Bench(argv[2]);
+  if (argc != 2) {
+    std::printf("usage: PlatformStartTests.exe [--bench] <installer stand-in>\n");
+    return 2;
+  }
+  const std::wstring installer = kFolder + L"\\" + kName;
+  CreateDirectoryW(kFolder.c_str(), nullptr);
+  Check(CopyFileW(argv[1], installer.c_str(), FALSE) != FALSE, L"cannot copy the stand-in");
+  Check(CopyFileW(argv[1], kDecoy.c_str(), FALSE) != FALSE, L"cannot lay out the decoy");
+
+  const UniqueWindow window(CreateTestWindow());
+  velmor::win32::Win32Platform platform(L"PlatformStartTests", [&] { return window.get(); });
+
+  std::printf("direct start: waits, answers a broadcast, acts on nothing posted, exit code\n");
+  Fresh();
+  Orders("exit=3010\r\ndelay_ms=500\r\nbroadcast=Environment\r\n");
+  CheckRun(StartWithMessagesPending(window.get(), false, platform, installer), 3010, window.get());
+
+  std::printf("shell start: the same through the elevation verb, with no parameters\n");
+  Fresh();
+  Orders("exit=7\r\ndelay_ms=500\r\nbroadcast=Environment\r\n");
+  CheckRun(StartWithMessagesPending(window.get(), true, platform, installer), 7, window.get());
+  const std::wstring journal = Journal();
+  const size_t start = journal.find(kName + L": start ");
+  const size_t commandLine = journal.find(L" cmdline=", start);
+  const size_t folder = journal.find(L" cwd=", commandLine);
+  std::wstring started = start == std::wstring::npos || commandLine == std::wstring::npos ||
+                                 folder == std::wstring::npos
+                             ? L""
+                             : journal.substr(commandLine + 9, folder - commandLine - 9);
+  while (!started.empty() && started.back() == L' ') started.pop_back();
+  Check(started == L"\"" + installer + L"\"" || started == installer,
+        L"started with the command line " + started);
+
+  std::printf("shell start: a missing program is an error naming it, not a declined prompt\n");
+  try {
+    (void)platform.StartElevatedAndWait(kFolder + L"\\missing.exe");
+    Check(false, L"a missing program was reported as started");
+  } catch (const velmor::RuntimeError& error) {
+    Check(error.Object() == kFolder + L"\\missing.exe", L"the error names " + error.Object());
+  }
+
+  DeleteFileW(installer.c_str());
+  DeleteFileW(kDecoy.c_str());
+  RemoveDirectoryW(kFolder.c_str());
+  std::printf(failures == 0 ? "all passed\n" : "%d check(s) failed\n", failures);
+  return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,215 @@
+// The Excel step against an Excel that is busy, ends under us or fails: which calls are tried
+// again and for how long, which answers to Quit count as its end, and what the user is told.
+
+#include <gtest/gtest.h>
+
+#include "EventDispatch.h"
+#include "ExcelTool.h"
+#include "FakePlatform.h"
+#include "setup/Module1.h"
+#include "uninstall/Module1.h"
+
+namespace {
+
+using testing_support::FakePlatform;
+
+constexpr std::uint32_t kRejected = 0x80010001u;
+constexpr std::uint32_t kRetryLater = 0x8001010Au;
+constexpr std::uint32_t kUnavailable = 0x800706BAu;
+constexpr std::uint32_t kCallFailed = 0x800706BEu;
+constexpr std::uint32_t kDisconnected = 0x80010108u;
+constexpr std::uint32_t kExcelError = 0x800A03ECu;
+
+const std::vector<std::wstring> kInstallCalls = {
+    L"CreateObject Excel.Application",
+    L"Excel.Application.Visible=True",
+    L"Excel.Application.DisplayAlerts=False",
+    L"Excel.Application.Workbooks",
+    L"Workbooks.Open(C:\\Velmor\\Velmor_Tool.xls)",
+    L"Excel.Application.Run(Addin_Install, C:\\Velmor, TorvaneEx)",
+    L"Excel.Application.Workbooks",
+    L"Workbooks.Close()",
+    L"Excel.Application.Quit()",
+};
+
+class ExcelStep : public ::testing::Test {
+ protected:
+  ExcelStep() {
+    platform_.files = {L"C:\\Velmor\\Velmor_Tool.xls", L"C:\\Velmor\\TorvaneEx.xla"};
+    setup_.SetAddinNames();
+    setup_.AddinIndex = 3;
+  }
+
+  // Runs the setup program's Excel step; the error it ends with, if any.
+  std::optional<velmor::RuntimeError> Install() {
+    platform_.log.clear();
+    try {
+      EXPECT_TRUE(setup_.SetExcelAddin());
+    } catch (const velmor::RuntimeError& error) {
+      return error;
+    }
+    return std::nullopt;
+  }
+
+  // The calls Excel answered (and CreateObject), in order.
+  std::vector<std::wstring> Answered() const {
+    std::vector<std::wstring> lines;
+    for (const auto& line : platform_.log) {
+      if (line.rfind(L"Excel.", 0) == 0 || line.rfind(L"Workbooks.", 0) == 0 ||
+          line.rfind(L"CreateObject", 0) == 0) {
+        lines.push_back(line);
+      }
+    }
+    return lines;
+  }
+
+  std::uint64_t PausedMs() const {
+    std::uint64_t total = 0;
+    for (const auto& line : platform_.Lines(L"Pause ")) total += std::stoul(line.substr(6));
+    return total;
+  }
+
+  FakePlatform platform_;
+  setup::Module1 setup_{platform_};
+};
+
+TEST_F(ExcelStep, TurnedAwayCallsAreTriedAgainAndEachRunsOnceWhenAnswered) {
+  platform_.busyUntil = 3000;
+  EXPECT_FALSE(Install().has_value());
+  EXPECT_EQ(Answered(), kInstallCalls);
+  // Visible is the first call; it meets the busy Excel until the clock reaches 3 s.
+  const auto failed = platform_.Lines(L"Failed ");
+  EXPECT_EQ(failed.size(), 12u);
+  for (const auto& line : failed)
+    EXPECT_EQ(line, L"Failed 0x80010001 Excel.Application.Visible=True");
+  EXPECT_EQ(PausedMs(), 3000u);
+  EXPECT_EQ(platform_.log.back(), L"Release Excel.Application");
+
+  // Both codes of a busy server count, anywhere in the sequence, also when creating Excel.
+  platform_.now = platform_.busyUntil = 0;
+  platform_.memberFailures[L"CreateObject"] = {kRejected};
+  platform_.memberFailures[L"Open"] = {kRetryLater, kRejected};
+  platform_.memberFailures[L"Quit"] = {kRetryLater};
+  EXPECT_FALSE(Install().has_value());
+  EXPECT_EQ(Answered(), kInstallCalls);
+  EXPECT_EQ(platform_.Lines(L"Failed ").size(), 4u);
+  EXPECT_EQ(PausedMs(), 4u * velmor::kBusyPauseMs);
+}
+
+TEST_F(ExcelStep, AfterSixtySecondsOfRefusalTheCallIsReportedInPlainWords) {
+  platform_.busyUntil = 3600000;
+  const auto error = Install();
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->Number(), kRejected);
+  EXPECT_EQ(error->Object(), L"Excel.Application.Visible");
+  EXPECT_NE(error->Description().find(L"60 秒"), std::wstring::npos);
+  EXPECT_EQ(platform_.now, velmor::kBusyLimitMs);  // the last attempt is made at the limit
+  EXPECT_EQ(Answered(), (std::vector<std::wstring>{L"CreateObject Excel.Application"}));
+
+  const std::wstring report = velmor::FormatReport(*error);
+  EXPECT_NE(report.find(L"0x80010001"), std::wstring::npos);
+  EXPECT_NE(report.find(L"Excel.Application.Visible"), std::wstring::npos);
+  EXPECT_EQ(report.find(L"system text"), std::wstring::npos);
+}
+
+TEST_F(ExcelStep, TheLimitCountsFromEachCallsFirstAttempt) {
+  // Visible waits 50 s, then Open is turned away for another 50 s: neither call reaches 60 s.
+  platform_.busyUntil = 50000;
+  platform_.memberFailures[L"Open"] = std::deque<std::uint32_t>(200, kRetryLater);
+  EXPECT_FALSE(Install().has_value());
+  EXPECT_EQ(Answered(), kInstallCalls);
+  EXPECT_EQ(platform_.now, 100000u);
+}
+
+TEST_F(ExcelStep, OtherFailuresAreNotTriedAgain) {
+  for (const std::uint32_t number : {kExcelError, kCallFailed, kDisconnected, kUnavailable,
+                                     0x80020009u /* DISP_E_EXCEPTION */, 0x80004005u}) {
+    platform_.memberFailures[L"Run"] = {number};
+    const auto error = Install();
+    ASSERT_TRUE(error.has_value()) << std::hex << number;
+    EXPECT_EQ(error->Number(), number);
+    EXPECT_EQ(error->Object(), L"Excel.Application.Run");
+    EXPECT_TRUE(platform_.Lines(L"Pause").empty());
+    EXPECT_EQ(platform_.Lines(L"Failed").size(), 1u);
+    EXPECT_TRUE(platform_.Lines(L"Excel.Application.Quit").empty());
+  }
+}
+
+TEST_F(ExcelStep, AnExcelGoneDuringQuitIsItsEndAndNothingElse) {
+  for (const std::uint32_t number : {kUnavailable, kCallFailed, kDisconnected}) {
+    platform_.memberFailures[L"Quit"] = {number};
+    EXPECT_FALSE(Install().has_value()) << std::hex << number;
+    EXPECT_EQ(platform_.log.back(), L"Release Excel.Application");
+  }
+  // Any other failure of Quit, and a gone Excel at any other call, stay failures.
+  platform_.memberFailures[L"Quit"] = {kExcelError};
+  EXPECT_TRUE(Install().has_value());
+  for (const wchar_t* member : {L"Visible", L"Workbooks", L"Close"}) {
+    platform_.memberFailures[member] = {kCallFailed};
+    const auto error = Install();
+    ASSERT_TRUE(error.has_value()) << member;
+    EXPECT_EQ(error->Number(), kCallFailed);
+    EXPECT_TRUE(platform_.Lines(L"Excel.Application.Quit").empty());
+  }
+}
+
+TEST_F(ExcelStep, CommonFailuresAreToldInOurWordsWithTheirNumberAndCall) {
+  platform_.memberFailures[L"Open"] = {kDisconnected};
+  auto error = Install();
+  ASSERT_TRUE(error.has_value());
+  std::wstring report = velmor::FormatReport(*error);
+  EXPECT_NE(report.find(L"0x80010108"), std::wstring::npos);
+  EXPECT_NE(report.find(L"Workbooks.Open"), std::wstring::npos);
+  EXPECT_NE(report.find(L"接続が途中で切れました"), std::wstring::npos);
+
+  platform_.memberFailures[L"CreateObject"] = {0x800401F3u};
+  error = Install();
+  ASSERT_TRUE(error.has_value());
+  EXPECT_NE(error->Description().find(L"インストール"), std::wstring::npos);
+
+  // A failure we have no words for keeps the system's or the server's own.
+  platform_.memberFailures[L"Run"] = {kExcelError};
+  error = Install();
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->Description(), L"system text");
+}
+
+class UninstallWithExcel : public ::testing::Test {
+ protected:
+  UninstallWithExcel() {
+    platform_.title = L"UnInstall";
+    platform_.appPath = L"C:\\Velmor";
+    platform_.files = {L"C:\\Velmor\\Velmor_Tool.xls", L"C:\\Velmor\\TorvaneEx.xla"};
+    module_.SetAddinNames();
+  }
+  // The Start button as the program runs it: an error ends in the report.
+  bool Release() {
+    platform_.log.clear();
+    return velmor::RunEventHandler(platform_, [this] { module_.ReleaseAddin(3); });
+  }
+
+  FakePlatform platform_;
+  uninstall::Module1 module_{platform_};
+};
+
+TEST_F(UninstallWithExcel, TheFileStaysUnlessTheMacroReturned) {
+  platform_.memberFailures[L"Run"] = {kCallFailed};
+  EXPECT_FALSE(Release());
+  EXPECT_TRUE(platform_.Lines(L"RemoveFile").empty());
+  EXPECT_EQ(platform_.files.count(L"C:\\Velmor\\TorvaneEx.xla"), 1u);
+  const auto boxes = platform_.Lines(L"MsgBox");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find(L"Excel.Application.Run"), std::wstring::npos);
+  EXPECT_NE(boxes[0].find(L"接続が途中で切れました"), std::wstring::npos);
+}
+
+TEST_F(UninstallWithExcel, AnExcelGoneDuringQuitStillEndsWithTheReleaseMessage) {
+  platform_.memberFailures[L"Quit"] = {kDisconnected};
+  platform_.busyUntil = 1000;
+  EXPECT_TRUE(Release());
+  EXPECT_EQ(platform_.files.count(L"C:\\Velmor\\TorvaneEx.xla"), 0u);
+  EXPECT_EQ(platform_.Lines(L"RemoveFile").size(), 1u);
+  EXPECT_EQ(platform_.log.back(), L"MsgBox[0|UnInstall] アドイン関数(TorvaneEx)を開放しました。");
+}
+
+}  // namespace
