@@ -83,9 +83,31 @@ void Form::Unload() {
   for (Control& control : controls_) control.Reset();
 }
 
+void Form::BindClicks(std::vector<ClickHandler> handlers) {
+  for (std::size_t i = 0; i < handlers.size(); ++i) {
+    const std::wstring_view name = handlers[i].name;
+    const std::string what(name.begin(), name.end());  // control names are ASCII
+    for (std::size_t j = 0; j < i; ++j) {
+      if (handlers[j].name == name) throw std::logic_error("click handler bound twice: " + what);
+    }
+    const bool clickable = std::any_of(controls_.begin(), controls_.end(), [&](const Control& c) {
+      return c.Spec().name == name && (c.Spec().kind == ControlKind::kCommandButton ||
+                                       c.Spec().kind == ControlKind::kOptionButton);
+    });
+    if (!clickable) throw std::logic_error("no button or option button to bind: " + what);
+    if (!handlers[i].handler) throw std::logic_error("click handler missing: " + what);
+  }
+  clickHandlers_ = std::move(handlers);
+}
+
 void Form::Click(const Control& control) {
   if (stepRunning_) return;
-  if (onClick) onClick(control);
+  for (const ClickHandler& bound : clickHandlers_) {
+    if (bound.name == control.Spec().name) {
+      bound.handler(control.Spec().index);
+      return;
+    }
+  }
 }
 
 Form::Step Form::BeginStep(std::wstring reason) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -150,8 +151,16 @@ class Form {
   bool IsLoaded() const { return loaded_; }
   bool IsVisible() const { return visible_; }
 
-  // The window's click handler, given the clicked control; set by the program's Form1.
-  std::function<void(const Control&)> onClick;
+  // What a click on a command button or option button runs: the handler of the control's name,
+  // given the clicked member's index (kNoIndex for a single control).
+  struct ClickHandler {
+    std::wstring_view name;
+    std::function<void(std::int16_t index)> handler;
+  };
+  // Binds the program's Form1 handlers, once, when the form is built. A name that is not a command
+  // button or option button of the table, or is bound twice, is a fault of the program: throws
+  // std::logic_error, which the unit tests that build each Form1 catch.
+  void BindClicks(std::vector<ClickHandler> handlers);
 
   // Called by the host when the user clicks a command button or an option button. While a step
   // runs the click does nothing: one handler never runs inside another.
@@ -199,6 +208,7 @@ class Form {
   const FormSpec& spec_;
   std::vector<Control> controls_;
   std::wstring caption_;
+  std::vector<ClickHandler> clickHandlers_;
   FormHost* host_ = nullptr;
   const Control* focused_ = nullptr;
   bool loaded_ = false;

@@ -69,10 +69,10 @@ const velmor::FormSpec kForm1Spec{
 };
 
 Form1::Form1(Module1& module) : module_(module), form_(kForm1Spec) {
-  form_.onClick = [this](const velmor::Control& control) {
-    if (control.Spec().name == L"Command1") Command1_Click(control.Spec().index);
-    if (control.Spec().name == L"Command2") Command2_Click();
-  };
+  form_.BindClicks({
+      {L"Command1", [this](std::int16_t index) { Command1_Click(index); }},
+      {L"Command2", [this](std::int16_t) { Command2_Click(); }},
+  });
 }
 
 Form1::InstallerResult Form1::RunInstaller(const wchar_t* fileName,

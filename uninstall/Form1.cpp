@@ -56,12 +56,11 @@ const velmor::FormSpec kForm1Spec{
 };
 
 Form1::Form1(Module1& module) : module_(module), form_(kForm1Spec) {
-  form_.onClick = [this](const velmor::Control& control) {
-    const auto& spec = control.Spec();
-    if (spec.name == L"Command1") Command1_Click(spec.index);
-    if (spec.name == L"Command2") Command2_Click();
-    if (spec.name == L"Option1") Option1_Click(spec.index);
-  };
+  form_.BindClicks({
+      {L"Command1", [this](std::int16_t index) { Command1_Click(index); }},
+      {L"Command2", [this](std::int16_t) { Command2_Click(); }},
+      {L"Option1", [this](std::int16_t index) { Option1_Click(index); }},
+  });
 }
 
 void Form1::Option1_Click(std::int16_t Index) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
 #include <utility>
 
@@ -104,6 +105,41 @@ TEST(FormModel, AWindowThatCouldNotBeMadeLeavesTheFormUnloaded) {
   EXPECT_FALSE(window.IsVisible());
   EXPECT_THROW(window.Show(), velmor::RuntimeError);  // tried again, not taken as loaded
   EXPECT_EQ(host.attempts, 2);
+}
+
+}  // namespace
+
+namespace {
+
+constexpr std::array<velmor::ControlSpec, 4> kBindingControls = {{
+    {.kind = velmor::ControlKind::kLabel, .name = L"Label1"},
+    {.kind = velmor::ControlKind::kCommandButton, .name = L"Command1", .index = 0},
+    {.kind = velmor::ControlKind::kCommandButton, .name = L"Command1", .index = 1},
+    {.kind = velmor::ControlKind::kOptionButton, .name = L"Option1", .index = 2},
+}};
+const velmor::FormSpec kBindingForm{.caption = L"bindings", .controls = kBindingControls};
+
+TEST(ClickBindings, RunTheHandlerOfTheClickedNameWithItsIndex) {
+  velmor::Form form(kBindingForm);
+  std::vector<std::wstring> calls;
+  form.BindClicks({
+      {L"Command1", [&](std::int16_t i) { calls.push_back(L"Command1 " + std::to_wstring(i)); }},
+      {L"Option1", [&](std::int16_t i) { calls.push_back(L"Option1 " + std::to_wstring(i)); }},
+  });
+  form.Click(form(L"Command1", 1));
+  form.Click(form(L"Option1", 2));
+  form.Click(form(L"Command1", 0));
+  form.Click(form(L"Label1"));  // nothing is bound to it
+  EXPECT_EQ(calls, (std::vector<std::wstring>{L"Command1 1", L"Option1 2", L"Command1 0"}));
+}
+
+TEST(ClickBindings, ANameThatIsNoButtonOrIsBoundTwiceIsRefusedAtOnce) {
+  velmor::Form form(kBindingForm);
+  const auto none = [](std::int16_t) {};
+  EXPECT_THROW(form.BindClicks({{L"Command3", none}}), std::logic_error);  // not in the table
+  EXPECT_THROW(form.BindClicks({{L"Label1", none}}), std::logic_error);    // not clickable
+  EXPECT_THROW(form.BindClicks({{L"Command1", none}, {L"Command1", none}}), std::logic_error);
+  EXPECT_THROW(form.BindClicks({{L"Option1", nullptr}}), std::logic_error);
 }
 
 }  // namespace
