@@ -46,12 +46,32 @@ std::wstring LaunchablePath(const std::wstring& path) {
   return extended;
 }
 
+// The long form of a drive path that may hold short (8.3) names, as the user knows its folders:
+// each name as the folder's listing gives it. (GetLongPathNameW fails under Wine once the long form
+// passes the limit.) Anything it cannot read stays as it is.
+std::wstring LongForm(const std::wstring& path) {
+  if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return path;
+  std::wstring result = path.substr(0, 2);
+  std::size_t start = 3;
+  while (start <= path.size()) {
+    std::size_t end = path.find(L'\\', start);
+    if (end == std::wstring::npos) end = path.size();
+    WIN32_FIND_DATAW entry{};
+    const UniqueFind found(FindFirstFileW(ExtendedLengthPath(path.substr(0, end)).c_str(), &entry));
+    if (!found) return path;
+    result += L'\\';
+    result += entry.cFileName;
+    start = end + 1;
+  }
+  return result;
+}
+
 // The error for a program that could not be started. A long path to a program that is there is the
 // cause to name: the system's own "file not found" would mislead.
 RuntimeError StartError(DWORD code, const std::wstring& path) {
   if (IsLongPath(path) &&
       GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
-    return PathTooLongError(path);
+    return PathTooLongError(LongForm(path));
   }
   return Win32Error(code, L"プログラムの起動", path);
 }
