@@ -94,10 +94,10 @@ struct Outcome {
   std::vector<std::wstring> journal;  // lines written while it ran
 };
 
-// Starts exe with args in kWorkFolder and the given show command, calls `during` while it runs,
-// and waits (at most 30 s) for it to end.
+// Starts exe with args in kWorkFolder and the given show command, calls `during` with its process
+// while it runs, and waits (at most 30 s) for it to end.
 Outcome RunInstaller(const std::wstring& exe, const std::wstring& args, WORD show,
-                     const std::function<void()>& during = {}) {
+                     const std::function<void(HANDLE)>& during = {}) {
   Outcome outcome;
   const std::string before = ReadBytes(kState + L"\\journal.txt");
   outcome.command_line = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
@@ -115,7 +115,7 @@ Outcome RunInstaller(const std::wstring& exe, const std::wstring& args, WORD sho
   UniqueHandle process(info.hProcess);
   UniqueHandle thread(info.hThread);
   outcome.pid = info.dwProcessId;
-  if (during) during();
+  if (during) during(process.get());
   Check(WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0, exe + L" did not end");
   GetExitCodeProcess(process.get(), &outcome.exit_code);
 
@@ -281,7 +281,9 @@ int wmain() {
   std::printf("the window: title and the caller's show command\n");
   {
     Fresh();
-    Orders(redist_name, "delay_ms=1500\r\n");
+    // The stand-in would wait a minute; the test closes its window once it has seen what it
+    // checks, which ends the wait.
+    Orders(redist_name, "delay_ms=60000\r\n");
     const std::wstring title = redist_name + L" - stand-in installer";
     struct Case {
       WORD show;
@@ -290,19 +292,37 @@ int wmain() {
     };
     for (const Case& c : {Case{SW_SHOWNORMAL, true, false}, Case{SW_SHOWMINNOACTIVE, true, true},
                           Case{SW_HIDE, false, false}}) {
-      bool found = false;
-      RunInstaller(redist, L"", c.show, [&] {
-        for (int i = 0; i < 100 && !found; ++i) {
-          if (HWND window = FindWindowW(nullptr, title.c_str())) {
-            found = true;
-            const std::wstring show = L"show " + std::to_wstring(c.show);
-            Check((IsWindowVisible(window) != FALSE) == c.visible, show + L": visibility");
-            Check((IsIconic(window) != FALSE) == c.iconic, show + L": minimized");
+      const std::wstring show = L"show " + std::to_wstring(c.show);
+      RunInstaller(redist, L"", c.show, [&](HANDLE process) {
+        // The window is created hidden and shown a moment later: wait for the state the show
+        // command gives, as long as the stand-in runs (at most 20 s). A hidden window must stay
+        // hidden for a second once found.
+        HWND window = nullptr;
+        bool reached = false;
+        bool ever_visible = false;
+        ULONGLONG hidden_until = 0;
+        const ULONGLONG deadline = GetTickCount64() + 20000;
+        while (!reached && GetTickCount64() < deadline &&
+               WaitForSingleObject(process, 20) == WAIT_TIMEOUT) {
+          if (window == nullptr) window = FindWindowW(nullptr, title.c_str());
+          if (window == nullptr) continue;
+          const bool visible = IsWindowVisible(window) != FALSE;
+          ever_visible = ever_visible || visible;
+          if (c.visible) {
+            reached = visible && (IsIconic(window) != FALSE) == c.iconic;
+          } else {
+            if (hidden_until == 0) hidden_until = GetTickCount64() + 1000;
+            reached = GetTickCount64() >= hidden_until;
           }
-          Sleep(50);
         }
+        Check(window != nullptr, show + L": no window titled " + title);
+        if (c.visible) {
+          Check(reached, show + (c.iconic ? L": not shown minimized" : L": not shown normally"));
+        } else {
+          Check(!ever_visible, show + L": visibility");
+        }
+        if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
       });
-      Check(found, L"no window titled " + title);
     }
   }
 
