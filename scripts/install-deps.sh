@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang-format libgtest-dev libgmock-dev googletest
+  clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 wine fonts-wine

@@ -12,6 +12,7 @@
 #include "EventDispatch.h"
 #include "FormWindow.h"
 #include "Handles.h"
+#include "SingleCopy.h"
 #include "Win32Platform.h"
 
 namespace velmor::win32 {
@@ -22,6 +23,9 @@ int RunProgram(HINSTANCE instance, const wchar_t* title) {
   // in for a system one: load DLLs from the system folder only.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
+  // A second start brings the running copy forward and ends here.
+  SingleCopy singleCopy(title);
+  if (!singleCopy.Claim()) return 0;
 
   FormWindow* window = nullptr;
   Win32Platform platform(title,
@@ -57,6 +61,7 @@ int RunProgram(HINSTANCE instance, const wchar_t* title) {
   if (!RunEventHandler(platform, [&module] { module.Main(); })) return kExitRuntimeError;
   // Main may decline to show the window; the program then ends here.
   if (!module.Form1().Window().IsLoaded()) return module.ExitCode();
+  singleCopy.MarkWindow(formWindow->Handle());
   return formWindow->RunMessageLoop();
 }
 

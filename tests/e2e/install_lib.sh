@@ -34,13 +34,16 @@ e2e_events() {
     sed -E 's/^([^:]+: (start|#start|#exit)) pid=.*$/\1/'
 }
 
-# The journal holds exactly these events, in this order.
+# The journal holds exactly these events, in this order (waiting, with a bound, for stand-ins that
+# are still ending).
+e2e_events_are() { [[ $(e2e_events) == "$1" ]]; }
+
 e2e_expect_events() {
-  local want have
+  local want
   want=$(printf '%s\n' "$@")
-  have=$(e2e_events)
-  [[ $have == "$want" ]] ||
-    e2e_fail "journal events differ:$(diff <(echo "$want") <(echo "$have") | sed 's/^/  /')"
+  e2e_settle
+  e2e_wait_until e2e_events_are "$want" ||
+    e2e_fail "journal events differ:$(diff <(echo "$want") <(e2e_events) | sed 's/^/  /')"
 }
 
 # Excel's add-in list holds exactly these NAME=DATA values (none when called without any).

@@ -123,15 +123,46 @@ e2e_journal() {
   tr -d '\r' <"$E2E_JOURNAL"
 }
 
+# The stand-ins write to the journal from processes of their own, some of them (the Excel stand-in's
+# "#exit", written after its COM shutdown) after the program under test has ended. A check of the
+# journal therefore waits for what it looks for, with a bound; one that looks for an absence first
+# waits until every stand-in that started has journalled its end.
+E2E_SETTLE_SECONDS=${E2E_SETTLE_SECONDS:-60}
+
+# e2e_wait_until COMMAND...: runs COMMAND until it succeeds (0) or E2E_SETTLE_SECONDS have passed
+# (1).
+e2e_wait_until() {
+  local deadline=$((SECONDS + E2E_SETTLE_SECONDS))
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.2
+  done
+}
+
+e2e_journal_has_line() { e2e_journal | grep -qxF -- "$1"; }
+
+# Every stand-in that journalled its start has journalled its end.
+e2e_journal_settled() {
+  local journal
+  journal=$(e2e_journal)
+  [[ $(grep -c ': #start' <<<"$journal") == "$(grep -c ': #exit' <<<"$journal")" &&
+    $(grep -cE '^[^:]+: start ' <<<"$journal") == "$(grep -cE '^[^:]+: end exit=' <<<"$journal")" ]]
+}
+
+# Waits (bounded) for the stand-ins to finish; the absence check that follows decides.
+e2e_settle() { e2e_wait_until e2e_journal_settled || true; }
+
 e2e_assert_journal_has() {
-  e2e_journal | grep -qxF -- "$1" || e2e_fail "journal lacks the line: $1"
+  e2e_wait_until e2e_journal_has_line "$1" || e2e_fail "journal lacks the line: $1"
 }
 
 e2e_assert_journal_lacks() {
+  e2e_settle
   if e2e_journal | grep -qF -- "$1"; then e2e_fail "journal has: $1"; fi
 }
 
 e2e_assert_journal_empty() {
+  e2e_settle
   [[ -z $(e2e_journal) ]] || e2e_fail "expected an empty journal"
 }
 

@@ -44,6 +44,38 @@ TEST(CommandLine, ArgumentsFollowTheProgramNameQuotedOrNot) {
   EXPECT_EQ(velmor::ArgumentsOf(L"setup.exe \"  /a4  \""), L"\"  /a4  \"");
 }
 
+TEST(CommandLine, TheProgramsOwnPathWrittenOutUnquotedIsSkippedWhole) {
+  const wchar_t* own = L"C:\\dist\\Velmor CD\\Velmor_Setup.exe";
+  EXPECT_EQ(velmor::ArgumentsOf(L"C:\\dist\\Velmor CD\\Velmor_Setup.exe /A3", own), L"/A3");
+  EXPECT_EQ(velmor::ArgumentsOf(L"c:\\DIST\\velmor cd\\VELMOR_SETUP.EXE\t /a4 ", own), L"/a4 ");
+  EXPECT_EQ(velmor::ArgumentsOf(L"C:\\dist\\Velmor CD\\Velmor_Setup.exe", own), L"");
+  EXPECT_EQ(velmor::ArgumentsOf(L"C:\\dist\\Velmor CD\\Velmor_Setup.exe   ", own), L"");
+  // The argument is then read as usual.
+  const auto choice = setup::ReadAddinArgument(
+      velmor::ArgumentsOf(L"C:\\dist\\Velmor CD\\Velmor_Setup.exe /A3", own));
+  ASSERT_TRUE(choice.index.has_value());
+  EXPECT_EQ(*choice.index, 3);
+}
+
+TEST(CommandLine, AnyOtherLineReadsAsBefore) {
+  const wchar_t* own = L"C:\\dist\\Velmor CD\\Velmor_Setup.exe";
+  // The path must be followed by a blank or the end: a longer name is another program.
+  EXPECT_EQ(velmor::ArgumentsOf(L"C:\\dist\\Velmor CD\\Velmor_Setup.exe2 /A3", own),
+            L"CD\\Velmor_Setup.exe2 /A3");
+  // Another folder, a relative name, the quoted path: as without the program's path.
+  for (const wchar_t* line :
+       {L"C:\\dist\\Velmor CD2\\Velmor_Setup.exe /A3", L"Velmor_Setup.exe /A3",
+        L"\"C:\\dist\\Velmor CD\\Velmor_Setup.exe\" /A3", L"C:\\dist\\Velmor", L"",
+        L" C:\\dist\\Velmor CD\\Velmor_Setup.exe /A3"}) {
+    EXPECT_EQ(velmor::ArgumentsOf(line, own), velmor::ArgumentsOf(line))
+        << std::wstring(line).size();
+  }
+  // Without the program's path nothing changes: today's reading of the unquoted form.
+  EXPECT_EQ(velmor::ArgumentsOf(L"C:\\dist\\Velmor CD\\Velmor_Setup.exe /A3"),
+            L"CD\\Velmor_Setup.exe /A3");
+  EXPECT_FALSE(setup::ReadAddinArgument(L"CD\\Velmor_Setup.exe /A3").index.has_value());
+}
+
 class SetupStartup : public ::testing::Test {
  protected:
   void Start(const wchar_t* commandLine) {

@@ -93,10 +93,10 @@ struct Outcome {
   std::vector<std::wstring> journal;  // lines written while it ran
 };
 
-// Starts exe with args in kWorkFolder and the given show command, calls `during` while it runs,
-// and waits (at most 30 s) for it to end.
+// Starts exe with args in kWorkFolder and the given show command, calls `during` with its process
+// while it runs, and waits (at most 30 s) for it to end.
 Outcome RunInstaller(const std::wstring& exe, const std::wstring& args, WORD show,
-                     const std::function<void()>& during = {}) {
+                     const std::function<void(HANDLE)>& during = {}) {
   Outcome outcome;
   const std::string before = ReadBytes(kState + L"\\journal.txt");
   outcome.command_line = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
@@ -114,7 +114,7 @@ Outcome RunInstaller(const std::wstring& exe, const std::wstring& args, WORD sho
   UniqueHandle process(info.hProcess);
   UniqueHandle thread(info.hThread);
   outcome.pid = info.dwProcessId;
-  if (during) during();
+  if (during) during(process.get());
   EXPECT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0)
       << standins::ToUtf8(exe) << " did not end";
   GetExitCodeProcess(process.get(), &outcome.exit_code);
@@ -261,7 +261,9 @@ TEST_F(InstallerStandins, AnOrderFileThatCannotBeReadMeansDefaults) {
 }
 
 TEST_F(InstallerStandins, TheWindowHasItsTitleAndTheCallersShowCommand) {
-  Orders(redist_name, "delay_ms=1500\r\n");
+  // The stand-in would wait a minute; the test closes its window once it has seen what it checks,
+  // which ends the wait.
+  Orders(redist_name, "delay_ms=60000\r\n");
   const std::wstring title = redist_name + L" - stand-in installer";
   struct Case {
     WORD show;
@@ -270,18 +272,37 @@ TEST_F(InstallerStandins, TheWindowHasItsTitleAndTheCallersShowCommand) {
   };
   for (const Case& c : {Case{SW_SHOWNORMAL, true, false}, Case{SW_SHOWMINNOACTIVE, true, true},
                         Case{SW_HIDE, false, false}}) {
-    bool found = false;
-    RunInstaller(redist, L"", c.show, [&] {
-      for (int i = 0; i < 100 && !found; ++i) {
-        if (HWND window = FindWindowW(nullptr, title.c_str())) {
-          found = true;
-          EXPECT_EQ(IsWindowVisible(window) != FALSE, c.visible) << "show " << c.show;
-          EXPECT_EQ(IsIconic(window) != FALSE, c.iconic) << "show " << c.show;
+    SCOPED_TRACE(testing::Message() << "show " << c.show);
+    RunInstaller(redist, L"", c.show, [&](HANDLE process) {
+      // The window is created hidden and shown a moment later: wait for the state the show
+      // command gives, as long as the stand-in runs (at most 20 s). A hidden window must stay
+      // hidden for a second once found.
+      HWND window = nullptr;
+      bool reached = false;
+      bool ever_visible = false;
+      ULONGLONG hidden_until = 0;
+      const ULONGLONG deadline = GetTickCount64() + 20000;
+      while (!reached && GetTickCount64() < deadline &&
+             WaitForSingleObject(process, 20) == WAIT_TIMEOUT) {
+        if (window == nullptr) window = FindWindowW(nullptr, title.c_str());
+        if (window == nullptr) continue;
+        const bool visible = IsWindowVisible(window) != FALSE;
+        ever_visible = ever_visible || visible;
+        if (c.visible) {
+          reached = visible && (IsIconic(window) != FALSE) == c.iconic;
+        } else {
+          if (hidden_until == 0) hidden_until = GetTickCount64() + 1000;
+          reached = GetTickCount64() >= hidden_until;
         }
-        Sleep(50);
       }
+      EXPECT_NE(window, nullptr) << "no window titled " << standins::ToUtf8(title);
+      if (c.visible) {
+        EXPECT_TRUE(reached) << (c.iconic ? "not shown minimized" : "not shown normally");
+      } else {
+        EXPECT_FALSE(ever_visible) << "a hidden window was shown";
+      }
+      if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
     });
-    EXPECT_TRUE(found) << "no window titled " << standins::ToUtf8(title);
   }
 }
 

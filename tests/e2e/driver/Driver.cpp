@@ -195,13 +195,16 @@ struct Failure {
 
 bool IsKnownVerb(std::wstring_view verb) {
   static constexpr std::wstring_view kVerbs[] = {
-      L"start",           L"window",       L"client-size",   L"click",
-      L"check",           L"uncheck",      L"close",         L"msgbox",
-      L"msgbox-contains", L"no-msgbox",    L"screenshot",    L"exited",
-      L"no-window",       L"never-window", L"sleep",         L"timeout",
-      L"write",           L"lock",         L"key",           L"focus",
-      L"twips-rect",      L"z-order",      L"caption-lines", L"picture",
-      L"send",            L"other-window"};
+      L"start",        L"window",        L"client-size",
+      L"click",        L"check",         L"uncheck",
+      L"close",        L"msgbox",        L"msgbox-contains",
+      L"no-msgbox",    L"screenshot",    L"exited",
+      L"no-window",    L"never-window",  L"sleep",
+      L"timeout",      L"write",         L"lock",
+      L"key",          L"focus",         L"twips-rect",
+      L"z-order",      L"caption-lines", L"picture",
+      L"send",         L"other-window",  L"msgbox-fits",
+      L"start-second", L"minimize",      L"foreground"};
   for (std::wstring_view known : kVerbs) {
     if (verb == known) return true;
   }
@@ -596,6 +599,14 @@ class Driver {
       SendToWindow(step.rest);
     } else if (verb == L"other-window") {
       WaitOtherWindow(step.rest);
+    } else if (verb == L"msgbox-fits") {
+      MessageBoxFits();
+    } else if (verb == L"start-second") {
+      StartSecond(step.rest);
+    } else if (verb == L"minimize") {
+      Minimize();
+    } else if (verb == L"foreground") {
+      Foreground();
     } else {
       Fail(L"unknown step " + Quote(verb));
     }
@@ -637,6 +648,16 @@ class Driver {
     wchar_t* file_part = nullptr;
     if (!GetFullPathNameW(program.c_str(), MAX_PATH * 4, full, &file_part)) {
       Fail(L"bad program path " + Quote(program));
+    }
+    // A path beyond MAX_PATH is given in its short form, as a launcher that cannot pass long
+    // paths would.
+    if (wcslen(full) >= MAX_PATH) {
+      wchar_t short_form[MAX_PATH * 4] = {};
+      const DWORD n = GetShortPathNameW(full, short_form, MAX_PATH * 4);
+      if (n > 0 && n < MAX_PATH) {
+        wmemcpy(full, short_form, n + 1);
+        file_part = wcsrchr(full, L'\\') + 1;
+      }
     }
     // The program starts in its own folder, as it does when opened from Explorer.
     std::wstring folder(full, file_part ? static_cast<size_t>(file_part - full) : 0);
@@ -1222,6 +1243,92 @@ class Driver {
     }
     Out(L"    " + size + L" px, unscaled at (" + std::to_wstring(found.x) + L", " +
         std::to_wstring(found.y) + L") in the control\n");
+  }
+
+  // "msgbox-fits": waits for a message box of the program and fails unless it lies wholly on the
+  // screen. The box stays open for the next step.
+  void MessageBoxFits() {
+    RequireProcess();
+    MessageBoxInfo box;
+    WaitFor(
+        [&] {
+          const auto boxes = MessageBoxesOfProcess();
+          if (boxes.empty()) return false;
+          box = boxes.front();
+          return true;
+        },
+        L"a message box", {false, true});
+    RECT r{};
+    if (!GetWindowRect(box.hwnd, &r)) Fail(L"cannot read the message box's position");
+    const long screen_w = GetSystemMetrics(SM_CXSCREEN);
+    const long screen_h = GetSystemMetrics(SM_CYSCREEN);
+    const std::wstring size = std::to_wstring(r.right - r.left) + L" x " +
+                              std::to_wstring(r.bottom - r.top) + L" at " +
+                              std::to_wstring(r.left) + L"," + std::to_wstring(r.top);
+    Out(L"    message box " + size + L" on a " + std::to_wstring(screen_w) + L" x " +
+        std::to_wstring(screen_h) + L" screen\n");
+    if (r.left < 0 || r.top < 0 || r.right > screen_w || r.bottom > screen_h) {
+      Fail(L"the message box (" + size + L") does not fit on the screen");
+    }
+  }
+
+  // "start-second <program> [arguments]": starts another process beside the one under test and
+  // waits for it to end with exit code 0 without ever showing a window of its own. The process
+  // under test stays the one that later steps address.
+  void StartSecond(const std::wstring& rest) {
+    std::wstring program = rest;
+    std::wstring args;
+    if (rest.starts_with(L'"')) {
+      const size_t close = rest.find(L'"', 1);
+      if (close == std::wstring::npos) Fail(L"unbalanced quote in the program path");
+      program = rest.substr(1, close - 1);
+      args = Trim(rest.substr(close + 1));
+    } else if (const size_t space = rest.find_first_of(L" \t"); space != std::wstring::npos) {
+      program = rest.substr(0, space);
+      args = Trim(rest.substr(space));
+    }
+    std::wstring command_line = L"\"" + program + L"\"" + (args.empty() ? L"" : L" " + args);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &si, &pi)) {
+      Fail(L"cannot start " + Quote(program) + L": " + LastErrorText(GetLastError()));
+    }
+    const UniqueHandle thread(pi.hThread);
+    const UniqueHandle second(pi.hProcess);
+    Out(L"    second pid " + std::to_wstring(pi.dwProcessId) + L"\n");
+    std::wstring shown;
+    WaitFor(
+        [&] {
+          for (HWND hwnd : VisibleTopLevelWindows()) {
+            if (WindowProcessId(hwnd) == pi.dwProcessId && shown.empty()) {
+              shown = Quote(WindowText(hwnd));
+            }
+          }
+          return WaitForSingleObject(second.get(), 0) == WAIT_OBJECT_0;
+        },
+        L"the second copy to end");
+    DWORD code = 0;
+    GetExitCodeProcess(second.get(), &code);
+    Out(L"    second copy ended, exit code " + ExitCodeText(code) + L"\n");
+    if (!shown.empty()) Fail(L"the second copy showed a window titled " + shown);
+    if (code != 0) Fail(L"the second copy ended with exit code " + ExitCodeText(code));
+  }
+
+  // "minimize": minimises the window found by the last window step, as its minimise box would.
+  void Minimize() {
+    HWND hwnd = RequireWindow();
+    PostMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    WaitFor([&] { return IsIconic(hwnd) != FALSE; }, L"the window to be minimised");
+  }
+
+  // "foreground": waits until the window found by the last window step is restored and is the
+  // foreground window.
+  void Foreground() {
+    HWND hwnd = RequireWindow();
+    WaitFor([&] { return !IsIconic(hwnd) && GetForegroundWindow() == hwnd; },
+            L"the window to come to the front");
   }
 
   UniqueHandle process_;
