@@ -4,10 +4,10 @@
 // windows meanwhile, act on nothing posted, return the exit code, and never re-parse a path with
 // spaces. It rewrites C:\standins, so it runs only inside a Wine prefix.
 //
-//   PlatformStartTests.exe <installer stand-in>            the tests; exit code 0 when all pass
-//   PlatformStartTests.exe --bench <installer stand-in>    the CPU used while waiting for it
 
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
@@ -24,14 +24,8 @@ using velmor::ProgramRun;
 using velmor::win32::UniqueHandle;
 using velmor::win32::UniqueWindow;
 
-int failures = 0;
-
-void Check(bool ok, const std::wstring& what) {
-  if (!ok) {
-    ++failures;
-    std::printf("  FAILED: %s\n", standins::ToUtf8(what).c_str());
-  }
-}
+// Check(condition, what): a failed expectation that says what went wrong.
+#define Check(condition, what) EXPECT_TRUE(condition) << standins::ToUtf8(what)
 
 // A folder with a space in it, beside a decoy that an unquoted, re-parsed "C:\start test\..."
 // would start instead.
@@ -134,58 +128,51 @@ ULONGLONG ProcessCpuMs() {
   return (ticks(kernel) + ticks(user)) / 10000;
 }
 
-// Waits for the installer (whose orders the caller has written) and prints the CPU time this
-// process used meanwhile.
-int Bench(const std::wstring& installer) {
-  // The meter itself: a busy loop of 200 ms must measure as about 200 ms.
-  const ULONGLONG spinCpuBefore = ProcessCpuMs();
-  const ULONGLONG spinEnd = GetTickCount64() + 200;
-  volatile unsigned long spins = 0;
-  while (GetTickCount64() < spinEnd) spins = spins + 1;
-  std::printf("a busy loop of 200 ms measures as %llu ms of CPU\n", ProcessCpuMs() - spinCpuBefore);
-
-  const UniqueWindow window(CreateTestWindow());
-  velmor::win32::Win32Platform platform(L"bench", [&] { return window.get(); });
-  const ULONGLONG cpuBefore = ProcessCpuMs();
-  const ULONGLONG wallBefore = GetTickCount64();
-  const ProgramRun run = platform.StartAndWait(installer);
-  const ULONGLONG wall = GetTickCount64() - wallBefore;
-  const ULONGLONG cpu = ProcessCpuMs() - cpuBefore;
-  std::printf("waited %llu ms for the installer (exit code %u); CPU used meanwhile: %llu ms\n",
-              wall, run.exitCode, cpu);
-  return 0;
+// The installer stand-in as this build made it, seen through Wine's drive Z:.
+std::wstring StandinPath() {
+  std::wstring path = L"Z:" + standins::FromUtf8(VELMOR_INSTALLER_STANDIN);
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
-    std::printf("These tests rewrite C:\\standins; run them in a Wine prefix.\n");
-    return 2;
+class PlatformStart : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    CreateDirectoryW(kFolder.c_str(), nullptr);
+    CopyFileW(StandinPath().c_str(), Installer().c_str(), FALSE);
+    CopyFileW(StandinPath().c_str(), kDecoy.c_str(), FALSE);
   }
-  const velmor::win32::ComApartment com;
-  if (argc == 3 && std::wstring(argv[1]) == L"--bench") return Bench(argv[2]);
-  if (argc != 2) {
-    std::printf("usage: PlatformStartTests.exe [--bench] <installer stand-in>\n");
-    return 2;
+  static void TearDownTestSuite() {
+    DeleteFileW(Installer().c_str());
+    DeleteFileW(kDecoy.c_str());
+    RemoveDirectoryW(kFolder.c_str());
   }
-  const std::wstring installer = kFolder + L"\\" + kName;
-  CreateDirectoryW(kFolder.c_str(), nullptr);
-  Check(CopyFileW(argv[1], installer.c_str(), FALSE) != FALSE, L"cannot copy the stand-in");
-  Check(CopyFileW(argv[1], kDecoy.c_str(), FALSE) != FALSE, L"cannot lay out the decoy");
+  void SetUp() override {
+    ASSERT_NE(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"), nullptr)
+        << "These tests rewrite C:\\standins; run them in a Wine prefix.";
+    ASSERT_NE(GetFileAttributesW(Installer().c_str()), INVALID_FILE_ATTRIBUTES)
+        << "cannot copy the stand-in";
+    ASSERT_NE(GetFileAttributesW(kDecoy.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "cannot lay out the decoy";
+    Fresh();
+  }
+  static std::wstring Installer() { return kFolder + L"\\" + kName; }
 
-  const UniqueWindow window(CreateTestWindow());
-  velmor::win32::Win32Platform platform(L"PlatformStartTests", [&] { return window.get(); });
+  const UniqueWindow window{CreateTestWindow()};
+  velmor::win32::Win32Platform platform{L"PlatformStartTests", [this] { return window.get(); }};
+};
 
-  std::printf("direct start: waits, answers a broadcast, acts on nothing posted, exit code\n");
-  Fresh();
+TEST_F(PlatformStart, DirectStartWaitsAnswersABroadcastActsOnNothingPostedAndAnswersTheExitCode) {
   Orders("exit=3010\r\ndelay_ms=500\r\nbroadcast=Environment\r\n");
-  CheckRun(StartWithMessagesPending(window.get(), false, platform, installer), 3010, window.get());
+  CheckRun(StartWithMessagesPending(window.get(), false, platform, Installer()), 3010,
+           window.get());
+}
 
-  std::printf("shell start: the same through the elevation verb, with no parameters\n");
-  Fresh();
+TEST_F(PlatformStart, ShellStartDoesTheSameThroughTheElevationVerbWithNoParameters) {
   Orders("exit=7\r\ndelay_ms=500\r\nbroadcast=Environment\r\n");
-  CheckRun(StartWithMessagesPending(window.get(), true, platform, installer), 7, window.get());
+  CheckRun(StartWithMessagesPending(window.get(), true, platform, Installer()), 7, window.get());
   const std::wstring journal = Journal();
   const size_t start = journal.find(kName + L": start ");
   const size_t commandLine = journal.find(L" cmdline=", start);
@@ -195,20 +182,40 @@ int wmain(int argc, wchar_t** argv) {
                              ? L""
                              : journal.substr(commandLine + 9, folder - commandLine - 9);
   while (!started.empty() && started.back() == L' ') started.pop_back();
-  Check(started == L"\"" + installer + L"\"" || started == installer,
+  Check(started == L"\"" + Installer() + L"\"" || started == Installer(),
         L"started with the command line " + started);
+}
 
-  std::printf("shell start: a missing program is an error naming it, not a declined prompt\n");
+TEST_F(PlatformStart, ShellStartOfAMissingProgramIsAnErrorNamingItNotADeclinedPrompt) {
   try {
     (void)platform.StartElevatedAndWait(kFolder + L"\\missing.exe");
-    Check(false, L"a missing program was reported as started");
+    ADD_FAILURE() << "a missing program was reported as started";
   } catch (const velmor::RuntimeError& error) {
-    Check(error.Object() == kFolder + L"\\missing.exe", L"the error names " + error.Object());
+    EXPECT_EQ(error.Object(), kFolder + L"\\missing.exe");
   }
-
-  DeleteFileW(installer.c_str());
-  DeleteFileW(kDecoy.c_str());
-  RemoveDirectoryW(kFolder.c_str());
-  std::printf(failures == 0 ? "all passed\n" : "%d check(s) failed\n", failures);
-  return failures == 0 ? 0 : 1;
 }
+
+// Not a test: scripts/bench-wait.sh runs it to print the CPU time this process uses while it waits
+// 5 s for the installer, once quiet and once broadcasting a setting change meanwhile.
+TEST_F(PlatformStart, DISABLED_WaitBench) {
+  // The meter itself: a busy loop of 200 ms must measure as about 200 ms.
+  const ULONGLONG spinCpuBefore = ProcessCpuMs();
+  const ULONGLONG spinEnd = GetTickCount64() + 200;
+  volatile unsigned long spins = 0;
+  while (GetTickCount64() < spinEnd) spins = spins + 1;
+  std::printf("a busy loop of 200 ms measures as %llu ms of CPU\n", ProcessCpuMs() - spinCpuBefore);
+
+  for (const char* orders : {"delay_ms=5000\r\n", "delay_ms=5000\r\nbroadcast=Environment\r\n"}) {
+    Orders(orders);
+    std::printf("installer orders: %s\n", orders);
+    const ULONGLONG cpuBefore = ProcessCpuMs();
+    const ULONGLONG wallBefore = GetTickCount64();
+    const ProgramRun run = platform.StartAndWait(Installer());
+    const ULONGLONG wall = GetTickCount64() - wallBefore;
+    const ULONGLONG cpu = ProcessCpuMs() - cpuBefore;
+    std::printf("waited %llu ms for the installer (exit code %u); CPU used meanwhile: %llu ms\n",
+                wall, run.exitCode, cpu);
+  }
+}
+
+}  // namespace
