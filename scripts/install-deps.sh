@@ -8,8 +8,8 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 wine fonts-wine
-  xvfb xauth x11-apps x11-utils imagemagick
-  fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2
+  xvfb x11-apps x11-utils imagemagick python3
+  fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2 fonts-dejavu-core
 )
 
 missing=()

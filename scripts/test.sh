@@ -8,6 +8,10 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 bash scripts/install-deps.sh
 
+echo "== source format and pictures"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+python3 scripts/make-images.py --check
+
 for preset in native win64 win32; do
   echo "== configure and build: $preset"
   cmake --preset "$preset" >/dev/null

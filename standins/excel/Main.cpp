@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "ExcelObjects.h"
 #include "Dispatch.h"
+#include "ExcelObjects.h"
 #include "Handles.h"
 #include "Registration.h"
 #include "ServerWindow.h"

@@ -139,8 +139,6 @@ e2e_wait_until() {
   done
 }
 
-e2e_journal_has_line() { e2e_journal | grep -qxF -- "$1"; }
-
 # Every stand-in that journalled its start has journalled its end.
 e2e_journal_settled() {
   local journal
@@ -152,10 +150,6 @@ e2e_journal_settled() {
 # Waits (bounded) for the stand-ins to finish; the absence check that follows decides.
 e2e_settle() { e2e_wait_until e2e_journal_settled || true; }
 
-e2e_assert_journal_has() {
-  e2e_wait_until e2e_journal_has_line "$1" || e2e_fail "journal lacks the line: $1"
-}
-
 e2e_assert_journal_lacks() {
   e2e_settle
   if e2e_journal | grep -qF -- "$1"; then e2e_fail "journal has: $1"; fi
@@ -164,16 +158,6 @@ e2e_assert_journal_lacks() {
 e2e_assert_journal_empty() {
   e2e_settle
   [[ -z $(e2e_journal) ]] || e2e_fail "expected an empty journal"
-}
-
-# The given lines appear in the journal in this order (others may come between).
-e2e_assert_journal_order() {
-  local line n=0 at
-  for line in "$@"; do
-    at=$(e2e_journal | tail -n +$((n + 1)) | grep -nxF -m1 -- "$line" | cut -d: -f1) ||
-      e2e_fail "journal lacks, after line $n: $line"
-    n=$((n + at))
-  done
 }
 
 # The add-in values (OPEN, OPEN1, ...) as "NAME=DATA" lines.
