@@ -1,11 +1,11 @@
 #pragma once
 
 // What both programs do from process start to end: restrict DLL loading, start COM, build the
-// module and its window, run Main and then the window's message loop. Module is a program's
-// Module1: constructed from the platform, with Form1().Window(), Main() and ExitCode().
+// module and its window, run Main and then the window's message loop.
 
 #include <windows.h>
 
+#include <concepts>
 #include <optional>
 
 #include "ErrorText.h"
@@ -17,7 +17,16 @@
 
 namespace velmor::win32 {
 
+// What a program's Module1 offers: it is built from the platform, its Form1 has the window, Main
+// runs at start-up, and ExitCode is the program's exit code when Main shows no window.
 template <typename Module>
+concept ProgramModule = std::constructible_from<Module, Platform&> && requires(Module& module) {
+  { module.Form1().Window() } -> std::same_as<Form&>;
+  module.Main();
+  { module.ExitCode() } -> std::convertible_to<int>;
+};
+
+template <ProgramModule Module>
 int RunProgram(HINSTANCE instance, const wchar_t* title) {
   // Programs like these are often started from a download folder, where a planted DLL could stand
   // in for a system one: load DLLs from the system folder only.

@@ -193,23 +193,8 @@ struct Failure {
 
 [[noreturn]] void Fail(std::wstring message) { throw Failure{std::move(message)}; }
 
-bool IsKnownVerb(std::wstring_view verb) {
-  static constexpr std::wstring_view kVerbs[] = {
-      L"start",        L"window",        L"client-size",
-      L"click",        L"check",         L"uncheck",
-      L"close",        L"msgbox",        L"msgbox-contains",
-      L"no-msgbox",    L"screenshot",    L"exited",
-      L"no-window",    L"never-window",  L"sleep",
-      L"timeout",      L"write",         L"lock",
-      L"key",          L"focus",         L"twips-rect",
-      L"z-order",      L"caption-lines", L"picture",
-      L"send",         L"other-window",  L"msgbox-fits",
-      L"start-second", L"minimize",      L"foreground"};
-  for (std::wstring_view known : kVerbs) {
-    if (verb == known) return true;
-  }
-  return false;
-}
+// Whether the driver has a step of that name (its table comes with the driver, below).
+bool IsKnownVerb(std::wstring_view verb);
 
 std::optional<std::vector<Step>> ReadSteps(const std::wstring& path, std::wstring& error) {
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -549,68 +534,18 @@ struct Watch {
 class Driver {
  public:
   void Execute(const Step& step) {
-    const std::wstring& verb = step.verb;
-    if (verb == L"start") {
-      Start(step.rest);
-    } else if (verb == L"window") {
-      WaitWindow(step.rest);
-    } else if (verb == L"client-size") {
-      ClientSize(step.rest);
-    } else if (verb == L"click") {
-      Click(step.rest);
-    } else if (verb == L"check" || verb == L"uncheck") {
-      SetCheck(step.rest, verb == L"check");
-    } else if (verb == L"close") {
-      Close();
-    } else if (verb == L"msgbox" || verb == L"msgbox-contains") {
-      ExpectMessageBox(step.rest, verb == L"msgbox-contains");
-    } else if (verb == L"no-msgbox") {
-      NoMessageBox(RequireNumber(step.rest, L"<milliseconds>"));
-    } else if (verb == L"screenshot") {
-      Screenshot(step.rest);
-    } else if (verb == L"exited") {
-      Exited(step.rest);
-    } else if (verb == L"no-window") {
-      const auto [title, ms] = SplitTrailingNumber(step.rest);
-      NoWindow(title, ms);
-    } else if (verb == L"never-window") {
-      NeverWindow(step.rest);
-    } else if (verb == L"sleep") {
-      Poll(RequireNumber(step.rest, L"<milliseconds>"), nullptr, {false, false});
-    } else if (verb == L"timeout") {
-      timeout_ms_ = RequireNumber(step.rest, L"<seconds>") * 1000;
-    } else if (verb == L"write") {
-      WriteTextFile(step.rest);
-    } else if (verb == L"lock") {
-      Lock(step.rest);
-    } else if (verb == L"key") {
-      PressKeys(step.rest);
-    } else if (verb == L"focus") {
-      ExpectFocus(step.rest);
-    } else if (verb == L"twips-rect") {
-      ExpectTwipsRect(step.rest);
-    } else if (verb == L"z-order") {
-      ExpectZOrder(step.rest);
-    } else if (verb == L"caption-lines") {
-      ExpectCaptionLines(step.rest);
-    } else if (verb == L"picture") {
-      ExpectPicture(step.rest);
-    } else if (verb == L"send") {
-      SendToWindow(step.rest);
-    } else if (verb == L"other-window") {
-      WaitOtherWindow(step.rest);
-    } else if (verb == L"msgbox-fits") {
-      MessageBoxFits();
-    } else if (verb == L"start-second") {
-      StartSecond(step.rest);
-    } else if (verb == L"minimize") {
-      Minimize();
-    } else if (verb == L"foreground") {
-      Foreground();
-    } else {
-      Fail(L"unknown step " + Quote(verb));
-    }
+    const Verb* verb = FindVerb(step.verb);
+    if (verb == nullptr) Fail(L"unknown step " + Quote(step.verb));
+    verb->run(*this, step.rest);
   }
+
+  // Every step the driver knows: its name in a steps file and what it does with the rest of the
+  // line.
+  struct Verb {
+    std::wstring_view name;
+    void (*run)(Driver& d, const std::wstring& rest);
+  };
+  static const Verb* FindVerb(std::wstring_view name);
 
  private:
   // ---- process
@@ -1339,6 +1274,61 @@ class Driver {
   std::map<DWORD, bool> winedbg_;
   std::vector<UniqueHandle> locks_;
 };
+
+const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
+  static constexpr Verb kVerbs[] = {
+      {L"start", [](Driver& d, const std::wstring& rest) { d.Start(rest); }},
+      {L"window", [](Driver& d, const std::wstring& rest) { d.WaitWindow(rest); }},
+      {L"client-size", [](Driver& d, const std::wstring& rest) { d.ClientSize(rest); }},
+      {L"click", [](Driver& d, const std::wstring& rest) { d.Click(rest); }},
+      {L"check", [](Driver& d, const std::wstring& rest) { d.SetCheck(rest, true); }},
+      {L"uncheck", [](Driver& d, const std::wstring& rest) { d.SetCheck(rest, false); }},
+      {L"close", [](Driver& d, const std::wstring&) { d.Close(); }},
+      {L"msgbox", [](Driver& d, const std::wstring& rest) { d.ExpectMessageBox(rest, false); }},
+      {L"msgbox-contains",
+       [](Driver& d, const std::wstring& rest) { d.ExpectMessageBox(rest, true); }},
+      {L"no-msgbox",
+       [](Driver& d, const std::wstring& rest) {
+         d.NoMessageBox(RequireNumber(rest, L"<milliseconds>"));
+       }},
+      {L"screenshot", [](Driver& d, const std::wstring& rest) { d.Screenshot(rest); }},
+      {L"exited", [](Driver& d, const std::wstring& rest) { d.Exited(rest); }},
+      {L"no-window",
+       [](Driver& d, const std::wstring& rest) {
+         const auto [title, ms] = SplitTrailingNumber(rest);
+         d.NoWindow(title, ms);
+       }},
+      {L"never-window", [](Driver& d, const std::wstring& rest) { d.NeverWindow(rest); }},
+      {L"sleep",
+       [](Driver& d, const std::wstring& rest) {
+         d.Poll(RequireNumber(rest, L"<milliseconds>"), nullptr, {false, false});
+       }},
+      {L"timeout",
+       [](Driver& d, const std::wstring& rest) {
+         d.timeout_ms_ = RequireNumber(rest, L"<seconds>") * 1000;
+       }},
+      {L"write", [](Driver& d, const std::wstring& rest) { d.WriteTextFile(rest); }},
+      {L"lock", [](Driver& d, const std::wstring& rest) { d.Lock(rest); }},
+      {L"key", [](Driver& d, const std::wstring& rest) { d.PressKeys(rest); }},
+      {L"focus", [](Driver& d, const std::wstring& rest) { d.ExpectFocus(rest); }},
+      {L"twips-rect", [](Driver& d, const std::wstring& rest) { d.ExpectTwipsRect(rest); }},
+      {L"z-order", [](Driver& d, const std::wstring& rest) { d.ExpectZOrder(rest); }},
+      {L"caption-lines", [](Driver& d, const std::wstring& rest) { d.ExpectCaptionLines(rest); }},
+      {L"picture", [](Driver& d, const std::wstring& rest) { d.ExpectPicture(rest); }},
+      {L"send", [](Driver& d, const std::wstring& rest) { d.SendToWindow(rest); }},
+      {L"other-window", [](Driver& d, const std::wstring& rest) { d.WaitOtherWindow(rest); }},
+      {L"msgbox-fits", [](Driver& d, const std::wstring&) { d.MessageBoxFits(); }},
+      {L"start-second", [](Driver& d, const std::wstring& rest) { d.StartSecond(rest); }},
+      {L"minimize", [](Driver& d, const std::wstring&) { d.Minimize(); }},
+      {L"foreground", [](Driver& d, const std::wstring&) { d.Foreground(); }},
+  };
+  for (const Verb& verb : kVerbs) {
+    if (verb.name == name) return &verb;
+  }
+  return nullptr;
+}
+
+bool IsKnownVerb(std::wstring_view verb) { return Driver::FindVerb(verb) != nullptr; }
 
 std::wstring StepText(const Step& step) {
   return step.rest.empty() ? step.verb : step.verb + L" " + step.rest;
