@@ -1,5 +1,6 @@
 #include "MessageFilter.h"
 
+#include "ComObject.h"
 #include "ExcelTool.h"
 
 namespace velmor::win32 {
@@ -16,25 +17,8 @@ DWORD RetryDelayFor(DWORD rejectType, DWORD elapsedMs) {
 
 // Only RetryRejectedCall matters to a client; incoming calls are served and window messages that
 // arrive during a call are handled the default way.
-class RetryingFilter final : public IMessageFilter {
+class RetryingFilter final : public ComObject<IMessageFilter> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IMessageFilter) {
-      *object = static_cast<IMessageFilter*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-
   DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
     return SERVERCALL_ISHANDLED;
   }
@@ -46,7 +30,6 @@ class RetryingFilter final : public IMessageFilter {
   }
 
  private:
-  ULONG references_ = 0;
 };
 
 }  // namespace

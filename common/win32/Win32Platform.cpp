@@ -11,6 +11,7 @@
 #include "LongPath.h"
 #include "MessageText.h"
 #include "NativeFiles.h"
+#include "Win32Support.h"
 
 namespace velmor::win32 {
 namespace {
@@ -61,15 +62,10 @@ DWORD WaitForExit(HANDLE process, const std::wstring& path) {
 }
 
 // The full path of the running program file.
-std::wstring ModuleFileName() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length =
-        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) throw Win32Error(GetLastError(), L"プログラムのフォルダーの取得", L"");
-    if (length < buffer.size()) return std::wstring(buffer.data(), length);
-    buffer.resize(buffer.size() * 2);
-  }
+std::wstring OwnPath() {
+  std::wstring path = ModuleFileName();
+  if (path.empty()) throw Win32Error(GetLastError(), L"プログラムのフォルダーの取得", L"");
+  return path;
 }
 
 // The form of a program path that process creation takes. A path within the classic limit is used
@@ -128,11 +124,9 @@ RuntimeError StartError(DWORD code, const std::wstring& path) {
 Win32Platform::Win32Platform(std::wstring title, std::function<HWND()> messageOwner)
     : title_(std::move(title)), messageOwner_(std::move(messageOwner)) {}
 
-std::wstring Win32Platform::AppPath() { return FolderOf(ModuleFileName()); }
+std::wstring Win32Platform::AppPath() { return FolderOf(OwnPath()); }
 
-std::wstring Win32Platform::CommandLine() {
-  return ArgumentsOf(GetCommandLineW(), ModuleFileName());
-}
+std::wstring Win32Platform::CommandLine() { return ArgumentsOf(GetCommandLineW(), OwnPath()); }
 
 void Win32Platform::MsgBox(std::wstring_view prompt, MsgBoxStyle style,
                            std::optional<std::wstring> title) {

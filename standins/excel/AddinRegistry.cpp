@@ -50,7 +50,7 @@ std::wstring AddinPath(std::wstring_view folder, std::wstring_view base) {
 }
 
 bool IsOpenName(std::wstring_view name) {
-  if (name.size() < kOpen.size() || !EqualsNoCase(name.substr(0, kOpen.size()), kOpen)) {
+  if (name.size() < kOpen.size() || !EqualsIgnoringCase(name.substr(0, kOpen.size()), kOpen)) {
     return false;
   }
   const std::wstring_view number = name.substr(kOpen.size());
@@ -66,7 +66,7 @@ bool HoldsAddin(std::wstring_view data, std::wstring_view path) {
   if (data.size() >= 2 && data.front() == L'"' && data.back() == L'"') {
     data = data.substr(1, data.size() - 2);
   }
-  return EqualsNoCase(data, path);
+  return EqualsIgnoringCase(data, path);
 }
 
 std::wstring FirstFreeOpenName(const std::vector<RegistryValue>& values) {
@@ -74,7 +74,8 @@ std::wstring FirstFreeOpenName(const std::vector<RegistryValue>& values) {
     std::wstring candidate(kOpen);
     if (number > 0) candidate += std::to_wstring(number);
     bool used = false;
-    for (const RegistryValue& value : values) used = used || EqualsNoCase(value.name, candidate);
+    for (const RegistryValue& value : values)
+      used = used || EqualsIgnoringCase(value.name, candidate);
     if (!used) return candidate;
   }
 }

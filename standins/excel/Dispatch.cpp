@@ -102,25 +102,6 @@ DispatchObject::DispatchObject() { server_lock::Add(); }
 
 DispatchObject::~DispatchObject() { server_lock::Release(); }
 
-HRESULT DispatchObject::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDispatch) {
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG DispatchObject::AddRef() { return ++references_; }
-
-ULONG DispatchObject::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {
   if (count == nullptr) return E_POINTER;
   *count = 0;
@@ -133,58 +114,64 @@ HRESULT DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 }
 
 HRESULT DispatchObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-  if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-  if (count == 0) return S_OK;
-  if (names == nullptr || ids == nullptr) return E_POINTER;
-  // Only member names are known; named parameters are not supported.
-  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-  if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
-  if (TurnAway(names[0])) return RPC_E_CALL_REJECTED;
-  for (const Member& member : Members()) {
-    if (EqualsNoCase(member.name, names[0])) {
-      ids[0] = member.id;
-      return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+  // The journal, the orders and the arguments all allocate; nothing may unwind into COM's stub.
+  return velmor::win32::ComBorder([&]() -> HRESULT {
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (count == 0) return S_OK;
+    if (names == nullptr || ids == nullptr) return E_POINTER;
+    // Only member names are known; named parameters are not supported.
+    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
+    if (TurnAway(names[0])) return RPC_E_CALL_REJECTED;
+    for (const Member& member : Members()) {
+      if (EqualsIgnoringCase(member.name, names[0])) {
+        ids[0] = member.id;
+        return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+      }
     }
-  }
-  return DISP_E_UNKNOWNNAME;
+    return DISP_E_UNKNOWNNAME;
+  });
 }
 
 HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                                VARIANT* result, EXCEPINFO* error, UINT* bad_arg) {
-  if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-  const Member* found = nullptr;
-  for (const Member& member : Members()) {
-    if (member.id == id) found = &member;
-  }
-  if (found == nullptr || (flags & found->kinds) == 0) return DISP_E_MEMBERNOTFOUND;
-  // Under Wine a server's message filter cannot stop a call (SERVERCALL_RETRYLATER still runs
-  // it), so a busy server fails the call itself.
-  if (TurnAway(found->name)) return RPC_E_CALL_REJECTED;
-
-  DISPPARAMS none{};
-  if (params == nullptr) params = &none;
-  if (params->cNamedArgs > params->cArgs) return E_INVALIDARG;
-  if ((params->cArgs > 0 && params->rgvarg == nullptr) ||
-      (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr)) {
-    return E_INVALIDARG;
-  }
-  const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-  if (put) {
-    // The assigned value travels as the one named argument DISPID_PROPERTYPUT.
-    if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
-      return DISP_E_PARAMNOTFOUND;
+  // The journal, the orders and the arguments all allocate; nothing may unwind into COM's stub.
+  return velmor::win32::ComBorder([&]() -> HRESULT {
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    const Member* found = nullptr;
+    for (const Member& member : Members()) {
+      if (member.id == id) found = &member;
     }
-  } else if (params->cNamedArgs != 0) {
-    return DISP_E_NONAMEDARGS;
-  }
+    if (found == nullptr || (flags & found->kinds) == 0) return DISP_E_MEMBERNOTFOUND;
+    // Under Wine a server's message filter cannot stop a call (SERVERCALL_RETRYLATER still runs
+    // it), so a busy server fails the call itself.
+    if (TurnAway(found->name)) return RPC_E_CALL_REJECTED;
 
-  UniqueVariant discarded;
-  VARIANT* target = result != nullptr ? result : discarded.get();
-  VariantInit(target);
-  Call call{id, put, Arguments(*params), target, error, bad_arg};
-  const HRESULT hr = Dispatch(call);
-  BeforeAnswer(found->name);
-  return hr;
+    DISPPARAMS none{};
+    if (params == nullptr) params = &none;
+    if (params->cNamedArgs > params->cArgs) return E_INVALIDARG;
+    if ((params->cArgs > 0 && params->rgvarg == nullptr) ||
+        (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr)) {
+      return E_INVALIDARG;
+    }
+    const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+    if (put) {
+      // The assigned value travels as the one named argument DISPID_PROPERTYPUT.
+      if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+        return DISP_E_PARAMNOTFOUND;
+      }
+    } else if (params->cNamedArgs != 0) {
+      return DISP_E_NONAMEDARGS;
+    }
+
+    UniqueVariant discarded;
+    VARIANT* target = result != nullptr ? result : discarded.get();
+    VariantInit(target);
+    Call call{id, put, Arguments(*params), target, error, bad_arg};
+    const HRESULT hr = Dispatch(call);
+    BeforeAnswer(found->name);
+    return hr;
+  });
 }
 
 }  // namespace excel

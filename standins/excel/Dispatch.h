@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ComObject.h"
+
 namespace excel {
 
 // The HRESULT an automation client sees for an error raised by the application ("1004").
@@ -71,16 +73,11 @@ struct Call {
   UINT* bad_arg;
 };
 
-class DispatchObject : public IDispatch {
+class DispatchObject : public velmor::win32::ComObject<IDispatch> {
  public:
   DispatchObject();
-  DispatchObject(const DispatchObject&) = delete;
-  DispatchObject& operator=(const DispatchObject&) = delete;
-  virtual ~DispatchObject();
+  ~DispatchObject() override;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale,
@@ -100,7 +97,6 @@ class DispatchObject : public IDispatch {
   virtual void BeforeAnswer(std::wstring_view /*member*/) {}
 
  private:
-  ULONG references_ = 0;  // the first owner (a ComPtr) adds the first reference
 };
 
 }  // namespace excel

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "AddinRegistry.h"
+#include "ComObject.h"
 #include "Dispatch.h"
 #include "Handles.h"
 #include "StandinFiles.h"
@@ -124,7 +125,7 @@ struct State {
   bool HasOrder(std::wstring_view key, std::wstring_view value) const {
     if (!environment.orders) return false;
     for (const std::wstring& given : environment.orders(key)) {
-      if (EqualsNoCase(given, value)) return true;
+      if (EqualsIgnoringCase(given, value)) return true;
     }
     return false;
   }
@@ -248,7 +249,7 @@ class Workbooks final : public ServedObject {
     }
     // Opening a workbook that is already open hands back the open one.
     for (const auto& workbook : state_->workbooks) {
-      if (EqualsNoCase(workbook->FullName(), full_name)) {
+      if (EqualsIgnoringCase(workbook->FullName(), full_name)) {
         ReturnObject(call.result, workbook.Get());
         return S_OK;
       }
@@ -361,15 +362,15 @@ class Application final : public ServedObject {
       }
       bool open = false;
       for (const auto& candidate : state_->workbooks)
-        open = open || EqualsNoCase(candidate->Name(), book);
+        open = open || EqualsIgnoringCase(candidate->Name(), book);
       if (!open) return std::nullopt;
       *workbook = std::wstring(book);
       name = name.substr(bang + 1);
     }
     const auto dot = name.rfind(L'.');
     if (dot != std::wstring_view::npos) name = name.substr(dot + 1);
-    if (EqualsNoCase(name, L"Addin_Install")) return Macro::kInstall;
-    if (EqualsNoCase(name, L"Addin_UnInstall")) return Macro::kUninstall;
+    if (EqualsIgnoringCase(name, L"Addin_Install")) return Macro::kInstall;
+    if (EqualsIgnoringCase(name, L"Addin_UnInstall")) return Macro::kUninstall;
     return std::nullopt;
   }
 
@@ -420,35 +421,16 @@ class Application final : public ServedObject {
   ComPtr<Workbooks> workbooks_;
 };
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public velmor::win32::ComObject<IClassFactory> {
  public:
   explicit ClassFactory(Environment environment) : environment_(std::move(environment)) {}
-  ClassFactory(const ClassFactory&) = delete;
-  ClassFactory& operator=(const ClassFactory&) = delete;
-  virtual ~ClassFactory() = default;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *object = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    return CreateApplication(environment_)->QueryInterface(riid, object);
+    return velmor::win32::ComBorder(
+        [&] { return CreateApplication(environment_)->QueryInterface(riid, object); });
   }
 
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
@@ -461,7 +443,6 @@ class ClassFactory final : public IClassFactory {
   }
 
  private:
-  ULONG references_ = 0;
   Environment environment_;
 };
 

@@ -15,6 +15,8 @@
 #include "ServerWindow.h"
 #include "StandinFiles.h"
 #include "Text.h"
+#include "Utf8.h"
+#include "Win32Support.h"
 
 namespace {
 
@@ -22,23 +24,11 @@ namespace {
 void Tell(const std::wstring& message) {
   const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   if (error != nullptr && error != INVALID_HANDLE_VALUE) {
-    const std::string bytes = standins::ToUtf8(message + L"\n");
+    const std::string bytes = velmor::Utf8FromWide(message + L"\n");
     DWORD written = 0;
     if (WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return;
   }
   MessageBoxW(nullptr, message.c_str(), L"Excel stand-in", MB_OK | MB_ICONERROR);
-}
-
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
 }
 
 excel::ServerWindow* server_window = nullptr;
@@ -107,14 +97,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       return 2;
     }
     argument.remove_prefix(1);
-    if (excel::EqualsNoCase(argument, L"RegServer")) {
+    if (excel::EqualsIgnoringCase(argument, L"RegServer")) {
       register_server = true;
-    } else if (excel::EqualsNoCase(argument, L"UnregServer")) {
+    } else if (excel::EqualsIgnoringCase(argument, L"UnregServer")) {
       unregister_server = true;
-    } else if (excel::EqualsNoCase(argument, L"Embedding") ||
-               excel::EqualsNoCase(argument, L"Automation")) {
+    } else if (excel::EqualsIgnoringCase(argument, L"Embedding") ||
+               excel::EqualsIgnoringCase(argument, L"Automation")) {
       embedding = true;
-    } else if (excel::EqualsNoCase(argument, L"force")) {
+    } else if (excel::EqualsIgnoringCase(argument, L"force")) {
       force = true;
     } else {
       Tell(kUsage);
@@ -127,13 +117,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     return 2;
   }
   if (register_server) {
-    if (!force && !excel::RunningUnderWine()) {
+    if (!force && !velmor::win32::RunningUnderWine()) {
       Tell(
           L"Refusing to register: this is not a Wine prefix, and registering would replace "
           L"Excel.Application for every program on this machine. Give /force to register anyway.");
       return 1;
     }
-    const excel::Outcome outcome = excel::RegisterServer(excel::MachineClasses(), ModulePath());
+    const excel::Outcome outcome =
+        excel::RegisterServer(excel::MachineClasses(), velmor::win32::ModuleFileName());
     if (!outcome.ok) Tell(L"Registration failed: " + outcome.message);
     return outcome.ok ? 0 : 1;
   }

@@ -65,11 +65,6 @@ std::wstring ClsidText() {
   return text;
 }
 
-bool RunningUnderWine() {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 Outcome RegisterServer(const std::vector<ClassesKey>& keys, std::wstring_view server_path) {
   const std::wstring ours = ClsidText();
   // Look at every view before writing anything, so that a refusal leaves the registry untouched.
@@ -77,7 +72,7 @@ Outcome RegisterServer(const std::vector<ClassesKey>& keys, std::wstring_view se
     UniqueHkey key;
     if (OpenClasses(classes, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
     const std::wstring current = DefaultValue(key.get(), ProgIdClsidPath());
-    if (!current.empty() && !EqualsNoCase(current, ours)) {
+    if (!current.empty() && !EqualsIgnoringCase(current, ours)) {
       return {false, L"Excel.Application is already registered with the class " + current +
                          L"; that registration is left as it is."};
     }
@@ -119,7 +114,7 @@ Outcome UnregisterServer(const std::vector<ClassesKey>& keys) {
     if (status != ERROR_SUCCESS) {
       return {false, L"Could not open " + classes.path + ErrorText(status)};
     }
-    if (EqualsNoCase(DefaultValue(key.get(), ProgIdClsidPath()), ours)) {
+    if (EqualsIgnoringCase(DefaultValue(key.get(), ProgIdClsidPath()), ours)) {
       status = RegDeleteTreeW(key.get(), std::wstring(kProgId).c_str());
       if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
         return {false, L"Could not remove Excel.Application" + ErrorText(status)};

@@ -23,9 +23,6 @@ std::vector<ClassesKey> MachineClasses();
 
 std::wstring ClsidText();
 
-// True when running under Wine (ntdll exports wine_get_version).
-bool RunningUnderWine();
-
 struct Outcome {
   bool ok;
   std::wstring message;  // why it failed

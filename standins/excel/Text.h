@@ -1,17 +1,18 @@
 #pragma once
 
-// Small text helpers: case-insensitive comparison the way Windows compares names, and the text of
-// the journal line that records an automation call.
+// The text of the journal line that records an automation call, and the case-insensitive
+// comparison the way Windows compares names (registry and macro names), from the support library.
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "Win32Support.h"
+
 namespace excel {
 
-// True when both texts are equal ignoring case (ordinal, as registry and macro names compare).
-bool EqualsNoCase(std::wstring_view left, std::wstring_view right);
+using velmor::win32::EqualsIgnoringCase;
 
 // `Name("first", "second")`: every given argument quoted, missing ones (nullopt) left out. A quote
 // inside an argument is doubled so that the line still reads unambiguously.

@@ -10,6 +10,7 @@
 #include "Handles.h"
 #include "Layout.h"
 #include "StandinFiles.h"
+#include "Win32Support.h"
 
 namespace {
 
@@ -21,18 +22,8 @@ constexpr long kDefaultExitCode = 0;
 // The file name of this program, e.g. "Velmor_Pgm.exe": it names the journal lines and the order
 // file.
 std::wstring OwnFileName() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return L"installer";
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  const auto slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+  const std::wstring path = velmor::win32::ModuleFileName();
+  return path.empty() ? L"installer" : velmor::win32::FileNameOf(path);
 }
 
 std::wstring CurrentFolder() {
@@ -122,7 +113,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
   const velmor::win32::UniqueWindow window(OpenWindow(instance, name, line, show));
   if (window.get() == nullptr) {
-    standins::Journal(name, L"no window: " + installer::DescribeError(GetLastError()));
+    standins::Journal(name, L"no window: " + velmor::win32::DescribeError(GetLastError()));
   }
   const std::wstring broadcast = standins::Order(name, L"broadcast", L"");
   if (!broadcast.empty()) Broadcast(name, broadcast);

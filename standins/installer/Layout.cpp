@@ -4,16 +4,12 @@
 
 #include "Handles.h"
 #include "StandinFiles.h"
+#include "Win32Support.h"
 
 namespace installer {
 namespace {
 
 using velmor::win32::UniqueHandle;
-
-bool SameFileName(std::wstring_view a, std::wstring_view b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
 
 // Creates the folder unless a folder of that name is there already.
 DWORD EnsureFolder(const std::wstring& folder) {
@@ -70,21 +66,6 @@ DWORD WriteWholeFile(const std::wstring& path, std::span<const std::byte> data) 
 
 }  // namespace
 
-std::wstring DescribeError(DWORD error) {
-  wchar_t text[512] = {};
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                     text, static_cast<DWORD>(std::size(text)), nullptr);
-  std::wstring message(text, length);
-  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
-                              message.back() == L' ' || message.back() == L'.')) {
-    message.pop_back();
-  }
-  std::wstring out = L"error " + std::to_wstring(error);
-  if (!message.empty()) out += L": " + message;
-  return out;
-}
-
 std::vector<ProductFile> CarriedFiles(HMODULE module, std::wstring& missing) {
   std::vector<ProductFile> files;
   missing.clear();
@@ -111,17 +92,18 @@ std::vector<ProductFile> CarriedFiles(HMODULE module, std::wstring& missing) {
 bool LayOut(std::wstring_view who, const std::wstring& folder,
             const std::vector<ProductFile>& files, const std::vector<std::wstring>& omit) {
   if (const DWORD error = EnsureFolder(folder); error != ERROR_SUCCESS) {
-    standins::Journal(who, L"cannot create " + folder + L": " + DescribeError(error));
+    standins::Journal(who,
+                      L"cannot create " + folder + L": " + velmor::win32::DescribeError(error));
     return false;
   }
   for (const ProductFile& file : files) {
     const bool omitted = std::any_of(omit.begin(), omit.end(), [&](const std::wstring& name) {
-      return SameFileName(name, file.name);
+      return velmor::win32::EqualsIgnoringCase(name, file.name);
     });
     if (omitted) continue;
     const std::wstring path = folder + L"\\" + file.name;
     if (const DWORD error = WriteWholeFile(path, file.data); error != ERROR_SUCCESS) {
-      standins::Journal(who, L"cannot write " + path + L": " + DescribeError(error));
+      standins::Journal(who, L"cannot write " + path + L": " + velmor::win32::DescribeError(error));
       return false;
     }
     standins::Journal(who, L"wrote " + path);

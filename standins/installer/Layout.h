@@ -29,7 +29,4 @@ std::vector<ProductFile> CarriedFiles(HMODULE module, std::wstring& missing);
 bool LayOut(std::wstring_view who, const std::wstring& folder,
             const std::vector<ProductFile>& files, const std::vector<std::wstring>& omit);
 
-// "error <n>: <system message>" for a Win32 error code.
-std::wstring DescribeError(DWORD error);
-
 }  // namespace installer

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "Handles.h"
+#include "Utf8.h"
 
 namespace standins {
 namespace {
@@ -22,25 +23,6 @@ std::wstring Trim(std::wstring_view text) {
 
 std::wstring StateFolder() { return L"C:\\standins"; }
 
-std::string ToUtf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                      nullptr, nullptr);
-  return out;
-}
-
-std::wstring FromUtf8(std::string_view text) {
-  if (text.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-  return out;
-}
-
 void Journal(std::wstring_view who, std::wstring_view text) {
   const std::wstring folder = StateFolder();
   CreateDirectoryW(folder.c_str(), nullptr);
@@ -54,9 +36,23 @@ void Journal(std::wstring_view who, std::wstring_view text) {
   line += L": ";
   line += text;
   line += L"\r\n";
-  const std::string bytes = ToUtf8(line);
+  const std::string bytes = velmor::Utf8FromWide(line);
   DWORD written = 0;
   WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  const velmor::win32::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                     OPEN_EXISTING, 0, nullptr));
+  if (!file) return {};
+  std::string bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  return bytes;
 }
 
 std::vector<std::wstring> Orders(std::wstring_view name, std::wstring_view key) {
@@ -66,7 +62,7 @@ std::vector<std::wstring> Orders(std::wstring_view name, std::wstring_view key) 
   if (!in) return values;
   std::stringstream bytes;
   bytes << in.rdbuf();
-  std::wstringstream lines(FromUtf8(bytes.str()));
+  std::wstringstream lines(velmor::WideFromUtf8(bytes.str()));
   std::wstring line;
   while (std::getline(lines, line)) {
     const auto equals = line.find(L'=');

@@ -17,6 +17,10 @@ std::wstring StateFolder();
 // when needed. Writing the whole line in one call keeps lines from different processes apart.
 void Journal(std::wstring_view who, std::wstring_view text);
 
+// Every byte of the file at path, read while others may still write it; empty when it cannot be
+// opened. The tests read the journal and the files the stand-ins lay out with it.
+std::string ReadFileBytes(const std::wstring& path);
+
 // The values of every "key=value" line of C:\standins\<name>.cfg for the given key, in file order.
 // A missing file or key gives an empty list. The file is read afresh on every call, so a test can
 // change it while the stand-in runs.
@@ -27,8 +31,5 @@ std::wstring Order(std::wstring_view name, std::wstring_view key, std::wstring_v
 
 // The last value of key as an integer, or fallback when the key is missing or not a number.
 long OrderNumber(std::wstring_view name, std::wstring_view key, long fallback);
-
-std::string ToUtf8(std::wstring_view text);
-std::wstring FromUtf8(std::string_view text);
 
 }  // namespace standins

@@ -16,7 +16,9 @@
 #include "Handles.h"
 #include "RuntimeError.h"
 #include "StandinFiles.h"
+#include "Utf8.h"
 #include "Win32Platform.h"
+#include "Win32Support.h"
 
 namespace {
 
@@ -25,7 +27,7 @@ using velmor::win32::UniqueHandle;
 using velmor::win32::UniqueWindow;
 
 // Check(condition, what): a failed expectation that says what went wrong.
-#define Check(condition, what) EXPECT_TRUE(condition) << standins::ToUtf8(what)
+#define Check(condition, what) EXPECT_TRUE(condition) << velmor::Utf8FromWide(what)
 
 // A folder with a space in it, beside a decoy that an unquoted, re-parsed "C:\start test\..."
 // would start instead.
@@ -54,21 +56,8 @@ HWND CreateTestWindow() {
                          0, 0, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
 }
 
-std::string ReadBytes(const std::wstring& path) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return {};
-  std::string bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    bytes.append(buffer, read);
-  }
-  return bytes;
-}
-
 std::wstring Journal() {
-  return standins::FromUtf8(ReadBytes(standins::StateFolder() + L"\\journal.txt"));
+  return velmor::WideFromUtf8(standins::ReadFileBytes(standins::StateFolder() + L"\\journal.txt"));
 }
 
 void Orders(const std::string& lines) {
@@ -130,7 +119,7 @@ ULONGLONG ProcessCpuMs() {
 
 // The installer stand-in as this build made it, seen through Wine's drive Z:.
 std::wstring StandinPath() {
-  std::wstring path = L"Z:" + standins::FromUtf8(VELMOR_INSTALLER_STANDIN);
+  std::wstring path = L"Z:" + velmor::WideFromUtf8(VELMOR_INSTALLER_STANDIN);
   for (wchar_t& c : path) {
     if (c == L'/') c = L'\\';
   }
@@ -150,7 +139,7 @@ class PlatformStart : public testing::Test {
     RemoveDirectoryW(kFolder.c_str());
   }
   void SetUp() override {
-    ASSERT_NE(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"), nullptr)
+    ASSERT_TRUE(velmor::win32::RunningUnderWine())
         << "These tests rewrite C:\\standins; run them in a Wine prefix.";
     ASSERT_NE(GetFileAttributesW(Installer().c_str()), INVALID_FILE_ATTRIBUTES)
         << "cannot copy the stand-in";

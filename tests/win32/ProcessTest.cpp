@@ -6,21 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include "LongPath.h"
 #include "RuntimeError.h"
 #include "TempFolder.h"
+#include "Utf8.h"
 #include "Win32Platform.h"
+#include "Win32Support.h"
 
 namespace {
 
 using win32_tests::TempFolder;
 
 std::wstring ProbePath() {
-  wchar_t buffer[MAX_PATH * 4];
-  const DWORD length = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
-  std::wstring path(buffer, length);
-  path.resize(path.find_last_of(L'\\') + 1);
-  const std::string name = VELMOR_EXIT_CODE_PROBE;
-  return path + std::wstring(name.begin(), name.end());
+  return velmor::FolderOf(velmor::win32::ModuleFileName()) + L"\\" +
+         velmor::WideFromUtf8(VELMOR_EXIT_CODE_PROBE);
 }
 
 // The exit-code probe copied to folder\relative.

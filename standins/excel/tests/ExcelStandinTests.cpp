@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "Dispatch.h"
 #include "ExcelObjects.h"
 #include "Handles.h"
+#include "LongPath.h"
 #include "Registration.h"
 #include "StandinFiles.h"
 #include "Text.h"
@@ -348,6 +351,29 @@ TEST(ExcelStandin, NamesAndDispatchRules) {
   EXPECT_TRUE(Call(workbooks.Get(), L"Close", {Int(0)}).hr == DISP_E_BADPARAMCOUNT);
 }
 
+TEST(ExcelStandin, AnExceptionInsideACallIsAFailedCallNotAnUnwindIntoCom) {
+  // A journal that cannot be written: first out of memory, then any other failure.
+  bool out_of_memory = true;
+  Environment environment;
+  environment.journal = [&](std::wstring_view) {
+    if (out_of_memory) throw std::bad_alloc();
+    throw std::runtime_error("journal");
+  };
+  environment.orders = [](std::wstring_view) { return std::vector<std::wstring>(); };
+  environment.addin_root = HKEY_CURRENT_USER;
+  environment.addin_key = kTestOptions;
+  FakeView view;
+  environment.view = &view;
+  const ComPtr<IDispatch> app = CreateApplication(environment);
+  EXPECT_EQ(Put(app.Get(), L"Visible", Text(L"True")).hr, E_OUTOFMEMORY);
+  out_of_memory = false;
+  EXPECT_EQ(Get(app.Get(), L"Workbooks").hr, E_UNEXPECTED);
+  // The object is still whole and answers what needs no journal.
+  UINT count = 7;
+  EXPECT_EQ(app->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 0u);
+}
+
 TEST(ExcelStandin, WorkbooksProperty) {
   Fixture fixture;
   IDispatch* app = fixture.application.Get();
@@ -636,20 +662,6 @@ TEST(ExcelStandin, Registration) {
 }
 
 // Last: a server ended by force stays known to Wine's COM service until the prefix ends.
-std::string ReadFileBytes(const std::wstring& path) {
-  std::string bytes;
-  const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
-  if (!file) return bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    bytes.append(buffer, read);
-  }
-  return bytes;
-}
-
 size_t CountLines(const std::string& text, const std::string& line) {
   size_t count = 0;
   for (size_t at = text.find(line + "\r\n"); at != std::string::npos;
@@ -662,10 +674,8 @@ size_t CountLines(const std::string& text, const std::string& line) {
 // The server as COM starts it, here in the tests' own prefix: a slow start, a busy spell and an
 // end inside Quit, with what a client sees of them through Wine's channel.
 TEST(ExcelStandin, ServedOutOfProcess) {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring server = self;
-  server = server.substr(0, server.find_last_of(L'\\') + 1) + L"ExcelStandin.exe";
+  const std::wstring server =
+      velmor::FolderOf(velmor::win32::ModuleFileName()) + L"\\ExcelStandin.exe";
   ASSERT_FALSE(GetFileAttributesW(server.c_str()) == INVALID_FILE_ATTRIBUTES);
   const std::vector<ClassesKey> keys = MachineClasses();
   EXPECT_TRUE(RegisterServer(keys, server).ok);
@@ -711,7 +721,7 @@ TEST(ExcelStandin, ServedOutOfProcess) {
                 quit == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) || quit == RPC_E_DISCONNECTED);
     app.Reset();
 
-    const std::string lines = ReadFileBytes(journal);
+    const std::string lines = standins::ReadFileBytes(journal);
     EXPECT_TRUE(CountLines(lines, "excel: #rejected Visible") == attempts - 1);
     EXPECT_TRUE(CountLines(lines, "excel: Visible=True") == 1);
     EXPECT_TRUE(CountLines(lines, "excel: Quit") == 1 &&

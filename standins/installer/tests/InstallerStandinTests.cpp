@@ -12,6 +12,8 @@
 
 #include "Handles.h"
 #include "StandinFiles.h"
+#include "Utf8.h"
+#include "Win32Support.h"
 
 namespace {
 
@@ -24,19 +26,6 @@ const std::wstring kWorkFolder = L"C:\\installer test";
 const std::vector<std::wstring> kProductFiles = {L"Velmor_Tool.xls", L"CordaleEx.xla",
                                                  L"BriselEx.xla",    L"TorvaneEx.xla",
                                                  L"MalvixEx.xla",    L"QuillonEx.xla"};
-
-std::string ReadBytes(const std::wstring& path) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return {};
-  std::string bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    bytes.append(buffer, read);
-  }
-  return bytes;
-}
 
 void WriteText(const std::wstring& path, const std::string& text) {
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -80,11 +69,7 @@ std::vector<std::wstring> AllProductFiles() {
   return files;
 }
 
-std::wstring OwnFolder() {
-  wchar_t path[MAX_PATH * 4] = {};
-  GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-  return Folder(path);
-}
+std::wstring OwnFolder() { return Folder(velmor::win32::ModuleFileName()); }
 
 struct Outcome {
   DWORD exit_code = 0;
@@ -98,7 +83,7 @@ struct Outcome {
 Outcome RunInstaller(const std::wstring& exe, const std::wstring& args, WORD show,
                      const std::function<void(HANDLE)>& during = {}) {
   Outcome outcome;
-  const std::string before = ReadBytes(kState + L"\\journal.txt");
+  const std::string before = standins::ReadFileBytes(kState + L"\\journal.txt");
   outcome.command_line = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
   std::wstring command_line = outcome.command_line;
   STARTUPINFOW startup = {};
@@ -108,7 +93,7 @@ Outcome RunInstaller(const std::wstring& exe, const std::wstring& args, WORD sho
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       kWorkFolder.c_str(), &startup, &info)) {
-    ADD_FAILURE() << "cannot start " << standins::ToUtf8(exe);
+    ADD_FAILURE() << "cannot start " << velmor::Utf8FromWide(exe);
     return outcome;
   }
   UniqueHandle process(info.hProcess);
@@ -116,11 +101,11 @@ Outcome RunInstaller(const std::wstring& exe, const std::wstring& args, WORD sho
   outcome.pid = info.dwProcessId;
   if (during) during(process.get());
   EXPECT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0)
-      << standins::ToUtf8(exe) << " did not end";
+      << velmor::Utf8FromWide(exe) << " did not end";
   GetExitCodeProcess(process.get(), &outcome.exit_code);
 
-  std::wstring added =
-      standins::FromUtf8(ReadBytes(kState + L"\\journal.txt").substr(before.size()));
+  std::wstring added = velmor::WideFromUtf8(
+      standins::ReadFileBytes(kState + L"\\journal.txt").substr(before.size()));
   size_t start = 0;
   while (start < added.size()) {
     size_t end = added.find(L'\n', start);
@@ -168,7 +153,7 @@ class InstallerStandins : public testing::Test {
     RemoveTree(kWorkFolder);
   }
   void SetUp() override {
-    ASSERT_NE(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"), nullptr)
+    ASSERT_TRUE(velmor::win32::RunningUnderWine())
         << "These tests rewrite C:\\Velmor and C:\\standins; run them in a Wine prefix.";
     Fresh();
   }
@@ -196,13 +181,13 @@ TEST_F(InstallerStandins, PackageLaysOutEveryFileInOrderWithTheCarriedContent) {
   EXPECT_EQ(run.exit_code, 0u);
   EXPECT_EQ(run.journal, ExpectedJournal(package_name, run, Wrote(AllProductFiles()), L"0"));
   for (const auto& name : kProductFiles) {
-    const std::string bytes = ReadBytes(kProduct + L"\\" + name);
-    const std::string base = standins::ToUtf8(name.substr(0, name.find(L'.')));
+    const std::string bytes = standins::ReadFileBytes(kProduct + L"\\" + name);
+    const std::string base = velmor::Utf8FromWide(name.substr(0, name.find(L'.')));
     EXPECT_NE(bytes.find("placeholder"), std::string::npos) << base;
     EXPECT_NE(bytes.find(base), std::string::npos) << base;
   }
   if (VELMOR_PACKAGE_CARRIES_UNINSTALL) {
-    EXPECT_EQ(ReadBytes(kProduct + L"\\UnInstall.exe").rfind("MZ", 0), 0u)
+    EXPECT_EQ(standins::ReadFileBytes(kProduct + L"\\UnInstall.exe").rfind("MZ", 0), 0u)
         << "UnInstall.exe is not a program";
   }
 }
@@ -222,7 +207,7 @@ TEST_F(InstallerStandins, PackageFollowsOmitOrdersAndOverwritesReadOnlyFiles) {
   EXPECT_EQ(run.journal, ExpectedJournal(package_name, run, Wrote(kept), L"0"));
   EXPECT_FALSE(Exists(kProduct + L"\\TorvaneEx.xla"));
   EXPECT_FALSE(Exists(kProduct + L"\\BriselEx.xla"));
-  EXPECT_NE(ReadBytes(old_file).find("CordaleEx"), std::string::npos)
+  EXPECT_NE(standins::ReadFileBytes(old_file).find("CordaleEx"), std::string::npos)
       << "the read-only file was not replaced";
   const DWORD attributes = GetFileAttributesW(old_file.c_str());
   EXPECT_TRUE(attributes == FILE_ATTRIBUTE_ARCHIVE || attributes == FILE_ATTRIBUTE_NORMAL)
@@ -237,7 +222,7 @@ TEST_F(InstallerStandins, PackageFailsWhenAFileCannotBeWritten) {
   EXPECT_EQ(run.exit_code, 1u);
   ASSERT_EQ(run.journal.size(), 7u);
   const std::wstring prefix = package_name + L": cannot write C:\\Velmor\\MalvixEx.xla: error ";
-  EXPECT_EQ(run.journal[5].rfind(prefix, 0), 0u) << standins::ToUtf8(run.journal[5]);
+  EXPECT_EQ(run.journal[5].rfind(prefix, 0), 0u) << velmor::Utf8FromWide(run.journal[5]);
   EXPECT_EQ(run.journal[6], package_name + L": end exit=1");
   EXPECT_FALSE(Exists(kProduct + L"\\QuillonEx.xla")) << "kept going after a failure";
 
@@ -295,7 +280,7 @@ TEST_F(InstallerStandins, TheWindowHasItsTitleAndTheCallersShowCommand) {
           reached = GetTickCount64() >= hidden_until;
         }
       }
-      EXPECT_NE(window, nullptr) << "no window titled " << standins::ToUtf8(title);
+      EXPECT_NE(window, nullptr) << "no window titled " << velmor::Utf8FromWide(title);
       if (c.visible) {
         EXPECT_TRUE(reached) << (c.iconic ? "not shown minimized" : "not shown normally");
       } else {

@@ -25,6 +25,9 @@
 #include <vector>
 
 #include "Handles.h"
+#include "RuntimeError.h"
+#include "Utf8.h"
+#include "Win32Support.h"
 
 namespace e2e {
 namespace {
@@ -45,24 +48,6 @@ constexpr auto kPollInterval = 40ms;
 // ---------------------------------------------------------------------------------------------
 // Text
 
-std::string ToUtf8(std::wstring_view w) {
-  if (w.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                    nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
-                      nullptr);
-  return out;
-}
-
-std::wstring FromUtf8(std::string_view s) {
-  if (s.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
-  return out;
-}
-
 // Writes to stdout/stderr: wide text to a console, UTF-8 bytes to a pipe or file.
 void Write(DWORD which, std::wstring_view text) {
   HANDLE h = GetStdHandle(which);
@@ -72,7 +57,7 @@ void Write(DWORD which, std::wstring_view text) {
   if (GetConsoleMode(h, &mode)) {
     WriteConsoleW(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   } else {
-    const std::string bytes = ToUtf8(text);
+    const std::string bytes = velmor::Utf8FromWide(text);
     WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   }
 }
@@ -159,25 +144,6 @@ bool ParseNumber(std::wstring_view s, unsigned long& value) {
   return true;
 }
 
-std::wstring ExitCodeText(DWORD code) {
-  wchar_t buf[32];
-  if (code > 0xFFFF) {
-    swprintf(buf, 32, L"0x%08lX", static_cast<unsigned long>(code));
-  } else {
-    swprintf(buf, 32, L"%lu", static_cast<unsigned long>(code));
-  }
-  return buf;
-}
-
-std::wstring LastErrorText(DWORD error) {
-  wchar_t buf[512] = {};
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, buf,
-                 512, nullptr);
-  std::wstring text = Trim(WithoutCR(buf));
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'.')) text.pop_back();
-  return L"error " + std::to_wstring(error) + (text.empty() ? L"" : L" (" + text + L")");
-}
-
 // ---------------------------------------------------------------------------------------------
 // Steps
 
@@ -200,7 +166,7 @@ std::optional<std::vector<Step>> ReadSteps(const std::wstring& path, std::wstrin
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
-    error = L"cannot open " + path + L": " + LastErrorText(GetLastError());
+    error = L"cannot open " + path + L": " + velmor::win32::DescribeError(GetLastError());
     return std::nullopt;
   }
   std::string bytes;
@@ -208,7 +174,7 @@ std::optional<std::vector<Step>> ReadSteps(const std::wstring& path, std::wstrin
   DWORD got = 0;
   while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-  const std::wstring text = FromUtf8(bytes);
+  const std::wstring text = velmor::WideFromUtf8(bytes);
 
   std::vector<Step> steps;
   int line_no = 0;
@@ -399,13 +365,13 @@ void SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
 
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) Fail(L"cannot create " + path + L": " + LastErrorText(GetLastError()));
+  if (!file) Fail(L"cannot create " + path + L": " + velmor::win32::DescribeError(GetLastError()));
   DWORD written = 0;
   const bool ok =
       WriteFile(file.get(), &header, sizeof header, &written, nullptr) &&
       WriteFile(file.get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
       WriteFile(file.get(), pixels.data(), image_size, &written, nullptr) && written == image_size;
-  if (!ok) Fail(L"cannot write " + path + L": " + LastErrorText(GetLastError()));
+  if (!ok) Fail(L"cannot write " + path + L": " + velmor::win32::DescribeError(GetLastError()));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -468,7 +434,8 @@ struct DecodedPicture {
 DecodedPicture DecodePicture(const std::wstring& path) {
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) Fail(L"cannot open " + Quote(path) + L": " + LastErrorText(GetLastError()));
+  if (!file)
+    Fail(L"cannot open " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
   std::string bytes;
   char buf[4096];
   DWORD got = 0;
@@ -604,7 +571,7 @@ class Driver {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(full, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-      Fail(L"cannot start " + Quote(full) + L": " + LastErrorText(GetLastError()));
+      Fail(L"cannot start " + Quote(full) + L": " + velmor::win32::DescribeError(GetLastError()));
     }
     UniqueHandle thread(pi.hThread);
     process_ = UniqueHandle(pi.hProcess);
@@ -663,7 +630,8 @@ class Driver {
         if (!boxes.empty()) Fail(L"unexpected message box: " + Describe(boxes.front()));
       }
       if (watch.process_end && process_ && !ProcessRunning()) {
-        Fail(L"the program ended unexpectedly (exit code " + ExitCodeText(ExitCode()) + L")");
+        Fail(L"the program ended unexpectedly (exit code " + velmor::FormatErrorNumber(ExitCode()) +
+             L")");
       }
       if (Clock::now() >= deadline) return false;
       std::this_thread::sleep_for(kPollInterval);
@@ -739,7 +707,7 @@ class Driver {
   void Click(const std::wstring& caption) {
     // Posted, not sent: the program may stay inside its click handler for a long time.
     if (!PostMessageW(WaitControl(caption), BM_CLICK, 0, 0)) {
-      Fail(L"cannot post the click: " + LastErrorText(GetLastError()));
+      Fail(L"cannot post the click: " + velmor::win32::DescribeError(GetLastError()));
     }
   }
 
@@ -818,13 +786,13 @@ class Driver {
     const size_t bar = rest.find(L'|');
     if (bar == std::wstring::npos) Fail(L"expected <path> | <text>");
     const std::wstring path = Trim(rest.substr(0, bar));
-    const std::string bytes = ToUtf8(Unescape(Trim(rest.substr(bar + 1))) + L"\n");
+    const std::string bytes = velmor::Utf8FromWide(Unescape(Trim(rest.substr(bar + 1))) + L"\n");
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     if (!file ||
         !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-      Fail(L"cannot write " + Quote(path) + L": " + LastErrorText(GetLastError()));
+      Fail(L"cannot write " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
     }
   }
 
@@ -833,7 +801,8 @@ class Driver {
   void Lock(const std::wstring& path) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) Fail(L"cannot open " + Quote(path) + L": " + LastErrorText(GetLastError()));
+    if (!file)
+      Fail(L"cannot open " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
     locks_.push_back(std::move(file));
   }
 
@@ -852,7 +821,8 @@ class Driver {
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutW(RequireWindow(), message->second, 0, 0, SMTO_NORMAL, timeout_ms_,
                              &answer)) {
-      Fail(L"the program did not answer " + name + L": " + LastErrorText(GetLastError()));
+      Fail(L"the program did not answer " + name + L": " +
+           velmor::win32::DescribeError(GetLastError()));
     }
     Out(L"    answer " + std::to_wstring(answer) + L"\n");
     if (want && answer != *want) {
@@ -895,10 +865,10 @@ class Driver {
     if (!rest.empty()) want = RequireNumber(rest, L"<exit code>");
     WaitFor([&] { return !ProcessRunning(); }, L"the program to end", {true, false});
     const DWORD code = ExitCode();
-    Out(L"    exit code " + ExitCodeText(code) + L"\n");
+    Out(L"    exit code " + velmor::FormatErrorNumber(code) + L"\n");
     if (want && code != *want) {
-      Fail(L"the program ended with exit code " + ExitCodeText(code) + L", expected " +
-           ExitCodeText(*want));
+      Fail(L"the program ended with exit code " + velmor::FormatErrorNumber(code) + L", expected " +
+           velmor::FormatErrorNumber(*want));
     }
   }
 
@@ -981,7 +951,7 @@ class Driver {
     for (auto it = chord.rbegin(); it != chord.rend(); ++it) add(*it, true);
     if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) !=
         inputs.size()) {
-      Fail(L"cannot send the keys: " + LastErrorText(GetLastError()));
+      Fail(L"cannot send the keys: " + velmor::win32::DescribeError(GetLastError()));
     }
   }
 
@@ -1228,7 +1198,8 @@ class Driver {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &si, &pi)) {
-      Fail(L"cannot start " + Quote(program) + L": " + LastErrorText(GetLastError()));
+      Fail(L"cannot start " + Quote(program) + L": " +
+           velmor::win32::DescribeError(GetLastError()));
     }
     const UniqueHandle thread(pi.hThread);
     const UniqueHandle second(pi.hProcess);
@@ -1246,9 +1217,9 @@ class Driver {
         L"the second copy to end");
     DWORD code = 0;
     GetExitCodeProcess(second.get(), &code);
-    Out(L"    second copy ended, exit code " + ExitCodeText(code) + L"\n");
+    Out(L"    second copy ended, exit code " + velmor::FormatErrorNumber(code) + L"\n");
     if (!shown.empty()) Fail(L"the second copy showed a window titled " + shown);
-    if (code != 0) Fail(L"the second copy ended with exit code " + ExitCodeText(code));
+    if (code != 0) Fail(L"the second copy ended with exit code " + velmor::FormatErrorNumber(code));
   }
 
   // "minimize": minimises the window found by the last window step, as its minimise box would.

@@ -1,0 +1,44 @@
+#include "Win32Support.h"
+
+#include <vector>
+
+#include "ErrorText.h"
+
+namespace velmor::win32 {
+
+std::wstring ModuleFileName() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    // A path that does not fit is cut off and fills the buffer; try again with more room.
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+bool EqualsIgnoringCase(std::wstring_view left, std::wstring_view right) {
+  if (left.size() != right.size()) return false;
+  if (left.empty()) return true;
+  return CompareStringOrdinal(left.data(), static_cast<int>(left.size()), right.data(),
+                              static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+std::wstring DescribeError(DWORD error) {
+  std::wstring text = SystemErrorText(error);
+  while (!text.empty() && text.back() == L'.') text.pop_back();
+  return L"error " + std::to_wstring(error) + (text.empty() ? L"" : L": " + text);
+}
+
+}  // namespace velmor::win32
