@@ -10,6 +10,7 @@ packages=(
   wine64 wine fonts-wine
   xvfb xauth x11-apps x11-utils imagemagick
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2
+  python3 openssl osslsigncode zip
 )
 
 missing=()

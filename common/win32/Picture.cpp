@@ -1,8 +1,20 @@
 #include "Picture.h"
 
-#include <shlwapi.h>
+#include <cstring>
+
+#include "Handles.h"
 
 namespace velmor::win32 {
+namespace {
+
+struct GlobalMemoryTraits {
+  static HGLOBAL Invalid() { return nullptr; }
+  static bool IsValid(HGLOBAL h) { return h != nullptr; }
+  static void Close(HGLOBAL h) { GlobalFree(h); }
+};
+using UniqueGlobal = Unique<HGLOBAL, GlobalMemoryTraits>;
+
+}  // namespace
 
 using Microsoft::WRL::ComPtr;
 
@@ -14,10 +26,18 @@ Picture::Picture(int resourceId) {
   const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
   const DWORD size = SizeofResource(module, info);
   if (bytes == nullptr || size == 0) return;
-  // The new stream comes with one reference, which the ComPtr takes over as it is.
+  // A stream over a copy in global memory, which ole32 (loaded anyway) provides; a stream from
+  // shlwapi would cost the program a DLL load at every start. Once the stream exists, it owns the
+  // memory and frees it on its last release.
+  UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, size));
+  if (!memory) return;
+  void* copy = GlobalLock(memory.get());
+  if (copy == nullptr) return;
+  std::memcpy(copy, bytes, size);
+  GlobalUnlock(memory.get());
   ComPtr<IStream> stream;
-  *stream.GetAddressOf() = SHCreateMemStream(static_cast<const BYTE*>(bytes), size);
-  if (!stream) return;
+  if (FAILED(CreateStreamOnHGlobal(memory.get(), TRUE, &stream))) return;
+  memory.release();
   OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_PPV_ARGS(&picture_));
 }
 
