@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang-format libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 wine fonts-wine
   xvfb xauth x11-apps x11-utils imagemagick
