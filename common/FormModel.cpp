@@ -2,13 +2,14 @@
 
 #include <algorithm>
 
+#include "NumberText.h"
 #include "RuntimeError.h"
 
 namespace velmor {
 
 std::wstring ControlDisplayName(std::wstring_view name, std::int16_t index) {
   std::wstring text(name);
-  if (index != kNoIndex) text += L"(" + std::to_wstring(index) + L")";
+  if (index != kNoIndex) text += L"(" + DecimalText(index) + L")";
   return text;
 }
 

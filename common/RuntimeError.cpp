@@ -1,7 +1,8 @@
 #include "RuntimeError.h"
 
-#include <cwchar>
 #include <utility>
+
+#include "NumberText.h"
 
 namespace velmor {
 
@@ -13,13 +14,7 @@ RuntimeError::RuntimeError(std::uint32_t number, std::wstring description, std::
       object_(std::move(object)) {}
 
 std::wstring FormatErrorNumber(std::uint32_t number) {
-  wchar_t text[16];
-  if (number < 0x10000u) {
-    std::swprintf(text, 16, L"%u", static_cast<unsigned>(number));
-  } else {
-    std::swprintf(text, 16, L"0x%08X", static_cast<unsigned>(number));
-  }
-  return text;
+  return number < 0x10000u ? DecimalText(number) : HexText8(number);
 }
 
 std::wstring FormatReport(const RuntimeError& error) {

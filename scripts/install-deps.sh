@@ -5,11 +5,12 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang-format libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 wine fonts-wine
-  xvfb x11-apps x11-utils imagemagick python3
+  xvfb x11-apps x11-utils imagemagick
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2 fonts-dejavu-core
+  python3 openssl osslsigncode zip
 )
 
 missing=()

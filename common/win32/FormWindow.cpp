@@ -1,10 +1,10 @@
 #include "FormWindow.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include "ErrorText.h"
 #include "EventDispatch.h"
+#include "SystemLibrary.h"
 
 namespace velmor::win32 {
 namespace {
@@ -175,7 +175,7 @@ void FormWindow::CreateChildren() {
     }
     // Themed check boxes and option buttons draw their text in the theme's colour and ignore the
     // one the program sets; without a theme they use the colour given at WM_CTLCOLORSTATIC.
-    if (HasCheckState(spec.kind)) SetWindowTheme(child, L"", L"");
+    if (HasCheckState(spec.kind)) SetWindowThemeFromSystem(child, L"", L"");
     SetWindowSubclass(child, &FormWindow::ChildProc, 0, reinterpret_cast<DWORD_PTR>(this));
     children_.push_back(
         Child{&control, child, spec.pictureId != 0 ? Picture(spec.pictureId) : Picture()});

@@ -68,6 +68,8 @@ inline void DestroyLiveWindow(HWND window) {
 using UniqueHandle = Unique<HANDLE, &CloseHandle>;
 using UniqueFind = Unique<HANDLE, &FindClose>;  // a search begun with FindFirstFileW
 using UniqueHkey = Unique<HKEY, &RegCloseKey>;
+using UniqueModule = Unique<HMODULE, &FreeLibrary>;  // a DLL loaded with LoadLibraryExW
+using UniqueGlobal = Unique<HGLOBAL, &GlobalFree>;   // memory from GlobalAlloc
 using UniqueWindow = Unique<HWND, &DestroyLiveWindow>;
 // Memory that an API allocated with LocalAlloc for its caller to free, such as the argument array
 // of CommandLineToArgvW or the text of FormatMessageW.

@@ -1,6 +1,8 @@
 #include "Picture.h"
 
-#include <shlwapi.h>
+#include <cstring>
+
+#include "Handles.h"
 
 namespace velmor::win32 {
 
@@ -14,12 +16,21 @@ Picture::Picture(int resourceId) {
   const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
   const DWORD size = SizeofResource(module, info);
   if (bytes == nullptr || size == 0) return;
-  // SHCreateMemStream hands over a stream holding one reference, ours to release. It is written
-  // straight into the ComPtr because MinGW-w64's ComPtr::Attach, unlike the Windows SDK's, adds a
-  // reference of its own: the stream would never be freed.
+  // A stream over a copy in global memory, which ole32 (loaded anyway) provides; a stream from
+  // shlwapi would cost the program a DLL load at every start. Once the stream exists, it owns the
+  // memory and frees it on its last release.
+  UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, size));
+  if (!memory) return;
+  void* copy = GlobalLock(memory.get());
+  if (copy == nullptr) return;
+  std::memcpy(copy, bytes, size);
+  GlobalUnlock(memory.get());
+  // The new stream's one reference goes straight into the ComPtr through &stream. Taking it over
+  // with ComPtr::Attach would be wrong here: MinGW-w64's Attach, unlike the Windows SDK's, adds a
+  // reference of its own, and the stream would never be freed.
   ComPtr<IStream> stream;
-  *stream.GetAddressOf() = SHCreateMemStream(static_cast<const BYTE*>(bytes), size);
-  if (!stream) return;
+  if (FAILED(CreateStreamOnHGlobal(memory.get(), TRUE, &stream))) return;
+  memory.release();
   OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_PPV_ARGS(&picture_));
 }
 

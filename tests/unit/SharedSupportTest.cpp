@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <stdexcept>
 
 #include "EventDispatch.h"
 #include "FakePlatform.h"
+#include "FormModel.h"
+#include "NumberText.h"
 #include "RuntimeError.h"
 #include "SharedModule.h"
 #include "Utf8.h"
@@ -46,6 +49,26 @@ TEST(RuntimeErrorReport, NamesNumberDescriptionOperationAndObject) {
   EXPECT_NE(report.find(L"Excel.Application"), std::wstring::npos);
   EXPECT_NE(report.find(L"オートメーション オブジェクトの作成"), std::wstring::npos);
   EXPECT_EQ(velmor::FormatErrorNumber(53), L"53");
+}
+
+// The numbers are written out by hand rather than by printf; the edges are where such code slips.
+TEST(NumberText, DecimalAndHexadecimalAtTheirEdges) {
+  EXPECT_EQ(velmor::DecimalText(0), L"0");
+  EXPECT_EQ(velmor::DecimalText(7), L"7");
+  EXPECT_EQ(velmor::DecimalText(-1), L"-1");
+  EXPECT_EQ(velmor::DecimalText(65535), L"65535");
+  EXPECT_EQ(velmor::DecimalText(INT64_MIN), L"-9223372036854775808");
+  EXPECT_EQ(velmor::DecimalText(INT64_MAX), L"9223372036854775807");
+  EXPECT_EQ(velmor::HexText8(0), L"0x00000000");
+  EXPECT_EQ(velmor::HexText8(0x800706BA), L"0x800706BA");
+  EXPECT_EQ(velmor::HexText8(0xFFFFFFFF), L"0xFFFFFFFF");
+
+  // The report switches from decimal to hexadecimal where Win32 codes end and HRESULTs begin.
+  EXPECT_EQ(velmor::FormatErrorNumber(0), L"0");
+  EXPECT_EQ(velmor::FormatErrorNumber(0xFFFF), L"65535");
+  EXPECT_EQ(velmor::FormatErrorNumber(0x10000), L"0x00010000");
+  EXPECT_EQ(velmor::ControlDisplayName(L"Label1", 4), L"Label1(4)");
+  EXPECT_EQ(velmor::ControlDisplayName(L"Check1", velmor::kNoIndex), L"Check1");
 }
 
 TEST(EventDispatch, ReportsAnyEscapingErrorUnderTheProgramTitleAndAsksToEnd) {

@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Checks the two programs of a release build as they ship:
+#   - imports: only DLLs on the Windows KnownDLLs list (always taken from the system folder), plus
+#     comctl32, which the manifest binds to the system's side-by-side copy;
+#   - a load-configuration directory whose DependentLoadFlags are LOAD_LIBRARY_SEARCH_SYSTEM32;
+#   - size: at most 200 KB each, with no symbol table;
+#   - signing: a throwaway CA and code-signing certificate (openssl) sign copies with
+#     scripts/sign.sh, and osslsigncode verifies both against that CA;
+#   - reproducibility: a second build of the same sources, in other folders, gives the same bytes.
+#   bash scripts/check-release.sh [BUILD_DIR]        (default build/win64)
+set -uo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+build=${1:-build/win64}
+programs=("$build/setup/Velmor_Setup.exe" "$build/uninstall/UnInstall.exe")
+limit=$((200 * 1024))
+status=0
+fail() {
+  echo "check-release: FAIL: $*" >&2
+  status=1
+}
+for p in "${programs[@]}"; do
+  [[ -f $p ]] || { echo "check-release: not built: $p" >&2; exit 1; }
+done
+case $(sed -n 's/^CMAKE_C_COMPILER:[^=]*=//p' "$build/CMakeCache.txt") in
+  *i686*) objdump=i686-w64-mingw32-objdump ;;
+  *) objdump=x86_64-w64-mingw32-objdump ;;
+esac
+
+known_dlls=(advapi32 clbcatq combase comdlg32 coml2 difxapi gdi32 gdiplus imagehlp imm32 kernel32
+  msctf msvcrt normaliz nsi ole32 oleaut32 psapi rpcrt4 sechost setupapi shcore shell32 shlwapi
+  user32 wldap32 ws2_32 ntdll comctl32)
+allowed=" ${known_dlls[*]} "
+
+echo "== imports and load configuration"
+for p in "${programs[@]}"; do
+  dlls=$("$objdump" -p "$p" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+  [[ -n $dlls ]] || fail "$p: no import table found"
+  for dll in $dlls; do
+    [[ $allowed == *" ${dll%.dll} "* ]] || fail "$p imports $dll, which is not always taken from the system folder"
+  done
+  flags=$(python3 - "$p" <<'PY'
+import struct, sys
+image = open(sys.argv[1], "rb").read()
+pe = struct.unpack_from("<I", image, 0x3C)[0]
+optional = pe + 24
+pe32plus = struct.unpack_from("<H", image, optional)[0] == 0x20B
+rva, size = struct.unpack_from("<II", image, optional + (112 if pe32plus else 96) + 8 * 10)
+if rva == 0:
+    print("none"); sys.exit()
+sections = optional + struct.unpack_from("<H", image, pe + 20)[0]
+for i in range(struct.unpack_from("<H", image, pe + 6)[0]):
+    vsize, va, rsize, raw = struct.unpack_from("<IIII", image, sections + 40 * i + 8)
+    if va <= rva < va + max(vsize, rsize):
+        offset = raw + rva - va
+        # DependentLoadFlags: the WORD after CSDVersion (offset 78 in PE32+, 54 in PE32).
+        print(hex(struct.unpack_from("<H", image, offset + (78 if pe32plus else 54))[0]))
+        break
+PY
+  )
+  [[ $flags == 0x800 ]] || fail "$p: DependentLoadFlags are $flags, not 0x800 (LOAD_LIBRARY_SEARCH_SYSTEM32)"
+  echo "$(basename "$p"): imports $(echo $dlls); DependentLoadFlags $flags"
+done
+
+echo "== size (limit $limit bytes)"
+for p in "${programs[@]}"; do
+  size=$(stat -c %s "$p")
+  parts=""
+  while read -r section hex; do
+    parts+="$section $((16#$hex))  "
+  done < <("$objdump" -h "$p" | awk '$1 ~ /^[0-9]+$/ {print $2, $3}')
+  echo "$(basename "$p"): $size bytes: $parts"
+  ((size <= limit)) || fail "$p is $size bytes, over $limit"
+  if "$objdump" -t "$p" 2>/dev/null | grep -q '^\['; then fail "$p carries a symbol table"; fi
+done
+
+work=$(cd "$build" && pwd)/release-check
+rm -rf "$work"
+mkdir -p "$work"
+
+echo "== signing with a throwaway certificate"
+if (
+  set -e
+  cd "$work"
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 \
+    -subj "/CN=Velmor throwaway test CA" \
+    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+  openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr \
+    -subj "/CN=Velmor throwaway code signing" 2>/dev/null
+  printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >signer.ext
+  openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 \
+    -extfile signer.ext -out signer.pem 2>/dev/null
+  openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem -out signer.p12 \
+    -passout pass:throwaway-password
+)
+then
+  for p in "${programs[@]}"; do
+    name=$(basename "$p")
+    cp "$p" "$work/$name"
+    if ! VELMOR_SIGN_PKCS12=$work/signer.p12 VELMOR_SIGN_PASSWORD=throwaway-password \
+      VELMOR_SIGN_TIMESTAMP_URL= bash scripts/sign.sh "$work/$name" >/dev/null; then
+      fail "$name: signing failed"
+      continue
+    fi
+    if osslsigncode verify -CAfile "$work/ca.pem" -in "$work/$name" >"$work/$name.verify" 2>&1; then
+      echo "$name: signature verified ($(grep -m1 -o 'Message digest algorithm *: *[A-Z0-9]*' "$work/$name.verify" | sed 's/ *: */ /'))"
+    else
+      cat "$work/$name.verify" >&2
+      fail "$name: the signature does not verify against the throwaway CA"
+    fi
+    # Signing adds the signature and sets the header's checksum, nothing else: without them the
+    # image is the one that was built.
+    osslsigncode remove-signature -in "$work/$name" -out "$work/$name.unsigned" >/dev/null 2>&1
+    python3 - "$work/$name.unsigned" "$p" <<'PY' || fail "$name: removing the signature does not give back the built image"
+import struct, sys
+def without_checksum(path):
+    image = bytearray(open(path, "rb").read())
+    checksum = struct.unpack_from("<I", image, 0x3C)[0] + 24 + 64
+    image[checksum:checksum + 4] = bytes(4)
+    return image
+sys.exit(without_checksum(sys.argv[1]) != without_checksum(sys.argv[2]))
+PY
+  done
+else
+  fail "openssl could not make the throwaway certificates"
+fi
+
+echo "== reproducibility: a second build in other folders"
+# The sources as they are (tracked and new files), copied to another folder and built there.
+src=$work/src
+mkdir -p "$src"
+git ls-files -z -co --exclude-standard | tar -cf - --null -T - | tar -xf - -C "$src"
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[^=]*=//p' "$build/CMakeCache.txt")
+toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[^=]*=//p' "$build/CMakeCache.txt")
+if cmake -S "$src" -B "$work/second-build" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" \
+  -DCMAKE_TOOLCHAIN_FILE="$src/cmake/$(basename "$toolchain")" -DVELMOR_TESTBED=OFF >/dev/null &&
+  cmake --build "$work/second-build" --target Velmor_Setup UnInstall >"$work/second-build.log" 2>&1; then
+  for p in "${programs[@]}"; do
+    rel=${p#"$build"/}
+    first=$(sha256sum <"$p" | cut -d' ' -f1)
+    second=$(sha256sum <"$work/second-build/$rel" | cut -d' ' -f1)
+    echo "$(basename "$p"): $first / $second"
+    [[ $first == "$second" ]] || fail "$(basename "$p") differs between two builds of the same sources"
+  done
+else
+  tail -20 "$work/second-build.log" >&2
+  fail "the second build failed"
+fi
+rm -rf "$work"
+
+if ((status == 0)); then echo "check-release: all checks passed"; fi
+exit "$status"
