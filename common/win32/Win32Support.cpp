@@ -2,8 +2,6 @@
 
 #include <vector>
 
-#include "ErrorText.h"
-
 namespace velmor::win32 {
 
 std::wstring ModuleFileName() {
@@ -33,12 +31,6 @@ bool EqualsIgnoringCase(std::wstring_view left, std::wstring_view right) {
 bool RunningUnderWine() {
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-std::wstring DescribeError(DWORD error) {
-  std::wstring text = SystemErrorText(error);
-  while (!text.empty() && text.back() == L'.') text.pop_back();
-  return L"error " + std::to_wstring(error) + (text.empty() ? L"" : L": " + text);
 }
 
 }  // namespace velmor::win32
