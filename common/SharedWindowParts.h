@@ -20,6 +20,19 @@ inline constexpr FontSpec kPGothic12{L"ＭＳ Ｐゴシック", 12, 400, 128};  
 inline constexpr int kClientWidth = 5925;
 inline constexpr int kClientHeight = 3960;
 
+// Either program's window: the shared size, background and font around its own caption, icon
+// (0: none of its own) and table of controls.
+constexpr FormSpec ProgramWindow(const wchar_t* caption, int iconId,
+                                 std::span<const ControlSpec> controls) {
+  return {.caption = caption,
+          .clientWidth = kClientWidth,
+          .clientHeight = kClientHeight,
+          .backColor = kMenuBackground,
+          .font = kPGothic12,
+          .iconId = iconId,
+          .controls = controls};
+}
+
 // A label in window text on the window background, which it lets show through.
 constexpr ControlSpec PlainLabel(const wchar_t* name, std::int16_t index, const wchar_t* caption,
                                  TwipsRect box, FontSpec font, int tab) {

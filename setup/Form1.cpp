@@ -58,17 +58,9 @@ constexpr std::array kControls{
 
 }  // namespace
 
-const velmor::FormSpec kForm1Spec{
-    .caption = L"Velmor Setup",
-    .clientWidth = kClientWidth,
-    .clientHeight = kClientHeight,
-    .backColor = velmor::kMenuBackground,
-    .font = kPGothic12,
-    .iconId = VELMOR_IDI_APP,
-    .controls = kControls,
-};
+const velmor::FormSpec kForm1Spec = ProgramWindow(L"Velmor Setup", VELMOR_IDI_APP, kControls);
 
-Form1::Form1(Module1& module) : module_(module), form_(kForm1Spec) {
+Form1::Form1(Module1& module) : ProgramForm(kForm1Spec), module_(module) {
   form_.BindClicks({
       {L"Command1", [this](std::int16_t index) { Command1_Click(index); }},
       {L"Command2", [this](std::int16_t) { Command2_Click(); }},
@@ -133,7 +125,5 @@ void Form1::Command1_Click(std::int16_t /*Index*/) {
                    velmor::MsgBoxStyle::kInformation);
   }
 }
-
-void Form1::Command2_Click() { form_.Unload(); }
 
 }  // namespace setup

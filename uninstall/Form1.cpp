@@ -45,17 +45,10 @@ constexpr std::array kControls{
 
 }  // namespace
 
-const velmor::FormSpec kForm1Spec{
-    .caption = L"Velmor Ａｄｄｉｎ　開放",
-    .clientWidth = kClientWidth,
-    .clientHeight = kClientHeight,
-    .backColor = velmor::kMenuBackground,
-    .font = kPGothic12,
-    .iconId = 0,  // the window has no icon of its own
-    .controls = kControls,
-};
+// The window has no icon of its own.
+const velmor::FormSpec kForm1Spec = ProgramWindow(L"Velmor Ａｄｄｉｎ　開放", 0, kControls);
 
-Form1::Form1(Module1& module) : module_(module), form_(kForm1Spec) {
+Form1::Form1(Module1& module) : ProgramForm(kForm1Spec), module_(module) {
   form_.BindClicks({
       {L"Command1", [this](std::int16_t index) { Command1_Click(index); }},
       {L"Command2", [this](std::int16_t) { Command2_Click(); }},
@@ -90,7 +83,5 @@ void Form1::Command1_Click(std::int16_t /*Index*/) {
   }
   module_.Desktop().MsgBox(L"開放する'Addin関数'を指定して下さい。");
 }
-
-void Form1::Command2_Click() { form_.Unload(); }
 
 }  // namespace uninstall
