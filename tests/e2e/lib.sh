@@ -139,11 +139,12 @@ e2e_wait_until() {
   done
 }
 
-# Every stand-in that journalled its start has journalled its end.
+# Every stand-in that journalled its start has journalled its end (an Excel told to end inside a
+# call journals "#end inside <member>" instead of "#exit").
 e2e_journal_settled() {
   local journal
   journal=$(e2e_journal)
-  [[ $(grep -c ': #start' <<<"$journal") == "$(grep -c ': #exit' <<<"$journal")" &&
+  [[ $(grep -c ': #start' <<<"$journal") == "$(grep -cE ': #(exit|end inside )' <<<"$journal")" &&
     $(grep -cE '^[^:]+: start ' <<<"$journal") == "$(grep -cE '^[^:]+: end exit=' <<<"$journal")" ]]
 }
 
