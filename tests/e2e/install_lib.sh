@@ -65,6 +65,14 @@ e2e_restart_prefix() {
 UNINSTALL='C:\Velmor\UnInstall.exe'
 TITLE_START='Velmor Ａｄｄｉｎ　開放'
 
+# reg with the given arguments in the prefix. Right after a restart of the prefix the first Wine
+# call may fail while the prefix's services come up, so a failure is tried once more; a second one
+# fails the scenario with what was asked.
+e2e_reg() {
+  vwine 60 reg "$@" >/dev/null 2>&1 || vwine 60 reg "$@" >/dev/null ||
+    e2e_fail "reg $* failed"
+}
+
 # The product folder as the package lays it out (UnInstall.exe beside the tool workbook), with
 # TorvaneEx and QuillonEx registered in Excel.
 e2e_installed_product() {
@@ -72,8 +80,8 @@ e2e_installed_product() {
   e2e_install_program Velmor_Pgm.exe
   e2e_in_dist vwine 60 "$E2E_DIST_WIN\\Velmor_Pgm.exe" || e2e_fail "the package did not lay out C:\\Velmor"
   e2e_assert_file "$E2E_VELMOR/UnInstall.exe"
-  vwine 60 reg add "$E2E_ADDIN_KEY" /v OPEN /t REG_SZ /d '"C:\Velmor\TorvaneEx.xla"' /f >/dev/null
-  vwine 60 reg add "$E2E_ADDIN_KEY" /v OPEN1 /t REG_SZ /d '"C:\Velmor\QuillonEx.xla"' /f >/dev/null
+  e2e_reg add "$E2E_ADDIN_KEY" /v OPEN /t REG_SZ /d '"C:\Velmor\TorvaneEx.xla"' /f
+  e2e_reg add "$E2E_ADDIN_KEY" /v OPEN1 /t REG_SZ /d '"C:\Velmor\QuillonEx.xla"' /f
   rm -f "$E2E_JOURNAL"
 }
 
