@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <set>
 #include <string>
 #include <utility>
@@ -36,6 +37,9 @@ struct WindowTable {
   // Windowed controls that overlap: the one on top (listed earlier), then the one beneath.
   std::set<std::pair<std::wstring, std::wstring>> overlaps;
 };
+
+// Names the window in test output instead of dumping the table's bytes.
+void PrintTo(const WindowTable& table, std::ostream* out) { *out << table.window; }
 
 class WindowTables : public ::testing::TestWithParam<WindowTable> {};
 
