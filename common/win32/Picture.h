@@ -13,10 +13,10 @@ namespace velmor::win32 {
 class Picture {
  public:
   Picture() = default;
-  // Loads the RCDATA resource with that identifier; an empty picture when it cannot be had.
-  explicit Picture(int resourceId);
-
-  explicit operator bool() const { return picture_ != nullptr; }
+  // The RCDATA resource with that identifier. It is decoded when the picture is first measured or
+  // drawn, which is when the window paints: decoding (through OLE and the system's codecs) then no
+  // longer delays the window's appearance. An empty picture when the resource cannot be had.
+  explicit Picture(int resourceId) : resourceId_(resourceId) {}
 
   // The picture's own size in pixels. OLE keeps the size in HIMETRIC, converted from pixels at the
   // screen's DPI when the picture was loaded; dpi is that screen DPI.
@@ -26,7 +26,12 @@ class Picture {
   void Draw(HDC dc, int x, int y, int cx, int cy) const;
 
  private:
-  Microsoft::WRL::ComPtr<IPicture> picture_;
+  // The decoded picture, or null when there is none; decodes on first use.
+  IPicture* Decoded() const;
+
+  int resourceId_ = 0;
+  mutable bool decoded_ = false;
+  mutable Microsoft::WRL::ComPtr<IPicture> picture_;
 };
 
 }  // namespace velmor::win32
