@@ -11,6 +11,7 @@
 #include "LongPath.h"
 #include "MessageText.h"
 #include "NativeFiles.h"
+#include "SystemLibrary.h"
 #include "Win32Support.h"
 
 namespace velmor::win32 {
@@ -173,7 +174,7 @@ ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
   const std::wstring launchable = LaunchablePath(path);
   execute.lpFile = launchable.c_str();
   execute.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&execute)) {
+  if (!ShellExecuteExFromSystem(&execute)) {
     const DWORD error = GetLastError();
     if (error == ERROR_CANCELLED) return {ProgramRun::Outcome::kElevationDeclined};
     throw Win32Error(error, L"プログラムの起動（管理者として）", path);
