@@ -15,14 +15,7 @@ e2e_register_excel
 e2e_log "the package broadcasts a setting change to every window while the setup waits for it"
 e2e_fresh_dist
 e2e_order Velmor_Pgm.exe broadcast=Environment
-e2e_drive <<EOF
-start "$SETUP" /A3
-window Velmor - TorvaneEx.xla
-click 開始
-$DONE_STEP
-click 終了
-exited 0
-EOF
+e2e_drive_install_torvane
 e2e_expect_events "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: broadcast WM_SETTINGCHANGE Environment" \
   "Velmor_Pgm.exe: broadcast answered" "Velmor_Pgm.exe: end exit=0" "${EXCEL_INSTALL_TORVANE[@]}"
 e2e_expect_addins 'OPEN="C:\Velmor\TorvaneEx.xla"'

@@ -28,14 +28,7 @@ e2e_log "setup: Excel busy for 3 s: the install completes as usual, each call ru
 e2e_fresh_dist
 e2e_order excel busy_ms=3000
 started=$SECONDS
-e2e_drive <<EOF
-start "$SETUP" /A3
-window Velmor - TorvaneEx.xla
-click 開始
-$DONE_STEP
-click 終了
-exited 0
-EOF
+e2e_drive_install_torvane
 e2e_log "the run took $((SECONDS - started)) s"
 expect_answered_events "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: end exit=0" \
   "${EXCEL_INSTALL_TORVANE[@]}"
@@ -44,15 +37,7 @@ e2e_expect_addins 'OPEN="C:\Velmor\TorvaneEx.xla"'
 e2e_log "uninstall: Excel busy for 3 s: the add-in is released as usual, each call run once"
 e2e_installed_product
 e2e_order excel busy_ms=3000
-e2e_drive <<EOF
-start "$UNINSTALL"
-window $TITLE_START
-click TorvaneEx.xla
-click 開始
-msgbox UnInstall | アドイン関数(TorvaneEx)を開放しました。
-click 終了
-exited 0
-EOF
+e2e_drive_release_torvane
 expect_answered_events "${EXCEL_RELEASE_TORVANE[@]}"
 e2e_expect_addins 'OPEN1="C:\Velmor\QuillonEx.xla"'
 e2e_assert_addin_files CordaleEx BriselEx MalvixEx QuillonEx

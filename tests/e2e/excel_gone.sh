@@ -28,14 +28,7 @@ mapfile -t EXCEL_RELEASE_TORVANE < <(e2e_excel_install_calls Addin_UnInstall Tor
 e2e_log "setup: Excel ends inside Quit: the closing message as usual"
 e2e_fresh_dist
 e2e_order excel end_in=Quit
-e2e_drive <<EOF
-start "$SETUP" /A3
-window Velmor - TorvaneEx.xla
-click 開始
-$DONE_STEP
-click 終了
-exited 0
-EOF
+e2e_drive_install_torvane
 mapfile -t expected < <(excel_calls_ending_in Quit "${EXCEL_INSTALL_TORVANE[@]}")
 e2e_expect_events "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: end exit=0" "${expected[@]}"
 e2e_expect_addins 'OPEN="C:\Velmor\TorvaneEx.xla"'
@@ -44,15 +37,7 @@ e2e_restart_prefix
 e2e_log "uninstall: Excel ends inside Quit: the release message as usual"
 e2e_installed_product
 e2e_order excel end_in=Quit
-e2e_drive <<EOF
-start "$UNINSTALL"
-window $TITLE_START
-click TorvaneEx.xla
-click 開始
-msgbox UnInstall | アドイン関数(TorvaneEx)を開放しました。
-click 終了
-exited 0
-EOF
+e2e_drive_release_torvane
 mapfile -t expected < <(excel_calls_ending_in Quit "${EXCEL_RELEASE_TORVANE[@]}")
 e2e_expect_events "${expected[@]}"
 e2e_assert_addin_files CordaleEx BriselEx MalvixEx QuillonEx

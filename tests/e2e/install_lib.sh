@@ -95,3 +95,30 @@ e2e_assert_addin_files() {
     fi
   done
 }
+
+# TorvaneEx installed as a user does it: the setup program with /A3, Start, the closing message,
+# Exit.
+e2e_drive_install_torvane() {
+  e2e_drive <<EOF
+start "$SETUP" /A3
+window Velmor - TorvaneEx.xla
+click 開始
+$DONE_STEP
+click 終了
+exited 0
+EOF
+}
+
+# TorvaneEx released as a user does it: the uninstall program, its option, Start, the release
+# message, Exit.
+e2e_drive_release_torvane() {
+  e2e_drive <<EOF
+start "$UNINSTALL"
+window $TITLE_START
+click TorvaneEx.xla
+click 開始
+msgbox UnInstall | アドイン関数(TorvaneEx)を開放しました。
+click 終了
+exited 0
+EOF
+}

@@ -683,25 +683,38 @@ class Driver {
     }
   }
 
-  // A visible, enabled child control of the window whose caption is `caption` (mnemonic
-  // markers ignored).
-  HWND WaitControl(const std::wstring& caption) {
+  // The first child control of the window for which match holds, waited for; what describes it
+  // in a failure.
+  HWND WaitChild(const std::function<bool(HWND)>& match, const std::wstring& what) {
     HWND parent = RequireWindow();
     HWND found = nullptr;
     WaitFor(
         [&] {
           for (HWND child : ChildWindows(parent)) {
-            const std::wstring text = WindowText(child);
-            if ((text == caption || StripMnemonic(text) == caption) && IsWindowVisible(child) &&
-                IsWindowEnabled(child)) {
+            if (match(child)) {
               found = child;
               return true;
             }
           }
           return false;
         },
-        L"a visible, enabled control " + Quote(caption));
+        what);
     return found;
+  }
+
+  static bool HasCaption(HWND child, const std::wstring& caption) {
+    const std::wstring text = WindowText(child);
+    return text == caption || StripMnemonic(text) == caption;
+  }
+
+  // A visible, enabled child control of the window whose caption is `caption` (mnemonic
+  // markers ignored).
+  HWND WaitControl(const std::wstring& caption) {
+    return WaitChild(
+        [&](HWND child) {
+          return HasCaption(child, caption) && IsWindowVisible(child) && IsWindowEnabled(child);
+        },
+        L"a visible, enabled control " + Quote(caption));
   }
 
   void Click(const std::wstring& caption) {
@@ -895,24 +908,13 @@ class Driver {
   // A child control of the window by its caption, or by its window class as "class:<name>" (for
   // controls without a caption, such as a picture box).
   HWND WaitControlRef(const std::wstring& ref) {
-    HWND parent = RequireWindow();
     const bool byClass = ref.starts_with(L"class:");
-    HWND found = nullptr;
-    WaitFor(
-        [&] {
-          for (HWND child : ChildWindows(parent)) {
-            const bool match =
-                byClass ? ClassName(child) == ref.substr(6)
-                        : WindowText(child) == ref || StripMnemonic(WindowText(child)) == ref;
-            if (match && IsWindowVisible(child)) {
-              found = child;
-              return true;
-            }
-          }
-          return false;
+    return WaitChild(
+        [&](HWND child) {
+          const bool match = byClass ? ClassName(child) == ref.substr(6) : HasCaption(child, ref);
+          return match && IsWindowVisible(child);
         },
         L"a visible control " + Quote(ref));
-    return found;
   }
 
   // "key shift+Tab", "key alt+F4", "key space": real key presses, sent to whatever window has the
