@@ -11,6 +11,7 @@
 #include "ErrorText.h"
 #include "Handles.h"
 #include "MessageFilter.h"
+#include "SystemLibrary.h"
 
 namespace velmor::win32 {
 namespace {
@@ -29,7 +30,7 @@ void Assign(UniqueVariant& target, const AutomationArg& value) {
   } else {
     const std::wstring& text = std::get<std::wstring>(value);
     V_VT(v) = VT_BSTR;
-    V_BSTR(v) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    V_BSTR(v) = ole::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     if (V_BSTR(v) == nullptr) throw ComError(E_OUTOFMEMORY, kCallOperation, L"");
   }
 }
@@ -119,10 +120,10 @@ class DispatchObject final : public AutomationObject {
     if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
     const auto code = static_cast<std::uint32_t>(info.scode != 0 ? info.scode : info.wCode);
     std::wstring description;
-    if (info.bstrSource != nullptr && SysStringLen(info.bstrSource) > 0) {
+    if (info.bstrSource != nullptr && ole::SysStringLen(info.bstrSource) > 0) {
       description = std::wstring(info.bstrSource) + L": ";
     }
-    if (info.bstrDescription != nullptr && SysStringLen(info.bstrDescription) > 0) {
+    if (info.bstrDescription != nullptr && ole::SysStringLen(info.bstrDescription) > 0) {
       description += info.bstrDescription;
     } else {
       description += SystemErrorText(code);
@@ -141,12 +142,12 @@ std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progI
   const std::wstring id(progId);
   constexpr wchar_t kCreateOperation[] = L"オートメーション オブジェクトの作成";
   CLSID clsid{};
-  HRESULT hr = CLSIDFromProgID(id.c_str(), &clsid);
+  HRESULT hr = ole::CLSIDFromProgID(id.c_str(), &clsid);
   if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
   // Registered before the server is started: it may turn calls away from the first one on.
   auto filter = std::make_shared<MessageFilterScope>();
   ComPtr<IDispatch> dispatch;
-  hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&dispatch));
+  hr = ole::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&dispatch));
   if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
   return std::make_unique<DispatchObject>(std::move(dispatch), id, std::move(filter));
 }

@@ -51,8 +51,8 @@ COLORREF ToColorRef(ColorValue color) {
   return static_cast<COLORREF>(color & 0x00FFFFFFu);
 }
 
-FormWindow::FormWindow(HINSTANCE instance, Platform& platform)
-    : instance_(instance), platform_(platform) {
+FormWindow::FormWindow(HINSTANCE instance, Platform& platform, ComApartment& com)
+    : instance_(instance), platform_(platform), com_(com) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   RegisterClasses(instance, &FormWindow::WindowProc, &FormWindow::PictureBoxProc);
@@ -360,6 +360,8 @@ void FormWindow::DrawGraphicalButton(const DRAWITEMSTRUCT& item) {
   const ControlSpec& spec = child->control->Spec();
   const std::wstring& caption = child->control->Caption();
   const SelectedObject font(dc, FontFor(spec.font));
+  // Without COM the picture cannot be decoded and is left out; the caption is drawn all the same.
+  (void)com_.Start();
   RECT text{0, 0, box.right - box.left, 0};
   DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
@@ -391,6 +393,7 @@ void FormWindow::PaintPictureBox(HWND window, HDC dc) {
   RECT client{};
   GetClientRect(window, &client);
   FillRect(dc, &client, BrushFor(child->control->Spec().backColor));
+  (void)com_.Start();  // for decoding the picture, as for a graphical button
   // Drawn unscaled from the top-left corner; the box clips what does not fit. A picture box shows
   // no focus mark, although it takes the focus.
   const SIZE size = child->picture.PixelSize(dpi_);

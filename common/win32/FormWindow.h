@@ -19,7 +19,8 @@ namespace velmor::win32 {
 
 class FormWindow final : public FormHost {
  public:
-  FormWindow(HINSTANCE instance, Platform& platform);
+  // com is the thread's apartment: decoding the pictures needs it, and starts it if need be.
+  FormWindow(HINSTANCE instance, Platform& platform, ComApartment& com);
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
   ~FormWindow() override;
@@ -69,6 +70,7 @@ class FormWindow final : public FormHost {
 
   HINSTANCE instance_;
   Platform& platform_;
+  ComApartment& com_;
   Form* form_ = nullptr;
   // Owned from WM_NCCREATE; given up at WM_NCDESTROY, when the system has destroyed it.
   UniqueWindow window_;

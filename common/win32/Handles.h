@@ -12,6 +12,8 @@
 #include <string_view>
 #include <utility>
 
+#include "SystemLibrary.h"
+
 namespace velmor::win32 {
 
 // An owner of one kind of resource, declared in one line by the function that frees it. Win32
@@ -81,7 +83,7 @@ using UniquePen = Unique<HPEN, &DeleteObject>;
 using UniqueBitmap = Unique<HBITMAP, &DeleteObject>;
 using UniqueMemoryDC = Unique<HDC, &DeleteDC>;  // a memory device context from CreateCompatibleDC
 using UniqueIcon = Unique<HICON, &DestroyIcon>;
-using UniqueBstr = Unique<BSTR, &SysFreeString>;
+using UniqueBstr = Unique<BSTR, &ole::SysFreeString>;
 
 // A window's device context from GetDC (nullptr: the screen's), given back with ReleaseDC, which
 // needs the window as well.
@@ -133,33 +135,33 @@ class SelectedObject {
 
 // A new BSTR holding a copy of text (which may contain nulls). Empty when allocation failed.
 inline UniqueBstr MakeBstr(std::wstring_view text) {
-  return UniqueBstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+  return UniqueBstr(ole::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
 }
 
 // A VARIANT that is cleared when it goes out of scope.
 class UniqueVariant {
  public:
-  UniqueVariant() { VariantInit(&value_); }
+  UniqueVariant() { ole::VariantInit(&value_); }
   UniqueVariant(const UniqueVariant&) = delete;
   UniqueVariant& operator=(const UniqueVariant&) = delete;
   UniqueVariant(UniqueVariant&& other) noexcept : value_(other.value_) {
-    VariantInit(&other.value_);
+    ole::VariantInit(&other.value_);
   }
   UniqueVariant& operator=(UniqueVariant&& other) noexcept {
     if (this != &other) {
-      VariantClear(&value_);
+      ole::VariantClear(&value_);
       value_ = other.value_;
-      VariantInit(&other.value_);
+      ole::VariantInit(&other.value_);
     }
     return *this;
   }
-  ~UniqueVariant() { VariantClear(&value_); }
+  ~UniqueVariant() { ole::VariantClear(&value_); }
 
   VARIANT* get() { return &value_; }
   const VARIANT* get() const { return &value_; }
   // Clears what is held and lends the VARIANT for an out-parameter.
   VARIANT* put() {
-    VariantClear(&value_);
+    ole::VariantClear(&value_);
     return &value_;
   }
 
@@ -174,9 +176,9 @@ class UniqueExcepInfo {
   UniqueExcepInfo(const UniqueExcepInfo&) = delete;
   UniqueExcepInfo& operator=(const UniqueExcepInfo&) = delete;
   ~UniqueExcepInfo() {
-    SysFreeString(info_.bstrSource);
-    SysFreeString(info_.bstrDescription);
-    SysFreeString(info_.bstrHelpFile);
+    ole::SysFreeString(info_.bstrSource);
+    ole::SysFreeString(info_.bstrDescription);
+    ole::SysFreeString(info_.bstrHelpFile);
   }
   EXCEPINFO* get() { return &info_; }
 
@@ -184,19 +186,33 @@ class UniqueExcepInfo {
   EXCEPINFO info_;
 };
 
-// COM for this thread, apartment-threaded, for the lifetime of the object.
+// COM on this thread, single-threaded apartment, for the lifetime of the owner: started at once,
+// or, with kOnFirstUse, by the first Start(). The programs need COM only to decode their pictures
+// and to reach Excel, and start it then, so that their windows do not wait for it.
 class ComApartment {
  public:
-  ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  enum class When { kNow, kOnFirstUse };
+  explicit ComApartment(When when = When::kNow) {
+    if (when == When::kNow) Start();
+  }
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
   ~ComApartment() {
-    if (SUCCEEDED(result_)) CoUninitialize();
+    if (started_ && SUCCEEDED(result_)) ole::CoUninitialize();
+  }
+  // Starts COM unless this owner has tried already; the result of that one attempt.
+  HRESULT Start() {
+    if (!started_) {
+      started_ = true;
+      result_ = ole::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    }
+    return result_;
   }
   HRESULT Result() const { return result_; }
 
  private:
-  HRESULT result_;
+  bool started_ = false;
+  HRESULT result_ = S_OK;
 };
 
 // A class object offered to COM for the lifetime of the registration.

@@ -2,6 +2,7 @@
 
 #include "ComObject.h"
 #include "ExcelTool.h"
+#include "SystemLibrary.h"
 
 namespace velmor::win32 {
 namespace {
@@ -36,14 +37,14 @@ class RetryingFilter final : public ComObject<IMessageFilter> {
 
 MessageFilterScope::MessageFilterScope() {
   Microsoft::WRL::ComPtr<IMessageFilter> filter(new RetryingFilter());
-  registered_ = SUCCEEDED(CoRegisterMessageFilter(filter.Get(), previous_.GetAddressOf()));
+  registered_ = SUCCEEDED(ole::CoRegisterMessageFilter(filter.Get(), previous_.GetAddressOf()));
 }
 
 MessageFilterScope::~MessageFilterScope() {
   if (!registered_) return;
   // CoRegisterMessageFilter hands back our own filter with the reference the apartment held.
   Microsoft::WRL::ComPtr<IMessageFilter> ours;
-  CoRegisterMessageFilter(previous_.Get(), ours.GetAddressOf());
+  ole::CoRegisterMessageFilter(previous_.Get(), ours.GetAddressOf());
 }
 
 }  // namespace velmor::win32

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Handles.h"
+#include "SystemLibrary.h"
 
 namespace velmor::win32 {
 
@@ -19,9 +20,9 @@ IPicture* Picture::Decoded() const {
   const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
   const DWORD size = SizeofResource(module, info);
   if (bytes == nullptr || size == 0) return nullptr;
-  // A stream over a copy in global memory, which ole32 (loaded anyway) provides; a stream from
-  // shlwapi would cost the program a DLL load at every start. Once the stream exists, it owns the
-  // memory and frees it on its last release.
+  // A stream over a copy in global memory, which ole32 provides (COM needs it for decoding in any
+  // case); a stream from shlwapi would cost the program one more DLL. Once the stream exists, it
+  // owns the memory and frees it on its last release.
   UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, size));
   if (!memory) return nullptr;
   void* copy = GlobalLock(memory.get());
@@ -32,9 +33,9 @@ IPicture* Picture::Decoded() const {
   // with ComPtr::Attach would be wrong here: MinGW-w64's Attach, unlike the Windows SDK's, adds a
   // reference of its own, and the stream would never be freed.
   ComPtr<IStream> stream;
-  if (FAILED(CreateStreamOnHGlobal(memory.get(), TRUE, &stream))) return nullptr;
+  if (FAILED(ole::CreateStreamOnHGlobal(memory.get(), TRUE, &stream))) return nullptr;
   memory.release();
-  OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_PPV_ARGS(&picture_));
+  ole::OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_PPV_ARGS(&picture_));
   return picture_.Get();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// What both programs do from process start to end: restrict DLL loading, start COM, build the
-// module and its window, run Main and then the window's message loop.
+// What both programs do from process start to end: restrict DLL loading, build the module and its
+// window, run Main and then the window's message loop. COM starts on first use.
 
 #include <windows.h>
 
@@ -36,17 +36,16 @@ int RunProgram(HINSTANCE instance, const wchar_t* title) {
   SingleCopy singleCopy(title);
   if (!singleCopy.Claim()) return 0;
 
+  // COM starts when first needed: to decode the pictures at the first paint, once the window
+  // shows, and to reach Excel. Waiting for it here would only delay the window. It ends after
+  // everything that used it.
+  ComApartment com(ComApartment::When::kOnFirstUse);
   FormWindow* window = nullptr;
-  Win32Platform platform(title,
-                         [&window] { return window != nullptr ? window->Handle() : nullptr; });
+  Win32Platform platform(
+      title, [&window] { return window != nullptr ? window->Handle() : nullptr; }, com);
 
   // Everything from here on fails through the error border: the report is shown if it can be,
   // and nothing is thrown out of wWinMain.
-  const ComApartment com;
-  if (FAILED(com.Result())) {
-    (void)RunEventHandler(platform, [&com] { throw ComError(com.Result(), L"COM の初期化", L""); });
-    return kExitRuntimeError;
-  }
 
   // The module outlives the window, whose form belongs to the module: the window is destroyed
   // first, and the form is told that it has no window any more.
@@ -60,7 +59,7 @@ int RunProgram(HINSTANCE instance, const wchar_t* title) {
       window = nullptr;
     }
   };
-  if (!RunEventHandler(platform, [&] { formWindow.emplace(instance, platform); })) {
+  if (!RunEventHandler(platform, [&] { formWindow.emplace(instance, platform, com); })) {
     return kExitRuntimeError;
   }
   const WindowGone detach{module, window};

@@ -1,22 +1,25 @@
 #include "SystemLibrary.h"
 
+#include <olectl.h>
+
 #include "Handles.h"
 
 namespace velmor::win32 {
 namespace {
 
-// uxtheme.dll from the system folder, never a copy beside the program or on the PATH; loaded on
-// first use and kept until the program ends.
+// A DLL of the system folder, never a copy beside the program or on the PATH. The caller keeps it
+// in a static, so that it is loaded on first use and kept until the program ends.
+UniqueModule LoadFromSystem(const wchar_t* name) {
+  return UniqueModule(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+}
+
 HMODULE UxTheme() {
-  static const UniqueModule library(
-      LoadLibraryExW(L"uxtheme.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  static const UniqueModule library = LoadFromSystem(L"uxtheme.dll");
   return library.get();
 }
 
-// shell32.dll from the system folder, loaded on first use and kept until the program ends.
 HMODULE Shell32() {
-  static const UniqueModule library(
-      LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  static const UniqueModule library = LoadFromSystem(L"shell32.dll");
   return library.get();
 }
 
@@ -26,6 +29,54 @@ template <typename Function>
 Function FunctionOf(HMODULE library, const char* name) {
   if (library == nullptr) return nullptr;
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
+// What an HRESULT function answers when its DLL or the function itself cannot be had.
+constexpr HRESULT kNotAvailable = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+
+// The functions of ole32 and oleaut32 that the support library uses, looked up together when the
+// first of them is called. The declarations of the system headers give each its type, calling
+// convention included; a missing one is null.
+struct Ole32Functions {
+  decltype(&::CoInitializeEx) coInitializeEx;
+  decltype(&::CoUninitialize) coUninitialize;
+  decltype(&::CLSIDFromProgID) clsidFromProgId;
+  decltype(&::CoCreateInstance) coCreateInstance;
+  decltype(&::CoRegisterMessageFilter) coRegisterMessageFilter;
+  decltype(&::CreateStreamOnHGlobal) createStreamOnHGlobal;
+};
+
+const Ole32Functions& Ole32() {
+  static const UniqueModule library = LoadFromSystem(L"ole32.dll");
+  static const Ole32Functions functions{
+      FunctionOf<decltype(&::CoInitializeEx)>(library.get(), "CoInitializeEx"),
+      FunctionOf<decltype(&::CoUninitialize)>(library.get(), "CoUninitialize"),
+      FunctionOf<decltype(&::CLSIDFromProgID)>(library.get(), "CLSIDFromProgID"),
+      FunctionOf<decltype(&::CoCreateInstance)>(library.get(), "CoCreateInstance"),
+      FunctionOf<decltype(&::CoRegisterMessageFilter)>(library.get(), "CoRegisterMessageFilter"),
+      FunctionOf<decltype(&::CreateStreamOnHGlobal)>(library.get(), "CreateStreamOnHGlobal"),
+  };
+  return functions;
+}
+
+struct OleAut32Functions {
+  decltype(&::OleLoadPicture) oleLoadPicture;
+  decltype(&::SysAllocStringLen) sysAllocStringLen;
+  decltype(&::SysFreeString) sysFreeString;
+  decltype(&::SysStringLen) sysStringLen;
+  decltype(&::VariantClear) variantClear;
+};
+
+const OleAut32Functions& OleAut32() {
+  static const UniqueModule library = LoadFromSystem(L"oleaut32.dll");
+  static const OleAut32Functions functions{
+      FunctionOf<decltype(&::OleLoadPicture)>(library.get(), "OleLoadPicture"),
+      FunctionOf<decltype(&::SysAllocStringLen)>(library.get(), "SysAllocStringLen"),
+      FunctionOf<decltype(&::SysFreeString)>(library.get(), "SysFreeString"),
+      FunctionOf<decltype(&::SysStringLen)>(library.get(), "SysStringLen"),
+      FunctionOf<decltype(&::VariantClear)>(library.get(), "VariantClear"),
+  };
+  return functions;
 }
 
 }  // namespace
@@ -43,4 +94,62 @@ BOOL ShellExecuteExFromSystem(SHELLEXECUTEINFOW* info) {
   return shellExecuteEx != nullptr ? shellExecuteEx(info) : FALSE;
 }
 
+namespace ole {
+
+HRESULT CoInitializeEx(void* reserved, DWORD concurrencyModel) {
+  const auto function = Ole32().coInitializeEx;
+  return function != nullptr ? function(reserved, concurrencyModel) : kNotAvailable;
+}
+
+void CoUninitialize() {
+  if (const auto function = Ole32().coUninitialize) function();
+}
+
+HRESULT CLSIDFromProgID(const wchar_t* progId, CLSID* clsid) {
+  const auto function = Ole32().clsidFromProgId;
+  return function != nullptr ? function(progId, clsid) : kNotAvailable;
+}
+
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid,
+                         void** object) {
+  const auto function = Ole32().coCreateInstance;
+  return function != nullptr ? function(clsid, outer, context, iid, object) : kNotAvailable;
+}
+
+HRESULT CoRegisterMessageFilter(IMessageFilter* filter, IMessageFilter** previous) {
+  const auto function = Ole32().coRegisterMessageFilter;
+  return function != nullptr ? function(filter, previous) : kNotAvailable;
+}
+
+HRESULT CreateStreamOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease, IStream** stream) {
+  const auto function = Ole32().createStreamOnHGlobal;
+  return function != nullptr ? function(memory, deleteOnRelease, stream) : kNotAvailable;
+}
+
+HRESULT OleLoadPicture(IStream* stream, LONG size, BOOL runMode, REFIID iid, void** picture) {
+  const auto function = OleAut32().oleLoadPicture;
+  return function != nullptr ? function(stream, size, runMode, iid, picture) : kNotAvailable;
+}
+
+BSTR SysAllocStringLen(const wchar_t* text, UINT length) {
+  const auto function = OleAut32().sysAllocStringLen;
+  return function != nullptr ? function(text, length) : nullptr;
+}
+
+void SysFreeString(BSTR text) {
+  // Without oleaut32 no string was ever allocated, so there is nothing to free.
+  if (const auto function = OleAut32().sysFreeString) function(text);
+}
+
+UINT SysStringLen(BSTR text) {
+  const auto function = OleAut32().sysStringLen;
+  return function != nullptr ? function(text) : 0;
+}
+
+HRESULT VariantClear(VARIANT* value) {
+  const auto function = OleAut32().variantClear;
+  return function != nullptr ? function(value) : kNotAvailable;
+}
+
+}  // namespace ole
 }  // namespace velmor::win32

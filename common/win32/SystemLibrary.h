@@ -1,13 +1,20 @@
 #pragma once
 
-// Functions of system DLLs looked up at run time, from the system folder only. uxtheme.dll is not
-// on the loader's list of known DLLs: importing it would let a DLL of that name in the program's
-// folder (a download folder, say) be loaded instead. shell32.dll is, but it is large and pulls in
-// more DLLs, and the programs need it only to ask for administrator rights, so it is not loaded at
-// every start.
+// Functions of system DLLs looked up at run time, from the system folder only.
+// - uxtheme.dll is not on the loader's list of known DLLs: importing it would let a DLL of that
+// name
+//   in the program's folder (a download folder, say) be loaded instead.
+// - shell32.dll is on that list, but it is large and pulls in more DLLs, and the programs need it
+//   only to ask for administrator rights.
+// - ole32.dll and oleaut32.dll are on the list too, but loading them, and starting COM, would delay
+//   every window, while the programs need them only to decode their pictures (which happens at the
+//   first paint, once the window shows) and to reach Excel.
+// Each DLL is loaded on first use and kept until the program ends.
 
 #include <windows.h>
 
+#include <objbase.h>
+#include <oleauto.h>
 #include <shellapi.h>
 
 namespace velmor::win32 {
@@ -19,5 +26,26 @@ bool SetWindowThemeFromSystem(HWND window, const wchar_t* subAppName, const wcha
 // ShellExecuteExW of shell32.dll, with its result and last error. When shell32 or the function
 // cannot be had, FALSE with the loader's error.
 BOOL ShellExecuteExFromSystem(SHELLEXECUTEINFOW* info);
+
+// The ole32 and oleaut32 functions that the support library uses, with the system's signatures.
+// Code that links this library calls these rather than the imports, so that a program does not load
+// either DLL before it needs it; the programs do not link ole32 or oleaut32 at all, so the linker
+// refuses a direct call. When a DLL or function cannot be had, a function returning an HRESULT
+// returns ERROR_PROC_NOT_FOUND as one, SysAllocStringLen returns null and SysStringLen 0.
+namespace ole {
+HRESULT CoInitializeEx(void* reserved, DWORD concurrencyModel);
+void CoUninitialize();
+HRESULT CLSIDFromProgID(const wchar_t* progId, CLSID* clsid);
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
+HRESULT CoRegisterMessageFilter(IMessageFilter* filter, IMessageFilter** previous);
+HRESULT CreateStreamOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease, IStream** stream);
+HRESULT OleLoadPicture(IStream* stream, LONG size, BOOL runMode, REFIID iid, void** picture);
+BSTR SysAllocStringLen(const wchar_t* text, UINT length);
+void SysFreeString(BSTR text);
+UINT SysStringLen(BSTR text);
+HRESULT VariantClear(VARIANT* value);
+// VariantInit only marks the VARIANT empty, which needs no DLL.
+inline void VariantInit(VARIANT* value) { V_VT(value) = VT_EMPTY; }
+}  // namespace ole
 
 }  // namespace velmor::win32

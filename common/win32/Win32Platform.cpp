@@ -122,8 +122,9 @@ RuntimeError StartError(DWORD code, const std::wstring& path) {
 
 }  // namespace
 
-Win32Platform::Win32Platform(std::wstring title, std::function<HWND()> messageOwner)
-    : title_(std::move(title)), messageOwner_(std::move(messageOwner)) {}
+Win32Platform::Win32Platform(std::wstring title, std::function<HWND()> messageOwner,
+                             ComApartment& com)
+    : title_(std::move(title)), messageOwner_(std::move(messageOwner)), com_(com) {}
 
 std::wstring Win32Platform::AppPath() { return FolderOf(OwnPath()); }
 
@@ -191,6 +192,8 @@ bool Win32Platform::FileExists(const std::wstring& path) { return NativeFileExis
 void Win32Platform::DeleteFileForced(const std::wstring& path) { NativeDeleteFile(path); }
 
 std::unique_ptr<AutomationObject> Win32Platform::CreateObject(std::wstring_view progId) {
+  const HRESULT started = com_.Start();
+  if (FAILED(started)) throw ComError(started, L"COM の初期化", L"");
   return CreateAutomationObject(progId);
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "Handles.h"
 #include "Platform.h"
 
 namespace velmor::win32 {
@@ -12,8 +13,8 @@ namespace velmor::win32 {
 class Win32Platform final : public Platform {
  public:
   // title: the program title; messageOwner answers the window that message boxes belong to (or
-  // null).
-  Win32Platform(std::wstring title, std::function<HWND()> messageOwner);
+  // null); com is the thread's apartment, which CreateObject starts if it has not started yet.
+  Win32Platform(std::wstring title, std::function<HWND()> messageOwner, ComApartment& com);
 
   std::wstring AppPath() override;
   std::wstring CommandLine() override;
@@ -31,6 +32,7 @@ class Win32Platform final : public Platform {
  private:
   std::wstring title_;
   std::function<HWND()> messageOwner_;
+  ComApartment& com_;
 };
 
 }  // namespace velmor::win32

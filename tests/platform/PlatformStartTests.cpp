@@ -150,7 +150,9 @@ class PlatformStart : public testing::Test {
   static std::wstring Installer() { return kFolder + L"\\" + kName; }
 
   const UniqueWindow window{CreateTestWindow()};
-  velmor::win32::Win32Platform platform{L"PlatformStartTests", [this] { return window.get(); }};
+  velmor::win32::ComApartment com;
+  velmor::win32::Win32Platform platform{L"PlatformStartTests", [this] { return window.get(); },
+                                        com};
 };
 
 TEST_F(PlatformStart, DirectStartWaitsAnswersABroadcastActsOnNothingPostedAndAnswersTheExitCode) {

@@ -36,8 +36,9 @@ void DropQuitRequest() {
 }
 
 TEST(FormWindow, IsMadeOnLoadAndDestroyedOnUnload) {
-  velmor::win32::Win32Platform platform(L"win32_tests", nullptr);
-  velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform);
+  velmor::win32::ComApartment com;
+  velmor::win32::Win32Platform platform(L"win32_tests", nullptr, com);
+  velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, com);
   velmor::Form form(kForm);
   form.AttachHost(&window);
   EXPECT_EQ(window.Handle(), nullptr);
@@ -55,10 +56,11 @@ TEST(FormWindow, IsMadeOnLoadAndDestroyedOnUnload) {
 }
 
 TEST(FormWindow, LetsGoOfAWindowTheSystemDestroyed) {
-  velmor::win32::Win32Platform platform(L"win32_tests", nullptr);
+  velmor::win32::ComApartment com;
+  velmor::win32::Win32Platform platform(L"win32_tests", nullptr, com);
   HWND handle = nullptr;
   {
-    velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform);
+    velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, com);
     velmor::Form form(kForm);
     form.AttachHost(&window);
     form.Load();

@@ -37,7 +37,8 @@ class StartAndWait : public testing::Test {
     return run.exitCode;
   }
 
-  velmor::win32::Win32Platform platform_{L"win32_tests", nullptr};
+  velmor::win32::ComApartment com_;
+  velmor::win32::Win32Platform platform_{L"win32_tests", nullptr, com_};
   TempFolder folder_{L"process"};
 };
 
