@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the two programs of a release build as they ship:
 #   - imports: only DLLs on the Windows KnownDLLs list (always taken from the system folder), plus
-#     comctl32, which the manifest binds to the system's side-by-side copy;
+#     comctl32, which the manifest binds to the system's side-by-side copy; and not ole32 or
+#     oleaut32, which the programs load on first use so that their windows do not wait for them;
 #   - a load-configuration directory whose DependentLoadFlags are LOAD_LIBRARY_SEARCH_SYSTEM32;
 #   - size: at most 200 KB each, with no symbol table;
 #   - signing: a throwaway CA and code-signing certificate (openssl) sign copies with
@@ -37,6 +38,8 @@ for p in "${programs[@]}"; do
   [[ -n $dlls ]] || fail "$p: no import table found"
   for dll in $dlls; do
     [[ $allowed == *" ${dll%.dll} "* ]] || fail "$p imports $dll, which is not always taken from the system folder"
+    [[ ${dll%.dll} == ole32 || ${dll%.dll} == oleaut32 ]] &&
+      fail "$p imports $dll, which it should load on first use (every start would wait for it)"
   done
   flags=$(python3 - "$p" <<'PY'
 import struct, sys
