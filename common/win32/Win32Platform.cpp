@@ -175,6 +175,9 @@ ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
   const std::wstring launchable = LaunchablePath(path);
   execute.lpFile = launchable.c_str();
   execute.nShow = SW_SHOWNORMAL;
+  // The shell may hand the start to extensions that COM runs, so COM must be up. Should it fail to
+  // start, a program file still starts without it.
+  (void)com_.Start();
   if (!ShellExecuteExFromSystem(&execute)) {
     const DWORD error = GetLastError();
     if (error == ERROR_CANCELLED) return {ProgramRun::Outcome::kElevationDeclined};
