@@ -104,13 +104,9 @@ void FormWindow::Load(Form& form) {
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   RECT frame{0, 0, Px(spec.clientWidth), Px(spec.clientHeight)};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  const std::wstring caption = form.Caption();
-  // The window procedure takes ownership at WM_NCCREATE.
-  CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_,
-                  this);
-  if (!window_) throw Win32Error(GetLastError(), L"ウィンドウの作成", caption);
-
+  // The icons are loaded first and given to the window as soon as it exists (at WM_NCCREATE),
+  // before the window system has made the frame: set any later, they would be converted for it once
+  // more.
   if (spec.iconId != 0) {
     const auto load = [this, &spec](int cx, int cy) {
       return static_cast<HICON>(
@@ -118,9 +114,14 @@ void FormWindow::Load(Form& form) {
     };
     bigIcon_.reset(load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)));
     smallIcon_.reset(load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)));
-    SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
   }
+  const std::wstring caption = form.Caption();
+  // The window procedure takes ownership at WM_NCCREATE.
+  CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_,
+                  this);
+  if (!window_) throw Win32Error(GetLastError(), L"ウィンドウの作成", caption);
+
   try {
     CreateChildren();
   } catch (...) {
@@ -407,6 +408,13 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     auto* self = static_cast<FormWindow*>(create->lpCreateParams);
     self->window_ = UniqueWindow(window);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    if (self->bigIcon_) {
+      SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(self->bigIcon_.get()));
+    }
+    if (self->smallIcon_) {
+      SendMessageW(window, WM_SETICON, ICON_SMALL,
+                   reinterpret_cast<LPARAM>(self->smallIcon_.get()));
+    }
   }
   auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <utility>
 
 #include "FormModel.h"
 #include "FormWindow.h"
@@ -72,6 +73,29 @@ TEST(FormWindow, LetsGoOfAWindowTheSystemDestroyed) {
   }
   EXPECT_FALSE(IsWindow(handle));
   DropQuitRequest();
+}
+
+// The icons are handed over while the window is being made, before the window system builds its
+// frame; they must be the window's own from then on, big and small, and absent for a form without.
+TEST(FormWindow, HasItsFormsIconsFromTheStartAndNoneWithout) {
+  velmor::win32::ComApartment com;
+  velmor::win32::Win32Platform platform(L"win32_tests", nullptr, com);
+  const auto iconsOf = [&](int iconId) {
+    velmor::FormSpec spec = kForm;
+    spec.iconId = iconId;
+    velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, com);
+    velmor::Form form(spec);
+    form.AttachHost(&window);
+    form.Load();
+    const auto big = SendMessageW(window.Handle(), WM_GETICON, ICON_BIG, 0);
+    const auto small = SendMessageW(window.Handle(), WM_GETICON, ICON_SMALL, 0);
+    form.Unload();
+    form.AttachHost(nullptr);
+    DropQuitRequest();
+    return std::pair{big != 0, small != 0};
+  };
+  EXPECT_EQ(iconsOf(1), std::pair(true, true));
+  EXPECT_EQ(iconsOf(0), std::pair(false, false));
 }
 
 }  // namespace
