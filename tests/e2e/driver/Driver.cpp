@@ -593,6 +593,20 @@ class Driver {
     return boxes;
   }
 
+  // The program's first message box, waited for; what describes it in a failure.
+  MessageBoxInfo WaitMessageBox(const std::wstring& what) {
+    MessageBoxInfo box;
+    WaitFor(
+        [&] {
+          const auto boxes = MessageBoxesOfProcess();
+          if (boxes.empty()) return false;
+          box = boxes.front();
+          return true;
+        },
+        what, {false, true});
+    return box;
+  }
+
   // Wine shows its crash dialog from winedbg.exe, a process of its own.
   void CheckCrashDialog() {
     for (HWND hwnd : VisibleTopLevelWindows()) {
@@ -755,15 +769,7 @@ class Driver {
       texts.push_back(Unescape(text));
     }
 
-    MessageBoxInfo box;
-    WaitFor(
-        [&] {
-          const auto boxes = MessageBoxesOfProcess();
-          if (boxes.empty()) return false;
-          box = boxes.front();
-          return true;
-        },
-        L"a message box " + Quote(title), {false, true});
+    const MessageBoxInfo box = WaitMessageBox(L"a message box " + Quote(title));
 
     bool matches = box.title == title;
     for (const std::wstring& text : texts) {
@@ -1156,15 +1162,7 @@ class Driver {
   // screen. The box stays open for the next step.
   void MessageBoxFits() {
     RequireProcess();
-    MessageBoxInfo box;
-    WaitFor(
-        [&] {
-          const auto boxes = MessageBoxesOfProcess();
-          if (boxes.empty()) return false;
-          box = boxes.front();
-          return true;
-        },
-        L"a message box", {false, true});
+    const MessageBoxInfo box = WaitMessageBox(L"a message box");
     RECT r{};
     if (!GetWindowRect(box.hwnd, &r)) Fail(L"cannot read the message box's position");
     const long screen_w = GetSystemMetrics(SM_CXSCREEN);
