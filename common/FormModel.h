@@ -36,6 +36,12 @@ struct TwipsLine {
   int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 
+// What a control's text colour means, in words, for those who cannot see the colour.
+struct ColorMeaning {
+  ColorValue color = 0;
+  std::wstring_view words;
+};
+
 inline constexpr std::int16_t kNoIndex = -1;  // a single control, not a member of a control array
 inline constexpr int kNoTab = -1;             // labels and lines take no focus
 
@@ -53,6 +59,10 @@ struct ControlSpec {
       false;  // labels: fill the box with backColor, or let the form show through
   int tabIndex = kNoTab;
   int pictureId = 0;  // resource of a graphical button's or picture box's picture; 0 for none
+  // For assistive technology: the name of a control without a caption (what its picture shows),
+  // and the meanings of its text colours.
+  std::wstring_view accessibleName;
+  std::span<const ColorMeaning> colorMeanings;
 };
 
 struct FormSpec {
@@ -141,6 +151,7 @@ class Form {
   // when the window has no such control (for example Command1(0), whose array has only member 1).
   Control& operator()(std::wstring_view name, std::int16_t index = kNoIndex);
   std::vector<Control>& Controls() { return controls_; }
+  const std::vector<Control>& Controls() const { return controls_; }
 
   const std::wstring& Caption() const { return caption_; }
   void SetCaption(std::wstring caption);

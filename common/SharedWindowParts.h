@@ -79,7 +79,8 @@ inline constexpr ControlSpec kLogoBox{.kind = ControlKind::kPictureBox,
                                       .foreColor = kWindowText,
                                       .backColor = kWindowBackground,
                                       .tabIndex = 0,
-                                      .pictureId = VELMOR_IDR_LOGO};
+                                      .pictureId = VELMOR_IDR_LOGO,
+                                      .accessibleName = L"Velmor"};
 
 inline constexpr ControlSpec kVersionLabel =
     PlainLabel(L"Label6", kNoIndex, L"Ver : 4.01", {2280, 400, 1005, 225}, kArialBold1125, 5);

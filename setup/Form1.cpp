@@ -16,6 +16,12 @@ using velmor::ControlKind;
 using velmor::ControlSpec;
 using namespace velmor::parts;
 
+// The add-in labels' colours are the run's progress: the add-in this run installs, and one whose
+// package has run. The check box turns blue once its installer has run.
+constexpr velmor::ColorMeaning kAddinLabelMeanings[] = {{velmor::kButtonText, L"選択中"},
+                                                        {velmor::kBlue, L"展開済み"}};
+constexpr velmor::ColorMeaning kCheckBoxMeanings[] = {{velmor::kBlue, L"インストール済み"}};
+
 constexpr ControlSpec AddinLabel(std::int16_t index, const wchar_t* caption, int top, int tab,
                                  velmor::ColorValue foreColor) {
   return {.kind = ControlKind::kLabel,
@@ -27,7 +33,8 @@ constexpr ControlSpec AddinLabel(std::int16_t index, const wchar_t* caption, int
           .foreColor = foreColor,
           .backColor = velmor::kButtonFace,
           .paintsBackground = true,
-          .tabIndex = tab};
+          .tabIndex = tab,
+          .colorMeanings = kAddinLabelMeanings};
 }
 
 // Front to back: where two controls overlap, the earlier one lies on top.
@@ -37,7 +44,8 @@ constexpr std::array kControls{
                 .caption = L"Microsoft Visual C++ 2010 x86 Redistributable - 10.0.3019",
                 .box = {1920, 840, 3135, 495},
                 .font = kArialBold975,
-                .tabIndex = 8},
+                .tabIndex = 8,
+                .colorMeanings = kCheckBoxMeanings},
     kExitButton,
     StartButton(240),
     kLogoBox,

@@ -82,6 +82,22 @@ TEST_P(WindowTables, WindowedControlsOverlapOnlyWhereTheTableSays) {
   EXPECT_EQ(overlaps, GetParam().overlaps);
 }
 
+// A high-contrast theme changes the system colours; only the blue progress mark stays as it is. The
+// colours that carry a meaning are checked too, since the logic sets those.
+TEST_P(WindowTables, EveryColourIsASystemColourButTheProgressBlue) {
+  const auto themed = [](velmor::ColorValue color) {
+    return velmor::IsSystemColor(color) || color == velmor::kBlue;
+  };
+  EXPECT_TRUE(themed(GetParam().spec->backColor));
+  for (const auto& control : GetParam().spec->controls) {
+    EXPECT_TRUE(themed(control.foreColor)) << NameOf(control).size();
+    EXPECT_TRUE(themed(control.backColor)) << NameOf(control).size();
+    for (const velmor::ColorMeaning& meaning : control.colorMeanings) {
+      EXPECT_TRUE(themed(meaning.color)) << NameOf(control).size();
+    }
+  }
+}
+
 TEST_P(WindowTables, FocusMovesInTabIndexOrderNotInStackingOrder) {
   const velmor::Form form(*GetParam().spec);
   std::vector<std::wstring> order;
