@@ -1,75 +1,69 @@
 #include "AccessibleForm.h"
 
-#include <algorithm>
+#include <utility>
 
 namespace velmor {
 namespace {
 
-AccessibleRole RoleOf(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::kCheckBox:
-      return AccessibleRole::kCheckButton;
-    case ControlKind::kOptionButton:
-      return AccessibleRole::kRadioButton;
-    case ControlKind::kCommandButton:
-      return AccessibleRole::kPushButton;
-    case ControlKind::kPictureBox:
-      return AccessibleRole::kGraphic;
-    default:
-      return AccessibleRole::kStaticText;
-  }
-}
-
-std::wstring_view DefaultActionOf(ControlKind kind, bool checked) {
-  switch (kind) {
-    case ControlKind::kCommandButton:
-      return L"押す";
-    case ControlKind::kCheckBox:
-      return checked ? L"チェックを外す" : L"チェックする";
-    case ControlKind::kOptionButton:
-      return L"選択する";
-    default:
-      return {};
-  }
+std::wstring_view NameOf(const Control& control) {
+  return control.Caption().empty() ? control.Spec().accessibleName
+                                   : std::wstring_view(control.Caption());
 }
 
 }  // namespace
 
-std::vector<AccessibleItem> AccessibleItems(const Form& form, const Control* focus) {
-  std::vector<AccessibleItem> items;
+std::vector<const Control*> AccessibleControls(const Form& form) {
+  std::vector<const Control*> shown;
   for (const Control& control : form.Controls()) {
-    const ControlSpec& spec = control.Spec();
-    const std::wstring_view name =
-        control.Caption().empty() ? spec.accessibleName : std::wstring_view(control.Caption());
-    if (spec.kind == ControlKind::kLine || (spec.kind == ControlKind::kLabel && name.empty())) {
+    const ControlKind kind = control.Spec().kind;
+    if (kind == ControlKind::kLine || (kind == ControlKind::kLabel && NameOf(control).empty())) {
       continue;
     }
-    const bool checked =
-        (spec.kind == ControlKind::kCheckBox || spec.kind == ControlKind::kOptionButton) &&
-        control.Value() != 0;
-    AccessibleItem item{.control = &control,
-                        .name = name,
-                        .role = RoleOf(spec.kind),
-                        .defaultAction = DefaultActionOf(spec.kind, checked),
-                        .focusable = CanTakeFocus(spec),
-                        .focused = &control == focus,
-                        .checked = checked};
-    for (const ColorMeaning& meaning : spec.colorMeanings) {
-      if (meaning.color == control.ForeColor()) item.description = meaning.words;
+    // In tab order, an equal tab index after the earlier control.
+    shown.push_back(&control);
+    for (std::size_t i = shown.size() - 1;
+         i > 0 && shown[i - 1]->Spec().tabIndex > shown[i]->Spec().tabIndex; --i) {
+      std::swap(shown[i - 1], shown[i]);
     }
-    items.push_back(item);
   }
-  std::stable_sort(items.begin(), items.end(),
-                   [](const AccessibleItem& a, const AccessibleItem& b) {
-                     return a.control->Spec().tabIndex < b.control->Spec().tabIndex;
-                   });
-  return items;
+  return shown;
+}
+
+AccessibleItem DescribeControl(const Control& control, const Control* focus) {
+  const ControlSpec& spec = control.Spec();
+  AccessibleItem item{
+      .name = NameOf(control), .focusable = CanTakeFocus(spec), .focused = &control == focus};
+  switch (spec.kind) {
+    case ControlKind::kCheckBox:
+      item.role = AccessibleRole::kCheckButton;
+      item.checked = control.Value() != 0;
+      item.defaultAction = item.checked ? L"チェックを外す" : L"チェックする";
+      break;
+    case ControlKind::kOptionButton:
+      item.role = AccessibleRole::kRadioButton;
+      item.checked = control.Value() != 0;
+      item.defaultAction = L"選択する";
+      break;
+    case ControlKind::kCommandButton:
+      item.role = AccessibleRole::kPushButton;
+      item.defaultAction = L"押す";
+      break;
+    case ControlKind::kPictureBox:
+      item.role = AccessibleRole::kGraphic;
+      break;
+    default:
+      break;
+  }
+  for (const ColorMeaning& meaning : spec.colorMeanings) {
+    if (meaning.color == control.ForeColor()) item.description = meaning.words;
+  }
+  return item;
 }
 
 long AccessibleChildId(const Form& form, const Control& control) {
-  const std::vector<AccessibleItem> items = AccessibleItems(form, nullptr);
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (items[i].control == &control) return static_cast<long>(i + 1);
+  const std::vector<const Control*> shown = AccessibleControls(form);
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    if (shown[i] == &control) return static_cast<long>(i + 1);
   }
   return 0;
 }

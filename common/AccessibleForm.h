@@ -5,7 +5,6 @@
 // ticks) and, in words, what the control's text colour means. The Win32 accessible object answers
 // from this, so both windows are described by the same code.
 
-#include <cstddef>
 #include <string_view>
 #include <vector>
 
@@ -23,7 +22,6 @@ enum class AccessibleRole {
 };
 
 struct AccessibleItem {
-  const Control* control = nullptr;
   std::wstring_view name;
   AccessibleRole role = AccessibleRole::kStaticText;
   std::wstring_view description;    // what the text colour means; empty when it means nothing
@@ -33,12 +31,15 @@ struct AccessibleItem {
   bool checked = false;
 };
 
-// The items of a window, in tab-index order; the child id of item i is i + 1. Lines and labels
-// without a caption show nothing and are left out. focus is the control that has the keyboard
-// focus, or nullptr.
-std::vector<AccessibleItem> AccessibleItems(const Form& form, const Control* focus);
+// The controls of a window that a screen reader is told of, in tab-index order; the child id of
+// the control at i is i + 1. Lines, and labels without a caption, show nothing and are left out.
+// What they are does not change while the window lives; only their states do.
+std::vector<const Control*> AccessibleControls(const Form& form);
 
-// The child id of the control among the window's items; 0 when it is not one of them.
+// One of them as it is now; focus is the control that has the keyboard focus, or nullptr.
+AccessibleItem DescribeControl(const Control& control, const Control* focus);
+
+// The child id of the control among the window's; 0 when it is not one of them.
 long AccessibleChildId(const Form& form, const Control& control);
 
 }  // namespace velmor

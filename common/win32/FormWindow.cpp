@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "AccessibleWindow.h"
 #include "ErrorText.h"
 #include "EventDispatch.h"
 #include "SystemLibrary.h"
@@ -11,7 +12,10 @@ namespace {
 
 constexpr wchar_t kFormClass[] = L"VelmorForm";
 constexpr wchar_t kPictureBoxClass[] = L"VelmorPictureBox";
-constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL, which the dialog manager sends
+constexpr int kFirstControlId = 100;
+// WM_GETOBJECT's object id arrives in the low 32 bits of lParam.
+constexpr DWORD kClientObject =
+    static_cast<DWORD>(OBJID_CLIENT);  // clear of IDOK and IDCANCEL, which the dialog manager sends
 
 bool IsWindowed(ControlKind kind) {
   return kind == ControlKind::kCheckBox || kind == ControlKind::kOptionButton ||
@@ -209,8 +213,9 @@ void FormWindow::CaptionChanged(Form& form) {
   if (window_) SetWindowTextW(window_.get(), form.Caption().c_str());
 }
 
-void FormWindow::ControlChanged(Form& /*form*/, const Control& control) {
+void FormWindow::ControlChanged(Form& form, const Control& control) {
   if (!window_) return;
+  NotifyAccessibleChange(window_.get(), WindowOf(&control), form, control);
   for (Child& child : children_) {
     if (child.control != &control) continue;
     if (HasCheckState(control.Spec().kind)) {
@@ -486,8 +491,19 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_SYSCOLORCHANGE:
+      // Only top-level windows hear of a new colour scheme (a high-contrast theme, say); the
+      // controls learn of it from their parent.
       brushes_.clear();
+      for (const Child& child : children_) {
+        SendMessageW(child.window, WM_SYSCOLORCHANGE, wParam, lParam);
+      }
       InvalidateRect(window_.get(), nullptr, TRUE);
+      break;
+    case WM_GETOBJECT:
+      if (static_cast<DWORD>(lParam) == kClientObject) {
+        (void)com_.Start();  // the object is handed over through COM
+        return AccessibleObjectResult(*this, nullptr, wParam);
+      }
       break;
     case WM_DESTROY:
       if (shutdownBlocked_) ShutdownBlockReasonDestroy(window_.get());
@@ -513,6 +529,13 @@ LRESULT CALLBACK FormWindow::ChildProc(HWND window, UINT message, WPARAM wParam,
   auto* self = reinterpret_cast<FormWindow*>(owner);
   if (message == WM_SETFOCUS && self->form_ != nullptr) {
     if (const Child* child = self->ChildOf(window)) self->form_->GotFocus(*child->control);
+  } else if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == kClientObject) {
+    // A control with the focus is described as the window's object describes it: the picture
+    // box by what it shows, the graphical button as a button, the check box with its progress.
+    if (const Child* child = self->ChildOf(window)) {
+      (void)self->com_.Start();
+      return AccessibleObjectResult(*self, child->control, wParam);
+    }
   } else if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(window, &FormWindow::ChildProc, 0);
   }

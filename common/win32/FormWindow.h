@@ -34,6 +34,11 @@ class FormWindow final : public FormHost {
 
   HWND Handle() const { return window_.get(); }
 
+  // For the accessible objects: the form, a control's window and a box in client pixels.
+  const Form* Model() const { return form_; }
+  HWND WindowOf(const Control* control) const;
+  RECT PxRect(const TwipsRect& box) const;
+
   // Runs the message loop until the window is gone; returns the program's exit code.
   int RunMessageLoop();
 
@@ -59,11 +64,9 @@ class FormWindow final : public FormHost {
   void OnClicked(HWND control);
   bool HandleKey(const MSG& message);
   void RestoreFocus();
-  HWND WindowOf(const Control* control) const;
   void EndProgram(int exitCode);
 
   int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
-  RECT PxRect(const TwipsRect& box) const;
   HFONT FontFor(const FontSpec& font);
   HBRUSH BrushFor(ColorValue color);
   Child* ChildOf(HWND window);

@@ -1,5 +1,6 @@
 #include "SystemLibrary.h"
 
+#include <oleacc.h>
 #include <olectl.h>
 
 #include "Handles.h"
@@ -79,6 +80,11 @@ const OleAut32Functions& OleAut32() {
   return functions;
 }
 
+HMODULE OleAcc() {
+  static const UniqueModule library = LoadFromSystem(L"oleacc.dll");
+  return library.get();
+}
+
 }  // namespace
 
 bool SetWindowThemeFromSystem(HWND window, const wchar_t* subAppName, const wchar_t* subIdList) {
@@ -152,4 +158,13 @@ HRESULT VariantClear(VARIANT* value) {
 }
 
 }  // namespace ole
+
+namespace oleacc {
+
+LRESULT LresultFromObject(REFIID iid, WPARAM wParam, IUnknown* object) {
+  const auto function = FunctionOf<decltype(&::LresultFromObject)>(OleAcc(), "LresultFromObject");
+  return function != nullptr ? function(iid, wParam, object) : kNotAvailable;
+}
+
+}  // namespace oleacc
 }  // namespace velmor::win32

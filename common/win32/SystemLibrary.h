@@ -9,6 +9,8 @@
 // - ole32.dll and oleaut32.dll are on the list too, but loading them, and starting COM, would delay
 //   every window, while the programs need them only to decode their pictures (which happens at the
 //   first paint, once the window shows) and to reach Excel.
+// - oleacc.dll is on the list, but only a screen reader or another assistive program needs it,
+//   when it first asks a window for its accessible object.
 // Each DLL is loaded on first use and kept until the program ends.
 
 #include <windows.h>
@@ -47,5 +49,12 @@ HRESULT VariantClear(VARIANT* value);
 // VariantInit only marks the VARIANT empty, which needs no DLL.
 inline void VariantInit(VARIANT* value) { V_VT(value) = VT_EMPTY; }
 }  // namespace ole
+
+// LresultFromObject of oleacc.dll, which hands a window's accessible object to the program that
+// asked for it with WM_GETOBJECT. When the DLL or the function cannot be had, ERROR_PROC_NOT_FOUND
+// as an HRESULT, as it returns its own failures.
+namespace oleacc {
+LRESULT LresultFromObject(REFIID iid, WPARAM wParam, IUnknown* object);
+}  // namespace oleacc
 
 }  // namespace velmor::win32

@@ -35,9 +35,17 @@ std::ostream& operator<<(std::ostream& out, const Expected& item) {
              << testing::PrintToString(item.defaultAction);
 }
 
-std::vector<Expected> Described(const std::vector<AccessibleItem>& items) {
+std::vector<AccessibleItem> Items(const velmor::Form& form, const velmor::Control* focus) {
+  std::vector<AccessibleItem> items;
+  for (const velmor::Control* control : velmor::AccessibleControls(form)) {
+    items.push_back(velmor::DescribeControl(*control, focus));
+  }
+  return items;
+}
+
+std::vector<Expected> Described(const velmor::Form& form) {
   std::vector<Expected> described;
-  for (const AccessibleItem& item : items) {
+  for (const AccessibleItem& item : Items(form, nullptr)) {
     described.push_back(
         {std::wstring(item.name), item.role, item.focusable, std::wstring(item.defaultAction)});
   }
@@ -68,7 +76,7 @@ TEST(AccessibleForm, TheSetupWindowShowsItsControlsAndPaintedTextsInTabOrder) {
        {L"CordaleEx.xla", L"BriselEx.xla", L"TorvaneEx.xla", L"MalvixEx.xla", L"Quillon.exe"}) {
     expected.push_back({addin, kText, false, L""});
   }
-  EXPECT_EQ(Described(velmor::AccessibleItems(module.Form1().Window(), nullptr)), expected);
+  EXPECT_EQ(Described(module.Form1().Window()), expected);
 }
 
 TEST(AccessibleForm, TheUninstallWindowShowsItsOptionButtonsByTheirCaptions) {
@@ -83,12 +91,12 @@ TEST(AccessibleForm, TheUninstallWindowShowsItsOptionButtonsByTheirCaptions) {
     expected.push_back({addin, AccessibleRole::kRadioButton, true, L"選択する"});
   }
   velmor::Form& window = module.Form1().Window();
-  EXPECT_EQ(Described(velmor::AccessibleItems(window, nullptr)), expected);
+  EXPECT_EQ(Described(window), expected);
 
   // A chosen option is checked, and the focus is where the window says.
   window(L"Option1", 2).SetValue(1);
   module.Form1().Option1_Click(2);
-  const auto items = velmor::AccessibleItems(window, &window(L"Option1", 2));
+  const auto items = Items(window, &window(L"Option1", 2));
   for (const AccessibleItem& item : items) {
     const bool chosen = item.name == L"TorvaneEx.xla";
     EXPECT_EQ(item.checked, chosen) << testing::PrintToString(std::wstring(item.name));
@@ -102,8 +110,10 @@ TEST(AccessibleForm, TheUninstallWindowShowsItsOptionButtonsByTheirCaptions) {
 // The descriptions of the check box and the five add-in labels, in table order.
 std::vector<std::wstring> Progress(setup::Module1& module) {
   std::vector<std::wstring> words;
-  for (const AccessibleItem& item : velmor::AccessibleItems(module.Form1().Window(), nullptr)) {
-    if (!item.control->Spec().colorMeanings.empty()) words.emplace_back(item.description);
+  for (const velmor::Control* control : velmor::AccessibleControls(module.Form1().Window())) {
+    if (!control->Spec().colorMeanings.empty()) {
+      words.emplace_back(velmor::DescribeControl(*control, nullptr).description);
+    }
   }
   return words;
 }
@@ -119,7 +129,7 @@ TEST(AccessibleForm, TheSetupWindowSaysWhichAddinThisRunInstallsAndWhatHasRun) {
   module.Form1().Command1_Click(1);  // both installers run; the Excel step finds no files
   EXPECT_EQ(Progress(module),
             (std::vector<std::wstring>{L"インストール済み", L"", L"", L"展開済み", L"", L""}));
-  const auto items = velmor::AccessibleItems(module.Form1().Window(), nullptr);
+  const auto items = Items(module.Form1().Window(), nullptr);
   EXPECT_TRUE(items[7].checked);
   EXPECT_EQ(items[7].defaultAction, L"チェックを外す");
 }
