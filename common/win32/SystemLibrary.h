@@ -9,8 +9,8 @@
 // - ole32.dll and oleaut32.dll are on the list too, but loading them, and starting COM, would delay
 //   every window, while the programs need them only to decode their pictures (which happens at the
 //   first paint, once the window shows) and to reach Excel.
-// - oleacc.dll is on the list, but only a screen reader or another assistive program needs it,
-//   when it first asks a window for its accessible object.
+// - oleacc.dll is not on the list, as uxtheme.dll is not, and only a screen reader or another
+//   assistive program needs it, when it first asks a window for its accessible object.
 // Each DLL is loaded on first use and kept until the program ends.
 
 #include <windows.h>
