@@ -184,13 +184,13 @@ class AccessibleObject final : public ComObject<IAccessible> {
     V_VT(child) = VT_EMPTY;
     if (Owner() == nullptr) return CO_E_OBJNOTCONNECTED;
     const POINT point{x, y};
+    // A control window's object has no children: only its own box counts.
     for (const bool painted : {false, true}) {
       for (long id = 1; id <= Count(); ++id) {
-        const Control* control =
-            control_ != nullptr ? control_ : shown_[static_cast<std::size_t>(id - 1)];
+        const Control* control = shown_[static_cast<std::size_t>(id - 1)];
         if ((control->Spec().kind == ControlKind::kLabel) != painted) continue;
         const RECT box = ScreenBox(control);
-        if (PtInRect(&box, point)) return PutChild(control_ != nullptr ? CHILDID_SELF : id, child);
+        if (PtInRect(&box, point)) return PutChild(id, child);
       }
     }
     const RECT client = ScreenBox(control_);
