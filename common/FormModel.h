@@ -125,6 +125,7 @@ class FormHost {
   virtual void Unload(Form& form) = 0;  // destroy it
   virtual void CaptionChanged(Form& form) = 0;
   virtual void ControlChanged(Form& form, const Control& control) = 0;
+  virtual void StepBegan(Form& form) = 0;  // a step (the work behind a button) has begun
   virtual void StepEnded(Form& form) = 0;  // the step that was running has ended
 };
 
@@ -198,8 +199,16 @@ class Form {
   const Control* FocusedControl() const { return focused_; }
   const Control* ControlToFocus() const;
 
-  // What a key pressed while ControlToFocus() has the focus does. Tab and Shift+Tab cycle in tab
-  // order; the arrow keys move among the option buttons and select as they move; Enter presses a
+  // The controls Tab and Shift+Tab stop at, in tab order, seen from the control that has the focus.
+  // As in a dialog, the option buttons are one stop: the focused one when the focus is in the
+  // group, else the selected one, else the first. On Windows an option button that takes the focus
+  // from the keyboard clicks itself, so a Tab that stopped at every option button would change the
+  // choice on its way through.
+  std::vector<const Control*> TabStops() const;
+
+  // What a key pressed while ControlToFocus() has the focus does. Tab and Shift+Tab cycle through
+  // TabStops, and entering the option buttons when none is selected selects the first, as a click
+  // would; the arrow keys move among the option buttons and select as they move; Enter presses a
   // focused command button and does nothing elsewhere, since neither button is the default; Esc
   // does nothing, since neither is the cancel button.
   KeyAction KeyDown(Key key, bool shift) const;

@@ -149,6 +149,10 @@ std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progI
   ComPtr<IDispatch> dispatch;
   hr = ole::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&dispatch));
   if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
+  // The server runs in a process of its own, which may not take the foreground from us unless
+  // allowed: a macro's message or the program's own first-run prompt would open behind our window.
+  // Not being able to allow it changes where a window opens, not what happens.
+  (void)ole::CoAllowSetForegroundWindow(dispatch.Get(), nullptr);
   return std::make_unique<DispatchObject>(std::move(dispatch), id, std::move(filter));
 }
 

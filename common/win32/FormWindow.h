@@ -14,10 +14,23 @@
 #include "Handles.h"
 #include "Picture.h"
 #include "Platform.h"
+#include "Win32Platform.h"
 
 namespace velmor::win32 {
 
-class FormWindow final : public FormHost {
+// Whether an owner-drawn control draws its focus rectangle, from its DRAWITEMSTRUCT state: when it
+// has the focus and the keyboard cues are shown (Windows hides them until Alt or Tab is used).
+constexpr bool DrawsFocusRect(UINT itemState) {
+  return (itemState & ODS_FOCUS) != 0 && (itemState & ODS_NOFOCUSRECT) == 0;
+}
+
+// Whether a control that draws itself marks the focus: it has the focus, and the window's
+// WM_QUERYUISTATE answer does not hide focus cues.
+constexpr bool ShowsFocusMark(bool focused, LRESULT uiState) {
+  return focused && (uiState & UISF_HIDEFOCUS) == 0;
+}
+
+class FormWindow final : public FormHost, public ExternalWorkObserver {
  public:
   // com is the thread's apartment: decoding the pictures needs it, and starts it if need be.
   FormWindow(HINSTANCE instance, Platform& platform, ComApartment& com);
@@ -30,9 +43,18 @@ class FormWindow final : public FormHost {
   void Unload(Form& form) override;
   void CaptionChanged(Form& form) override;
   void ControlChanged(Form& form, const Control& control) override;
+  void StepBegan(Form& form) override;
   void StepEnded(Form& form) override;
 
+  // An installer or Excel runs: the session may not end meanwhile.
+  void ExternalWorkBegan() override;
+  void ExternalWorkEnded() override;
+
   HWND Handle() const { return window_.get(); }
+
+  // The keys the window answers itself, as a dialog does (Tab, the arrow keys, Enter, Esc), for
+  // the message loop to call before dispatching; true when the message was used.
+  bool HandleKey(const MSG& message);
 
   // Runs the message loop until the window is gone; returns the program's exit code.
   int RunMessageLoop();
@@ -57,8 +79,9 @@ class FormWindow final : public FormHost {
   void DrawGraphicalButton(const DRAWITEMSTRUCT& item);
   void PaintPictureBox(HWND window, HDC dc);
   void OnClicked(HWND control);
-  bool HandleKey(const MSG& message);
   void RestoreFocus();
+  void ShowKeyboardCues();
+  bool CursorOverWindow() const;
   HWND WindowOf(const Control* control) const;
   void EndProgram(int exitCode);
 
@@ -77,6 +100,7 @@ class FormWindow final : public FormHost {
   int dpi_ = 96;
   int exitCode_ = 0;
   bool ending_ = false;
+  int externalWork_ = 0;          // installers or Excel instances running for the current step
   bool shutdownBlocked_ = false;  // a reason given to the system for refusing to end the session
   std::vector<Child> children_;
   std::map<const FontSpec*, UniqueFont> fonts_;

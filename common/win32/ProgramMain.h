@@ -53,18 +53,21 @@ int RunProgram(HINSTANCE instance, const wchar_t* title) {
   std::optional<FormWindow> formWindow;
   struct WindowGone {
     Module& module;
+    Win32Platform& platform;
     FormWindow*& window;
     ~WindowGone() {
       module.Form1().Window().AttachHost(nullptr);
+      platform.ObserveExternalWork(nullptr);
       window = nullptr;
     }
   };
   if (!RunEventHandler(platform, [&] { formWindow.emplace(instance, platform, com); })) {
     return kExitRuntimeError;
   }
-  const WindowGone detach{module, window};
+  const WindowGone detach{module, platform, window};
   window = &*formWindow;
   module.Form1().Window().AttachHost(window);
+  platform.ObserveExternalWork(window);
 
   if (!RunEventHandler(platform, [&module] { module.Main(); })) return kExitRuntimeError;
   // Main may decline to show the window; the program then ends here.

@@ -2,6 +2,9 @@
 
 #include <olectl.h>
 
+#include <cstddef>
+#include <vector>
+
 #include "Handles.h"
 
 namespace velmor::win32 {
@@ -15,6 +18,11 @@ UniqueModule LoadFromSystem(const wchar_t* name) {
 
 HMODULE UxTheme() {
   static const UniqueModule library = LoadFromSystem(L"uxtheme.dll");
+  return library.get();
+}
+
+HMODULE Mpr() {
+  static const UniqueModule library = LoadFromSystem(L"mpr.dll");
   return library.get();
 }
 
@@ -43,6 +51,7 @@ struct Ole32Functions {
   decltype(&::CLSIDFromProgID) clsidFromProgId;
   decltype(&::CoCreateInstance) coCreateInstance;
   decltype(&::CoRegisterMessageFilter) coRegisterMessageFilter;
+  decltype(&::CoAllowSetForegroundWindow) coAllowSetForegroundWindow;
   decltype(&::CreateStreamOnHGlobal) createStreamOnHGlobal;
 };
 
@@ -54,6 +63,8 @@ const Ole32Functions& Ole32() {
       FunctionOf<decltype(&::CLSIDFromProgID)>(library.get(), "CLSIDFromProgID"),
       FunctionOf<decltype(&::CoCreateInstance)>(library.get(), "CoCreateInstance"),
       FunctionOf<decltype(&::CoRegisterMessageFilter)>(library.get(), "CoRegisterMessageFilter"),
+      FunctionOf<decltype(&::CoAllowSetForegroundWindow)>(library.get(),
+                                                          "CoAllowSetForegroundWindow"),
       FunctionOf<decltype(&::CreateStreamOnHGlobal)>(library.get(), "CreateStreamOnHGlobal"),
   };
   return functions;
@@ -94,6 +105,26 @@ BOOL ShellExecuteExFromSystem(SHELLEXECUTEINFOW* info) {
   return shellExecuteEx != nullptr ? shellExecuteEx(info) : FALSE;
 }
 
+std::wstring UniversalNameFromSystem(const std::wstring& path) {
+  using GetUniversalNameFunction = DWORD(WINAPI*)(LPCWSTR, DWORD, LPVOID, LPDWORD);
+  const auto getUniversalName =
+      FunctionOf<GetUniversalNameFunction>(Mpr(), "WNetGetUniversalNameW");
+  if (getUniversalName == nullptr) return {};
+  // The answer is a UNIVERSAL_NAME_INFOW followed by the strings it points to.
+  constexpr DWORD kUniversalNameInfoLevel = 1;  // UNIVERSAL_NAME_INFO_LEVEL
+  DWORD size = 1024;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    std::vector<std::byte> buffer(size);
+    const DWORD result =
+        getUniversalName(path.c_str(), kUniversalNameInfoLevel, buffer.data(), &size);
+    if (result == ERROR_MORE_DATA) continue;
+    if (result != NO_ERROR) return {};
+    const wchar_t* name = *reinterpret_cast<const wchar_t* const*>(buffer.data());
+    return name != nullptr ? std::wstring(name) : std::wstring();
+  }
+  return {};
+}
+
 namespace ole {
 
 HRESULT CoInitializeEx(void* reserved, DWORD concurrencyModel) {
@@ -119,6 +150,11 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
 HRESULT CoRegisterMessageFilter(IMessageFilter* filter, IMessageFilter** previous) {
   const auto function = Ole32().coRegisterMessageFilter;
   return function != nullptr ? function(filter, previous) : kNotAvailable;
+}
+
+HRESULT CoAllowSetForegroundWindow(IUnknown* object, void* reserved) {
+  const auto function = Ole32().coAllowSetForegroundWindow;
+  return function != nullptr ? function(object, reserved) : kNotAvailable;
 }
 
 HRESULT CreateStreamOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease, IStream** stream) {

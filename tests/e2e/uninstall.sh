@@ -36,6 +36,33 @@ e2e_expect_addins 'OPEN1="C:\Velmor\QuillonEx.xla"'
 e2e_assert_addin_files CordaleEx BriselEx MalvixEx QuillonEx
 e2e_assert_file "$E2E_VELMOR/Velmor_Tool.xls"
 
+e2e_log "Tab never changes the choice: the window walked twice with Tab and twice with Shift+Tab,"
+e2e_log "the option buttons acting on the focus as Windows' do; Enter on 開始 releases MalvixEx only"
+e2e_installed_product
+TABS=$(printf 'windows-key Tab\n%.0s' {1..10})
+BACK_TABS=$(printf 'windows-key shift+Tab\n%.0s' {1..8})
+e2e_drive <<EOF
+start "$UNINSTALL"
+window $TITLE_START
+click MalvixEx.xla
+window Velmor - MalvixEx UnInstall
+$TABS
+focus 開始
+window Velmor - MalvixEx UnInstall
+marks MalvixEx.xla
+$BACK_TABS
+focus 開始
+window Velmor - MalvixEx UnInstall
+marks MalvixEx.xla
+key Return
+msgbox UnInstall | アドイン関数(MalvixEx)を開放しました。
+click 終了
+exited 0
+EOF
+e2e_assert_addin_files CordaleEx BriselEx TorvaneEx QuillonEx
+[[ $(e2e_journal | grep -c 'Run("Addin_UnInstall"') == 1 ]] ||
+  e2e_fail "not exactly one add-in was released"
+
 e2e_log "a read-only add-in file is deleted too; Quillon.exe stands for QuillonEx"
 e2e_installed_product
 chmod a-w "$E2E_VELMOR/MalvixEx.xla"

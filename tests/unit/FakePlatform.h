@@ -204,6 +204,7 @@ class FakeHost : public velmor::FormHost {
     events.push_back(L"Changed " +
                      velmor::ControlDisplayName(control.Spec().name, control.Spec().index));
   }
+  void StepBegan(velmor::Form&) override { events.push_back(L"StepBegan"); }
   void StepEnded(velmor::Form&) override { events.push_back(L"StepEnded"); }
 };
 

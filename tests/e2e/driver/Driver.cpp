@@ -963,6 +963,85 @@ class Driver {
     }
   }
 
+  // "marks <caption> | <caption> ...": exactly these check boxes and option buttons of the window
+  // are checked ("marks" alone: none is).
+  void ExpectMarks(const std::wstring& rest) {
+    std::vector<std::wstring> want;
+    for (const std::wstring& part : SplitBars(rest)) {
+      if (!part.empty()) want.push_back(part);
+    }
+    std::sort(want.begin(), want.end());
+    std::vector<std::wstring> checked;
+    for (HWND child : ChildWindows(RequireWindow())) {
+      if (ClassName(child) != L"Button") continue;
+      const auto state = CheckState(child);
+      if (!state) Fail(L"the program does not answer (reading a check state)");
+      if (*state == BST_CHECKED) checked.push_back(WindowText(child));
+    }
+    std::sort(checked.begin(), checked.end());
+    if (checked != want) {
+      std::wstring list;
+      for (const std::wstring& caption : checked) list += (list.empty() ? L"" : L" | ") + caption;
+      Fail(L"checked: " + (list.empty() ? std::wstring(L"none") : list));
+    }
+  }
+
+  // "not-hung": Windows does not take the program's window for hung ("not responding"), as it
+  // does when the window's thread has read no input for 5 seconds.
+  void ExpectNotHung() {
+    if (IsHungAppWindow(RequireWindow())) Fail(L"the window is not responding");
+  }
+
+  // "enabled yes|no": the program's window takes input, or is disabled (while a step runs).
+  void ExpectEnabled(const std::wstring& rest) {
+    const bool want = rest == L"yes";
+    if (!want && rest != L"no") Fail(L"expected enabled yes or enabled no");
+    WaitFor([&] { return (IsWindowEnabled(RequireWindow()) != FALSE) == want; },
+            want ? L"the window to be enabled" : L"the window to be disabled");
+  }
+
+  // The control of the program's window that has the keyboard focus, or null.
+  HWND FocusedControl() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(RequireWindow(), nullptr);
+    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+  }
+
+  // "windows-key <keys>": presses the keys as "key" does, waits for the focus to move, and then
+  // does what Windows' option buttons do when they take the focus from the keyboard, which Wine's
+  // do not (see BM_SETDONTCLICK): an automatic one that is not checked clicks itself (checks
+  // itself, clears the rest of its group and notifies its parent of a click); a manual one
+  // notifies its parent of a click unless it is checked.
+  void PressKeysAsWindows(const std::wstring& rest) {
+    HWND before = FocusedControl();
+    PressKeys(rest);
+    HWND focus = nullptr;
+    WaitFor(
+        [&] {
+          focus = FocusedControl();
+          return focus != nullptr && focus != before;
+        },
+        L"the focus to move");
+    if (ClassName(focus) != L"Button") return;
+    const LONG_PTR type = GetWindowLongPtrW(focus, GWL_STYLE) & BS_TYPEMASK;
+    if (type != BS_AUTORADIOBUTTON && type != BS_RADIOBUTTON) return;
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutW(focus, BM_GETCHECK, 0, 0, SMTO_NORMAL, timeout_ms_, &result) == 0) {
+      Fail(L"the option button with the focus does not answer");
+    }
+    if (result == BST_CHECKED) return;
+    Out(L"  (as on Windows: " + Quote(WindowText(focus)) +
+        L" clicks itself on taking the focus)\n");
+    if (type == BS_AUTORADIOBUTTON) {
+      SendMessageTimeoutW(focus, BM_CLICK, 0, 0, SMTO_NORMAL, timeout_ms_, &result);
+    } else {
+      const WPARAM command = MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED);
+      SendMessageTimeoutW(GetParent(focus), WM_COMMAND, command, reinterpret_cast<LPARAM>(focus),
+                          SMTO_NORMAL, timeout_ms_, &result);
+    }
+  }
+
   // "focus <control>": waits until that control of the window has the keyboard focus.
   void ExpectFocus(const std::wstring& ref) {
     HWND control = WaitControlRef(ref);
@@ -1281,6 +1360,10 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"write", [](Driver& d, const std::wstring& rest) { d.WriteTextFile(rest); }},
       {L"lock", [](Driver& d, const std::wstring& rest) { d.Lock(rest); }},
       {L"key", [](Driver& d, const std::wstring& rest) { d.PressKeys(rest); }},
+      {L"not-hung", [](Driver& d, const std::wstring&) { d.ExpectNotHung(); }},
+      {L"enabled", [](Driver& d, const std::wstring& rest) { d.ExpectEnabled(rest); }},
+      {L"marks", [](Driver& d, const std::wstring& rest) { d.ExpectMarks(rest); }},
+      {L"windows-key", [](Driver& d, const std::wstring& rest) { d.PressKeysAsWindows(rest); }},
       {L"focus", [](Driver& d, const std::wstring& rest) { d.ExpectFocus(rest); }},
       {L"twips-rect", [](Driver& d, const std::wstring& rest) { d.ExpectTwipsRect(rest); }},
       {L"z-order", [](Driver& d, const std::wstring& rest) { d.ExpectZOrder(rest); }},
