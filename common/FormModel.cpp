@@ -89,14 +89,14 @@ void Form::BindClicks(std::vector<ClickHandler> handlers) {
     const std::wstring_view name = handlers[i].name;
     const std::string what(name.begin(), name.end());  // control names are ASCII
     for (std::size_t j = 0; j < i; ++j) {
-      if (handlers[j].name == name) throw std::logic_error("click handler bound twice: " + what);
+      if (handlers[j].name == name) throw BindingError("click handler bound twice: " + what);
     }
     const bool clickable = std::any_of(controls_.begin(), controls_.end(), [&](const Control& c) {
       return c.Spec().name == name && (c.Spec().kind == ControlKind::kCommandButton ||
                                        c.Spec().kind == ControlKind::kOptionButton);
     });
-    if (!clickable) throw std::logic_error("no button or option button to bind: " + what);
-    if (!handlers[i].handler) throw std::logic_error("click handler missing: " + what);
+    if (!clickable) throw BindingError("no button or option button to bind: " + what);
+    if (!handlers[i].handler) throw BindingError("click handler missing: " + what);
   }
   clickHandlers_ = std::move(handlers);
 }

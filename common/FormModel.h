@@ -7,9 +7,9 @@
 // shows the model and hears of every change.
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -86,6 +86,17 @@ struct KeyAction {
 // labels and lines cannot.
 bool CanTakeFocus(const ControlSpec& spec);
 
+// A window table and the handlers bound to it that do not fit together: a fault of the program,
+// found when its Form1 is built.
+class BindingError : public std::exception {
+ public:
+  explicit BindingError(std::string what) : what_(std::move(what)) {}
+  const char* what() const noexcept override { return what_.c_str(); }
+
+ private:
+  std::string what_;
+};
+
 // "Label1(4)", or "Label2" for a single control.
 std::wstring ControlDisplayName(std::wstring_view name, std::int16_t index);
 
@@ -160,7 +171,7 @@ class Form {
   };
   // Binds the program's Form1 handlers, once, when the form is built. A name that is not a command
   // button or option button of the table, or is bound twice, is a fault of the program: throws
-  // std::logic_error, which the unit tests that build each Form1 catch.
+  // BindingError, which the unit tests that build each Form1 catch.
   void BindClicks(std::vector<ClickHandler> handlers);
 
   // Called by the host when the user clicks a command button or an option button. While a step

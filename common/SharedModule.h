@@ -17,7 +17,7 @@ class AddinNameTable {
   static constexpr std::int16_t kFirst = 1;
   static constexpr std::int16_t kLast = 10;
 
-  // Throws std::out_of_range for an index outside 1 to 10.
+  // Throws RuntimeError (error 9, out of range) for an index outside 1 to 10.
   const std::wstring& operator()(std::int16_t index) const;
   std::wstring& operator()(std::int16_t index);
 

@@ -30,7 +30,7 @@ constexpr bool ShowsFocusMark(bool focused, LRESULT uiState) {
   return focused && (uiState & UISF_HIDEFOCUS) == 0;
 }
 
-class FormWindow final : public FormHost, public ExternalWorkObserver {
+class FormWindow final : public FormHost {
  public:
   // com is the thread's apartment: decoding the pictures needs it, and starts it if need be.
   FormWindow(HINSTANCE instance, Platform& platform, ComApartment& com);
@@ -46,9 +46,9 @@ class FormWindow final : public FormHost, public ExternalWorkObserver {
   void StepBegan(Form& form) override;
   void StepEnded(Form& form) override;
 
-  // An installer or Excel runs: the session may not end meanwhile.
-  void ExternalWorkBegan() override;
-  void ExternalWorkEnded() override;
+  // Told when an installer or Excel starts and stops working for a step: the session may not end
+  // meanwhile.
+  ExternalWorkObserver& ExternalWork() { return externalWorkObserver_; }
 
   HWND Handle() const { return window_.get(); }
 
@@ -100,6 +100,21 @@ class FormWindow final : public FormHost, public ExternalWorkObserver {
   int dpi_ = 96;
   int exitCode_ = 0;
   bool ending_ = false;
+  // A member rather than a second base class, which would cost the programs the runtime's support
+  // for multiple inheritance.
+  class WorkObserver final : public ExternalWorkObserver {
+   public:
+    explicit WorkObserver(FormWindow& window) : window_(window) {}
+    void ExternalWorkBegan() override { window_.ExternalWorkBegan(); }
+    void ExternalWorkEnded() override { window_.ExternalWorkEnded(); }
+
+   private:
+    FormWindow& window_;
+  };
+  void ExternalWorkBegan();
+  void ExternalWorkEnded();
+
+  WorkObserver externalWorkObserver_{*this};
   int externalWork_ = 0;          // installers or Excel instances running for the current step
   bool shutdownBlocked_ = false;  // a reason given to the system for refusing to end the session
   std::vector<Child> children_;

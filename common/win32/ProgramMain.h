@@ -67,7 +67,7 @@ int RunProgram(HINSTANCE instance, const wchar_t* title) {
   const WindowGone detach{module, platform, window};
   window = &*formWindow;
   module.Form1().Window().AttachHost(window);
-  platform.ObserveExternalWork(window);
+  platform.ObserveExternalWork(&window->ExternalWork());
 
   if (!RunEventHandler(platform, [&module] { module.Main(); })) return kExitRuntimeError;
   // Main may decline to show the window; the program then ends here.

@@ -1,9 +1,7 @@
 #include "SystemLibrary.h"
 
 #include <olectl.h>
-
-#include <cstddef>
-#include <vector>
+#include <winnetwk.h>
 
 #include "Handles.h"
 
@@ -110,19 +108,18 @@ std::wstring UniversalNameFromSystem(const std::wstring& path) {
   const auto getUniversalName =
       FunctionOf<GetUniversalNameFunction>(Mpr(), "WNetGetUniversalNameW");
   if (getUniversalName == nullptr) return {};
-  // The answer is a UNIVERSAL_NAME_INFOW followed by the strings it points to.
-  constexpr DWORD kUniversalNameInfoLevel = 1;  // UNIVERSAL_NAME_INFO_LEVEL
-  DWORD size = 1024;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    std::vector<std::byte> buffer(size);
-    const DWORD result =
-        getUniversalName(path.c_str(), kUniversalNameInfoLevel, buffer.data(), &size);
-    if (result == ERROR_MORE_DATA) continue;
-    if (result != NO_ERROR) return {};
-    const wchar_t* name = *reinterpret_cast<const wchar_t* const*>(buffer.data());
-    return name != nullptr ? std::wstring(name) : std::wstring();
+  // The answer is a UNIVERSAL_NAME_INFOW followed by the string it points to. A name that does not
+  // fit is not one an installer could be started by anyway.
+  union {
+    UNIVERSAL_NAME_INFOW info;
+    wchar_t text[2048];
+  } answer{};
+  DWORD size = sizeof(answer);
+  if (getUniversalName(path.c_str(), UNIVERSAL_NAME_INFO_LEVEL, &answer, &size) != NO_ERROR ||
+      answer.info.lpUniversalName == nullptr) {
+    return {};
   }
-  return {};
+  return answer.info.lpUniversalName;
 }
 
 namespace ole {

@@ -28,8 +28,8 @@ TEST(AddinCatalogue, HoldsFiveNamesInRowsOneToFiveAndNothingElse) {
   EXPECT_EQ(module.AddinNames(4), L"MalvixEx");
   EXPECT_EQ(module.AddinNames(5), L"QuillonEx");
   for (std::int16_t row = 6; row <= 10; ++row) EXPECT_EQ(module.AddinNames(row), L"") << row;
-  EXPECT_THROW(module.AddinNames(0), std::out_of_range);
-  EXPECT_THROW(module.AddinNames(11), std::out_of_range);
+  EXPECT_THROW(module.AddinNames(0), velmor::RuntimeError);
+  EXPECT_THROW(module.AddinNames(11), velmor::RuntimeError);
 }
 
 TEST(RemoveFile, PassesAFailureOnInsteadOfAnsweringFalse) {

@@ -185,9 +185,9 @@ TEST_F(FormWindowSteps, RefusesToEndTheSessionOnlyWhileExternalWorkRuns) {
   };
   const velmor::Form::Step step = form_.BeginStep(L"インストール中です。");
   EXPECT_TRUE(sessionMayEnd());
-  window_.ExternalWorkBegan();
+  window_.ExternalWork().ExternalWorkBegan();
   EXPECT_FALSE(sessionMayEnd());
-  window_.ExternalWorkEnded();
+  window_.ExternalWork().ExternalWorkEnded();
   EXPECT_TRUE(sessionMayEnd());
 }
 
