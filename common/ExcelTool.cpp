@@ -12,6 +12,11 @@ constexpr std::uint32_t kServerUnavailable = 0x800706BAu;  // RPC_S_SERVER_UNAVA
 constexpr std::uint32_t kCallFailed = 0x800706BEu;         // RPC_S_CALL_FAILED
 constexpr std::uint32_t kDisconnected = 0x80010108u;       // RPC_E_DISCONNECTED
 
+constexpr wchar_t kExcelDoesNotStart[] =
+    L"Excel を起動できませんでした。"
+    L"Excel をスタート メニューから起動できるかどうかお確かめください。"
+    L"起動できない場合は、Excel を修復するかインストールし直してから、もう一度お試しください。";
+
 // The same failure, told in our words when we have words for it.
 RuntimeError InPlainWords(const RuntimeError& error) {
   const wchar_t* words = ExcelFailureWords(error.Number());
@@ -34,6 +39,18 @@ auto Patiently(Platform& platform, const Attempt& attempt) -> decltype(attempt()
       platform.Pause(
           static_cast<std::uint32_t>(std::min<std::uint64_t>(kBusyPauseMs, kBusyLimitMs - waited)));
     }
+  }
+}
+
+// Starts Excel. A failure to start it that ExcelFailureWords has no words for (a damaged
+// registration, a server program that never offers its class) is told as Excel not starting, with
+// what to check.
+std::unique_ptr<AutomationObject> CreateExcel(Platform& platform) {
+  try {
+    return Patiently(platform, [&] { return platform.CreateObject(L"Excel.Application"); });
+  } catch (const RuntimeError& error) {
+    if (ExcelFailureWords(error.Number()) != nullptr) throw;
+    throw RuntimeError(error.Number(), kExcelDoesNotStart, error.Operation(), error.Object());
   }
 }
 
@@ -113,8 +130,7 @@ std::unique_ptr<AutomationObject> PatientExcelObject(Platform& platform,
 
 void RunToolMacro(Platform& platform, const ToolMacroCall& call,
                   const std::function<void()>& afterMacro) {
-  std::unique_ptr<AutomationObject> excel = PatientExcelObject(
-      platform, Patiently(platform, [&] { return platform.CreateObject(L"Excel.Application"); }));
+  std::unique_ptr<AutomationObject> excel = PatientExcelObject(platform, CreateExcel(platform));
   excel->Put(L"Visible", true);
   excel->Put(L"DisplayAlerts", false);
   // The Workbooks collection is fetched afresh for each use and released right after it.

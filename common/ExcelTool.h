@@ -34,9 +34,10 @@ struct ToolMacroCall {
 
 // Starts Excel, runs the macro and quits Excel. afterMacro, when given, runs once the macro has
 // returned and before the workbooks are closed, while Excel still runs. Every call to Excel, its
-// creation included, is made patiently (PatientExcelObject). An Excel gone during Quit has ended
-// as asked; any other failure is thrown, and an Excel instance already started is then left as it
-// is.
+// creation included, is made patiently (PatientExcelObject). A failure to create Excel that
+// ExcelFailureWords has no words for is told as Excel not starting, with what to check. An Excel
+// gone during Quit has ended as asked; any other failure is thrown, and an Excel instance already
+// started is then left as it is.
 void RunToolMacro(Platform& platform, const ToolMacroCall& call,
                   const std::function<void()>& afterMacro = {});
 

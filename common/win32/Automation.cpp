@@ -119,14 +119,19 @@ class DispatchObject final : public AutomationObject {
   RuntimeError ServerError(EXCEPINFO& info, std::wstring_view member) const {
     if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
     const auto code = static_cast<std::uint32_t>(info.scode != 0 ? info.scode : info.wCode);
+    const bool hasSource = info.bstrSource != nullptr && ole::SysStringLen(info.bstrSource) > 0;
     std::wstring description;
-    if (info.bstrSource != nullptr && ole::SysStringLen(info.bstrSource) > 0) {
-      description = std::wstring(info.bstrSource) + L": ";
-    }
     if (info.bstrDescription != nullptr && ole::SysStringLen(info.bstrDescription) > 0) {
+      if (hasSource) description = std::wstring(info.bstrSource) + L": ";
       description += info.bstrDescription;
-    } else {
+    } else if (info.scode != 0 && IsSystemHresult(code)) {
+      if (hasSource) description = std::wstring(info.bstrSource) + L": ";
       description += SystemErrorText(code);
+    } else {
+      // The system's text for the server's own number would describe some other error.
+      const std::wstring server =
+          hasSource ? std::wstring(info.bstrSource) : name_.substr(0, name_.find(L'.'));
+      description = UndescribedServerError(server, code);
     }
     return RuntimeError(code, description, kCallOperation, Describe(member));
   }

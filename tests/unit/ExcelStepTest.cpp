@@ -162,12 +162,30 @@ TEST_F(ExcelStep, CommonFailuresAreToldInOurWordsWithTheirNumberAndCall) {
   EXPECT_NE(report.find(L"Workbooks.Open"), std::wstring::npos);
   EXPECT_NE(report.find(L"接続が途中で切れました"), std::wstring::npos);
 
-  platform_.memberFailures[L"CreateObject"] = {0x800401F3u};
-  error = Install();
-  ASSERT_TRUE(error.has_value());
-  EXPECT_NE(error->Description().find(L"インストール"), std::wstring::npos);
+  // Excel cannot be created: the known causes in their own words, any other as Excel not
+  // starting, with what to check. The number stays.
+  const struct {
+    std::uint32_t number;
+    const wchar_t* words;
+  } creationFailures[] = {
+      {0x800401F3u, L"Excel が見つかりませんでした。"},         // CO_E_CLASSSTRING
+      {0x80040154u, L"Excel が正しく登録されていません。"},     // REGDB_E_CLASSNOTREG
+      {0x80080005u, L"開いている Excel をすべて終了してから"},  // CO_E_SERVER_EXEC_FAILURE
+      {0x80040152u, L"Excel をスタート メニューから起動できるかどうか"},  // REGDB_E_KEYMISSING
+      {0x80004002u, L"Excel を起動できませんでした。"},  // E_NOINTERFACE: the class never offered
+      {0x80070005u, L"Excel を修復するかインストールし直してから"},  // E_ACCESSDENIED
+  };
+  for (const auto& failure : creationFailures) {
+    platform_.memberFailures[L"CreateObject"] = {failure.number};
+    error = Install();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->Number(), failure.number);
+    EXPECT_NE(error->Description().find(failure.words), std::wstring::npos)
+        << velmor::FormatErrorNumber(failure.number);
+    EXPECT_EQ(error->Object(), L"Excel.Application");
+  }
 
-  // A failure we have no words for keeps the system's or the server's own.
+  // A failure we have no words for, once Excel runs, keeps the system's or the server's own.
   platform_.memberFailures[L"Run"] = {kExcelError};
   error = Install();
   ASSERT_TRUE(error.has_value());

@@ -1256,20 +1256,29 @@ class Driver {
     }
   }
 
-  // "start-second <program> [arguments]": starts another process beside the one under test and
-  // waits for it to end with exit code 0 without ever showing a window of its own. The process
-  // under test stays the one that later steps address.
+  // "start-second <program> [arguments] [| <title> | <text> ...]": starts another process beside
+  // the one under test and waits for it to end with exit code 0 without ever showing a window of
+  // its own; with a title, except for one message box of that title whose text contains each
+  // text, which is answered with OK. The process under test stays the one that later steps
+  // address.
   void StartSecond(const std::wstring& rest) {
-    std::wstring program = rest;
+    const size_t bar = rest.find(L'|');
+    const std::wstring command = Trim(rest.substr(0, bar));
+    std::vector<std::wstring> told;
+    if (bar != std::wstring::npos) {
+      told = SplitBars(rest.substr(bar + 1));
+      for (std::wstring& text : told) text = Unescape(text);
+    }
+    std::wstring program = command;
     std::wstring args;
-    if (rest.starts_with(L'"')) {
-      const size_t close = rest.find(L'"', 1);
+    if (command.starts_with(L'"')) {
+      const size_t close = command.find(L'"', 1);
       if (close == std::wstring::npos) Fail(L"unbalanced quote in the program path");
-      program = rest.substr(1, close - 1);
-      args = Trim(rest.substr(close + 1));
-    } else if (const size_t space = rest.find_first_of(L" \t"); space != std::wstring::npos) {
-      program = rest.substr(0, space);
-      args = Trim(rest.substr(space));
+      program = command.substr(1, close - 1);
+      args = Trim(command.substr(close + 1));
+    } else if (const size_t space = command.find_first_of(L" \t"); space != std::wstring::npos) {
+      program = command.substr(0, space);
+      args = Trim(command.substr(space));
     }
     std::wstring command_line = L"\"" + program + L"\"" + (args.empty() ? L"" : L" " + args);
     STARTUPINFOW si{};
@@ -1284,10 +1293,23 @@ class Driver {
     const UniqueHandle second(pi.hProcess);
     Out(L"    second pid " + std::to_wstring(pi.dwProcessId) + L"\n");
     std::wstring shown;
+    HWND answered = nullptr;
     WaitFor(
         [&] {
           for (HWND hwnd : VisibleTopLevelWindows()) {
-            if (WindowProcessId(hwnd) == pi.dwProcessId && shown.empty()) {
+            if (WindowProcessId(hwnd) != pi.dwProcessId || hwnd == answered) continue;
+            const std::optional<MessageBoxInfo> box = AsMessageBox(hwnd);
+            if (!told.empty() && answered == nullptr && box) {
+              bool matches = box->title == told[0];
+              for (size_t i = 1; i < told.size(); ++i) {
+                matches = matches && box->text.find(told[i]) != std::wstring::npos;
+              }
+              if (!matches) Fail(L"the second copy's message box has " + Describe(*box));
+              Out(L"    " + Describe(*box) + L"\n");
+              answered = hwnd;
+              PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDOK)));
+            } else if (shown.empty()) {
               shown = Quote(WindowText(hwnd));
             }
           }
@@ -1298,6 +1320,7 @@ class Driver {
     GetExitCodeProcess(second.get(), &code);
     Out(L"    second copy ended, exit code " + velmor::FormatErrorNumber(code) + L"\n");
     if (!shown.empty()) Fail(L"the second copy showed a window titled " + shown);
+    if (!told.empty() && answered == nullptr) Fail(L"the second copy showed no message box");
     if (code != 0) Fail(L"the second copy ended with exit code " + velmor::FormatErrorNumber(code));
   }
 
