@@ -136,6 +136,9 @@ Form1::InstallerResult Form1::RunInstaller(const wchar_t* fileName, bool isRunti
 
 void Form1::Command1_Click(std::int16_t /*Index*/) {
   const velmor::Form::Step step = form_.BeginStep(L"インストール中です。");
+  // An Excel the user has open would undo the registration when it is closed: nothing starts
+  // until it is, and the next click begins here again.
+  if (!module_.Excels().NoneOpen()) return;
   velmor::Platform& desktop = module_.Desktop();
   std::wstring restartAskedBy;  // the installers of this click that asked for a restart
   // Runs one installer; marks it done and answers true when the click goes on after it.

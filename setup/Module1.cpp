@@ -93,8 +93,8 @@ bool Module1::SetExcelAddin() {
     platform_.MsgBox(L"ファイルがありません！", MsgBoxStyle::kOkOnly);
     return false;
   }
-  velmor::RunToolMacro(platform_, {workbookPath, L"Addin_Install", folder, baseName});
-  return true;
+  return velmor::RunToolMacro(platform_, excels_,
+                              {workbookPath, L"Addin_Install", folder, baseName});
 }
 
 }  // namespace setup

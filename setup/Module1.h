@@ -48,7 +48,7 @@ class Module1 : public velmor::SharedModule {
   std::wstring InstallerPath(const std::wstring& fileName) const;
 
   // Has Excel register the chosen add-in through the tool workbook. Returns false when a file was
-  // missing (the user has then been told, and Excel was not started).
+  // missing or another Excel was open (the user has then been told, and Excel was not started).
   [[nodiscard]] bool SetExcelAddin();
 
  private:

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "Automation.h"
@@ -167,6 +169,31 @@ std::wstring ElevatablePath(const std::wstring& path) {
   return universal.empty() ? path : universal;
 }
 
+// Excel's main window class. Every Excel has one such top-level window from its start to its end,
+// hidden while Excel runs for automation only.
+constexpr wchar_t kExcelWindowClass[] = L"XLMAIN";
+
+// EnumWindows' callback: adds the process of an Excel main window to the list, once.
+BOOL CALLBACK AddExcelProcess(HWND window, LPARAM list) noexcept {
+  wchar_t className[std::size(kExcelWindowClass) + 1] = {};
+  const int length = GetClassNameW(window, className, static_cast<int>(std::size(className)));
+  if (length <= 0 ||
+      !EqualsIgnoringCase({className, static_cast<std::size_t>(length)}, kExcelWindowClass)) {
+    return TRUE;
+  }
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  auto& processes = *reinterpret_cast<std::vector<std::uint32_t>*>(list);
+  try {
+    if (std::find(processes.begin(), processes.end(), process) == processes.end()) {
+      processes.push_back(process);
+    }
+  } catch (...) {
+    return FALSE;  // out of memory: the list so far
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 Win32Platform::Win32Platform(std::wstring title, std::function<HWND()> messageOwner,
@@ -297,6 +324,15 @@ class Win32Platform::ObservedObject final : public AutomationObject {
   std::unique_ptr<AutomationObject> inner_;
   ExternalWork work_;
 };
+
+bool Win32Platform::FileInUse(const std::wstring& path) { return NativeFileInUse(path); }
+
+std::vector<std::uint32_t> Win32Platform::ExcelProcesses() {
+  std::vector<std::uint32_t> processes;
+  // Top-level windows only, hidden ones included.
+  EnumWindows(&AddExcelProcess, reinterpret_cast<LPARAM>(&processes));
+  return processes;
+}
 
 std::unique_ptr<AutomationObject> Win32Platform::CreateObject(std::wstring_view progId) {
   const HRESULT started = com_.Start();

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Handles.h"
 #include "Platform.h"
@@ -36,6 +37,8 @@ class Win32Platform final : public Platform {
   ProgramRun StartElevatedAndWait(const std::wstring& path) override;
   bool FileExists(const std::wstring& path) override;
   void DeleteFileForced(const std::wstring& path) override;
+  bool FileInUse(const std::wstring& path) override;
+  std::vector<std::uint32_t> ExcelProcesses() override;
   std::unique_ptr<AutomationObject> CreateObject(std::wstring_view progId) override;
   std::uint64_t TickCount() override;
   void Pause(std::uint32_t milliseconds) override;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ExcelTool.h"
 #include "FakePlatform.h"
 #include "setup/Module1.h"
 
@@ -49,6 +50,7 @@ TEST_F(SetupInstall, ExcelStepCallsTheToolWorkbookInOrderAndReleasesWorkbookFirs
   EXPECT_EQ(platform_.log, (std::vector<std::wstring>{
                                L"CheckFile C:\\Velmor\\Velmor_Tool.xls",
                                L"CheckFile C:\\Velmor\\QuillonEx.xla",
+                               L"FindExcel",
                                L"CreateObject Excel.Application",
                                L"Excel.Application.Visible=True",
                                L"Excel.Application.DisplayAlerts=False",
@@ -59,6 +61,7 @@ TEST_F(SetupInstall, ExcelStepCallsTheToolWorkbookInOrderAndReleasesWorkbookFirs
                                L"Excel.Application.Workbooks",
                                L"Workbooks.Close()",
                                L"Release Workbooks",
+                               L"FindExcel",  // the Excel now running is ours
                                L"Excel.Application.Quit()",
                                L"Release Workbook",
                                L"Release Excel.Application",
@@ -92,7 +95,8 @@ TEST_F(SetupInstall, AnAutomationFailurePropagatesWithTheMemberName) {
   } catch (const velmor::RuntimeError& error) {
     EXPECT_EQ(error.Object(), L"Excel.Application.Run");
   }
-  EXPECT_TRUE(platform_.Lines(L"Excel.Application.Quit").empty());
+  // Excel is not left running with its alerts off.
+  EXPECT_EQ(platform_.Lines(L"Excel.Application.Quit").size(), 1u);
 }
 
 TEST_F(SetupInstall, FirstClickRunsBothInstallersThenExcelThenTheClosingMessage) {
@@ -366,6 +370,42 @@ TEST_F(SetupInstall, NoRestartNoteWithoutTheClosingMessage) {
   platform_.exitCodes[kPackage] = {3010};
   Click();
   EXPECT_EQ(platform_.Lines(L"MsgBox"), (std::vector<std::wstring>{kMissing}));
+}
+
+TEST_F(SetupInstall, AnExcelTheUserHasOpenStopsTheClickUntilItIsClosed) {
+  const std::wstring openMessage =
+      L"MsgBox[0|Velmor_Setup] " + std::wstring(velmor::kExcelOpenMessage);
+  Start(L"/A3");
+  Tick();
+  platform_.userExcels = {7};
+  Click();  // open before the click: nothing starts
+  EXPECT_EQ(platform_.log, (std::vector<std::wstring>{L"FindExcel", openMessage}));
+  EXPECT_EQ(CheckColour(), velmor::kButtonText);
+  EXPECT_EQ(LabelColour(), velmor::kButtonText);
+
+  // Opened while the package installs: the installers are done, Excel is not started.
+  platform_.userExcels.clear();
+  const auto layOut = platform_.onStart;
+  platform_.onStart = [&](const std::wstring& path) {
+    layOut(path);
+    if (path == kPackage) platform_.userExcels = {8};
+  };
+  platform_.log.clear();
+  Click();
+  EXPECT_EQ(platform_.Lines(L"Start "),
+            (std::vector<std::wstring>{L"Start " + kRedist, L"Start " + kPackage}));
+  EXPECT_EQ(platform_.Lines(L"MsgBox"), (std::vector<std::wstring>{openMessage}));
+  EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
+  EXPECT_EQ(CheckColour(), velmor::kBlue);
+  EXPECT_EQ(LabelColour(), velmor::kBlue);
+
+  // Closed: the next click goes on where this one stopped.
+  platform_.userExcels.clear();
+  platform_.log.clear();
+  Click();
+  EXPECT_TRUE(platform_.Lines(L"Start ").empty());
+  EXPECT_EQ(platform_.Lines(L"Excel.Application.Run").size(), 1u);
+  EXPECT_EQ(platform_.log.back(), kDone);
 }
 
 TEST_F(SetupInstall, TheClickIsAStepDuringWhichNothingElseRuns) {

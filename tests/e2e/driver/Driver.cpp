@@ -850,6 +850,39 @@ class Driver {
     }
   }
 
+  // "launch <path>": starts another program with no arguments, as its user would from its icon
+  // (an Excel the user opens), and goes on at once; the driver neither watches nor ends it.
+  void Launch(const std::wstring& path) {
+    if (path.empty()) Fail(L"expected a program path");
+    std::wstring command_line = L"\"" + path + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &si, &pi)) {
+      Fail(L"cannot start " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
+    }
+    const UniqueHandle process(pi.hProcess);
+    const UniqueHandle thread(pi.hThread);
+  }
+
+  // "close-other <title>": closes the visible top-level window of any program with that title, as
+  // its user would, and waits until the window is gone.
+  void CloseOther(const std::wstring& title) {
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+          for (HWND hwnd : VisibleTopLevelWindows()) {
+            if (TitleMatches(title, WindowText(hwnd))) found = hwnd;
+          }
+          return found != nullptr;
+        },
+        L"a window of any program titled " + Quote(title));
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(found, WM_CLOSE, 0, 0, SMTO_NORMAL, timeout_ms_, &ignored);
+    WaitFor([&] { return !IsWindow(found); }, L"the window " + Quote(title) + L" to close");
+  }
+
   // "other-window <title>": waits for a visible top-level window of any program with that title
   // (an installer's, Excel's), the sign that the program under test has reached that step.
   void WaitOtherWindow(const std::wstring& title) {
@@ -1394,6 +1427,8 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"picture", [](Driver& d, const std::wstring& rest) { d.ExpectPicture(rest); }},
       {L"send", [](Driver& d, const std::wstring& rest) { d.SendToWindow(rest); }},
       {L"other-window", [](Driver& d, const std::wstring& rest) { d.WaitOtherWindow(rest); }},
+      {L"launch", [](Driver& d, const std::wstring& rest) { d.Launch(rest); }},
+      {L"close-other", [](Driver& d, const std::wstring& rest) { d.CloseOther(rest); }},
       {L"msgbox-fits", [](Driver& d, const std::wstring&) { d.MessageBoxFits(); }},
       {L"start-second", [](Driver& d, const std::wstring& rest) { d.StartSecond(rest); }},
       {L"minimize", [](Driver& d, const std::wstring&) { d.Minimize(); }},
