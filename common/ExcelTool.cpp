@@ -12,6 +12,11 @@ constexpr std::uint32_t kServerUnavailable = 0x800706BAu;  // RPC_S_SERVER_UNAVA
 constexpr std::uint32_t kCallFailed = 0x800706BEu;         // RPC_S_CALL_FAILED
 constexpr std::uint32_t kDisconnected = 0x80010108u;       // RPC_E_DISCONNECTED
 
+constexpr wchar_t kExcelDoesNotStart[] =
+    L"Excel を起動できませんでした。"
+    L"Excel をスタート メニューから起動できるかどうかお確かめください。"
+    L"起動できない場合は、Excel を修復するかインストールし直してから、もう一度お試しください。";
+
 // The same failure, told in our words when we have words for it.
 RuntimeError InPlainWords(const RuntimeError& error) {
   const wchar_t* words = ExcelFailureWords(error.Number());
@@ -37,22 +42,36 @@ auto Patiently(Platform& platform, const Attempt& attempt) -> decltype(attempt()
   }
 }
 
+// Starts Excel. A failure to start it that ExcelFailureWords has no words for (a damaged
+// registration, a server program that never offers its class) is told as Excel not starting, with
+// what to check.
+std::unique_ptr<AutomationObject> CreateExcel(Platform& platform) {
+  try {
+    return Patiently(platform, [&] { return platform.CreateObject(L"Excel.Application"); });
+  } catch (const RuntimeError& error) {
+    if (ExcelFailureWords(error.Number()) != nullptr) throw;
+    throw RuntimeError(error.Number(), kExcelDoesNotStart, error.Operation(), error.Object());
+  }
+}
+
 class PatientObject final : public AutomationObject {
  public:
   PatientObject(Platform& platform, std::unique_ptr<AutomationObject> inner)
-      : platform_(platform), inner_(std::move(inner)) {}
+      : platform_(platform), owned_(std::move(inner)), inner_(*owned_) {}
+  // Patience for an object that stays its owner's.
+  PatientObject(Platform& platform, AutomationObject& inner) : platform_(platform), inner_(inner) {}
 
   void Put(std::wstring_view member, const AutomationArg& value) override {
-    Patiently(platform_, [&] { inner_->Put(member, value); });
+    Patiently(platform_, [&] { inner_.Put(member, value); });
   }
 
   std::unique_ptr<AutomationObject> GetProperty(std::wstring_view member) override {
-    return Wrap(Patiently(platform_, [&] { return inner_->GetProperty(member); }));
+    return Wrap(Patiently(platform_, [&] { return inner_.GetProperty(member); }));
   }
 
   std::unique_ptr<AutomationObject> Call(std::wstring_view member,
                                          const std::vector<AutomationArg>& args) override {
-    return Wrap(Patiently(platform_, [&] { return inner_->Call(member, args); }));
+    return Wrap(Patiently(platform_, [&] { return inner_.Call(member, args); }));
   }
 
  private:
@@ -62,8 +81,33 @@ class PatientObject final : public AutomationObject {
   }
 
   Platform& platform_;
-  std::unique_ptr<AutomationObject> inner_;
+  std::unique_ptr<AutomationObject> owned_;
+  AutomationObject& inner_;
 };
+
+// After a failure, while Excel may still run with its alerts off and the tool workbook open:
+// closes the workbooks without saving (the alerts are off by the time a workbook is open, so
+// nothing asks) and quits Excel. Each call is made once, without patience: an Excel that turns
+// calls away or is gone is left as it is. Nothing here may take the place of the failure being
+// reported.
+void CloseAfterFailure(AutomationObject& application, std::uint32_t failure) noexcept {
+  const auto excelStillAnswers = [](std::uint32_t number) {
+    return !IsTurnedAway(number) && !IsServerGone(number);
+  };
+  if (!excelStillAnswers(failure)) return;
+  try {
+    application.GetProperty(L"Workbooks")->Call(L"Close", {});
+  } catch (const RuntimeError& error) {
+    if (!excelStillAnswers(error.Number())) return;
+  } catch (...) {
+    return;
+  }
+  try {
+    application.Call(L"Quit", {});
+  } catch (...) {
+    // Excel may end before its answer, or stay; either way the original failure is reported.
+  }
+}
 
 }  // namespace
 
@@ -111,26 +155,60 @@ std::unique_ptr<AutomationObject> PatientExcelObject(Platform& platform,
   return std::make_unique<PatientObject>(platform, std::move(inner));
 }
 
-void RunToolMacro(Platform& platform, const ToolMacroCall& call,
+bool ExcelWatch::NoneOpen() {
+  const std::uint64_t first = platform_.TickCount();
+  for (;;) {
+    const std::vector<std::uint32_t> running = platform_.ExcelProcesses();
+    // Ours that have ended are forgotten: their process numbers may be given to new programs.
+    std::erase_if(ours_, [&](std::uint32_t process) {
+      return std::find(running.begin(), running.end(), process) == running.end();
+    });
+    if (running.empty()) return true;
+    const bool onlyOurs = running.size() == ours_.size();
+    const std::uint64_t waited = platform_.TickCount() - first;
+    if (!onlyOurs || waited >= kOwnExcelEndLimitMs) {
+      platform_.MsgBox(kExcelOpenMessage);
+      return false;
+    }
+    platform_.Pause(static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(kBusyPauseMs, kOwnExcelEndLimitMs - waited)));
+  }
+}
+
+void ExcelWatch::NoteOurs() {
+  for (const std::uint32_t process : platform_.ExcelProcesses()) {
+    if (std::find(ours_.begin(), ours_.end(), process) == ours_.end()) ours_.push_back(process);
+  }
+}
+
+bool RunToolMacro(Platform& platform, ExcelWatch& excels, const ToolMacroCall& call,
                   const std::function<void()>& afterMacro) {
-  std::unique_ptr<AutomationObject> excel = PatientExcelObject(
-      platform, Patiently(platform, [&] { return platform.CreateObject(L"Excel.Application"); }));
-  excel->Put(L"Visible", true);
-  excel->Put(L"DisplayAlerts", false);
-  // The Workbooks collection is fetched afresh for each use and released right after it.
-  std::unique_ptr<AutomationObject> workbook =
-      excel->GetProperty(L"Workbooks")->Call(L"Open", {call.workbookPath});
-  excel->Call(L"Run", {call.macro, call.folder, call.baseName});
-  if (afterMacro) afterMacro();
-  excel->GetProperty(L"Workbooks")->Call(L"Close", {});
+  if (!excels.NoneOpen()) return false;
+  // Released last, after the workbook, on every path.
+  const std::unique_ptr<AutomationObject> application = CreateExcel(platform);
+  PatientObject excel(platform, *application);
+  std::unique_ptr<AutomationObject> workbook;
   try {
-    excel->Call(L"Quit", {});
+    excel.Put(L"Visible", true);
+    excel.Put(L"DisplayAlerts", false);
+    // The Workbooks collection is fetched afresh for each use and released right after it.
+    workbook = excel.GetProperty(L"Workbooks")->Call(L"Open", {call.workbookPath});
+    excel.Call(L"Run", {call.macro, call.folder, call.baseName});
+    if (afterMacro) afterMacro();
+    excel.GetProperty(L"Workbooks")->Call(L"Close", {});
+  } catch (const RuntimeError& error) {
+    CloseAfterFailure(*application, error.Number());
+    throw;
+  }
+  excels.NoteOurs();
+  try {
+    excel.Call(L"Quit", {});
   } catch (const RuntimeError& error) {
     // Excel may end before its answer to Quit reaches us: that is the end we asked for.
     if (!IsServerGone(error.Number())) throw;
   }
   workbook.reset();
-  excel.reset();
+  return true;
 }
 
 }  // namespace velmor

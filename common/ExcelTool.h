@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Platform.h"
 #include "RuntimeError.h"
@@ -32,13 +33,49 @@ struct ToolMacroCall {
   std::wstring baseName;      // second macro argument: the add-in base name
 };
 
-// Starts Excel, runs the macro and quits Excel. afterMacro, when given, runs once the macro has
-// returned and before the workbooks are closed, while Excel still runs. Every call to Excel, its
-// creation included, is made patiently (PatientExcelObject). An Excel gone during Quit has ended
-// as asked; any other failure is thrown, and an Excel instance already started is then left as it
-// is.
-void RunToolMacro(Platform& platform, const ToolMacroCall& call,
-                  const std::function<void()>& afterMacro = {});
+// Every Excel reads its add-in list when it starts and writes it back when it ends. An Excel the
+// user has open therefore undoes, when it is closed, whatever another instance registered or
+// released meanwhile: no Excel may run while ours does its work. Ours, once quit, takes a moment to
+// end; it is waited for, not taken for the user's.
+class ExcelWatch {
+ public:
+  explicit ExcelWatch(Platform& platform) : platform_(platform) {}
+
+  // True when no Excel runs, once the ones this program started have ended (each is waited for up
+  // to kOwnExcelEndLimitMs). Otherwise the user is asked to save their work and close Excel, and
+  // the answer is false: nothing may be started.
+  [[nodiscard]] bool NoneOpen();
+
+  // Takes every Excel running now for this program's own; called while the Excel it started still
+  // runs, before its Quit.
+  void NoteOurs();
+
+ private:
+  Platform& platform_;
+  std::vector<std::uint32_t> ours_;
+};
+
+// How long an Excel this program has quit may take to end before it counts as open.
+inline constexpr std::uint64_t kOwnExcelEndLimitMs = 10000;
+
+// What the user is told when an Excel is open.
+inline constexpr wchar_t kExcelOpenMessage[] =
+    L"Excel が開いています。\n\n"
+    L"開いている Excel は、終了するときにアドインの設定を元に戻してしまいます。\n"
+    L"Excel で開いているブックを保存して Excel をすべて終了してから、\n"
+    L"もう一度「開始」を押してください。";
+
+// Starts Excel, runs the macro and quits Excel. Just before Excel is started, excels makes sure no
+// other Excel runs; when one does, the user has been told, nothing was started, and the answer is
+// false. afterMacro, when given, runs once the macro has returned and before the workbooks are
+// closed, while Excel still runs. Every call to Excel, its creation included, is made patiently
+// (PatientExcelObject). A failure to create Excel that ExcelFailureWords has no words for is told
+// as Excel not starting, with what to check. An Excel gone during Quit has ended as asked. Any
+// other failure is thrown; an Excel already started that still answers is first made to close its
+// workbooks without saving and quit, each call made once, so that no Excel is left behind with its
+// alerts off. The failure thrown is always the original one.
+[[nodiscard]] bool RunToolMacro(Platform& platform, ExcelWatch& excels, const ToolMacroCall& call,
+                                const std::function<void()>& afterMacro = {});
 
 // How long a turned-away call is tried again, counted from its first attempt, and the pause
 // between two attempts.

@@ -89,14 +89,14 @@ void Form::BindClicks(std::vector<ClickHandler> handlers) {
     const std::wstring_view name = handlers[i].name;
     const std::string what(name.begin(), name.end());  // control names are ASCII
     for (std::size_t j = 0; j < i; ++j) {
-      if (handlers[j].name == name) throw std::logic_error("click handler bound twice: " + what);
+      if (handlers[j].name == name) throw BindingError("click handler bound twice: " + what);
     }
     const bool clickable = std::any_of(controls_.begin(), controls_.end(), [&](const Control& c) {
       return c.Spec().name == name && (c.Spec().kind == ControlKind::kCommandButton ||
                                        c.Spec().kind == ControlKind::kOptionButton);
     });
-    if (!clickable) throw std::logic_error("no button or option button to bind: " + what);
-    if (!handlers[i].handler) throw std::logic_error("click handler missing: " + what);
+    if (!clickable) throw BindingError("no button or option button to bind: " + what);
+    if (!handlers[i].handler) throw BindingError("click handler missing: " + what);
   }
   clickHandlers_ = std::move(handlers);
 }
@@ -116,6 +116,7 @@ Form::Step Form::BeginStep(std::wstring reason) {
   if (stepRunning_) return Step(nullptr);
   stepRunning_ = true;
   stepReason_ = std::move(reason);
+  if (host_ != nullptr) host_->StepBegan(*this);
   return Step(this);
 }
 
@@ -138,6 +139,27 @@ std::vector<const Control*> Form::TabOrder() const {
   std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) {
     return a->Spec().tabIndex < b->Spec().tabIndex;
   });
+  return order;
+}
+
+std::vector<const Control*> Form::TabStops() const {
+  std::vector<const Control*> order = TabOrder();
+  const auto isOption = [](const Control* control) {
+    return control->Spec().kind == ControlKind::kOptionButton;
+  };
+  const Control* current = ControlToFocus();
+  const Control* entry = nullptr;
+  if (current != nullptr && isOption(current)) {
+    entry = current;
+  } else {
+    for (const Control* control : order) {
+      if (!isOption(control)) continue;
+      if (entry == nullptr || control->Value() != 0) entry = control;
+      if (control->Value() != 0) break;
+    }
+  }
+  std::erase_if(order,
+                [&](const Control* control) { return isOption(control) && control != entry; });
   return order;
 }
 
@@ -169,8 +191,15 @@ KeyAction Form::KeyDown(Key key, bool shift) const {
   if (current == nullptr) return {};
   const ControlKind kind = current->Spec().kind;
   switch (key) {
-    case Key::kTab:
-      return {Kind::kMoveFocus, Neighbour(TabOrder(), current, shift)};
+    case Key::kTab: {
+      const Control* next = Neighbour(TabStops(), current, shift);
+      // Only an option button taken with nothing selected yet is left unselected here.
+      if (next != nullptr && next->Spec().kind == ControlKind::kOptionButton &&
+          next->Value() == 0) {
+        return {Kind::kSelectOption, next};
+      }
+      return {Kind::kMoveFocus, next};
+    }
     case Key::kEnter:
       if (kind == ControlKind::kCommandButton) return {Kind::kPress, current};
       return {};

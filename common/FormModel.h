@@ -7,9 +7,9 @@
 // shows the model and hears of every change.
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -96,6 +96,17 @@ struct KeyAction {
 // labels and lines cannot.
 bool CanTakeFocus(const ControlSpec& spec);
 
+// A window table and the handlers bound to it that do not fit together: a fault of the program,
+// found when its Form1 is built.
+class BindingError : public std::exception {
+ public:
+  explicit BindingError(std::string what) : what_(std::move(what)) {}
+  const char* what() const noexcept override { return what_.c_str(); }
+
+ private:
+  std::string what_;
+};
+
 // "Label1(4)", or "Label2" for a single control.
 std::wstring ControlDisplayName(std::wstring_view name, std::int16_t index);
 
@@ -135,6 +146,7 @@ class FormHost {
   virtual void Unload(Form& form) = 0;  // destroy it
   virtual void CaptionChanged(Form& form) = 0;
   virtual void ControlChanged(Form& form, const Control& control) = 0;
+  virtual void StepBegan(Form& form) = 0;  // a step (the work behind a button) has begun
   virtual void StepEnded(Form& form) = 0;  // the step that was running has ended
 };
 
@@ -170,7 +182,7 @@ class Form {
   };
   // Binds the program's Form1 handlers, once, when the form is built. A name that is not a command
   // button or option button of the table, or is bound twice, is a fault of the program: throws
-  // std::logic_error, which the unit tests that build each Form1 catch.
+  // BindingError, which the unit tests that build each Form1 catch.
   void BindClicks(std::vector<ClickHandler> handlers);
 
   // Called by the host when the user clicks a command button or an option button. While a step
@@ -209,8 +221,16 @@ class Form {
   const Control* FocusedControl() const { return focused_; }
   const Control* ControlToFocus() const;
 
-  // What a key pressed while ControlToFocus() has the focus does. Tab and Shift+Tab cycle in tab
-  // order; the arrow keys move among the option buttons and select as they move; Enter presses a
+  // The controls Tab and Shift+Tab stop at, in tab order, seen from the control that has the focus.
+  // As in a dialog, the option buttons are one stop: the focused one when the focus is in the
+  // group, else the selected one, else the first. On Windows an option button that takes the focus
+  // from the keyboard clicks itself, so a Tab that stopped at every option button would change the
+  // choice on its way through.
+  std::vector<const Control*> TabStops() const;
+
+  // What a key pressed while ControlToFocus() has the focus does. Tab and Shift+Tab cycle through
+  // TabStops, and entering the option buttons when none is selected selects the first, as a click
+  // would; the arrow keys move among the option buttons and select as they move; Enter presses a
   // focused command button and does nothing elsewhere, since neither button is the default; Esc
   // does nothing, since neither is the cancel button.
   KeyAction KeyDown(Key key, bool shift) const;

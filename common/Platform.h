@@ -83,6 +83,15 @@ class Platform {
   virtual bool FileExists(const std::wstring& path) = 0;
   virtual void DeleteFileForced(const std::wstring& path) = 0;
 
+  // Whether another program has the file open so that it cannot be deleted now: the file is opened
+  // for deletion, sharing nothing, and let go at once; nothing about it changes. Any other reason
+  // it cannot be opened is thrown.
+  virtual bool FileInUse(const std::wstring& path) = 0;
+
+  // The processes that have a top-level Excel main window (class XLMAIN), visible or not: every
+  // Excel running on this desktop, whoever started it. A process is listed once.
+  virtual std::vector<std::uint32_t> ExcelProcesses() = 0;
+
   // Creates a new automation object from its programmatic identifier (e.g. "Excel.Application").
   virtual std::unique_ptr<AutomationObject> CreateObject(std::wstring_view progId) = 0;
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 
 namespace velmor {
 
@@ -35,6 +36,17 @@ class RuntimeError : public std::exception {
 
 // The error number as the report shows it: small codes in decimal, HRESULTs in hexadecimal.
 std::wstring FormatErrorNumber(std::uint32_t number);
+
+// Whether number, as an automation server reports it (EXCEPINFO's scode), is one of the system's
+// own HRESULTs, which the system's message table describes. A server's own error numbers are not:
+// a small code (EXCEPINFO's wCode, such as Excel's 1004), a FACILITY_CONTROL HRESULT (0x800Axxxx,
+// how Office reports its run-time errors) and an interface's own FACILITY_ITF code (0x80040200 and
+// up) mean what that server says they mean, and the system's text for the same number is another
+// error's.
+bool IsSystemHresult(std::uint32_t number);
+
+// The words for an error that a server reported without a description of its own.
+std::wstring UndescribedServerError(std::wstring_view server, std::uint32_t number);
 
 // The text of the run-time error report.
 std::wstring FormatReport(const RuntimeError& error);

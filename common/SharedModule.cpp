@@ -1,11 +1,16 @@
 #include "SharedModule.h"
 
-#include <stdexcept>
+#include "NumberText.h"
+#include "RuntimeError.h"
 
 namespace velmor {
 
 const std::wstring& AddinNameTable::operator()(std::int16_t index) const {
-  if (index < kFirst || index > kLast) throw std::out_of_range("AddinNames index outside 1 to 10");
+  if (index < kFirst || index > kLast) {
+    constexpr std::uint32_t kSubscriptOutOfRange = 9;
+    throw RuntimeError(kSubscriptOutOfRange, L"インデックスが有効範囲にありません。",
+                       L"AddinNames の参照", DecimalText(index));
+  }
   return rows_[static_cast<std::size_t>(index - kFirst)];
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
-// What both programs' Module1 share: the add-in catalogue and the two file probes.
+// What both programs' Module1 share: the add-in catalogue, the two file probes and the watch over
+// running Excel instances.
 
 #include <array>
 #include <cstdint>
 #include <string>
 
+#include "ExcelTool.h"
 #include "Platform.h"
 
 namespace velmor {
@@ -17,7 +19,7 @@ class AddinNameTable {
   static constexpr std::int16_t kFirst = 1;
   static constexpr std::int16_t kLast = 10;
 
-  // Throws std::out_of_range for an index outside 1 to 10.
+  // Throws RuntimeError (error 9, out of range) for an index outside 1 to 10.
   const std::wstring& operator()(std::int16_t index) const;
   std::wstring& operator()(std::int16_t index);
 
@@ -27,7 +29,7 @@ class AddinNameTable {
 
 class SharedModule {
  public:
-  explicit SharedModule(Platform& platform) : platform_(platform) {}
+  explicit SharedModule(Platform& platform) : platform_(platform), excels_(platform) {}
   SharedModule(const SharedModule&) = delete;
   SharedModule& operator=(const SharedModule&) = delete;
 
@@ -43,11 +45,15 @@ class SharedModule {
   // answers false.
   bool RemoveFile(const std::wstring& path);
 
+  // Every Excel running, and the ones this program started for its Excel steps.
+  ExcelWatch& Excels() { return excels_; }
+
   // The exit code of a run that ended without showing its window (0 otherwise).
   int ExitCode() const { return exitCode_; }
 
  protected:
   Platform& platform_;
+  ExcelWatch excels_;
   int exitCode_ = 0;
 };
 

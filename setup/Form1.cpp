@@ -75,8 +75,40 @@ Form1::Form1(Module1& module) : ProgramForm(kForm1Spec), module_(module) {
   });
 }
 
-Form1::InstallerResult Form1::RunInstaller(const wchar_t* fileName,
-                                           bool alreadyInstalledIsSuccess) {
+namespace {
+
+// Windows Installer's codes for an installation that did not happen, with what the user can do
+// about each; an NTSTATUS error code (0xC0000005 and the like) is an installer that crashed.
+struct InstallerFailure {
+  std::uint32_t code;
+  const wchar_t* what;
+  const wchar_t* remedy;
+};
+
+constexpr std::uint32_t kCrashed = 0xC0000000u;  // any code with both top bits set
+constexpr InstallerFailure kInstallerFailures[] = {
+    {1602, L"インストールが取り消されたため、何もインストールされていません。",
+     L"もう一度「開始」を押すと、インストーラーを改めて起動します。"},
+    {1618, L"ほかのインストールが実行中のため、インストールできませんでした。",
+     L"そのインストールが終わるまでお待ちになってから、もう一度「開始」を押してください。"},
+    {1603, L"インストール中にエラーが発生したため、インストールできませんでした。",
+     L"もう一度「開始」を押すと、やり直します。"},
+    {kCrashed, L"インストーラーが異常終了しました。", L"もう一度「開始」を押すと、やり直します。"},
+};
+constexpr InstallerFailure kOtherFailure = {0, L"インストーラーが正常に終了しませんでした。",
+                                            L"もう一度「開始」を押すと、やり直します。"};
+
+const InstallerFailure& FailureOf(std::uint32_t code) {
+  const std::uint32_t key = (code & kCrashed) == kCrashed ? kCrashed : code;
+  for (const InstallerFailure& failure : kInstallerFailures) {
+    if (failure.code == key) return failure;
+  }
+  return kOtherFailure;
+}
+
+}  // namespace
+
+Form1::InstallerResult Form1::RunInstaller(const wchar_t* fileName, bool isRuntime) {
   const std::wstring path = module_.InstallerPath(fileName);
   const std::optional<std::uint32_t> code = module_.RunAndWait(path);
   if (!code) {
@@ -86,40 +118,65 @@ Form1::InstallerResult Form1::RunInstaller(const wchar_t* fileName,
         path + L"\n\nもう一度「開始」を押すと、改めて許可をお願いします。");
     return InstallerResult::kNotDone;
   }
-  // 3010 and 1641: done, but Windows must restart (1641: the installer has started the restart).
-  if (*code == 3010 || *code == 1641) return InstallerResult::kDoneRestartNeeded;
-  // 1638: this or a newer version is already installed, which for the runtime redistributable is
-  // as good as done.
-  if (*code == 0 || (alreadyInstalledIsSuccess && *code == 1638)) return InstallerResult::kDone;
-  module_.Desktop().MsgBox(L"インストーラーが正常に終了しませんでした。\n\n" + path +
-                           L"\n終了コード: " + velmor::FormatErrorNumber(*code) +
-                           L"\n\nもう一度「開始」を押すと、やり直します。");
+  switch (*code) {
+    case 0:
+    // 1638: this or a newer version is already installed. The Excel step's own file probes then
+    // make sure the product files are there.
+    case 1638:
+      return InstallerResult::kDone;
+    case 5100:
+      // The runtime redistributable's code for a newer runtime of its line being installed: as
+      // good as done. Any other installer's 5100 is no such promise.
+      if (isRuntime) return InstallerResult::kDone;
+      break;
+    case 3010:  // done, but Windows must restart before the software is used
+      return InstallerResult::kDoneRestartNeeded;
+    case 1641:  // done, and the installer has already started the restart
+      return InstallerResult::kDoneRestarting;
+    default:
+      break;
+  }
+  const InstallerFailure& failure = FailureOf(*code);
+  module_.Desktop().MsgBox(std::wstring(failure.what) + L"\n\n" + path + L"\n終了コード: " +
+                           velmor::FormatErrorNumber(*code) + L"\n\n" + failure.remedy);
   return InstallerResult::kNotDone;
 }
 
 void Form1::Command1_Click(std::int16_t /*Index*/) {
   const velmor::Form::Step step = form_.BeginStep(L"インストール中です。");
+  // An Excel the user has open would undo the registration when it is closed: nothing starts
+  // until it is, and the next click begins here again.
+  if (!module_.Excels().NoneOpen()) return;
   velmor::Platform& desktop = module_.Desktop();
   std::wstring restartAskedBy;  // the installers of this click that asked for a restart
-  const auto runInstaller = [&](const wchar_t* fileName, bool alreadyInstalledIsSuccess) {
-    const InstallerResult result = RunInstaller(fileName, alreadyInstalledIsSuccess);
+  // Runs one installer; marks it done and answers true when the click goes on after it.
+  const auto runInstaller = [&](const wchar_t* fileName, bool isRuntime, velmor::Control& mark) {
+    const InstallerResult result = RunInstaller(fileName, isRuntime);
+    if (result == InstallerResult::kNotDone) return false;
+    mark.SetForeColor(velmor::kBlue);
+    if (result == InstallerResult::kDoneRestarting) {
+      // Windows is going down: another installer or Excel started now would be cut off midway.
+      desktop.MsgBox(L"インストーラー（" + std::wstring(fileName) +
+                         L"）が Windows の再起動を始めました。\n"
+                         L"再起動の後で、もう一度「開始」を押してください。",
+                     velmor::MsgBoxStyle::kInformation);
+      return false;
+    }
     if (result == InstallerResult::kDoneRestartNeeded) {
       restartAskedBy += (restartAskedBy.empty() ? L"" : L"、") + std::wstring(fileName);
     }
-    return result != InstallerResult::kNotDone;
+    return true;
   };
 
   if (Check1().ForeColor() == velmor::kBlue) {
     desktop.MsgBox(L"MicroSoft Visual C++ セット済みです。");
   } else if (Check1().Value() == 1) {
-    if (!runInstaller(L"vcredist_x86.exe", true)) return;
-    Check1().SetForeColor(velmor::kBlue);
+    if (!runInstaller(L"vcredist_x86.exe", true, Check1())) return;
   }
 
   velmor::Control& addinLabel = Label1(static_cast<std::int16_t>(module_.AddinIndex - 1));
   if (addinLabel.ForeColor() == velmor::kButtonText) {
-    if (!runInstaller(L"Velmor_Pgm.exe", false)) return;
-    addinLabel.SetForeColor(velmor::kBlue);
+    if (!runInstaller(L"Velmor_Pgm.exe", false, addinLabel)) return;
   } else {
     desktop.MsgBox(L"必要なソフトは、展開済みです。");
   }

@@ -24,10 +24,11 @@ class Form1 : public velmor::ProgramForm {
   void Command1_Click(std::int16_t Index);
 
  private:
-  enum class InstallerResult { kNotDone, kDone, kDoneRestartNeeded };
+  enum class InstallerResult { kNotDone, kDone, kDoneRestartNeeded, kDoneRestarting };
 
   // Runs one installer and says whether it did its work (telling the user when it did not).
-  InstallerResult RunInstaller(const wchar_t* fileName, bool alreadyInstalledIsSuccess);
+  // isRuntime: the runtime redistributable, whose "a newer runtime is installed" counts as done.
+  InstallerResult RunInstaller(const wchar_t* fileName, bool isRuntime);
 
   Module1& module_;
 };

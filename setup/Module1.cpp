@@ -1,5 +1,7 @@
 #include "Module1.h"
 
+#include <iterator>
+
 #include "AddinArgument.h"
 #include "Colors.h"
 #include "ExcelTool.h"
@@ -7,6 +9,36 @@
 namespace setup {
 
 using velmor::MsgBoxStyle;
+
+namespace {
+
+constexpr wchar_t kTitlePrefix[] = L"Velmor - ";
+
+// The caption of the label of add-in row index (1 to 5), as the window is laid out.
+std::wstring AddinCaption(std::int16_t index) {
+  for (const velmor::ControlSpec& control : kForm1Spec.controls) {
+    if (control.name == L"Label1" && control.index == index - 1) {
+      return std::wstring(control.caption);
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::wstring SecondCopyNotice(const std::wstring& commandLine, const std::wstring& runningCaption) {
+  const AddinArgument choice = ReadAddinArgument(commandLine);
+  if (!choice.index) return {};
+  const std::wstring wanted = AddinCaption(*choice.index);
+  if (runningCaption == kTitlePrefix + wanted) return {};
+  // The window the first copy marked is always captioned by Main; only its add-in part is told.
+  const std::wstring running = runningCaption.starts_with(kTitlePrefix)
+                                   ? runningCaption.substr(std::size(kTitlePrefix) - 1)
+                                   : runningCaption;
+  return L"実行中のセットアップが " + running + L" をインストールしています。\n" + wanted +
+         L" は、そのセットアップを終了した後で、改めて起動すると"
+         L"インストールできます。";
+}
 
 Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*this) {}
 
@@ -28,7 +60,7 @@ void Module1::Main() {
     form1_.Label1(i).SetForeColor(velmor::k3DHighlight);
     if (AddinIndex == i + 1) form1_.Label1(i).SetForeColor(velmor::kButtonText);
   }
-  TitleText = L"Velmor - " + form1_.Label1(static_cast<std::int16_t>(AddinIndex - 1)).Caption();
+  TitleText = kTitlePrefix + form1_.Label1(static_cast<std::int16_t>(AddinIndex - 1)).Caption();
   form1_.Window().SetCaption(TitleText);
   form1_.Window().Show();
 }
@@ -61,8 +93,8 @@ bool Module1::SetExcelAddin() {
     platform_.MsgBox(L"ファイルがありません！", MsgBoxStyle::kOkOnly);
     return false;
   }
-  velmor::RunToolMacro(platform_, {workbookPath, L"Addin_Install", folder, baseName});
-  return true;
+  return velmor::RunToolMacro(platform_, excels_,
+                              {workbookPath, L"Addin_Install", folder, baseName});
 }
 
 }  // namespace setup

@@ -16,6 +16,12 @@ namespace setup {
 // Exit code when the command line was rejected and no window was shown.
 inline constexpr int kExitBadArgument = 2;
 
+// What a second start of the setup program with commandLine says while a first copy, whose window
+// has runningCaption, is running. The first copy's caption names the add-in it installs: a second
+// start for another add-in is told that it can be installed once the running setup has finished.
+// Empty (nothing to say) for the same add-in, or for an argument that names no add-in.
+std::wstring SecondCopyNotice(const std::wstring& commandLine, const std::wstring& runningCaption);
+
 class Module1 : public velmor::SharedModule {
  public:
   explicit Module1(velmor::Platform& platform);
@@ -42,7 +48,7 @@ class Module1 : public velmor::SharedModule {
   std::wstring InstallerPath(const std::wstring& fileName) const;
 
   // Has Excel register the chosen add-in through the tool workbook. Returns false when a file was
-  // missing (the user has then been told, and Excel was not started).
+  // missing or another Excel was open (the user has then been told, and Excel was not started).
   [[nodiscard]] bool SetExcelAddin();
 
  private:

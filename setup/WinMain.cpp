@@ -4,5 +4,6 @@
 #include "ProgramMain.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  return velmor::win32::RunProgram<setup::Module1>(instance, L"Velmor_Setup");
+  return velmor::win32::RunProgram<setup::Module1>(instance, L"Velmor_Setup",
+                                                   setup::SecondCopyNotice);
 }

@@ -22,6 +22,10 @@ void Module1::ReleaseAddin(std::int16_t row) {
   const std::wstring baseName = AddinNames(AddinIndex);
   const std::wstring addinPath = velmor::AddinFilePath(folder, baseName);
 
+  // An Excel the user has open would list the add-in again when it is closed; it holds the add-in
+  // file open too.
+  if (!excels_.NoneOpen()) return;
+
   // Both files are always probed, in this order.
   const bool haveWorkbook = CheckFile(workbookPath);
   const bool haveAddin = CheckFile(addinPath);
@@ -29,9 +33,22 @@ void Module1::ReleaseAddin(std::int16_t row) {
     platform_.MsgBox(L"開放するアドインファイルがありません！");
     return;
   }
+  // The file goes after the macro has unregistered the add-in; a file that cannot go then would
+  // leave the add-in half released. So it must be free before Excel is started.
+  if (platform_.FileInUse(addinPath)) {
+    platform_.MsgBox(L"次のアドインファイルは、ほかのプログラムが使用中のため削除できません。\n\n" +
+                     addinPath +
+                     L"\n\nアドインの開放は行っていません（何も変更していません）。\n"
+                     L"ファイルを使用しているプログラムを終了してから、もう一度「開始」を押して"
+                     L"ください。");
+    return;
+  }
   // The file goes once the macro has returned, while Excel still runs.
-  velmor::RunToolMacro(platform_, {workbookPath, L"Addin_UnInstall", folder, baseName},
-                       [&] { RemoveFile(addinPath); });
+  if (!velmor::RunToolMacro(platform_, excels_,
+                            {workbookPath, L"Addin_UnInstall", folder, baseName},
+                            [&] { RemoveFile(addinPath); })) {
+    return;
+  }
   platform_.MsgBox(L"アドイン関数(" + baseName + L")を開放しました。");
 }
 

@@ -26,7 +26,8 @@ class Module1 : public velmor::SharedModule {
   void Main();
 
   // Has Excel unregister the add-in of that catalogue row through the tool workbook beside this
-  // program, deletes the add-in file and says which add-in was released; or reports a missing file.
+  // program, deletes the add-in file and says which add-in was released; or reports what stands in
+  // the way (an open Excel, a missing file, an add-in file in use) before anything has changed.
   void ReleaseAddin(std::int16_t row);
 
  private:

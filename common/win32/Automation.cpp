@@ -119,14 +119,19 @@ class DispatchObject final : public AutomationObject {
   RuntimeError ServerError(EXCEPINFO& info, std::wstring_view member) const {
     if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
     const auto code = static_cast<std::uint32_t>(info.scode != 0 ? info.scode : info.wCode);
+    const bool hasSource = info.bstrSource != nullptr && ole::SysStringLen(info.bstrSource) > 0;
     std::wstring description;
-    if (info.bstrSource != nullptr && ole::SysStringLen(info.bstrSource) > 0) {
-      description = std::wstring(info.bstrSource) + L": ";
-    }
     if (info.bstrDescription != nullptr && ole::SysStringLen(info.bstrDescription) > 0) {
+      if (hasSource) description = std::wstring(info.bstrSource) + L": ";
       description += info.bstrDescription;
-    } else {
+    } else if (info.scode != 0 && IsSystemHresult(code)) {
+      if (hasSource) description = std::wstring(info.bstrSource) + L": ";
       description += SystemErrorText(code);
+    } else {
+      // The system's text for the server's own number would describe some other error.
+      const std::wstring server =
+          hasSource ? std::wstring(info.bstrSource) : name_.substr(0, name_.find(L'.'));
+      description = UndescribedServerError(server, code);
     }
     return RuntimeError(code, description, kCallOperation, Describe(member));
   }
@@ -149,6 +154,10 @@ std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progI
   ComPtr<IDispatch> dispatch;
   hr = ole::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&dispatch));
   if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
+  // The server runs in a process of its own, which may not take the foreground from us unless
+  // allowed: a macro's message or the program's own first-run prompt would open behind our window.
+  // Not being able to allow it changes where a window opens, not what happens.
+  (void)ole::CoAllowSetForegroundWindow(dispatch.Get(), nullptr);
   return std::make_unique<DispatchObject>(std::move(dispatch), id, std::move(filter));
 }
 

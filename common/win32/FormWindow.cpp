@@ -181,6 +181,10 @@ void FormWindow::CreateChildren() {
     // Themed check boxes and option buttons draw their text in the theme's colour and ignore the
     // one the program sets; without a theme they use the colour given at WM_CTLCOLORSTATIC.
     if (HasCheckState(spec.kind)) SetWindowThemeFromSystem(child, L"", L"");
+    // On Windows an option button that takes the keyboard focus clicks itself (BM_SETDONTCLICK);
+    // here the keyboard selects explicitly (HandleKey), and a focus alone must never change the
+    // choice. Older systems, and Wine, ignore the message; the Tab order does not depend on it.
+    if (spec.kind == ControlKind::kOptionButton) SendMessageW(child, BM_SETDONTCLICK, TRUE, 0);
     SetWindowSubclass(child, &FormWindow::ChildProc, 0, reinterpret_cast<DWORD_PTR>(this));
     children_.push_back(
         Child{&control, child, spec.pictureId != 0 ? Picture(spec.pictureId) : Picture()});
@@ -188,6 +192,9 @@ void FormWindow::CreateChildren() {
 }
 
 void FormWindow::Show(Form& /*form*/) {
+  // Focus and accelerator cues start as the last input suggests: hidden after a mouse click (with
+  // Windows' default setting), shown after the keyboard.
+  SendMessageW(window_.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
   ShowWindow(window_.get(), SW_SHOWNORMAL);
   UpdateWindow(window_.get());
   SetForegroundWindow(window_.get());
@@ -231,9 +238,46 @@ void FormWindow::ControlChanged(Form& form, const Control& control) {
   InvalidateRect(window_.get(), &box, TRUE);
 }
 
+bool FormWindow::CursorOverWindow() const {
+  POINT cursor{};
+  if (!window_ || !GetCursorPos(&cursor)) return false;
+  RECT frame{};
+  GetWindowRect(window_.get(), &frame);
+  return PtInRect(&frame, cursor) != FALSE;
+}
+
+// For the length of a step the window behaves as the owner of a modal dialog: it is disabled, so
+// that no click or key acts on it (the waits read and drop input, so that none acts later either),
+// and the busy cursor shows over it. The waits keep every message flowing, so that it repaints and
+// is never taken for hung.
+void FormWindow::StepBegan(Form& /*form*/) {
+  if (!window_) return;
+  EnableWindow(window_.get(), FALSE);
+  if (CursorOverWindow()) SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32650)));  // APPSTARTING
+}
+
 void FormWindow::StepEnded(Form& /*form*/) {
-  if (shutdownBlocked_ && window_) ShutdownBlockReasonDestroy(window_.get());
-  shutdownBlocked_ = false;
+  if (!window_) return;
+  EnableWindow(window_.get(), TRUE);
+  if (CursorOverWindow()) SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // ARROW
+  // The focus goes back to its control, provided the window is still the one the user works in.
+  if (GetActiveWindow() == window_.get()) RestoreFocus();
+}
+
+void FormWindow::ExternalWorkBegan() {
+  // Windows asks for the reason to be given when the work begins, not when the session is about to
+  // end; it is shown to a user who tries to sign out or shut down meanwhile.
+  if (externalWork_++ == 0 && window_ && form_ != nullptr) {
+    shutdownBlocked_ =
+        ShutdownBlockReasonCreate(window_.get(), form_->StepReason().c_str()) != FALSE;
+  }
+}
+
+void FormWindow::ExternalWorkEnded() {
+  if (externalWork_ > 0 && --externalWork_ == 0) {
+    if (shutdownBlocked_ && window_) ShutdownBlockReasonDestroy(window_.get());
+    shutdownBlocked_ = false;
+  }
 }
 
 int FormWindow::RunMessageLoop() {
@@ -278,6 +322,10 @@ bool FormWindow::HandleKey(const MSG& message) {
   }
   const KeyAction action = form_->KeyDown(key, GetKeyState(VK_SHIFT) < 0);
   HWND target = WindowOf(action.target);
+  // The keyboard moves the focus: from now on the controls show where it is.
+  if (action.kind == KeyAction::Kind::kMoveFocus || action.kind == KeyAction::Kind::kSelectOption) {
+    ShowKeyboardCues();
+  }
   switch (action.kind) {
     case KeyAction::Kind::kMoveFocus:
       if (target != nullptr) SetFocus(target);
@@ -296,6 +344,10 @@ bool FormWindow::HandleKey(const MSG& message) {
       break;
   }
   return true;
+}
+
+void FormWindow::ShowKeyboardCues() {
+  SendMessageW(window_.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
 }
 
 void FormWindow::EndProgram(int exitCode) {
@@ -386,7 +438,7 @@ void FormWindow::DrawGraphicalButton(const DRAWITEMSTRUCT& item) {
   SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
   DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &captionBox,
             DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-  if ((item.itemState & ODS_FOCUS) != 0) {
+  if (DrawsFocusRect(item.itemState)) {
     RECT focus = box;
     InflateRect(&focus, -4, -4);
     DrawFocusRect(dc, &focus);
@@ -400,10 +452,14 @@ void FormWindow::PaintPictureBox(HWND window, HDC dc) {
   GetClientRect(window, &client);
   FillRect(dc, &client, BrushFor(child->control->Spec().backColor));
   (void)com_.Start();  // for decoding the picture, as for a graphical button
-  // Drawn unscaled from the top-left corner; the box clips what does not fit. A picture box shows
-  // no focus mark, although it takes the focus.
+  // Drawn unscaled from the top-left corner; the box clips what does not fit.
   const SIZE size = child->picture.PixelSize(dpi_);
   child->picture.Draw(dc, 0, 0, size.cx, size.cy);
+  // The box takes the first focus; a rectangle inside its edge shows that it has it.
+  if (ShowsFocusMark(GetFocus() == window, SendMessageW(window, WM_QUERYUISTATE, 0, 0))) {
+    InflateRect(&client, -1, -1);
+    DrawFocusRect(dc, &client);
+  }
 }
 
 LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
@@ -479,16 +535,18 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       RestoreFocus();
       return 0;
-    case WM_QUERYENDSESSION:
-      // Ending the session in the middle of a step would leave it half done: ask the system to
-      // wait, and say why.
+    case WM_SETCURSOR:
+      // Over the whole window while a step runs (the window is disabled, so its children ask it).
       if (form_->StepRunning()) {
-        if (!shutdownBlocked_) {
-          shutdownBlocked_ =
-              ShutdownBlockReasonCreate(window_.get(), form_->StepReason().c_str()) != FALSE;
-        }
-        return FALSE;
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32650)));  // IDC_APPSTARTING
+        return TRUE;
       }
+      break;
+    case WM_QUERYENDSESSION:
+      // Ending the session while an installer or Excel works for us would leave that work half
+      // done: the system is asked to wait, for the reason given when the work began. A message
+      // box alone holds nothing up.
+      if (externalWork_ > 0) return FALSE;
       break;
     case WM_SYSCOLORCHANGE:
       // Only top-level windows hear of a new colour scheme (a high-contrast theme, say); the
@@ -557,6 +615,13 @@ LRESULT CALLBACK FormWindow::PictureBoxProc(HWND window, UINT message, WPARAM wP
       case WM_LBUTTONDOWN:
         SetFocus(window);
         return 0;
+      case WM_SETFOCUS:
+      case WM_KILLFOCUS:
+        InvalidateRect(window, nullptr, FALSE);
+        break;
+      case WM_UPDATEUISTATE:
+        InvalidateRect(window, nullptr, FALSE);
+        break;
       default:
         break;
     }

@@ -14,8 +14,21 @@
 #include "Handles.h"
 #include "Picture.h"
 #include "Platform.h"
+#include "Win32Platform.h"
 
 namespace velmor::win32 {
+
+// Whether an owner-drawn control draws its focus rectangle, from its DRAWITEMSTRUCT state: when it
+// has the focus and the keyboard cues are shown (Windows hides them until Alt or Tab is used).
+constexpr bool DrawsFocusRect(UINT itemState) {
+  return (itemState & ODS_FOCUS) != 0 && (itemState & ODS_NOFOCUSRECT) == 0;
+}
+
+// Whether a control that draws itself marks the focus: it has the focus, and the window's
+// WM_QUERYUISTATE answer does not hide focus cues.
+constexpr bool ShowsFocusMark(bool focused, LRESULT uiState) {
+  return focused && (uiState & UISF_HIDEFOCUS) == 0;
+}
 
 class FormWindow final : public FormHost {
  public:
@@ -30,7 +43,12 @@ class FormWindow final : public FormHost {
   void Unload(Form& form) override;
   void CaptionChanged(Form& form) override;
   void ControlChanged(Form& form, const Control& control) override;
+  void StepBegan(Form& form) override;
   void StepEnded(Form& form) override;
+
+  // Told when an installer or Excel starts and stops working for a step: the session may not end
+  // meanwhile.
+  ExternalWorkObserver& ExternalWork() { return externalWorkObserver_; }
 
   HWND Handle() const { return window_.get(); }
 
@@ -38,6 +56,10 @@ class FormWindow final : public FormHost {
   const Form* Model() const { return form_; }
   HWND WindowOf(const Control* control) const;
   RECT PxRect(const TwipsRect& box) const;
+
+  // The keys the window answers itself, as a dialog does (Tab, the arrow keys, Enter, Esc), for
+  // the message loop to call before dispatching; true when the message was used.
+  bool HandleKey(const MSG& message);
 
   // Runs the message loop until the window is gone; returns the program's exit code.
   int RunMessageLoop();
@@ -62,8 +84,9 @@ class FormWindow final : public FormHost {
   void DrawGraphicalButton(const DRAWITEMSTRUCT& item);
   void PaintPictureBox(HWND window, HDC dc);
   void OnClicked(HWND control);
-  bool HandleKey(const MSG& message);
   void RestoreFocus();
+  void ShowKeyboardCues();
+  bool CursorOverWindow() const;
   void EndProgram(int exitCode);
 
   int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
@@ -80,6 +103,22 @@ class FormWindow final : public FormHost {
   int dpi_ = 96;
   int exitCode_ = 0;
   bool ending_ = false;
+  // A member rather than a second base class, which would cost the programs the runtime's support
+  // for multiple inheritance.
+  class WorkObserver final : public ExternalWorkObserver {
+   public:
+    explicit WorkObserver(FormWindow& window) : window_(window) {}
+    void ExternalWorkBegan() override { window_.ExternalWorkBegan(); }
+    void ExternalWorkEnded() override { window_.ExternalWorkEnded(); }
+
+   private:
+    FormWindow& window_;
+  };
+  void ExternalWorkBegan();
+  void ExternalWorkEnded();
+
+  WorkObserver externalWorkObserver_{*this};
+  int externalWork_ = 0;          // installers or Excel instances running for the current step
   bool shutdownBlocked_ = false;  // a reason given to the system for refusing to end the session
   std::vector<Child> children_;
   std::map<const FontSpec*, UniqueFont> fonts_;

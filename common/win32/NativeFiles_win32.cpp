@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "ErrorText.h"
+#include "Handles.h"
 #include "NativeFiles.h"
 
 namespace velmor {
@@ -35,6 +36,15 @@ void NativeDeleteFile(const std::wstring& path) {
     if (readOnly) SetFileAttributesW(path.c_str(), attributes);
     throw win32::Win32Error(error, kDeleteOperation, path);
   }
+}
+
+bool NativeFileInUse(const std::wstring& path) {
+  const win32::UniqueHandle file(
+      CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file) return false;
+  const DWORD error = GetLastError();
+  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
+  throw win32::Win32Error(error, L"ファイルが削除できるかどうかの確認", path);
 }
 
 }  // namespace velmor

@@ -26,15 +26,18 @@ concept ProgramModule = std::constructible_from<Module, Platform&> && requires(M
   { module.ExitCode() } -> std::convertible_to<int>;
 };
 
+// What a second start of a program says before the running copy comes forward, given its own
+// command line and the running copy's window caption; empty: nothing.
+using SecondCopyNotice = std::wstring (*)(const std::wstring& commandLine,
+                                          const std::wstring& runningCaption);
+
 template <ProgramModule Module>
-int RunProgram(HINSTANCE instance, const wchar_t* title) {
+int RunProgram(HINSTANCE instance, const wchar_t* title,
+               SecondCopyNotice secondCopyNotice = nullptr) {
   // Programs like these are often started from a download folder, where a planted DLL could stand
   // in for a system one: load DLLs from the system folder only.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
-  // A second start brings the running copy forward and ends here.
-  SingleCopy singleCopy(title);
-  if (!singleCopy.Claim()) return 0;
 
   // COM starts when first needed: to decode the pictures at the first paint, once the window
   // shows, and to reach Excel. Waiting for it here would only delay the window. It ends after
@@ -43,6 +46,17 @@ int RunProgram(HINSTANCE instance, const wchar_t* title) {
   FormWindow* window = nullptr;
   Win32Platform platform(
       title, [&window] { return window != nullptr ? window->Handle() : nullptr; }, com);
+
+  // A second start brings the running copy forward and ends here, after saying what it has to say.
+  SingleCopy singleCopy(title);
+  const auto tell = [&](const std::wstring& runningCaption) {
+    if (secondCopyNotice == nullptr) return;
+    const std::wstring notice = secondCopyNotice(platform.CommandLine(), runningCaption);
+    if (notice.empty()) return;
+    static_cast<void>(RunEventHandler(
+        platform, [&] { platform.MsgBox(notice, MsgBoxStyle::kOkOnly, std::nullopt); }));
+  };
+  if (!singleCopy.Claim(tell)) return 0;
 
   // Everything from here on fails through the error border: the report is shown if it can be,
   // and nothing is thrown out of wWinMain.
@@ -53,18 +67,21 @@ int RunProgram(HINSTANCE instance, const wchar_t* title) {
   std::optional<FormWindow> formWindow;
   struct WindowGone {
     Module& module;
+    Win32Platform& platform;
     FormWindow*& window;
     ~WindowGone() {
       module.Form1().Window().AttachHost(nullptr);
+      platform.ObserveExternalWork(nullptr);
       window = nullptr;
     }
   };
   if (!RunEventHandler(platform, [&] { formWindow.emplace(instance, platform, com); })) {
     return kExitRuntimeError;
   }
-  const WindowGone detach{module, window};
+  const WindowGone detach{module, platform, window};
   window = &*formWindow;
   module.Form1().Window().AttachHost(window);
+  platform.ObserveExternalWork(&window->ExternalWork());
 
   if (!RunEventHandler(platform, [&module] { module.Main(); })) return kExitRuntimeError;
   // Main may decline to show the window; the program then ends here.

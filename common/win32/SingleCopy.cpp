@@ -1,5 +1,7 @@
 #include "SingleCopy.h"
 
+#include <iterator>
+
 namespace velmor::win32 {
 namespace {
 
@@ -22,6 +24,14 @@ BOOL CALLBACK FindMarked(HWND window, LPARAM param) {
   return TRUE;
 }
 
+// The caption of another process's window. GetWindowTextW reads it from the system for such a
+// window, without sending a message that a busy first copy would answer late.
+std::wstring CaptionOf(HWND window) {
+  wchar_t caption[256] = {};
+  const int length = GetWindowTextW(window, caption, static_cast<int>(std::size(caption)));
+  return std::wstring(caption, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
 void BringForward(HWND window) {
   // A busy first copy must not hold up this one: nothing here waits for its answer.
   if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);
@@ -42,7 +52,8 @@ SingleCopy::~SingleCopy() {
   if (owned_ && mutex_) ReleaseMutex(mutex_.get());
 }
 
-bool SingleCopy::Claim() {
+bool SingleCopy::Claim(
+    const std::function<void(const std::wstring& runningCaption)>& beforeBringingForward) {
   const ULONGLONG deadline = GetTickCount64() + kGiveUpAfterMs;
   while (!owned_) {
     const DWORD wait = WaitForSingleObject(mutex_.get(), kLookEveryMs);
@@ -53,6 +64,7 @@ bool SingleCopy::Claim() {
     Search search{property_.c_str(), nullptr};
     EnumWindows(FindMarked, reinterpret_cast<LPARAM>(&search));
     if (search.found != nullptr) {
+      if (beforeBringingForward) beforeBringingForward(CaptionOf(search.found));
       BringForward(search.found);
       return false;
     }

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "Handles.h"
@@ -25,8 +26,10 @@ class SingleCopy {
   // True when this is the only copy: it runs as usual. Otherwise brings the first copy's window (or
   // the message box it shows) to the front and answers false; the caller then ends. Should the
   // first copy end meanwhile, this one becomes the only copy after all. Waits at most a few seconds
-  // for a first copy that has not shown its window yet.
-  [[nodiscard]] bool Claim();
+  // for a first copy that has not shown its window yet. beforeBringingForward, when given, is
+  // called with the caption of the first copy's window once it is found, before it comes forward.
+  [[nodiscard]] bool Claim(
+      const std::function<void(const std::wstring& runningCaption)>& beforeBringingForward = {});
 
   // Marks the program's window so that a later copy can find it.
   void MarkWindow(HWND window) const;

@@ -2,6 +2,7 @@
 
 #include <oleacc.h>
 #include <olectl.h>
+#include <winnetwk.h>
 
 #include "Handles.h"
 
@@ -16,6 +17,11 @@ UniqueModule LoadFromSystem(const wchar_t* name) {
 
 HMODULE UxTheme() {
   static const UniqueModule library = LoadFromSystem(L"uxtheme.dll");
+  return library.get();
+}
+
+HMODULE Mpr() {
+  static const UniqueModule library = LoadFromSystem(L"mpr.dll");
   return library.get();
 }
 
@@ -44,6 +50,7 @@ struct Ole32Functions {
   decltype(&::CLSIDFromProgID) clsidFromProgId;
   decltype(&::CoCreateInstance) coCreateInstance;
   decltype(&::CoRegisterMessageFilter) coRegisterMessageFilter;
+  decltype(&::CoAllowSetForegroundWindow) coAllowSetForegroundWindow;
   decltype(&::CreateStreamOnHGlobal) createStreamOnHGlobal;
 };
 
@@ -55,6 +62,8 @@ const Ole32Functions& Ole32() {
       FunctionOf<decltype(&::CLSIDFromProgID)>(library.get(), "CLSIDFromProgID"),
       FunctionOf<decltype(&::CoCreateInstance)>(library.get(), "CoCreateInstance"),
       FunctionOf<decltype(&::CoRegisterMessageFilter)>(library.get(), "CoRegisterMessageFilter"),
+      FunctionOf<decltype(&::CoAllowSetForegroundWindow)>(library.get(),
+                                                          "CoAllowSetForegroundWindow"),
       FunctionOf<decltype(&::CreateStreamOnHGlobal)>(library.get(), "CreateStreamOnHGlobal"),
   };
   return functions;
@@ -100,6 +109,25 @@ BOOL ShellExecuteExFromSystem(SHELLEXECUTEINFOW* info) {
   return shellExecuteEx != nullptr ? shellExecuteEx(info) : FALSE;
 }
 
+std::wstring UniversalNameFromSystem(const std::wstring& path) {
+  using GetUniversalNameFunction = DWORD(WINAPI*)(LPCWSTR, DWORD, LPVOID, LPDWORD);
+  const auto getUniversalName =
+      FunctionOf<GetUniversalNameFunction>(Mpr(), "WNetGetUniversalNameW");
+  if (getUniversalName == nullptr) return {};
+  // The answer is a UNIVERSAL_NAME_INFOW followed by the string it points to. A name that does not
+  // fit is not one an installer could be started by anyway.
+  union {
+    UNIVERSAL_NAME_INFOW info;
+    wchar_t text[2048];
+  } answer{};
+  DWORD size = sizeof(answer);
+  if (getUniversalName(path.c_str(), UNIVERSAL_NAME_INFO_LEVEL, &answer, &size) != NO_ERROR ||
+      answer.info.lpUniversalName == nullptr) {
+    return {};
+  }
+  return answer.info.lpUniversalName;
+}
+
 namespace ole {
 
 HRESULT CoInitializeEx(void* reserved, DWORD concurrencyModel) {
@@ -125,6 +153,11 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
 HRESULT CoRegisterMessageFilter(IMessageFilter* filter, IMessageFilter** previous) {
   const auto function = Ole32().coRegisterMessageFilter;
   return function != nullptr ? function(filter, previous) : kNotAvailable;
+}
+
+HRESULT CoAllowSetForegroundWindow(IUnknown* object, void* reserved) {
+  const auto function = Ole32().coAllowSetForegroundWindow;
+  return function != nullptr ? function(object, reserved) : kNotAvailable;
 }
 
 HRESULT CreateStreamOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease, IStream** stream) {

@@ -4,6 +4,7 @@
 // - uxtheme.dll is not on the loader's list of known DLLs: importing it would let a DLL of that
 // name
 //   in the program's folder (a download folder, say) be loaded instead.
+// - mpr.dll is not on that list either; it is needed only for an installer on a network drive.
 // - shell32.dll is on that list, but it is large and pulls in more DLLs, and the programs need it
 //   only to ask for administrator rights.
 // - ole32.dll and oleaut32.dll are on the list too, but loading them, and starting COM, would delay
@@ -19,6 +20,8 @@
 #include <oleauto.h>
 #include <shellapi.h>
 
+#include <string>
+
 namespace velmor::win32 {
 
 // SetWindowTheme of uxtheme.dll. Returns false when the theme library or the function is missing
@@ -28,6 +31,10 @@ bool SetWindowThemeFromSystem(HWND window, const wchar_t* subAppName, const wcha
 // ShellExecuteExW of shell32.dll, with its result and last error. When shell32 or the function
 // cannot be had, FALSE with the loader's error.
 BOOL ShellExecuteExFromSystem(SHELLEXECUTEINFOW* info);
+
+// The UNC form (\\server\share\...) of a path on a mapped network drive, through
+// WNetGetUniversalNameW of mpr.dll; empty when the path has none or mpr cannot be had.
+std::wstring UniversalNameFromSystem(const std::wstring& path);
 
 // The ole32 and oleaut32 functions that the support library uses, with the system's signatures.
 // Code that links this library calls these rather than the imports, so that a program does not load
@@ -40,6 +47,7 @@ void CoUninitialize();
 HRESULT CLSIDFromProgID(const wchar_t* progId, CLSID* clsid);
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
 HRESULT CoRegisterMessageFilter(IMessageFilter* filter, IMessageFilter** previous);
+HRESULT CoAllowSetForegroundWindow(IUnknown* object, void* reserved);
 HRESULT CreateStreamOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease, IStream** stream);
 HRESULT OleLoadPicture(IStream* stream, LONG size, BOOL runMode, REFIID iid, void** picture);
 BSTR SysAllocStringLen(const wchar_t* text, UINT length);

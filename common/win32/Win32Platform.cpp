@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "Automation.h"
@@ -20,17 +22,35 @@ namespace {
 // ERROR_ELEVATION_REQUIRED, which not every SDK's headers define.
 constexpr DWORD kErrorElevationRequired = 740;
 
+// Keyboard and mouse input, whichever window of the thread it is for.
+bool IsUserInput(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+// Removes the keyboard and mouse input waiting in the thread's queue.
+void DropQueuedInput() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
+         PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) ||
+         PeekMessageW(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+  }
+}
+
 // Waits until object is signalled or the time is up (INFINITE: no limit; no object: only the
-// time); true when the object was signalled. A thread that sits in a plain wait never answers the
-// messages other programs send to its windows, and an installer that broadcasts a setting change
-// (or opens a DDE conversation) would then wait for this program for ever while this program waits
-// for it. So the wait wakes for sent messages, which peeking answers, and for repainting; posted
-// messages (clicks, keys, a posted close) stay in the queue and nothing acts on them until the
-// step is over.
-bool WaitAnsweringSentMessages(HANDLE object, DWORD milliseconds, const wchar_t* operation,
-                               const std::wstring& what) {
+// time); true when the object was signalled. The wait is a modal loop, as a dialog's is: every
+// message is read and dispatched, so that the messages other programs send to our windows are
+// answered (an installer that broadcasts a setting change waits for every window), the window
+// repaints, and Windows does not take it for hung (a window whose thread has read no input for 5
+// seconds is ghosted as "not responding": IsHungAppWindow). Keyboard and mouse input is read and
+// dropped, as the system does for a disabled window: the window is disabled while a step runs, and
+// a key typed now must not act later, on a message box that opens after the wait, say.
+bool WaitPumpingMessages(HANDLE object, DWORD milliseconds, const wchar_t* operation,
+                         const std::wstring& what) {
   const DWORD count = object != nullptr ? 1 : 0;
   const ULONGLONG start = GetTickCount64();
+  bool quitPending = false;  // the loop has been asked to end: only sent messages from now on
   for (;;) {
     DWORD remaining = INFINITE;
     if (milliseconds != INFINITE) {
@@ -38,15 +58,27 @@ bool WaitAnsweringSentMessages(HANDLE object, DWORD milliseconds, const wchar_t*
       if (elapsed >= milliseconds) return false;
       remaining = static_cast<DWORD>(milliseconds - elapsed);
     }
-    const DWORD woken = MsgWaitForMultipleObjectsEx(count, count != 0 ? &object : nullptr,
-                                                    remaining, QS_SENDMESSAGE | QS_PAINT, 0);
+    const DWORD woken = MsgWaitForMultipleObjectsEx(
+        count, count != 0 ? &object : nullptr, remaining,
+        quitPending ? QS_SENDMESSAGE : QS_ALLINPUT, quitPending ? 0 : MWMO_INPUTAVAILABLE);
     if (count != 0 && woken == WAIT_OBJECT_0) return true;
     if (woken == WAIT_TIMEOUT) return false;
     if (woken != WAIT_OBJECT_0 + count) throw Win32Error(GetLastError(), operation, what);
     MSG message;
-    // Answers every message sent to this thread and removes nothing from the queue.
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    while (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE | PM_QS_PAINT)) {
+    if (quitPending) {
+      // Answers every message sent to this thread and removes nothing from the queue.
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      continue;
+    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        // For the message loop that runs once the step is over.
+        PostQuitMessage(static_cast<int>(message.wParam));
+        quitPending = true;
+        break;
+      }
+      if (IsUserInput(message.message)) continue;
+      TranslateMessage(&message);
       DispatchMessageW(&message);
     }
   }
@@ -54,7 +86,7 @@ bool WaitAnsweringSentMessages(HANDLE object, DWORD milliseconds, const wchar_t*
 
 // Waits for a process to end without a time limit and returns its exit code.
 DWORD WaitForExit(HANDLE process, const std::wstring& path) {
-  WaitAnsweringSentMessages(process, INFINITE, L"プログラムの終了待ち", path);
+  WaitPumpingMessages(process, INFINITE, L"プログラムの終了待ち", path);
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(process, &exitCode)) {
     throw Win32Error(GetLastError(), L"プログラムの終了コードの取得", path);
@@ -120,6 +152,48 @@ RuntimeError StartError(DWORD code, const std::wstring& path) {
   return Win32Error(code, L"プログラムの起動", path);
 }
 
+// Whether a window belongs to this program (false for none).
+bool IsOwnWindow(HWND window) {
+  DWORD process = 0;
+  return window != nullptr && GetWindowThreadProcessId(window, &process) != 0 &&
+         process == GetCurrentProcessId();
+}
+
+// The path an elevated program can be started by: the UNC form of a path on a mapped network
+// drive, which the elevated logon session does not have; any other path as it is.
+std::wstring ElevatablePath(const std::wstring& path) {
+  if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return path;
+  const std::wstring root = path.substr(0, 3);
+  if (GetDriveTypeW(root.c_str()) != DRIVE_REMOTE) return path;
+  const std::wstring universal = UniversalNameFromSystem(path);
+  return universal.empty() ? path : universal;
+}
+
+// Excel's main window class. Every Excel has one such top-level window from its start to its end,
+// hidden while Excel runs for automation only.
+constexpr wchar_t kExcelWindowClass[] = L"XLMAIN";
+
+// EnumWindows' callback: adds the process of an Excel main window to the list, once.
+BOOL CALLBACK AddExcelProcess(HWND window, LPARAM list) noexcept {
+  wchar_t className[std::size(kExcelWindowClass) + 1] = {};
+  const int length = GetClassNameW(window, className, static_cast<int>(std::size(className)));
+  if (length <= 0 ||
+      !EqualsIgnoringCase({className, static_cast<std::size_t>(length)}, kExcelWindowClass)) {
+    return TRUE;
+  }
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  auto& processes = *reinterpret_cast<std::vector<std::uint32_t>*>(list);
+  try {
+    if (std::find(processes.begin(), processes.end(), process) == processes.end()) {
+      processes.push_back(process);
+    }
+  } catch (...) {
+    return FALSE;  // out of memory: the list so far
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 Win32Platform::Win32Platform(std::wstring title, std::function<HWND()> messageOwner,
@@ -135,10 +209,27 @@ void Win32Platform::MsgBox(std::wstring_view prompt, MsgBoxStyle style,
   const std::wstring text = FitMessageText(prompt);
   const std::wstring caption = title.value_or(title_);
   const UINT type = MB_OK | static_cast<UINT>(style) | MB_SETFOREGROUND;
-  if (MessageBoxW(messageOwner_ ? messageOwner_() : nullptr, text.c_str(), caption.c_str(), type) ==
-      0) {
-    throw Win32Error(GetLastError(), L"メッセージの表示", caption);
+  HWND owner = MessageOwner();
+  // While a step runs the window is disabled. Input typed meanwhile is dropped before the box
+  // opens, or the box would take it (a queued Enter would close it unseen). A message box disables
+  // its owner itself and, when it closes, activates the owner again only if it was enabled: so the
+  // window is enabled for the box and disabled again afterwards.
+  const bool stepRunning = owner != nullptr && !IsWindowEnabled(owner);
+  if (stepRunning) {
+    DropQueuedInput();
+    EnableWindow(owner, TRUE);
   }
+  // Windows keeps a program from taking the foreground from the program the user works in, so the
+  // box may open behind it: the taskbar button flashes until the user comes back.
+  HWND foreground = GetForegroundWindow();
+  if (owner != nullptr && foreground != nullptr && !IsOwnWindow(foreground)) {
+    FLASHWINFO flash{sizeof(flash), owner, FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
+    FlashWindowEx(&flash);
+  }
+  const int answer = MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+  const DWORD error = GetLastError();
+  if (stepRunning) EnableWindow(owner, FALSE);
+  if (answer == 0) throw Win32Error(error, L"メッセージの表示", caption);
 }
 
 ProgramRun Win32Platform::StartAndWait(const std::wstring& path) {
@@ -150,8 +241,11 @@ ProgramRun Win32Platform::StartAndWait(const std::wstring& path) {
   // "C:\Program Files\..." must never be taken for "C:\Program.exe" with arguments.
   std::wstring commandLine = L"\"" + path + L"\"";
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(LaunchablePath(path).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                      nullptr, nullptr, &startup, &process)) {
+  // Started suspended, so that it may take the foreground before it opens its first window: a
+  // program we start is not allowed to come in front of ours otherwise, and the installer's window
+  // could open behind the setup window.
+  if (!CreateProcessW(LaunchablePath(path).c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                      CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) {
     const DWORD error = GetLastError();
     // Under UAC, CreateProcess does not ask the user; only the shell can.
     if (error == kErrorElevationRequired) return {ProgramRun::Outcome::kNeedsElevation};
@@ -159,6 +253,13 @@ ProgramRun Win32Platform::StartAndWait(const std::wstring& path) {
   }
   const UniqueHandle processHandle(process.hProcess);
   const UniqueHandle threadHandle(process.hThread);
+  AllowSetForegroundWindow(process.dwProcessId);
+  if (ResumeThread(process.hThread) == static_cast<DWORD>(-1)) {
+    const DWORD error = GetLastError();
+    TerminateProcess(process.hProcess, error);
+    throw Win32Error(error, L"プログラムの起動", path);
+  }
+  const ExternalWork work(workObserver_);
   return {ProgramRun::Outcome::kEnded, WaitForExit(processHandle.get(), path)};
 }
 
@@ -169,12 +270,20 @@ ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
   // (The consent prompt is no error box and still shows.)
   execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   // The consent prompt belongs to this program's window.
-  execute.hwnd = messageOwner_ ? messageOwner_() : nullptr;
+  execute.hwnd = MessageOwner();
   execute.lpVerb = L"runas";
+  // The elevated program runs in another logon session, which does not see the user's mapped
+  // network drives: a program on one is named by its UNC path.
+  const std::wstring launchable = LaunchablePath(ElevatablePath(path));
   // The file is a file name, never a command line, so a path with spaces is safe here too.
-  const std::wstring launchable = LaunchablePath(path);
   execute.lpFile = launchable.c_str();
+  // The installer runs in its own folder, where it may look for its files; the shell would
+  // otherwise give an elevated program the system folder.
+  const std::wstring folder = FolderOf(launchable);
+  execute.lpDirectory = folder.c_str();
   execute.nShow = SW_SHOWNORMAL;
+  // Its process id is not known before it starts, so any process may take the foreground once.
+  AllowSetForegroundWindow(ASFW_ANY);
   // The shell may hand the start to extensions that COM runs, so COM must be up. Should it fail to
   // start, a program file still starts without it.
   (void)com_.Start();
@@ -187,6 +296,7 @@ ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
   if (!processHandle) {
     throw Win32Error(ERROR_INVALID_HANDLE, L"プログラムの起動（管理者として）", path);
   }
+  const ExternalWork work(workObserver_);
   return {ProgramRun::Outcome::kEnded, WaitForExit(processHandle.get(), path)};
 }
 
@@ -194,18 +304,48 @@ bool Win32Platform::FileExists(const std::wstring& path) { return NativeFileExis
 
 void Win32Platform::DeleteFileForced(const std::wstring& path) { NativeDeleteFile(path); }
 
+// An automation object for which external work runs until it is released.
+class Win32Platform::ObservedObject final : public AutomationObject {
+ public:
+  ObservedObject(std::unique_ptr<AutomationObject> inner, ExternalWorkObserver* observer)
+      : inner_(std::move(inner)), work_(observer) {}
+  void Put(std::wstring_view member, const AutomationArg& value) override {
+    inner_->Put(member, value);
+  }
+  std::unique_ptr<AutomationObject> GetProperty(std::wstring_view member) override {
+    return inner_->GetProperty(member);
+  }
+  std::unique_ptr<AutomationObject> Call(std::wstring_view member,
+                                         const std::vector<AutomationArg>& args) override {
+    return inner_->Call(member, args);
+  }
+
+ private:
+  std::unique_ptr<AutomationObject> inner_;
+  ExternalWork work_;
+};
+
+bool Win32Platform::FileInUse(const std::wstring& path) { return NativeFileInUse(path); }
+
+std::vector<std::uint32_t> Win32Platform::ExcelProcesses() {
+  std::vector<std::uint32_t> processes;
+  // Top-level windows only, hidden ones included.
+  EnumWindows(&AddExcelProcess, reinterpret_cast<LPARAM>(&processes));
+  return processes;
+}
+
 std::unique_ptr<AutomationObject> Win32Platform::CreateObject(std::wstring_view progId) {
   const HRESULT started = com_.Start();
   if (FAILED(started)) throw ComError(started, L"COM の初期化", L"");
-  return CreateAutomationObject(progId);
+  std::unique_ptr<AutomationObject> object = CreateAutomationObject(progId);
+  if (workObserver_ == nullptr) return object;
+  return std::make_unique<ObservedObject>(std::move(object), workObserver_);
 }
 
 std::uint64_t Win32Platform::TickCount() { return GetTickCount64(); }
 
 void Win32Platform::Pause(std::uint32_t milliseconds) {
-  // Messages sent to our windows (a broadcast, for one) are answered while we wait; posted input
-  // stays queued, as during any other step of the click.
-  WaitAnsweringSentMessages(nullptr, milliseconds, L"Excel の応答待ち", L"");
+  WaitPumpingMessages(nullptr, milliseconds, L"Excel の応答待ち", L"");
 }
 
 }  // namespace velmor::win32

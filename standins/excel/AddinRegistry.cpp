@@ -116,4 +116,53 @@ LSTATUS UninstallAddin(HKEY root, std::wstring_view key, std::wstring_view path)
   return ERROR_SUCCESS;
 }
 
+LSTATUS ReadAddinList(HKEY root, std::wstring_view key, std::vector<std::wstring>* list) {
+  list->clear();
+  UniqueHkey options;
+  LSTATUS status =
+      RegOpenKeyExW(root, std::wstring(key).c_str(), 0, KEY_QUERY_VALUE, options.put());
+  if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  if (status != ERROR_SUCCESS) return status;
+  std::vector<RegistryValue> values;
+  status = ReadValues(options.get(), &values);
+  if (status != ERROR_SUCCESS) return status;
+  // OPEN, OPEN1, OPEN2, ... up to the first gap, as Excel reads them.
+  for (unsigned number = 0;; ++number) {
+    const std::wstring name =
+        number == 0 ? std::wstring(kOpen) : std::wstring(kOpen) + std::to_wstring(number);
+    bool found = false;
+    for (const RegistryValue& value : values) {
+      if (!EqualsIgnoringCase(value.name, name)) continue;
+      list->push_back(value.data);
+      found = true;
+    }
+    if (!found) return ERROR_SUCCESS;
+  }
+}
+
+LSTATUS WriteAddinList(HKEY root, std::wstring_view key, const std::vector<std::wstring>& list) {
+  UniqueHkey options;
+  LSTATUS status =
+      RegCreateKeyExW(root, std::wstring(key).c_str(), 0, nullptr, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, options.put(), nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  std::vector<RegistryValue> values;
+  status = ReadValues(options.get(), &values);
+  if (status != ERROR_SUCCESS) return status;
+  for (const RegistryValue& value : values) {
+    if (!IsOpenName(value.name)) continue;
+    status = RegDeleteValueW(options.get(), value.name.c_str());
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
+  }
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    const std::wstring name =
+        i == 0 ? std::wstring(kOpen) : std::wstring(kOpen) + std::to_wstring(i);
+    status = RegSetValueExW(options.get(), name.c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(list[i].c_str()),
+                            static_cast<DWORD>((list[i].size() + 1) * sizeof(wchar_t)));
+    if (status != ERROR_SUCCESS) return status;
+  }
+  return ERROR_SUCCESS;
+}
+
 }  // namespace excel

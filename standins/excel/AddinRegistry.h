@@ -38,4 +38,12 @@ LSTATUS InstallAddin(HKEY root, std::wstring_view key, std::wstring_view path);
 // Deletes every OPEN value that lists the add-in and leaves the others as they are.
 LSTATUS UninstallAddin(HKEY root, std::wstring_view key, std::wstring_view path);
 
+// The data of the OPEN values in the order OPEN, OPEN1, OPEN2, ..., as Excel reads its add-in list
+// when it starts. A missing key is an empty list.
+LSTATUS ReadAddinList(HKEY root, std::wstring_view key, std::vector<std::wstring>* list);
+
+// Replaces every OPEN value with the list, as OPEN, OPEN1, ... in its order, as Excel writes its
+// add-in list back when it ends: whatever another instance changed meanwhile is undone.
+LSTATUS WriteAddinList(HKEY root, std::wstring_view key, const std::vector<std::wstring>& list);
+
 }  // namespace excel

@@ -15,6 +15,7 @@
 #include "ServerWindow.h"
 #include "StandinFiles.h"
 #include "Text.h"
+#include "UserExcel.h"
 #include "Utf8.h"
 #include "Win32Support.h"
 
@@ -33,11 +34,27 @@ void Tell(const std::wstring& message) {
 
 excel::ServerWindow* server_window = nullptr;
 
-// Ends the server once no object or lock is left and the window is not on the screen.
+void CALLBACK EndNow(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  PostQuitMessage(0);
+}
+
+// Ends the server once no object or lock is left and the window is not on the screen. With the
+// order end_delay_ms=N it takes N ms more to end, its hidden window still there, as an Excel does
+// that saves its settings on the way out.
 void EndWhenIdle() {
-  if (excel::server_lock::Count() == 0 && (server_window == nullptr || !server_window->IsShown())) {
-    PostQuitMessage(0);
+  if (excel::server_lock::Count() != 0 || (server_window != nullptr && server_window->IsShown())) {
+    return;
   }
+  static bool ending = false;
+  if (ending) return;
+  ending = true;
+  const long end_delay_ms = standins::OrderNumber(L"excel", L"end_delay_ms", 0);
+  if (end_delay_ms > 0 && SetTimer(nullptr, 0, static_cast<UINT>(end_delay_ms), &EndNow) != 0) {
+    standins::Journal(L"excel", L"#ending in " + std::to_wstring(end_delay_ms) + L" ms");
+    return;
+  }
+  PostQuitMessage(0);
 }
 
 int Serve(HINSTANCE instance) {
@@ -76,9 +93,10 @@ int Serve(HINSTANCE instance) {
 }
 
 constexpr wchar_t kUsage[] =
-    L"Usage: ExcelStandin.exe /RegServer [/force] | /UnregServer | -Embedding\n"
+    L"Usage: ExcelStandin.exe [/RegServer [/force] | /UnregServer | -Embedding]\n"
     L"/RegServer registers the stand-in as Excel.Application (only inside a Wine prefix unless "
-    L"/force is given); /UnregServer removes that registration.";
+    L"/force is given); /UnregServer removes that registration. With no argument it is an Excel "
+    L"the user opened.";
 
 }  // namespace
 
@@ -112,6 +130,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
   }
 
+  if (count <= 1) return excel::RunUserExcel(instance);
   if (register_server == unregister_server && (register_server || !embedding)) {
     Tell(kUsage);
     return 2;

@@ -3,7 +3,6 @@
 namespace excel {
 namespace {
 
-constexpr wchar_t kClassName[] = L"VelmorExcelStandinWindow";
 constexpr wchar_t kTitle[] = L"Excel stand-in";
 constexpr UINT_PTR kIdleTimer = 1;
 constexpr UINT kIdleMilliseconds = 60000;
@@ -17,10 +16,10 @@ ServerWindow::ServerWindow(HINSTANCE instance, void (*on_idle)()) : on_idle_(on_
   window_class.hInstance = instance;
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  window_class.lpszClassName = kClassName;
+  window_class.lpszClassName = kExcelWindowClass;
   RegisterClassExW(&window_class);
 
-  window_.reset(CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+  window_.reset(CreateWindowExW(0, kExcelWindowClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 420, 220, nullptr, nullptr, instance, this));
   if (window_.get() == nullptr) return;
   list_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", nullptr,

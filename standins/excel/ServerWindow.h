@@ -12,6 +12,10 @@
 
 namespace excel {
 
+// Excel's main window class. Every Excel has such a top-level window from its start to its end,
+// hidden while it runs for automation only; programs look for it to find a running Excel.
+inline constexpr wchar_t kExcelWindowClass[] = L"XLMAIN";
+
 class ServerWindow final : public ApplicationView {
  public:
   // on_idle runs when the user closes the window (it is hidden, not destroyed) and once a minute,

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # While a step runs (an installer, the Excel macro) both programs answer what other programs send
-# them, act on nothing, and stay open: an installer's broadcast completes, a close sent meanwhile
+# them, act on nothing, stay open and are never taken for hung: an installer's broadcast completes, a close sent meanwhile
 # changes nothing, and a request to end the session is refused until the step has ended.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/install_lib.sh"
@@ -39,6 +39,24 @@ exited 0
 EOF
 e2e_expect_events "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: end exit=0" "${EXCEL_INSTALL_TORVANE[@]}"
 e2e_expect_addins 'OPEN="C:\Velmor\TorvaneEx.xla"'
+
+e2e_log "a 9 s package: the window is disabled, yet not taken for hung 7 s into it; given back after"
+e2e_fresh_dist
+e2e_order Velmor_Pgm.exe delay_ms=9000
+e2e_drive <<EOF
+start "$SETUP" /A3
+window Velmor - TorvaneEx.xla
+enabled yes
+click 開始
+other-window $PACKAGE_WINDOW
+enabled no
+sleep 7000
+not-hung
+$DONE_STEP
+enabled yes
+close
+exited 0
+EOF
 
 e2e_log "a close sent while Excel runs the install macro: refused, the install completes"
 e2e_fresh_dist

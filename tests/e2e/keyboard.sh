@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Both windows used from the keyboard alone, with real key presses: the first focus, Tab and
-# Shift+Tab in tab-index order whatever the stacking order, Space and Enter on the buttons (the
+# Shift+Tab in tab-index order whatever the stacking order (the option buttons one stop, entered at
+# the chosen one, or choosing the first when none is), Space and Enter on the buttons (the
 # graphical Start button too), Space on the check box, the arrow keys selecting among the option
 # buttons, Enter elsewhere and Esc doing nothing, Alt+F4 closing; and the focus coming back to its
 # control after a message box and after an installer's window.
@@ -61,8 +62,9 @@ exited 0
 EOF
 e2e_assert_journal_empty
 
-e2e_log "uninstall: Enter and Space press 開始; the focus comes back after the message; the arrow"
-e2e_log "keys select among the option buttons; Tab wraps; Alt+F4 closes"
+e2e_log "uninstall: Enter and Space press 開始; the focus comes back after the message; Tab enters"
+e2e_log "the option buttons at the first and chooses it; the arrow keys select among them; Tab leaves"
+e2e_log "them and comes back at the chosen one; Alt+F4 closes"
 e2e_reset
 e2e_install_program UnInstall.exe
 e2e_drive <<EOF
@@ -87,10 +89,9 @@ focus 開始
 key Tab
 key Tab
 focus CordaleEx.xla
-window $UNINSTALL_TITLE
+window Velmor - CordaleEx UnInstall
 key Return
 no-msgbox 300
-window $UNINSTALL_TITLE
 key space
 window Velmor - CordaleEx UnInstall
 key Down
@@ -112,11 +113,11 @@ key Return
 key Escape
 no-msgbox 500
 key Tab
-key Tab
 focus $PICTURE
 key shift+Tab
-focus Quillon.exe
+focus MalvixEx.xla
 window Velmor - MalvixEx UnInstall
+marks MalvixEx.xla
 key alt+F4
 exited 0
 EOF

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A second start of either program: the first copy's window comes to the front, the second ends
-# without a window, and the install runs once.
+# without a window (a second setup for another add-in first says which one is being installed), and
+# the install runs once.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/install_lib.sh"
 
@@ -24,7 +25,7 @@ EOF
 e2e_expect_events "vcredist_x86.exe: start" "vcredist_x86.exe: end exit=0" \
   "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: end exit=0" "${EXCEL_INSTALL_TORVANE[@]}"
 
-e2e_log "setup started again while the first copy waits for an installer: still one run"
+e2e_log "setup started again while the first copy waits for an installer: another add-in is told to wait, still one run"
 e2e_fresh_dist
 e2e_order Velmor_Pgm.exe delay_ms=4000
 e2e_drive <<EOF
@@ -32,6 +33,7 @@ start "$SETUP" /A2
 window Velmor - BriselEx.xla
 click 開始
 sleep 500
+start-second "$SETUP" /A4 | Velmor_Setup | 実行中のセットアップが BriselEx.xla をインストールしています。 | MalvixEx.xla は、そのセットアップを終了した後で
 start-second "$SETUP" /A2
 $DONE_STEP
 click 終了

@@ -70,10 +70,31 @@ msgbox-contains Velmor_Setup | アドインを登録できません (テスト) 
 exited 1
 EOF
 e2e_expect_addins
-# The report ended the program while Excel was still open; it is left as it was.
-e2e_journal | grep -qxF 'excel: Run("Addin_Install", "C:\Velmor", "TorvaneEx")' ||
-  e2e_fail "the macro was not run"
-e2e_restart_prefix
+# Before the report, Excel closed its workbooks without saving and quit: none is left running with
+# its alerts off.
+e2e_expect_events "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: end exit=0" \
+  "${EXCEL_INSTALL_TORVANE[@]}"
+
+e2e_log "the redistributable crashes, then finds a newer runtime (5100); the package starts a restart (1641): no Excel"
+e2e_fresh_dist
+e2e_order vcredist_x86.exe exit=-1073741819 delay_ms=200
+e2e_order Velmor_Pgm.exe exit=1641 delay_ms=200
+e2e_drive <<EOF
+start "$SETUP" /A3
+window Velmor - TorvaneEx.xla
+check $REDIST_CAPTION
+click 開始
+msgbox-contains Velmor_Setup | インストーラーが異常終了しました | vcredist_x86.exe\n終了コード: 0xC0000005
+write C:\standins\vcredist_x86.exe.cfg | exit=5100
+click 開始
+msgbox-contains Velmor_Setup | （Velmor_Pgm.exe）が Windows の再起動を始めました | もう一度「開始」
+no-msgbox 1000
+click 終了
+exited 0
+EOF
+e2e_expect_events "vcredist_x86.exe: start" "vcredist_x86.exe: end exit=3221225477" \
+  "vcredist_x86.exe: start" "vcredist_x86.exe: end exit=5100" \
+  "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: end exit=1641"
 
 e2e_log "the exit button ends the program between two clicks"
 e2e_fresh_dist

@@ -69,23 +69,23 @@ EOF
 e2e_expect_events "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: end exit=0"
 e2e_expect_addins
 
-e2e_log "the package fails with exit code 1: reported and not marked done; the next Start retries"
+e2e_log "the package is cancelled (1602): told so, not marked done; the next Start runs it again, and 1638 (already installed) counts as done"
 e2e_fresh_dist
-e2e_order Velmor_Pgm.exe exit=1 delay_ms=200
+e2e_order Velmor_Pgm.exe exit=1602 delay_ms=200
 e2e_drive <<EOF
 start "$SETUP" /A2
 window Velmor - BriselEx.xla
 click 開始
-msgbox-contains Velmor_Setup | Velmor_Pgm.exe | 終了コード: 1
+msgbox-contains Velmor_Setup | インストールが取り消されたため | Velmor_Pgm.exe\n終了コード: 1602
 no-msgbox 1000
-write C:\standins\Velmor_Pgm.exe.cfg | exit=0
+write C:\standins\Velmor_Pgm.exe.cfg | exit=1638
 click 開始
 $DONE_STEP
 click 終了
 exited 0
 EOF
-e2e_expect_events "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: end exit=1" \
-  "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: end exit=0" "${EXCEL_INSTALL_BRISEL[@]}"
+e2e_expect_events "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: end exit=1602" \
+  "Velmor_Pgm.exe: start" "Velmor_Pgm.exe: end exit=1638" "${EXCEL_INSTALL_BRISEL[@]}"
 e2e_expect_addins 'OPEN="C:\Velmor\BriselEx.xla"'
 
 e2e_pass

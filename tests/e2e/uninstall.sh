@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The uninstall program as a person runs it from the product folder: choosing an add-in, Excel
-# releasing it, its file deleted and nothing else touched; and the cases where it must refuse.
+# releasing it, its file deleted and nothing else touched; and the cases where it must refuse,
+# before Excel is started.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/install_lib.sh"
 
@@ -35,6 +36,33 @@ e2e_expect_events "${EXCEL_RELEASE_TORVANE[@]}"
 e2e_expect_addins 'OPEN1="C:\Velmor\QuillonEx.xla"'
 e2e_assert_addin_files CordaleEx BriselEx MalvixEx QuillonEx
 e2e_assert_file "$E2E_VELMOR/Velmor_Tool.xls"
+
+e2e_log "Tab never changes the choice: the window walked twice with Tab and twice with Shift+Tab,"
+e2e_log "the option buttons acting on the focus as Windows' do; Enter on 開始 releases MalvixEx only"
+e2e_installed_product
+TABS=$(printf 'windows-key Tab\n%.0s' {1..10})
+BACK_TABS=$(printf 'windows-key shift+Tab\n%.0s' {1..8})
+e2e_drive <<EOF
+start "$UNINSTALL"
+window $TITLE_START
+click MalvixEx.xla
+window Velmor - MalvixEx UnInstall
+$TABS
+focus 開始
+window Velmor - MalvixEx UnInstall
+marks MalvixEx.xla
+$BACK_TABS
+focus 開始
+window Velmor - MalvixEx UnInstall
+marks MalvixEx.xla
+key Return
+msgbox UnInstall | アドイン関数(MalvixEx)を開放しました。
+click 終了
+exited 0
+EOF
+e2e_assert_addin_files CordaleEx BriselEx TorvaneEx QuillonEx
+[[ $(e2e_journal | grep -c 'Run("Addin_UnInstall"') == 1 ]] ||
+  e2e_fail "not exactly one add-in was released"
 
 e2e_log "a read-only add-in file is deleted too; Quillon.exe stands for QuillonEx"
 e2e_installed_product
@@ -74,7 +102,7 @@ EOF
 e2e_expect_events
 e2e_assert_addin_files CordaleEx BriselEx TorvaneEx MalvixEx QuillonEx
 
-e2e_log "an add-in file held open by another program: the report names it, nothing is deleted"
+e2e_log "an add-in file held open by another program: named, Excel not started, nothing changed"
 e2e_installed_product
 e2e_drive <<EOF
 lock C:\\Velmor\\BriselEx.xla
@@ -82,10 +110,13 @@ start "$UNINSTALL"
 window $TITLE_START
 click BriselEx.xla
 click 開始
-msgbox-contains UnInstall | 実行時エラー | C:\\Velmor\\BriselEx.xla
-exited 1
+msgbox-contains UnInstall | C:\\Velmor\\BriselEx.xla | 使用中 | 何も変更していません
+no-msgbox 1000
+click 終了
+exited 0
 EOF
-e2e_restart_prefix
+e2e_expect_events
+e2e_expect_addins 'OPEN="C:\Velmor\TorvaneEx.xla"' 'OPEN1="C:\Velmor\QuillonEx.xla"'
 e2e_assert_addin_files CordaleEx BriselEx TorvaneEx MalvixEx QuillonEx
 e2e_assert_file "$E2E_VELMOR/Velmor_Tool.xls"
 

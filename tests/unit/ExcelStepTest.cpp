@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <set>
+
 #include "EventDispatch.h"
 #include "ExcelTool.h"
 #include "FakePlatform.h"
@@ -40,9 +45,11 @@ class ExcelStep : public ::testing::Test {
     setup_.AddinIndex = 3;
   }
 
-  // Runs the setup program's Excel step; the error it ends with, if any.
+  // Runs the setup program's Excel step; the error it ends with, if any. Each run stands for a
+  // program of its own: no Excel of an earlier one is left.
   std::optional<velmor::RuntimeError> Install() {
     platform_.log.clear();
+    platform_.createdExcels.clear();
     try {
       EXPECT_TRUE(setup_.SetExcelAddin());
     } catch (const velmor::RuntimeError& error) {
@@ -131,7 +138,67 @@ TEST_F(ExcelStep, OtherFailuresAreNotTriedAgain) {
     EXPECT_EQ(error->Object(), L"Excel.Application.Run");
     EXPECT_TRUE(platform_.Lines(L"Pause").empty());
     EXPECT_EQ(platform_.Lines(L"Failed").size(), 1u);
-    EXPECT_TRUE(platform_.Lines(L"Excel.Application.Quit").empty());
+  }
+}
+
+TEST_F(ExcelStep, AfterAFailureExcelClosesItsWorkbooksAndQuitsIfItStillAnswers) {
+  const std::vector<std::wstring> closeAndQuit = {
+      L"Excel.Application.Workbooks", L"Workbooks.Close()", L"Excel.Application.Quit()"};
+  struct Case {
+    const char* what;
+    std::map<std::wstring, std::deque<std::uint32_t>> failures;
+    std::wstring reported;           // the call the report names
+    std::uint32_t number;            // and its failure
+    std::vector<std::wstring> then;  // the calls made after the failure, each once
+  };
+  const Case cases[] = {
+      {"the first call",
+       {{L"Visible", {0x80004005u}}},
+       L"Excel.Application.Visible",
+       0x80004005u,
+       closeAndQuit},
+      {"the workbook", {{L"Open", {kExcelError}}}, L"Workbooks.Open", kExcelError, closeAndQuit},
+      {"the macro", {{L"Run", {kExcelError}}}, L"Excel.Application.Run", kExcelError, closeAndQuit},
+      {"closing", {{L"Close", {kExcelError}}}, L"Workbooks.Close", kExcelError, closeAndQuit},
+      {"Excel gone", {{L"Run", {kCallFailed}}}, L"Excel.Application.Run", kCallFailed, {}},
+      // Failures while closing never take the place of the one reported.
+      {"closing fails too",
+       {{L"Run", {kExcelError}}, {L"Close", {kExcelError}}},
+       L"Excel.Application.Run",
+       kExcelError,
+       {L"Excel.Application.Workbooks", L"Failed 0x800A03EC Workbooks.Close()",
+        L"Excel.Application.Quit()"}},
+      {"Excel busy while closing",
+       {{L"Run", {kExcelError}}, {L"Close", {kRejected}}},
+       L"Excel.Application.Run",
+       kExcelError,
+       {L"Excel.Application.Workbooks", L"Failed 0x80010001 Workbooks.Close()"}},
+      {"Excel gone while quitting",
+       {{L"Run", {kExcelError}}, {L"Quit", {kDisconnected}}},
+       L"Excel.Application.Run",
+       kExcelError,
+       {L"Excel.Application.Workbooks", L"Workbooks.Close()",
+        L"Failed 0x80010108 Excel.Application.Quit()"}},
+  };
+  for (const Case& c : cases) {
+    platform_.memberFailures = c.failures;
+    const auto error = Install();
+    ASSERT_TRUE(error.has_value()) << c.what;
+    EXPECT_EQ(error->Object(), c.reported) << c.what;
+    EXPECT_EQ(error->Number(), c.number) << c.what;
+    std::vector<std::wstring> then;
+    const auto failed =
+        std::find_if(platform_.log.begin(), platform_.log.end(),
+                     [](const std::wstring& line) { return line.rfind(L"Failed ", 0) == 0; });
+    for (auto line = failed + 1; line != platform_.log.end(); ++line) {
+      if (line->rfind(L"Excel.", 0) == 0 || line->rfind(L"Workbooks.", 0) == 0 ||
+          line->rfind(L"Failed ", 0) == 0) {
+        then.push_back(*line);
+      }
+    }
+    EXPECT_EQ(then, c.then) << c.what;
+    EXPECT_TRUE(platform_.Lines(L"Pause").empty()) << c.what;
+    EXPECT_EQ(platform_.log.back(), L"Release Excel.Application") << c.what;
   }
 }
 
@@ -162,16 +229,73 @@ TEST_F(ExcelStep, CommonFailuresAreToldInOurWordsWithTheirNumberAndCall) {
   EXPECT_NE(report.find(L"Workbooks.Open"), std::wstring::npos);
   EXPECT_NE(report.find(L"接続が途中で切れました"), std::wstring::npos);
 
-  platform_.memberFailures[L"CreateObject"] = {0x800401F3u};
-  error = Install();
-  ASSERT_TRUE(error.has_value());
-  EXPECT_NE(error->Description().find(L"インストール"), std::wstring::npos);
+  // Excel cannot be created: the known causes in their own words, any other as Excel not
+  // starting, with what to check. The number stays.
+  const struct {
+    std::uint32_t number;
+    const wchar_t* words;
+  } creationFailures[] = {
+      {0x800401F3u, L"Excel が見つかりませんでした。"},         // CO_E_CLASSSTRING
+      {0x80040154u, L"Excel が正しく登録されていません。"},     // REGDB_E_CLASSNOTREG
+      {0x80080005u, L"開いている Excel をすべて終了してから"},  // CO_E_SERVER_EXEC_FAILURE
+      {0x80040152u, L"Excel をスタート メニューから起動できるかどうか"},  // REGDB_E_KEYMISSING
+      {0x80004002u, L"Excel を起動できませんでした。"},  // E_NOINTERFACE: the class never offered
+      {0x80070005u, L"Excel を修復するかインストールし直してから"},  // E_ACCESSDENIED
+  };
+  for (const auto& failure : creationFailures) {
+    platform_.memberFailures[L"CreateObject"] = {failure.number};
+    error = Install();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->Number(), failure.number);
+    EXPECT_NE(error->Description().find(failure.words), std::wstring::npos)
+        << velmor::FormatErrorNumber(failure.number);
+    EXPECT_EQ(error->Object(), L"Excel.Application");
+  }
 
-  // A failure we have no words for keeps the system's or the server's own.
+  // A failure we have no words for, once Excel runs, keeps the system's or the server's own.
   platform_.memberFailures[L"Run"] = {kExcelError};
   error = Install();
   ASSERT_TRUE(error.has_value());
   EXPECT_EQ(error->Description(), L"system text");
+}
+
+TEST(ExcelWatch, AnOpenExcelIsReportedAndOurOwnEndingOneIsWaitedForBriefly) {
+  const std::wstring openMessage =
+      L"MsgBox[0|Velmor_Setup] " + std::wstring(velmor::kExcelOpenMessage);
+  struct Case {
+    const char* what;
+    std::set<std::uint32_t> user;  // Excels the user has open
+    std::uint64_t ourEndMs;        // how long the Excel of the previous click takes to end
+    bool reported;
+    std::uint64_t waitedMs;
+  };
+  const Case cases[] = {
+      {"none", {}, 0, false, 0},
+      {"the user's", {7}, 0, true, 0},
+      {"the user's, hidden or not, two of them", {7, 9}, 0, true, 0},
+      {"ours, ending in 3 s", {}, 3000, false, 3000},
+      {"ours, not ending", {}, 3600000, true, velmor::kOwnExcelEndLimitMs},
+      {"ours, ending, and the user's", {7}, 3000, true, 0},
+  };
+  for (const Case& c : cases) {
+    FakePlatform platform;
+    platform.files = {L"C:\\Velmor\\Velmor_Tool.xls", L"C:\\Velmor\\TorvaneEx.xla"};
+    platform.excelEndMs = c.ourEndMs;
+    setup::Module1 setup(platform);
+    setup.SetAddinNames();
+    setup.AddinIndex = 3;
+    ASSERT_TRUE(setup.SetExcelAddin()) << c.what;  // the previous click
+    platform.userExcels = c.user;
+    platform.log.clear();
+    const std::uint64_t before = platform.now;
+
+    EXPECT_EQ(setup.SetExcelAddin(), !c.reported) << c.what;
+    EXPECT_EQ(platform.now - before, c.waitedMs) << c.what;
+    EXPECT_EQ(platform.Lines(L"MsgBox"),
+              c.reported ? std::vector<std::wstring>{openMessage} : std::vector<std::wstring>{})
+        << c.what;
+    EXPECT_EQ(platform.Lines(L"CreateObject").size(), c.reported ? 0u : 1u) << c.what;
+  }
 }
 
 class UninstallWithExcel : public ::testing::Test {

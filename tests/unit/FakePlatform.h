@@ -3,6 +3,7 @@
 // A platform that records what the logic asked of it, one line per operation, in the order asked.
 // Files, exit codes and failures are set up by the test.
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -64,6 +65,14 @@ class FakePlatform : public velmor::Platform {
   std::map<std::wstring, std::deque<std::uint32_t>> memberFailures;
   // Called when a message box is shown, with its text.
   std::function<void(std::wstring_view)> onMsgBox;
+  // Files another program holds open: FileInUse answers true ("InUse <path>") and their deletion
+  // fails.
+  std::set<std::wstring> inUse;
+  // The running Excel processes ("FindExcel"): the ones the user opened, which the test closes,
+  // and the ones CreateObject started, each ending excelEndMs after its Quit.
+  std::set<std::uint32_t> userExcels;
+  std::uint64_t excelEndMs = 0;
+  std::map<std::uint32_t, std::uint64_t> createdExcels;  // process -> when it ends
 
   std::wstring AppPath() override { return appPath; }
   std::wstring CommandLine() override { return commandLine; }
@@ -101,15 +110,37 @@ class FakePlatform : public velmor::Platform {
 
   void DeleteFileForced(const std::wstring& path) override {
     log.push_back(L"RemoveFile " + path);
-    if (undeletable.count(path) != 0 || files.erase(path) == 0) {
+    if (undeletable.count(path) != 0 || inUse.count(path) != 0 || files.erase(path) == 0) {
       throw velmor::RuntimeError(32, L"in use", L"delete", path);
     }
+  }
+
+  bool FileInUse(const std::wstring& path) override {
+    log.push_back(L"InUse " + path);
+    return inUse.count(path) != 0;
+  }
+
+  std::vector<std::uint32_t> ExcelProcesses() override {
+    log.push_back(L"FindExcel");
+    std::vector<std::uint32_t> running(userExcels.begin(), userExcels.end());
+    for (const auto& [process, endsAt] : createdExcels) {
+      if (now < endsAt) running.push_back(process);
+    }
+    return running;
+  }
+
+  // The Excel that CreateObject started last has been asked to quit.
+  void QuitExcel() {
+    if (!createdExcels.empty()) createdExcels.rbegin()->second = now + excelEndMs;
   }
 
   std::unique_ptr<velmor::AutomationObject> CreateObject(std::wstring_view progId) override {
     const std::wstring line = L"CreateObject " + std::wstring(progId);
     FailIfOrdered(L"CreateObject", line, std::wstring(progId));
     log.push_back(line);
+    if (progId == L"Excel.Application") {
+      createdExcels[static_cast<std::uint32_t>(1000 + createdExcels.size())] = UINT64_MAX;
+    }
     return std::make_unique<FakeAutomationObject>(*this, std::wstring(progId));
   }
 
@@ -186,6 +217,7 @@ inline std::unique_ptr<velmor::AutomationObject> FakeAutomationObject::Call(
   std::wstring line = name_ + L"." + std::wstring(member) + L"(";
   for (std::size_t i = 0; i < args.size(); ++i) line += (i ? L", " : L"") + ArgText(args[i]);
   Record(line + L")", member);
+  if (member == L"Quit" && name_ == L"Excel.Application") platform_.QuitExcel();
   if (member == L"Open") return std::make_unique<FakeAutomationObject>(platform_, L"Workbook");
   return nullptr;
 }
@@ -204,6 +236,7 @@ class FakeHost : public velmor::FormHost {
     events.push_back(L"Changed " +
                      velmor::ControlDisplayName(control.Spec().name, control.Spec().index));
   }
+  void StepBegan(velmor::Form&) override { events.push_back(L"StepBegan"); }
   void StepEnded(velmor::Form&) override { events.push_back(L"StepEnded"); }
 };
 

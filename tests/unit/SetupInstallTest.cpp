@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ExcelTool.h"
 #include "FakePlatform.h"
 #include "setup/Module1.h"
 
@@ -49,6 +50,7 @@ TEST_F(SetupInstall, ExcelStepCallsTheToolWorkbookInOrderAndReleasesWorkbookFirs
   EXPECT_EQ(platform_.log, (std::vector<std::wstring>{
                                L"CheckFile C:\\Velmor\\Velmor_Tool.xls",
                                L"CheckFile C:\\Velmor\\QuillonEx.xla",
+                               L"FindExcel",
                                L"CreateObject Excel.Application",
                                L"Excel.Application.Visible=True",
                                L"Excel.Application.DisplayAlerts=False",
@@ -59,6 +61,7 @@ TEST_F(SetupInstall, ExcelStepCallsTheToolWorkbookInOrderAndReleasesWorkbookFirs
                                L"Excel.Application.Workbooks",
                                L"Workbooks.Close()",
                                L"Release Workbooks",
+                               L"FindExcel",  // the Excel now running is ours
                                L"Excel.Application.Quit()",
                                L"Release Workbook",
                                L"Release Excel.Application",
@@ -92,7 +95,8 @@ TEST_F(SetupInstall, AnAutomationFailurePropagatesWithTheMemberName) {
   } catch (const velmor::RuntimeError& error) {
     EXPECT_EQ(error.Object(), L"Excel.Application.Run");
   }
-  EXPECT_TRUE(platform_.Lines(L"Excel.Application.Quit").empty());
+  // Excel is not left running with its alerts off.
+  EXPECT_EQ(platform_.Lines(L"Excel.Application.Quit").size(), 1u);
 }
 
 TEST_F(SetupInstall, FirstClickRunsBothInstallersThenExcelThenTheClosingMessage) {
@@ -159,23 +163,93 @@ TEST_F(SetupInstall, AFailedInstallerIsNotMarkedDoneAndEndsTheClick) {
   EXPECT_EQ(platform_.log.back(), kDone);
 }
 
-TEST_F(SetupInstall, RestartAndAlreadyInstalledCodesCountAsDone) {
+// What each installer's exit code means: done (marked blue, the click goes on to Excel), or not
+// done (nothing marked, no Excel, one box with the path, the code and words that fit the code).
+struct ExitCodeCase {
+  bool runtime;  // the redistributable, or else the product package
+  std::uint32_t code;
+  const wchar_t* words;  // nullptr: done
+};
+
+const ExitCodeCase kExitCodeCases[] = {
+    {true, 0, nullptr},
+    {false, 0, nullptr},
+    {true, 1638, nullptr},   // this or a newer version is already installed
+    {false, 1638, nullptr},  // the file probes of the Excel step check the product files
+    {true, 5100, nullptr},   // a newer runtime of the same line is installed
+    {false, 5100, L"インストーラーが正常に終了しませんでした。"},
+    {true, 3010, nullptr},
+    {false, 3010, nullptr},
+    {true, 1602, L"インストールが取り消されたため、何もインストールされていません。"},
+    {false, 1602, L"もう一度「開始」を押すと、インストーラーを改めて起動します。"},
+    {true, 1618, L"ほかのインストールが実行中のため"},
+    {false, 1618, L"そのインストールが終わるまでお待ちになってから、もう一度「開始」を押して"},
+    {false, 1603, L"インストール中にエラーが発生したため、インストールできませんでした。"},
+    {true, 0xC0000005u, L"インストーラーが異常終了しました。"},
+    {false, 0xC0000409u, L"インストーラーが異常終了しました。"},
+    {false, 1, L"インストーラーが正常に終了しませんでした。"},
+    {true, 0x80070005u, L"インストーラーが正常に終了しませんでした。"},
+};
+
+TEST(SetupInstallExitCodes, EachCodeIsDoneOrToldInWordsThatFitIt) {
+  for (const ExitCodeCase& c : kExitCodeCases) {
+    SCOPED_TRACE(testing::Message() << (c.runtime ? "redistributable " : "package ") << c.code);
+    FakePlatform platform;
+    setup::Module1 module(platform);
+    platform.commandLine = L"/A3";
+    platform.files = {kWorkbook, L"C:\\Velmor\\TorvaneEx.xla"};
+    module.Main();
+    platform.log.clear();
+    if (c.runtime) module.Form1().Check1().SetValue(1);
+    const std::wstring& path = c.runtime ? kRedist : kPackage;
+    platform.exitCodes[path] = {c.code};
+    module.Form1().Command1_Click(1);
+
+    velmor::Control& mark = c.runtime ? module.Form1().Check1() : module.Form1().Label1(2);
+    const auto messages = platform.Lines(L"MsgBox");
+    if (c.words == nullptr) {
+      EXPECT_EQ(mark.ForeColor(), velmor::kBlue);
+      EXPECT_EQ(platform.Lines(L"CreateObject").size(), 1u);
+      EXPECT_EQ(messages.front(), kDone);
+      continue;
+    }
+    EXPECT_NE(mark.ForeColor(), velmor::kBlue);
+    EXPECT_EQ(platform.Lines(L"Start ").back(), L"Start " + path);  // nothing after it
+    EXPECT_TRUE(platform.Lines(L"CreateObject").empty());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(c.words), std::wstring::npos) << messages[0];
+    EXPECT_NE(messages[0].find(L"\n\n" + path + L"\n終了コード: " +
+                               velmor::FormatErrorNumber(c.code) + L"\n\n"),
+              std::wstring::npos)
+        << messages[0];
+  }
+}
+
+// 1641: the installer is done and has started the restart itself. Windows is going down, so
+// nothing more starts; the next click after the restart goes on from there.
+TEST_F(SetupInstall, AnInstallerThatStartedTheRestartEndsTheClickWithoutExcel) {
   Start(L"/A3");
   Tick();
-  platform_.exitCodes[kRedist] = {1638};
-  platform_.exitCodes[kPackage] = {3010};
+  platform_.exitCodes[kRedist] = {1641};
   Click();
+  EXPECT_EQ(platform_.Lines(L"Start "), (std::vector<std::wstring>{L"Start " + kRedist}));
+  EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
+  EXPECT_EQ(platform_.Lines(L"MsgBox"),
+            (std::vector<std::wstring>{
+                L"MsgBox[64|Velmor_Setup] インストーラー（vcredist_x86.exe）が Windows "
+                L"の再起動を始めました。\n再起動の後で、もう一度「開始」を押してください。"}));
   EXPECT_EQ(CheckColour(), velmor::kBlue);
-  EXPECT_EQ(LabelColour(), velmor::kBlue);
+  EXPECT_EQ(LabelColour(), velmor::kButtonText);
 
-  // For the package, "already installed" is not a finished installation of this product.
-  FakePlatform other;
-  setup::Module1 second(other);
-  other.commandLine = L"/A3";
-  second.Main();
-  other.exitCodes[kPackage] = {1638};
-  second.Form1().Command1_Click(1);
-  EXPECT_EQ(second.Form1().Label1(2).ForeColor(), velmor::kButtonText);
+  // The restart did not happen after all: the next click goes on with the package.
+  platform_.log.clear();
+  platform_.exitCodes[kPackage] = {1641};
+  Click();
+  EXPECT_EQ(platform_.Lines(L"Start "), (std::vector<std::wstring>{L"Start " + kPackage}));
+  EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
+  EXPECT_NE(platform_.log.back().find(L"（Velmor_Pgm.exe）が Windows の再起動を始めました"),
+            std::wstring::npos);
+  EXPECT_EQ(LabelColour(), velmor::kBlue);
 }
 
 TEST_F(SetupInstall, RedistributableFailureStopsBeforeThePackage) {
@@ -274,15 +348,14 @@ TEST_F(SetupInstall, AnInstallerAskingForARestartIsNamedOnceAfterTheClosingMessa
   Click();
   EXPECT_EQ(platform_.log.back(), kDone);
 
-  // Both installers asking (1641: the installer has already begun the restart) give one box
-  // naming both.
+  // Both installers asking give one box naming both.
   FakePlatform other;
   setup::Module1 second(other);
   other.commandLine = L"/A3";
   other.files = platform_.files;
   second.Main();
   second.Form1().Check1().SetValue(1);
-  other.exitCodes[kRedist] = {1641};
+  other.exitCodes[kRedist] = {3010};
   other.exitCodes[kPackage] = {3010};
   second.Form1().Command1_Click(1);
   messages = other.Lines(L"MsgBox");
@@ -297,6 +370,42 @@ TEST_F(SetupInstall, NoRestartNoteWithoutTheClosingMessage) {
   platform_.exitCodes[kPackage] = {3010};
   Click();
   EXPECT_EQ(platform_.Lines(L"MsgBox"), (std::vector<std::wstring>{kMissing}));
+}
+
+TEST_F(SetupInstall, AnExcelTheUserHasOpenStopsTheClickUntilItIsClosed) {
+  const std::wstring openMessage =
+      L"MsgBox[0|Velmor_Setup] " + std::wstring(velmor::kExcelOpenMessage);
+  Start(L"/A3");
+  Tick();
+  platform_.userExcels = {7};
+  Click();  // open before the click: nothing starts
+  EXPECT_EQ(platform_.log, (std::vector<std::wstring>{L"FindExcel", openMessage}));
+  EXPECT_EQ(CheckColour(), velmor::kButtonText);
+  EXPECT_EQ(LabelColour(), velmor::kButtonText);
+
+  // Opened while the package installs: the installers are done, Excel is not started.
+  platform_.userExcels.clear();
+  const auto layOut = platform_.onStart;
+  platform_.onStart = [&](const std::wstring& path) {
+    layOut(path);
+    if (path == kPackage) platform_.userExcels = {8};
+  };
+  platform_.log.clear();
+  Click();
+  EXPECT_EQ(platform_.Lines(L"Start "),
+            (std::vector<std::wstring>{L"Start " + kRedist, L"Start " + kPackage}));
+  EXPECT_EQ(platform_.Lines(L"MsgBox"), (std::vector<std::wstring>{openMessage}));
+  EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
+  EXPECT_EQ(CheckColour(), velmor::kBlue);
+  EXPECT_EQ(LabelColour(), velmor::kBlue);
+
+  // Closed: the next click goes on where this one stopped.
+  platform_.userExcels.clear();
+  platform_.log.clear();
+  Click();
+  EXPECT_TRUE(platform_.Lines(L"Start ").empty());
+  EXPECT_EQ(platform_.Lines(L"Excel.Application.Run").size(), 1u);
+  EXPECT_EQ(platform_.log.back(), kDone);
 }
 
 TEST_F(SetupInstall, TheClickIsAStepDuringWhichNothingElseRuns) {

@@ -34,6 +34,48 @@ TEST(AddinArgument, RejectsWhatIsNotAWholeNumberInThe16BitRange) {
   EXPECT_EQ(setup::ReadAddinArgument(L"  /ax ").text, L"/ax");
 }
 
+// A second start while a first copy runs: the same add-in only brings the first copy forward;
+// another add-in is told what the running setup installs and when the other can be installed.
+TEST(SecondCopy, ToldOnlyWhenItAsksForAnotherAddinThanTheRunningOne) {
+  const struct {
+    const wchar_t* commandLine;
+    const wchar_t* runningCaption;
+    const wchar_t* notice;  // nullptr: nothing said
+  } cases[] = {
+      {L"/A3", L"Velmor - TorvaneEx.xla", nullptr},
+      {L" /a3 ", L"Velmor - TorvaneEx.xla", nullptr},
+      {L"/A9", L"Velmor - CordaleEx.xla", nullptr},  // row 1 both times
+      {L"", L"Velmor - CordaleEx.xla", nullptr},
+      {L"/Ax", L"Velmor - TorvaneEx.xla", nullptr},  // names no add-in: nothing to install later
+      {L"/A2", L"Velmor - TorvaneEx.xla",
+       L"実行中のセットアップが TorvaneEx.xla をインストールしています。\nBriselEx.xla "
+       L"は、そのセットアップを終了した後で、改めて起動するとインストールできます"
+       L"。"},
+      {L"/A5", L"Velmor - MalvixEx.xla",
+       L"実行中のセットアップが MalvixEx.xla をインストールしています。\nQuillon.exe "
+       L"は、そのセットアップを終了した後で、改めて起動するとインストールできます"
+       L"。"},
+      {L"/A3", L"Velmor - Quillon.exe",
+       L"実行中のセットアップが Quillon.exe をインストールしています。\nTorvaneEx.xla "
+       L"は、そのセットアップを終了した後で、改めて起動するとインストールできます"
+       L"。"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(setup::SecondCopyNotice(c.commandLine, c.runningCaption),
+              c.notice != nullptr ? c.notice : L"")
+        << std::wstring(c.commandLine).size() << " " << std::wstring(c.runningCaption).size();
+  }
+  // The caption it compares with is the one Main gives the window.
+  for (const wchar_t* line : {L"/A1", L"/A2", L"/A3", L"/A4", L"/A5"}) {
+    FakePlatform platform;
+    setup::Module1 module(platform);
+    platform.commandLine = line;
+    module.Main();
+    EXPECT_EQ(setup::SecondCopyNotice(line, module.TitleText), L"");
+    EXPECT_NE(setup::SecondCopyNotice(line, L"Velmor - X"), L"");
+  }
+}
+
 TEST(CommandLine, ArgumentsFollowTheProgramNameQuotedOrNot) {
   EXPECT_EQ(velmor::ArgumentsOf(L"\"C:\\Program Files\\Velmor CD\\Velmor_Setup.exe\" /A3"), L"/A3");
   EXPECT_EQ(velmor::ArgumentsOf(L"\"C:\\a b\\Velmor_Setup.exe\""), L"");

@@ -136,10 +136,10 @@ TEST(ClickBindings, RunTheHandlerOfTheClickedNameWithItsIndex) {
 TEST(ClickBindings, ANameThatIsNoButtonOrIsBoundTwiceIsRefusedAtOnce) {
   velmor::Form form(kBindingForm);
   const auto none = [](std::int16_t) {};
-  EXPECT_THROW(form.BindClicks({{L"Command3", none}}), std::logic_error);  // not in the table
-  EXPECT_THROW(form.BindClicks({{L"Label1", none}}), std::logic_error);    // not clickable
-  EXPECT_THROW(form.BindClicks({{L"Command1", none}, {L"Command1", none}}), std::logic_error);
-  EXPECT_THROW(form.BindClicks({{L"Option1", nullptr}}), std::logic_error);
+  EXPECT_THROW(form.BindClicks({{L"Command3", none}}), velmor::BindingError);  // not in the table
+  EXPECT_THROW(form.BindClicks({{L"Label1", none}}), velmor::BindingError);    // not clickable
+  EXPECT_THROW(form.BindClicks({{L"Command1", none}, {L"Command1", none}}), velmor::BindingError);
+  EXPECT_THROW(form.BindClicks({{L"Option1", nullptr}}), velmor::BindingError);
 }
 
 }  // namespace

@@ -28,8 +28,8 @@ TEST(AddinCatalogue, HoldsFiveNamesInRowsOneToFiveAndNothingElse) {
   EXPECT_EQ(module.AddinNames(4), L"MalvixEx");
   EXPECT_EQ(module.AddinNames(5), L"QuillonEx");
   for (std::int16_t row = 6; row <= 10; ++row) EXPECT_EQ(module.AddinNames(row), L"") << row;
-  EXPECT_THROW(module.AddinNames(0), std::out_of_range);
-  EXPECT_THROW(module.AddinNames(11), std::out_of_range);
+  EXPECT_THROW(module.AddinNames(0), velmor::RuntimeError);
+  EXPECT_THROW(module.AddinNames(11), velmor::RuntimeError);
 }
 
 TEST(RemoveFile, PassesAFailureOnInsteadOfAnsweringFalse) {
@@ -52,6 +52,35 @@ TEST(RuntimeErrorReport, NamesNumberDescriptionOperationAndObject) {
 }
 
 // The numbers are written out by hand rather than by printf; the edges are where such code slips.
+// An error a server raised without words of its own gets the system's words only when its number
+// is one of the system's own; any other number would get an unrelated message.
+TEST(RuntimeErrorReport, TheSystemsWordsOnlyForTheSystemsOwnNumbers) {
+  const struct {
+    std::uint32_t number;
+    bool system;
+  } cases[] = {
+      {0, false},            // no number at all ("Success" is no description of an error)
+      {1004, false},         // a server's own code ("Invalid flags" for Win32)
+      {0x000003ECu, false},  // the same written as a code
+      {0x00000001u, false},  // a success code
+      {0x800A03ECu, false},  // FACILITY_CONTROL: an Office run-time error
+      {0x80040200u, false},  // FACILITY_ITF, the interface's own range
+      {0x80040154u, true},   // FACILITY_ITF, COM's own range: REGDB_E_CLASSNOTREG
+      {0x80004005u, true},   // E_FAIL
+      {0x80020005u, true},   // DISP_E_TYPEMISMATCH
+      {0x80070005u, true},   // E_ACCESSDENIED
+      {0x800706BAu, true},   // RPC_S_SERVER_UNAVAILABLE
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(velmor::IsSystemHresult(c.number), c.system) << velmor::FormatErrorNumber(c.number);
+  }
+  EXPECT_EQ(velmor::UndescribedServerError(L"Excel", 1004),
+            L"Excel からエラー 1004 が報告されましたが、その説明はありませんでした。");
+  EXPECT_EQ(
+      velmor::UndescribedServerError(L"Microsoft Excel", 0x800A03ECu),
+      L"Microsoft Excel からエラー 0x800A03EC が報告されましたが、その説明はありませんでした。");
+}
+
 TEST(NumberText, DecimalAndHexadecimalAtTheirEdges) {
   EXPECT_EQ(velmor::DecimalText(0), L"0");
   EXPECT_EQ(velmor::DecimalText(7), L"7");

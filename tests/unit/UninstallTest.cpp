@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
+#include "ExcelTool.h"
 #include "FakePlatform.h"
 #include "uninstall/Module1.h"
 
@@ -101,8 +103,11 @@ TEST_F(Uninstall, ReleaseRunsTheMacroDeletesTheFileBeforeClosingAndNamesTheAddin
   Select(2);
   Start();
   EXPECT_EQ(platform_.log, (std::vector<std::wstring>{
+                               L"FindExcel",
                                L"CheckFile C:\\Velmor\\Velmor_Tool.xls",
                                L"CheckFile C:\\Velmor\\TorvaneEx.xla",
+                               L"InUse C:\\Velmor\\TorvaneEx.xla",
+                               L"FindExcel",
                                L"CreateObject Excel.Application",
                                L"Excel.Application.Visible=True",
                                L"Excel.Application.DisplayAlerts=False",
@@ -114,6 +119,7 @@ TEST_F(Uninstall, ReleaseRunsTheMacroDeletesTheFileBeforeClosingAndNamesTheAddin
                                L"Excel.Application.Workbooks",
                                L"Workbooks.Close()",
                                L"Release Workbooks",
+                               L"FindExcel",
                                L"Excel.Application.Quit()",
                                L"Release Workbook",
                                L"Release Excel.Application",
@@ -134,11 +140,12 @@ TEST_F(Uninstall, TheToolWorkbookMustLieBesideTheProgram) {
   Select(4);
   Start();
   EXPECT_EQ(platform_.log,
-            (std::vector<std::wstring>{L"CheckFile C:\\Elsewhere\\Velmor_Tool.xls",
+            (std::vector<std::wstring>{L"FindExcel", L"CheckFile C:\\Elsewhere\\Velmor_Tool.xls",
                                        L"CheckFile C:\\Velmor\\QuillonEx.xla", kMissing}));
 }
 
-TEST_F(Uninstall, AFailedDeletionEndsInAnErrorBeforeExcelIsClosed) {
+TEST_F(Uninstall, AFailedDeletionClosesExcelWithoutSavingThenEndsInTheError) {
+  // Free when probed, then taken by another program before the deletion.
   platform_.undeletable = {L"C:\\Velmor\\QuillonEx.xla"};
   Select(4);
   try {
@@ -147,10 +154,59 @@ TEST_F(Uninstall, AFailedDeletionEndsInAnErrorBeforeExcelIsClosed) {
   } catch (const velmor::RuntimeError& error) {
     EXPECT_EQ(error.Object(), L"C:\\Velmor\\QuillonEx.xla");
   }
-  EXPECT_EQ(platform_.Lines(L"RemoveFile"),
-            (std::vector<std::wstring>{L"RemoveFile C:\\Velmor\\QuillonEx.xla"}));
-  EXPECT_TRUE(platform_.Lines(L"Excel.Application.Quit").empty());
-  EXPECT_TRUE(platform_.Lines(L"MsgBox").empty());
+  const auto removal = std::find(platform_.log.begin(), platform_.log.end(),
+                                 L"RemoveFile C:\\Velmor\\QuillonEx.xla");
+  ASSERT_NE(removal, platform_.log.end());
+  EXPECT_EQ(std::vector<std::wstring>(removal + 1, platform_.log.end()),
+            (std::vector<std::wstring>{L"Excel.Application.Workbooks", L"Workbooks.Close()",
+                                       L"Release Workbooks", L"Excel.Application.Quit()",
+                                       L"Release Workbook", L"Release Excel.Application"}));
+}
+
+TEST_F(Uninstall, AnOpenExcelOrAnAddinFileInUseStopsTheReleaseBeforeAnythingChanges) {
+  const std::wstring addin = L"C:\\Velmor\\TorvaneEx.xla";
+  const std::wstring openMessage =
+      L"MsgBox[0|UnInstall] " + std::wstring(velmor::kExcelOpenMessage);
+  struct Case {
+    const char* what;
+    std::set<std::uint32_t> userExcels;
+    std::set<std::wstring> inUse;
+    std::vector<std::wstring> log;  // up to the one message
+  };
+  const Case cases[] = {
+      {"an Excel the user has open", {7}, {}, {L"FindExcel", openMessage}},
+      // An open Excel is the likelier holder of the file: it is named first.
+      {"both", {7}, {addin}, {L"FindExcel", openMessage}},
+      {"the add-in file in use",
+       {},
+       {addin},
+       {L"FindExcel", L"CheckFile C:\\Velmor\\Velmor_Tool.xls", L"CheckFile " + addin,
+        L"InUse " + addin}},
+  };
+  Select(2);
+  for (const Case& c : cases) {
+    platform_.userExcels = c.userExcels;
+    platform_.inUse = c.inUse;
+    Start();
+    std::vector<std::wstring> log = platform_.log;
+    if (c.log.back() != openMessage) {
+      ASSERT_EQ(log.size(), c.log.size() + 1) << c.what;
+      const std::wstring box = log.back();
+      log.pop_back();
+      EXPECT_NE(box.find(L"\n\n" + addin + L"\n\n"), std::wstring::npos) << c.what;
+      EXPECT_NE(box.find(L"使用中"), std::wstring::npos) << c.what;
+      EXPECT_NE(box.find(L"何も変更していません"), std::wstring::npos) << c.what;
+    }
+    EXPECT_EQ(log, c.log) << c.what;
+    EXPECT_EQ(platform_.files.count(addin), 1u) << c.what;
+  }
+
+  // Once both are closed, the next click releases the add-in.
+  platform_.userExcels.clear();
+  platform_.inUse.clear();
+  Start();
+  EXPECT_EQ(platform_.log.back(), L"MsgBox[0|UnInstall] アドイン関数(TorvaneEx)を開放しました。");
+  EXPECT_EQ(platform_.files.count(addin), 0u);
 }
 
 TEST_F(Uninstall, TheReleaseIsAStepThatRefusesOtherHandlersUntilItEnds) {

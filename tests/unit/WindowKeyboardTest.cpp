@@ -161,23 +161,40 @@ class UninstallKeyboard : public ::testing::Test {
   uninstall::Module1 module_{platform_};
 };
 
-TEST_F(UninstallKeyboard, TabAndShiftTabCycleInTabOrderFromTheLowestTabIndex) {
+// The option buttons are one Tab stop, entered at the selected one: on Windows an option button
+// that takes the focus from the keyboard clicks itself, so stopping at each would change the
+// choice.
+TEST_F(UninstallKeyboard, TabAndShiftTabEnterTheOptionButtonsOnlyAtTheChosenOne) {
   EXPECT_EQ(Window().FocusedControl(), nullptr);
   EXPECT_EQ(Focused(), L"Picture2");  // the first focus: the lowest tab index
-  std::vector<std::wstring> forwards;
-  for (int i = 0; i < 9; ++i) {
-    Press(Key::kTab);
-    forwards.push_back(Focused());
-  }
-  EXPECT_EQ(forwards, (std::vector<std::wstring>{L"Command1(1)", L"Command2", L"Option1(0)",
-                                                 L"Option1(1)", L"Option1(2)", L"Option1(3)",
-                                                 L"Option1(4)", L"Picture2", L"Command1(1)"}));
-  Press(Key::kTab, true);
-  Press(Key::kTab, true);
-  EXPECT_EQ(Focused(), L"Option1(4)");
-  // Moving the focus is not a click: nothing was selected, nothing ran.
-  EXPECT_EQ(Window().Caption(), L"Velmor Ａｄｄｉｎ　開放");
-  for (std::int16_t i = 0; i <= 4; ++i) EXPECT_EQ(module_.Form1().Option1(i).Value(), 0);
+  const auto walk = [&](int presses, bool shift) {
+    std::vector<std::wstring> stops;
+    for (int i = 0; i < presses; ++i) {
+      Press(Key::kTab, shift);
+      stops.push_back(Focused());
+    }
+    return stops;
+  };
+  // With nothing chosen, Tab enters the group at the first and chooses it, as a click would.
+  EXPECT_EQ(walk(5, false), (std::vector<std::wstring>{L"Command1(1)", L"Command2", L"Option1(0)",
+                                                       L"Picture2", L"Command1(1)"}));
+  EXPECT_EQ(Window().Caption(), L"Velmor - CordaleEx UnInstall");
+
+  Window()(L"Option1", 3).SetValue(1);  // a click on MalvixEx
+  Window()(L"Option1", 0).SetValue(0);
+  module_.Form1().Option1_Click(3);
+  EXPECT_EQ(walk(8, false),
+            (std::vector<std::wstring>{L"Command2", L"Option1(3)", L"Picture2", L"Command1(1)",
+                                       L"Command2", L"Option1(3)", L"Picture2", L"Command1(1)"}));
+  EXPECT_EQ(walk(4, true),
+            (std::vector<std::wstring>{L"Picture2", L"Option1(3)", L"Command2", L"Command1(1)"}));
+  EXPECT_EQ(Window().Caption(), L"Velmor - MalvixEx UnInstall");
+  for (std::int16_t i = 0; i <= 4; ++i) EXPECT_EQ(module_.Form1().Option1(i).Value(), i == 3);
+
+  // An option button that has the focus leaves the group by Tab, whichever it is.
+  Focus(L"Option1", 1);
+  EXPECT_EQ(NameOf(Window().KeyDown(Key::kTab, false).target), L"Picture2");
+  EXPECT_EQ(NameOf(Window().KeyDown(Key::kTab, true).target), L"Command2");
 }
 
 TEST_F(UninstallKeyboard, TheFocusIsRememberedAcrossAMessageBoxAndForgottenOnUnload) {

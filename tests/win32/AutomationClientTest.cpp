@@ -5,13 +5,16 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <wrl/client.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
 #include "Automation.h"
+#include "ComObject.h"
 #include "Dispatch.h"
+#include "ErrorText.h"
 #include "ExcelObjects.h"
 #include "RuntimeError.h"
 #include "TempFolder.h"
@@ -20,6 +23,7 @@ namespace {
 
 using velmor::AutomationObject;
 using velmor::RuntimeError;
+using velmor::win32::MakeBstr;
 
 constexpr wchar_t kTestRoot[] = L"Software\\VelmorWin32Tests";
 constexpr wchar_t kTestOptions[] = L"Software\\VelmorWin32Tests\\Options";
@@ -125,6 +129,70 @@ TEST_F(AutomationClient, APropertyThatAnswersNoObjectAndAnUnknownMemberAreErrors
   EXPECT_EQ(unknown.Number(), static_cast<std::uint32_t>(DISP_E_UNKNOWNNAME));
   EXPECT_EQ(unknown.Object(), L"Excel.Application.Calculate");
   EXPECT_FALSE(unknown.Description().empty());
+}
+
+// A server whose every call raises an error that it gives a number but no description.
+class SilentlyFailing final : public velmor::win32::ComObject<IDispatch> {
+ public:
+  SilentlyFailing(WORD code, HRESULT scode, std::wstring source)
+      : code_(code), scode_(scode), source_(std::move(source)) {}
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID* ids) override {
+    ids[0] = 1;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                   EXCEPINFO* info, UINT*) override {
+    *info = EXCEPINFO{};
+    info->wCode = code_;
+    info->scode = scode_;
+    if (!source_.empty()) info->bstrSource = MakeBstr(source_).release();
+    return DISP_E_EXCEPTION;
+  }
+
+ private:
+  WORD code_;
+  HRESULT scode_;
+  std::wstring source_;
+};
+
+TEST(AutomationServerError, WithoutWordsOfItsOwnGetsTheSystemsOnlyForTheSystemsNumbers) {
+  const struct {
+    WORD code;
+    HRESULT scode;
+    const wchar_t* source;
+    std::uint32_t number;
+    std::wstring description;  // empty: the system's text
+  } cases[] = {
+      {1004, 0, L"", 1004,
+       L"Excel からエラー 1004 が報告されましたが、その説明はありませんでした。"},
+      {0, 0, L"", 0, L"Excel からエラー 0 が報告されましたが、その説明はありませんでした。"},
+      {0, static_cast<HRESULT>(0x800A03ECu), L"Microsoft Excel", 0x800A03ECu,
+       L"Microsoft Excel からエラー 0x800A03EC が報告されましたが、その説明はありませんでした。"},
+      {0, E_ACCESSDENIED, L"Microsoft Excel", 0x80070005u, L""},
+  };
+  for (const auto& c : cases) {
+    const Microsoft::WRL::ComPtr<IDispatch> server(new SilentlyFailing(c.code, c.scode, c.source));
+    const std::unique_ptr<AutomationObject> object =
+        velmor::win32::AutomationObjectFor(server.Get(), L"Excel.Application");
+    try {
+      object->Call(L"Run", {});
+      ADD_FAILURE() << "no error";
+    } catch (const RuntimeError& error) {
+      EXPECT_EQ(error.Number(), c.number);
+      if (c.description.empty()) {
+        EXPECT_EQ(error.Description(),
+                  L"Microsoft Excel: " + velmor::win32::SystemErrorText(c.number));
+      } else {
+        EXPECT_EQ(error.Description(), c.description);
+      }
+      EXPECT_EQ(error.Object(), L"Excel.Application.Run");
+    }
+  }
 }
 
 }  // namespace

@@ -100,6 +100,46 @@ TEST(FileProbes, AFileHeldOpenByAnotherProgramStaysAsItWas) {
   EXPECT_EQ(Attributes(readOnly), readOnlyAttributes);
 }
 
+TEST(FileProbes, AFileIsInUseWhileAnotherHandleToItIsOpenWhateverItShares) {
+  const TempFolder folder(L"inuse");
+  const std::wstring plain = folder.File(L"TorvaneEx.xla");
+  const std::wstring readOnly = folder.File(L"BriselEx.xla");
+  SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+  const DWORD readOnlyAttributes = Attributes(readOnly);
+  EXPECT_FALSE(velmor::NativeFileInUse(plain));
+  EXPECT_FALSE(velmor::NativeFileInUse(readOnly));  // a forced deletion removes it all the same
+
+  struct Hold {
+    DWORD access;
+    DWORD share;
+  };
+  const Hold holds[] = {
+      {GENERIC_READ, FILE_SHARE_READ},  // as Excel holds an add-in it has loaded
+      {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
+      {GENERIC_WRITE, 0},
+  };
+  for (const Hold& hold : holds) {
+    for (const std::wstring& path : {plain, readOnly}) {
+      const UniqueHandle held(
+          CreateFileW(path.c_str(), hold.access, hold.share, nullptr, OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(held) << hold.access << " " << hold.share;
+      EXPECT_TRUE(velmor::NativeFileInUse(path)) << hold.access << " " << hold.share;
+    }
+  }
+  // Let go again, with nothing changed.
+  EXPECT_FALSE(velmor::NativeFileInUse(plain));
+  EXPECT_TRUE(NativeFileExists(plain));
+  EXPECT_EQ(Attributes(readOnly), readOnlyAttributes);
+
+  const std::wstring missing = folder.Path() + L"\\missing.xla";
+  try {
+    (void)velmor::NativeFileInUse(missing);
+    ADD_FAILURE() << "no error for a missing file";
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.Object(), missing);
+  }
+}
+
 TEST(FileProbes, LongPathsAreProbedAndDeleted) {
   const TempFolder folder(L"long");
   std::wstring relative;

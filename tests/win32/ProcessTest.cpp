@@ -1,10 +1,13 @@
 // Starting a program and waiting for it, as the setup runs its installers: exit codes come back
 // whole, a path with spaces starts the program it names and never a decoy at the first space, and
-// a missing program is an error naming it.
+// a missing program is an error naming it. And finding the Excel processes that run.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
 
 #include "LongPath.h"
 #include "RuntimeError.h"
@@ -66,6 +69,45 @@ TEST_F(StartAndWait, AMissingProgramIsAnErrorNamingIt) {
     EXPECT_EQ(error.Number(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(error.Object(), missing);
   }
+}
+
+// Every Excel has a top-level main window of class XLMAIN, hidden while it runs for automation.
+TEST(ExcelProcesses, AreTheProcessesWithATopLevelExcelMainWindowHiddenOrNotEachOnce) {
+  velmor::win32::ComApartment com;
+  velmor::win32::Win32Platform platform{L"win32_tests", nullptr, com};
+  const DWORD self = GetCurrentProcessId();
+  const auto count = [&] {
+    const std::vector<std::uint32_t> running = platform.ExcelProcesses();
+    return std::count(running.begin(), running.end(), self);
+  };
+  ASSERT_EQ(count(), 0);
+
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  for (const wchar_t* name : {L"XLMAIN", L"XLMAIN7"}) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.lpfnWndProc = &DefWindowProcW;
+    window_class.hInstance = instance;
+    window_class.lpszClassName = name;
+    ASSERT_NE(RegisterClassExW(&window_class), 0) << GetLastError();
+  }
+  const auto make = [&](const wchar_t* name, HWND parent, DWORD style) {
+    return velmor::win32::UniqueWindow(
+        CreateWindowExW(0, name, L"", style, 0, 0, 50, 50, parent, nullptr, instance, nullptr));
+  };
+  // Another class whose name begins alike, and Excel's class as a child window, are no Excel.
+  const auto other = make(L"XLMAIN7", nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  const auto child = make(L"XLMAIN", other.get(), WS_CHILD);
+  ASSERT_TRUE(other && child);
+  EXPECT_EQ(count(), 0);
+  {
+    const auto hidden = make(L"XLMAIN", nullptr, WS_OVERLAPPEDWINDOW);
+    const auto shown = make(L"XLMAIN", nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    ASSERT_TRUE(hidden && shown);
+    EXPECT_EQ(count(), 1);
+  }
+  EXPECT_EQ(count(), 0);
+  for (const wchar_t* name : {L"XLMAIN", L"XLMAIN7"}) UnregisterClassW(name, instance);
 }
 
 }  // namespace

@@ -850,6 +850,39 @@ class Driver {
     }
   }
 
+  // "launch <path>": starts another program with no arguments, as its user would from its icon
+  // (an Excel the user opens), and goes on at once; the driver neither watches nor ends it.
+  void Launch(const std::wstring& path) {
+    if (path.empty()) Fail(L"expected a program path");
+    std::wstring command_line = L"\"" + path + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &si, &pi)) {
+      Fail(L"cannot start " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
+    }
+    const UniqueHandle process(pi.hProcess);
+    const UniqueHandle thread(pi.hThread);
+  }
+
+  // "close-other <title>": closes the visible top-level window of any program with that title, as
+  // its user would, and waits until the window is gone.
+  void CloseOther(const std::wstring& title) {
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+          for (HWND hwnd : VisibleTopLevelWindows()) {
+            if (TitleMatches(title, WindowText(hwnd))) found = hwnd;
+          }
+          return found != nullptr;
+        },
+        L"a window of any program titled " + Quote(title));
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(found, WM_CLOSE, 0, 0, SMTO_NORMAL, timeout_ms_, &ignored);
+    WaitFor([&] { return !IsWindow(found); }, L"the window " + Quote(title) + L" to close");
+  }
+
   // "other-window <title>": waits for a visible top-level window of any program with that title
   // (an installer's, Excel's), the sign that the program under test has reached that step.
   void WaitOtherWindow(const std::wstring& title) {
@@ -960,6 +993,85 @@ class Driver {
     if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) !=
         inputs.size()) {
       Fail(L"cannot send the keys: " + velmor::win32::DescribeError(GetLastError()));
+    }
+  }
+
+  // "marks <caption> | <caption> ...": exactly these check boxes and option buttons of the window
+  // are checked ("marks" alone: none is).
+  void ExpectMarks(const std::wstring& rest) {
+    std::vector<std::wstring> want;
+    for (const std::wstring& part : SplitBars(rest)) {
+      if (!part.empty()) want.push_back(part);
+    }
+    std::sort(want.begin(), want.end());
+    std::vector<std::wstring> checked;
+    for (HWND child : ChildWindows(RequireWindow())) {
+      if (ClassName(child) != L"Button") continue;
+      const auto state = CheckState(child);
+      if (!state) Fail(L"the program does not answer (reading a check state)");
+      if (*state == BST_CHECKED) checked.push_back(WindowText(child));
+    }
+    std::sort(checked.begin(), checked.end());
+    if (checked != want) {
+      std::wstring list;
+      for (const std::wstring& caption : checked) list += (list.empty() ? L"" : L" | ") + caption;
+      Fail(L"checked: " + (list.empty() ? std::wstring(L"none") : list));
+    }
+  }
+
+  // "not-hung": Windows does not take the program's window for hung ("not responding"), as it
+  // does when the window's thread has read no input for 5 seconds.
+  void ExpectNotHung() {
+    if (IsHungAppWindow(RequireWindow())) Fail(L"the window is not responding");
+  }
+
+  // "enabled yes|no": the program's window takes input, or is disabled (while a step runs).
+  void ExpectEnabled(const std::wstring& rest) {
+    const bool want = rest == L"yes";
+    if (!want && rest != L"no") Fail(L"expected enabled yes or enabled no");
+    WaitFor([&] { return (IsWindowEnabled(RequireWindow()) != FALSE) == want; },
+            want ? L"the window to be enabled" : L"the window to be disabled");
+  }
+
+  // The control of the program's window that has the keyboard focus, or null.
+  HWND FocusedControl() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(RequireWindow(), nullptr);
+    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+  }
+
+  // "windows-key <keys>": presses the keys as "key" does, waits for the focus to move, and then
+  // does what Windows' option buttons do when they take the focus from the keyboard, which Wine's
+  // do not (see BM_SETDONTCLICK): an automatic one that is not checked clicks itself (checks
+  // itself, clears the rest of its group and notifies its parent of a click); a manual one
+  // notifies its parent of a click unless it is checked.
+  void PressKeysAsWindows(const std::wstring& rest) {
+    HWND before = FocusedControl();
+    PressKeys(rest);
+    HWND focus = nullptr;
+    WaitFor(
+        [&] {
+          focus = FocusedControl();
+          return focus != nullptr && focus != before;
+        },
+        L"the focus to move");
+    if (ClassName(focus) != L"Button") return;
+    const LONG_PTR type = GetWindowLongPtrW(focus, GWL_STYLE) & BS_TYPEMASK;
+    if (type != BS_AUTORADIOBUTTON && type != BS_RADIOBUTTON) return;
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutW(focus, BM_GETCHECK, 0, 0, SMTO_NORMAL, timeout_ms_, &result) == 0) {
+      Fail(L"the option button with the focus does not answer");
+    }
+    if (result == BST_CHECKED) return;
+    Out(L"  (as on Windows: " + Quote(WindowText(focus)) +
+        L" clicks itself on taking the focus)\n");
+    if (type == BS_AUTORADIOBUTTON) {
+      SendMessageTimeoutW(focus, BM_CLICK, 0, 0, SMTO_NORMAL, timeout_ms_, &result);
+    } else {
+      const WPARAM command = MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED);
+      SendMessageTimeoutW(GetParent(focus), WM_COMMAND, command, reinterpret_cast<LPARAM>(focus),
+                          SMTO_NORMAL, timeout_ms_, &result);
     }
   }
 
@@ -1177,20 +1289,29 @@ class Driver {
     }
   }
 
-  // "start-second <program> [arguments]": starts another process beside the one under test and
-  // waits for it to end with exit code 0 without ever showing a window of its own. The process
-  // under test stays the one that later steps address.
+  // "start-second <program> [arguments] [| <title> | <text> ...]": starts another process beside
+  // the one under test and waits for it to end with exit code 0 without ever showing a window of
+  // its own; with a title, except for one message box of that title whose text contains each
+  // text, which is answered with OK. The process under test stays the one that later steps
+  // address.
   void StartSecond(const std::wstring& rest) {
-    std::wstring program = rest;
+    const size_t bar = rest.find(L'|');
+    const std::wstring command = Trim(rest.substr(0, bar));
+    std::vector<std::wstring> told;
+    if (bar != std::wstring::npos) {
+      told = SplitBars(rest.substr(bar + 1));
+      for (std::wstring& text : told) text = Unescape(text);
+    }
+    std::wstring program = command;
     std::wstring args;
-    if (rest.starts_with(L'"')) {
-      const size_t close = rest.find(L'"', 1);
+    if (command.starts_with(L'"')) {
+      const size_t close = command.find(L'"', 1);
       if (close == std::wstring::npos) Fail(L"unbalanced quote in the program path");
-      program = rest.substr(1, close - 1);
-      args = Trim(rest.substr(close + 1));
-    } else if (const size_t space = rest.find_first_of(L" \t"); space != std::wstring::npos) {
-      program = rest.substr(0, space);
-      args = Trim(rest.substr(space));
+      program = command.substr(1, close - 1);
+      args = Trim(command.substr(close + 1));
+    } else if (const size_t space = command.find_first_of(L" \t"); space != std::wstring::npos) {
+      program = command.substr(0, space);
+      args = Trim(command.substr(space));
     }
     std::wstring command_line = L"\"" + program + L"\"" + (args.empty() ? L"" : L" " + args);
     STARTUPINFOW si{};
@@ -1205,10 +1326,23 @@ class Driver {
     const UniqueHandle second(pi.hProcess);
     Out(L"    second pid " + std::to_wstring(pi.dwProcessId) + L"\n");
     std::wstring shown;
+    HWND answered = nullptr;
     WaitFor(
         [&] {
           for (HWND hwnd : VisibleTopLevelWindows()) {
-            if (WindowProcessId(hwnd) == pi.dwProcessId && shown.empty()) {
+            if (WindowProcessId(hwnd) != pi.dwProcessId || hwnd == answered) continue;
+            const std::optional<MessageBoxInfo> box = AsMessageBox(hwnd);
+            if (!told.empty() && answered == nullptr && box) {
+              bool matches = box->title == told[0];
+              for (size_t i = 1; i < told.size(); ++i) {
+                matches = matches && box->text.find(told[i]) != std::wstring::npos;
+              }
+              if (!matches) Fail(L"the second copy's message box has " + Describe(*box));
+              Out(L"    " + Describe(*box) + L"\n");
+              answered = hwnd;
+              PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDOK)));
+            } else if (shown.empty()) {
               shown = Quote(WindowText(hwnd));
             }
           }
@@ -1219,6 +1353,7 @@ class Driver {
     GetExitCodeProcess(second.get(), &code);
     Out(L"    second copy ended, exit code " + velmor::FormatErrorNumber(code) + L"\n");
     if (!shown.empty()) Fail(L"the second copy showed a window titled " + shown);
+    if (!told.empty() && answered == nullptr) Fail(L"the second copy showed no message box");
     if (code != 0) Fail(L"the second copy ended with exit code " + velmor::FormatErrorNumber(code));
   }
 
@@ -1281,6 +1416,10 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"write", [](Driver& d, const std::wstring& rest) { d.WriteTextFile(rest); }},
       {L"lock", [](Driver& d, const std::wstring& rest) { d.Lock(rest); }},
       {L"key", [](Driver& d, const std::wstring& rest) { d.PressKeys(rest); }},
+      {L"not-hung", [](Driver& d, const std::wstring&) { d.ExpectNotHung(); }},
+      {L"enabled", [](Driver& d, const std::wstring& rest) { d.ExpectEnabled(rest); }},
+      {L"marks", [](Driver& d, const std::wstring& rest) { d.ExpectMarks(rest); }},
+      {L"windows-key", [](Driver& d, const std::wstring& rest) { d.PressKeysAsWindows(rest); }},
       {L"focus", [](Driver& d, const std::wstring& rest) { d.ExpectFocus(rest); }},
       {L"twips-rect", [](Driver& d, const std::wstring& rest) { d.ExpectTwipsRect(rest); }},
       {L"z-order", [](Driver& d, const std::wstring& rest) { d.ExpectZOrder(rest); }},
@@ -1288,6 +1427,8 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"picture", [](Driver& d, const std::wstring& rest) { d.ExpectPicture(rest); }},
       {L"send", [](Driver& d, const std::wstring& rest) { d.SendToWindow(rest); }},
       {L"other-window", [](Driver& d, const std::wstring& rest) { d.WaitOtherWindow(rest); }},
+      {L"launch", [](Driver& d, const std::wstring& rest) { d.Launch(rest); }},
+      {L"close-other", [](Driver& d, const std::wstring& rest) { d.CloseOther(rest); }},
       {L"msgbox-fits", [](Driver& d, const std::wstring&) { d.MessageBoxFits(); }},
       {L"start-second", [](Driver& d, const std::wstring& rest) { d.StartSecond(rest); }},
       {L"minimize", [](Driver& d, const std::wstring&) { d.Minimize(); }},
