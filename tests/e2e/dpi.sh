@@ -27,7 +27,8 @@ e2e_set_dpi() {
 
 # Steps shared by both windows: the client area, the logo box with its picture, the buttons, and
 # the labels they have in common (Label6, Label3, Label2). Captions are checked inside the
-# buttons' frames.
+# buttons' frames. The pictures are compared once the logo box has passed the focus on: while it
+# has it, a focus rectangle lies over the logo's edge.
 common_steps() {
   local start_left=$1 start_picture=$2
   cat <<EOF
@@ -35,6 +36,8 @@ twips-rect client 0 0 5925 3960
 twips-rect $PICTURE 120 120 2055 495
 twips-rect 終了 4920 3360 855 495
 twips-rect 開始 $start_left 1080 1095 975
+key Tab
+focus 開始
 picture $PICTURE | $LOGO | corner
 picture 開始 | $start_picture | inside
 caption-lines $((4920 + 60)) $((3360 + 60)) $((855 - 120)) $((495 - 120)) 1
