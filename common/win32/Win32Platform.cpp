@@ -7,6 +7,7 @@
 #include "Automation.h"
 #include "CommandLine.h"
 #include "ErrorText.h"
+#include "ExcelTool.h"
 #include "Handles.h"
 #include "LongPath.h"
 #include "MessageText.h"
@@ -197,7 +198,10 @@ void Win32Platform::DeleteFileForced(const std::wstring& path) { NativeDeleteFil
 std::unique_ptr<AutomationObject> Win32Platform::CreateObject(std::wstring_view progId) {
   const HRESULT started = com_.Start();
   if (FAILED(started)) throw ComError(started, L"COM の初期化", L"");
-  return CreateAutomationObject(progId);
+  // The objects the programs create are Excel's: COM tries its turned-away calls again for as long
+  // as the Excel step does.
+  return CreateAutomationObject(
+      progId, {static_cast<DWORD>(kBusyLimitMs), static_cast<DWORD>(kBusyPauseMs)});
 }
 
 std::uint64_t Win32Platform::TickCount() { return GetTickCount64(); }

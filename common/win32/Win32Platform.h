@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "Handles.h"
+#include "ComOwners.h"
 #include "Platform.h"
 
 namespace velmor::win32 {

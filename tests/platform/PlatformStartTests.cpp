@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ComOwners.h"
 #include "Handles.h"
 #include "RuntimeError.h"
 #include "StandinFiles.h"

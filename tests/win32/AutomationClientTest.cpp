@@ -13,6 +13,7 @@
 #include "Automation.h"
 #include "Dispatch.h"
 #include "ExcelObjects.h"
+#include "ExcelTool.h"
 #include "RuntimeError.h"
 #include "TempFolder.h"
 
@@ -42,8 +43,9 @@ class AutomationClient : public testing::Test {
     environment.addin_root = HKEY_CURRENT_USER;
     environment.addin_key = kTestOptions;
     environment.view = &view;
-    application = velmor::win32::AutomationObjectFor(excel::CreateApplication(environment).Get(),
-                                                     L"Excel.Application");
+    application = velmor::win32::AutomationObjectFor(
+        excel::CreateApplication(environment).Get(), L"Excel.Application",
+        {static_cast<DWORD>(velmor::kBusyLimitMs), velmor::kBusyPauseMs});
     workbook = folder_.File(L"ツール\\Velmor_Tool.xls");
   }
   ~AutomationClient() override { RegDeleteTreeW(HKEY_CURRENT_USER, kTestRoot); }

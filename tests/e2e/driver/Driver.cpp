@@ -24,10 +24,11 @@
 #include <thread>
 #include <vector>
 
+#include "ComOwners.h"
+#include "DescribeError.h"
 #include "Handles.h"
 #include "RuntimeError.h"
 #include "Utf8.h"
-#include "Win32Support.h"
 
 namespace e2e {
 namespace {
