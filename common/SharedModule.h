@@ -39,9 +39,8 @@ class SharedModule {
   // True when path names an existing file. Shows nothing.
   bool CheckFile(const std::wstring& path);
 
-  // Deletes the file at path, also when read-only. A failure is thrown to the caller; it never
-  // answers false.
-  bool RemoveFile(const std::wstring& path);
+  // Deletes the file at path, also when read-only. A failure is thrown to the caller.
+  void RemoveFile(const std::wstring& path);
 
   // The exit code of a run that ended without showing its window (0 otherwise).
   int ExitCode() const { return exitCode_; }

@@ -18,7 +18,6 @@ class Win32Platform final : public Platform {
 
   std::wstring AppPath() override;
   std::wstring CommandLine() override;
-  std::wstring Title() override { return title_; }
   void MsgBox(std::wstring_view prompt, MsgBoxStyle style,
               std::optional<std::wstring> title) override;
   ProgramRun StartAndWait(const std::wstring& path) override;
