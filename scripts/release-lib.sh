@@ -200,6 +200,7 @@ with open(os.path.join(stage, "Velmor.spdx.json"), "w", encoding="utf-8") as f:
     f.write("\n")
 PY
   touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
+  zip=$(realpath -m "$zip")
   rm -f "$zip"
-  (cd "$stage" && zip -X -q "$(realpath -m "$zip")" "${VELMOR_RELEASE_FILES[@]}")
+  (cd "$stage" && zip -X -q "$zip" "${VELMOR_RELEASE_FILES[@]}")
 }
