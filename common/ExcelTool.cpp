@@ -17,6 +17,47 @@ constexpr wchar_t kExcelDoesNotStart[] =
     L"Excel をスタート メニューから起動できるかどうかお確かめください。"
     L"起動できない場合は、Excel を修復するかインストールし直してから、もう一度お試しください。";
 
+// The server turned the call away without running it (RPC_E_CALL_REJECTED,
+// RPC_E_SERVERCALL_RETRYLATER): trying it again is safe.
+bool IsTurnedAway(std::uint32_t number) { return number == kCallRejected || number == kRetryLater; }
+
+// The server process is gone or cut off (RPC_S_SERVER_UNAVAILABLE, RPC_S_CALL_FAILED,
+// RPC_E_DISCONNECTED).
+bool IsServerGone(std::uint32_t number) {
+  return number == kServerUnavailable || number == kCallFailed || number == kDisconnected;
+}
+
+// Our own words for Excel's common failures, for which the system has no text or only a technical
+// one; null for any other number.
+const wchar_t* ExcelFailureWords(std::uint32_t number) {
+  // Short and polite: what happened, then what the user can do about it.
+  switch (number) {
+    case 0x800401F3u:  // CO_E_CLASSSTRING: no such programmatic identifier
+      return L"Excel が見つかりませんでした。"
+             L"Excel をインストールしてから、もう一度お試しください。";
+    case 0x80040154u:  // REGDB_E_CLASSNOTREG
+      return L"Excel が正しく登録されていません。"
+             L"Excel をインストールし直してから、もう一度お試しください。";
+    case 0x80080005u:  // CO_E_SERVER_EXEC_FAILURE
+      return L"Excel を起動できませんでした。"
+             L"開いている Excel をすべて終了してから、もう一度お試しください。"
+             L"直らない場合は、Excel をインストールし直してください。";
+    case kCallRejected:
+    case kRetryLater:
+      // Only reported once the calls have been turned away for kBusyLimitMs.
+      return L"Excel から 60 秒待っても応答がありませんでした。"
+             L"Excel に表示されているメッセージを閉じるか、Excel を終了してから、"
+             L"もう一度お試しください。";
+    case kServerUnavailable:
+    case kCallFailed:
+    case kDisconnected:
+      return L"Excel との接続が途中で切れました。Excel が終了した可能性があります。"
+             L"Excel が開いていれば終了してから、もう一度お試しください。";
+    default:
+      return nullptr;
+  }
+}
+
 // The same failure, told in our words when we have words for it.
 RuntimeError InPlainWords(const RuntimeError& error) {
   const wchar_t* words = ExcelFailureWords(error.Number());
@@ -113,46 +154,6 @@ void CloseAfterFailure(AutomationObject& application, std::uint32_t failure) noe
 
 std::wstring AddinFilePath(const std::wstring& folder, const std::wstring& baseName) {
   return folder + L"\\" + baseName + L".xla";
-}
-
-bool IsTurnedAway(std::uint32_t number) { return number == kCallRejected || number == kRetryLater; }
-
-bool IsServerGone(std::uint32_t number) {
-  return number == kServerUnavailable || number == kCallFailed || number == kDisconnected;
-}
-
-const wchar_t* ExcelFailureWords(std::uint32_t number) {
-  // Short and polite: what happened, then what the user can do about it.
-  switch (number) {
-    case 0x800401F3u:  // CO_E_CLASSSTRING: no such programmatic identifier
-      return L"Excel が見つかりませんでした。"
-             L"Excel をインストールしてから、もう一度お試しください。";
-    case 0x80040154u:  // REGDB_E_CLASSNOTREG
-      return L"Excel が正しく登録されていません。"
-             L"Excel をインストールし直してから、もう一度お試しください。";
-    case 0x80080005u:  // CO_E_SERVER_EXEC_FAILURE
-      return L"Excel を起動できませんでした。"
-             L"開いている Excel をすべて終了してから、もう一度お試しください。"
-             L"直らない場合は、Excel をインストールし直してください。";
-    case kCallRejected:
-    case kRetryLater:
-      // Only reported once the calls have been turned away for kBusyLimitMs.
-      return L"Excel から 60 秒待っても応答がありませんでした。"
-             L"Excel に表示されているメッセージを閉じるか、Excel を終了してから、"
-             L"もう一度お試しください。";
-    case kServerUnavailable:
-    case kCallFailed:
-    case kDisconnected:
-      return L"Excel との接続が途中で切れました。Excel が終了した可能性があります。"
-             L"Excel が開いていれば終了してから、もう一度お試しください。";
-    default:
-      return nullptr;
-  }
-}
-
-std::unique_ptr<AutomationObject> PatientExcelObject(Platform& platform,
-                                                     std::unique_ptr<AutomationObject> inner) {
-  return std::make_unique<PatientObject>(platform, std::move(inner));
 }
 
 bool ExcelWatch::NoneOpen() {

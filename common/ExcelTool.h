@@ -68,12 +68,12 @@ inline constexpr wchar_t kExcelOpenMessage[] =
 // Starts Excel, runs the macro and quits Excel. Just before Excel is started, excels makes sure no
 // other Excel runs; when one does, the user has been told, nothing was started, and the answer is
 // false. afterMacro, when given, runs once the macro has returned and before the workbooks are
-// closed, while Excel still runs. Every call to Excel, its creation included, is made patiently
-// (PatientExcelObject). A failure to create Excel that ExcelFailureWords has no words for is told
-// as Excel not starting, with what to check. An Excel gone during Quit has ended as asked. Any
-// other failure is thrown; an Excel already started that still answers is first made to close its
-// workbooks without saving and quit, each call made once, so that no Excel is left behind with its
-// alerts off. The failure thrown is always the original one.
+// closed, while Excel still runs. Every call to Excel, its creation included, is made patiently:
+// tried again while Excel turns it away. A failure to create Excel that ExcelFailureWords has no
+// words for is told as Excel not starting, with what to check. An Excel gone during Quit has ended
+// as asked. Any other failure is thrown; an Excel already started that still answers is first made
+// to close its workbooks without saving and quit, each call made once, so that no Excel is left
+// behind with its alerts off. The failure thrown is always the original one.
 [[nodiscard]] bool RunToolMacro(Platform& platform, ExcelWatch& excels, const ToolMacroCall& call,
                                 const std::function<void()>& afterMacro = {});
 
@@ -81,24 +81,5 @@ inline constexpr wchar_t kExcelOpenMessage[] =
 // between two attempts.
 inline constexpr std::uint64_t kBusyLimitMs = 60000;
 inline constexpr std::uint32_t kBusyPauseMs = 250;
-
-// The server turned the call away without running it (RPC_E_CALL_REJECTED,
-// RPC_E_SERVERCALL_RETRYLATER): trying it again is safe.
-bool IsTurnedAway(std::uint32_t number);
-
-// The server process is gone or cut off (RPC_S_SERVER_UNAVAILABLE, RPC_S_CALL_FAILED,
-// RPC_E_DISCONNECTED).
-bool IsServerGone(std::uint32_t number);
-
-// Our own words for Excel's common failures, for which the system has no text or only a technical
-// one; null for any other number.
-const wchar_t* ExcelFailureWords(std::uint32_t number);
-
-// An automation object whose calls are tried again, after a pause, while the server turns them
-// away, until answered or until kBusyLimitMs have passed since the first attempt; then the
-// failure is reported as Excel not answering. Failures with a number that ExcelFailureWords knows
-// are reported in those words. Objects it hands out behave the same way.
-std::unique_ptr<AutomationObject> PatientExcelObject(Platform& platform,
-                                                     std::unique_ptr<AutomationObject> inner);
 
 }  // namespace velmor

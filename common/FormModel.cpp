@@ -6,6 +6,13 @@
 #include "RuntimeError.h"
 
 namespace velmor {
+namespace {
+
+// Error number of the report for a control array element that does not exist (the run-time's own
+// "control array element does not exist").
+constexpr std::uint32_t kErrorNoSuchControl = 340;
+
+}  // namespace
 
 std::wstring ControlDisplayName(std::wstring_view name, std::int16_t index) {
   std::wstring text(name);
@@ -49,8 +56,8 @@ Control& Form::operator()(std::wstring_view name, std::int16_t index) {
       return control;
     }
   }
-  throw RuntimeError(340, L"コントロール配列の要素が存在しません。", L"コントロールの参照",
-                     ControlDisplayName(name, index));
+  throw RuntimeError(kErrorNoSuchControl, L"コントロール配列の要素が存在しません。",
+                     L"コントロールの参照", ControlDisplayName(name, index));
 }
 
 void Form::SetCaption(std::wstring caption) {

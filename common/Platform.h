@@ -60,7 +60,6 @@ class Platform {
   // Program facts.
   virtual std::wstring AppPath() = 0;      // folder of the running program, no trailing backslash
   virtual std::wstring CommandLine() = 0;  // everything after the program name
-  virtual std::wstring Title() = 0;        // "Velmor_Setup" or "UnInstall"
 
   // A modal message box with an OK button; without a title the program title is shown.
   virtual void MsgBox(std::wstring_view prompt, MsgBoxStyle style = MsgBoxStyle::kOkOnly,

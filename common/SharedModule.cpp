@@ -29,9 +29,6 @@ void SharedModule::SetAddinNames() {
 
 bool SharedModule::CheckFile(const std::wstring& path) { return platform_.FileExists(path); }
 
-bool SharedModule::RemoveFile(const std::wstring& path) {
-  platform_.DeleteFileForced(path);
-  return true;
-}
+void SharedModule::RemoveFile(const std::wstring& path) { platform_.DeleteFileForced(path); }
 
 }  // namespace velmor

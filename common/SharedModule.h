@@ -41,9 +41,8 @@ class SharedModule {
   // True when path names an existing file. Shows nothing.
   bool CheckFile(const std::wstring& path);
 
-  // Deletes the file at path, also when read-only. A failure is thrown to the caller; it never
-  // answers false.
-  bool RemoveFile(const std::wstring& path);
+  // Deletes the file at path, also when read-only. A failure is thrown to the caller.
+  void RemoveFile(const std::wstring& path);
 
   // Every Excel running, and the ones this program started for its Excel steps.
   ExcelWatch& Excels() { return excels_; }

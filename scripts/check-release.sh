@@ -7,10 +7,16 @@
 #   - size: at most 200 KB each, with no symbol table;
 #   - signing: a throwaway CA and code-signing certificate (openssl) sign copies with
 #     scripts/sign.sh, and osslsigncode verifies both against that CA;
-#   - reproducibility: a second build of the same sources, in other folders, gives the same bytes.
+#   - the zip as scripts/release.sh packs it: the programs, SHA256SUMS, THIRD-PARTY-NOTICES.txt with
+#     the copyright file of every Debian package whose code the programs link, and Velmor.spdx.json,
+#     an SPDX 2.3 bill of materials whose digests are those of the programs and whose package
+#     versions are those installed;
+#   - reproducibility: a second build of the same sources, in other folders, gives the same bytes,
+#     and so does its zip.
 #   bash scripts/check-release.sh [BUILD_DIR]        (default build/win64)
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source scripts/release-lib.sh
 build=${1:-build/win64}
 programs=("$build/setup/Velmor_Setup.exe" "$build/uninstall/UnInstall.exe")
 limit=$((200 * 1024))
@@ -127,6 +133,75 @@ else
   fail "openssl could not make the throwaway certificates"
 fi
 
+echo "== the release zip: notices and bill of materials"
+# Packs the programs as built (unsigned) the way the release does, into $2.
+pack() {
+  local build_dir=$1 zip=$2 stage
+  stage=$(mktemp -d "$work/stage.XXXXXX")
+  cp "$build_dir/setup/Velmor_Setup.exe" "$build_dir/uninstall/UnInstall.exe" "$stage/"
+  velmor_release_pack "$stage" "$build_dir" "$zip"
+}
+if pack "$build" "$work/release.zip"; then
+  listed=$(unzip -Z1 "$work/release.zip" | sort | tr '\n' ' ')
+  wanted=$(printf '%s\n' "${VELMOR_RELEASE_FILES[@]}" | sort | tr '\n' ' ')
+  [[ $listed == "$wanted" ]] || fail "the zip holds [$listed], not [$wanted]"
+  mkdir -p "$work/unzipped"
+  unzip -q -o "$work/release.zip" -d "$work/unzipped"
+  linked=$(velmor_linked_packages "$build" | cut -d' ' -f1 | sort -u | tr '\n' ' ')
+  echo "linked packages: $linked"
+  VELMOR_LINKED_PACKAGES=$linked python3 - "$work/unzipped" "$build" <<'PY' || fail "the notices or the bill of materials do not match what the zip holds"
+import hashlib, json, os, subprocess, sys
+
+unzipped, build = sys.argv[1], sys.argv[2]
+packages = os.environ["VELMOR_LINKED_PACKAGES"].split()
+problems = []
+built = {"Velmor_Setup.exe": os.path.join(build, "setup", "Velmor_Setup.exe"),
+         "UnInstall.exe": os.path.join(build, "uninstall", "UnInstall.exe")}
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+with open(os.path.join(unzipped, "THIRD-PARTY-NOTICES.txt"), encoding="utf-8", newline="") as f:
+    notices = f.read().replace("\r\n", "\n")
+for package in packages:
+    with open(f"/usr/share/doc/{package}/copyright", encoding="utf-8") as f:
+        if f.read().strip() not in notices:
+            problems.append(f"the notices lack the copyright file of {package}")
+
+with open(os.path.join(unzipped, "Velmor.spdx.json"), encoding="utf-8") as f:
+    sbom = json.load(f)
+if sbom.get("spdxVersion") != "SPDX-2.3" or sbom.get("dataLicense") != "CC0-1.0":
+    problems.append("the bill of materials is not an SPDX 2.3 document")
+files = {f["fileName"].removeprefix("./"): f for f in sbom.get("files", [])}
+for name, path in built.items():
+    entry = files.get(name)
+    digests = {c["algorithm"]: c["checksumValue"] for c in (entry or {}).get("checksums", [])}
+    if digests.get("SHA256") != sha256(os.path.join(unzipped, name)):
+        problems.append(f"the bill of materials does not give {name}'s SHA-256")
+    elif digests["SHA256"] != sha256(path):
+        problems.append(f"{name} in the zip is not the one built")
+versions = {p["name"]: p.get("versionInfo") for p in sbom.get("packages", [])}
+for package in packages:
+    installed = subprocess.run(["dpkg-query", "-W", "-f", "${Version}", package],
+                               capture_output=True, text=True).stdout
+    if versions.get(package) != installed:
+        problems.append(f"the bill of materials names {package} {versions.get(package)}, "
+                        f"installed is {installed}")
+ids = {sbom.get("SPDXID")} | {p["SPDXID"] for p in sbom.get("packages", [])} | \
+      {f["SPDXID"] for f in sbom.get("files", [])}
+for r in sbom.get("relationships", []):
+    if r["spdxElementId"] not in ids or r["relatedSpdxElement"] not in ids:
+        problems.append(f"a relationship names an element the document lacks: {r}")
+for p in problems:
+    print("check-release: " + p, file=sys.stderr)
+print(f"zip: {len(files)} programs with their digests, {len(packages)} linked packages in the notices")
+sys.exit(1 if problems else 0)
+PY
+else
+  fail "the release zip could not be packed"
+fi
+
 echo "== reproducibility: a second build in other folders"
 # The sources as they are (tracked and new files), copied to another folder and built there.
 src=$work/src
@@ -144,6 +219,14 @@ if cmake -S "$src" -B "$work/second-build" -G Ninja -DCMAKE_BUILD_TYPE="$build_t
     echo "$(basename "$p"): $first / $second"
     [[ $first == "$second" ]] || fail "$(basename "$p") differs between two builds of the same sources"
   done
+  if pack "$work/second-build" "$work/second-release.zip"; then
+    first=$(sha256sum <"$work/release.zip" | cut -d' ' -f1)
+    second=$(sha256sum <"$work/second-release.zip" | cut -d' ' -f1)
+    echo "release zip: $first / $second"
+    [[ $first == "$second" ]] || fail "the release zip differs between two builds of the same sources"
+  else
+    fail "the second build's release zip could not be packed"
+  fi
 else
   tail -20 "$work/second-build.log" >&2
   fail "the second build failed"

@@ -217,15 +217,43 @@ velmor_excel_standin() {
   echo "$VELMOR_BUILD/standins/excel/ExcelStandin.exe"
 }
 
-# Registers the Excel stand-in's COM classes in the prefix (its own /RegServer).
+# Whether Excel.Application names a class in the prefix's machine classes, where COM looks.
+velmor_excel_standin_registered() {
+  vwine 60 reg query 'HKLM\Software\Classes\Excel.Application\CLSID' /ve >/dev/null 2>&1
+}
+
+# Registers the Excel stand-in's COM classes in the prefix (its own /RegServer) and waits, for at
+# most VELMOR_REGISTER_SECONDS (default 90), until the registry shows them. Right after the prefix
+# was ended (the previous scenario's cleanup, a restart) the processes of the ended session are
+# still going for a while, and the first Wine programs of the next one may fail under load: a
+# failed attempt is logged with its exit code and output and tried again once the old server has
+# gone, until the bound. Everything the stand-in and Wine print goes to stderr, the caller's log.
 velmor_register_excel_standin() {
-  local exe
+  local exe attempt=0 rc output
+  local deadline=$((SECONDS + ${VELMOR_REGISTER_SECONDS:-90}))
   exe=$(velmor_excel_standin)
   if [[ ! -f $exe ]]; then
     velmor_log "Excel stand-in not built: $exe"
     return 1
   fi
-  vwine 60 "$exe" /RegServer
+  while :; do
+    attempt=$((attempt + 1))
+    rc=0
+    output=$(vwine 60 "$exe" /RegServer 2>&1) || rc=$?
+    [[ -z $output ]] || printf '%s\n' "$output" | sed 's/^/[ExcelStandin \/RegServer] /' >&2
+    if ((rc == 0)) && velmor_excel_standin_registered; then
+      ((attempt == 1)) || velmor_log "the Excel stand-in is registered (attempt $attempt)"
+      return 0
+    fi
+    if ((rc == 0)); then
+      velmor_log "Excel stand-in registration, attempt $attempt: exit 0, but the registry does not show Excel.Application"
+    else
+      velmor_log "Excel stand-in registration, attempt $attempt: exit $rc"
+    fi
+    ((SECONDS < deadline)) || return 1
+    timeout 30 "$VELMOR_WINESERVER" -w >/dev/null 2>&1 || true
+    sleep 1
+  done
 }
 
 velmor_unregister_excel_standin() {

@@ -8,7 +8,6 @@ Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*t
 
 void Module1::Main() {
   SetAddinNames();
-  BasePath = platform_.AppPath();
   form1_.Window().Load();
   form1_.Window().Show();
 }

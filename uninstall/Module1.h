@@ -15,7 +15,7 @@ class Module1 : public velmor::SharedModule {
  public:
   explicit Module1(velmor::Platform& platform);
 
-  std::wstring BasePath;        // the folder of the running program
+  std::wstring BasePath;        // the folder of the running program, set by each release
   std::int16_t AddinIndex = 0;  // the row of the add-in being released
   std::wstring TitleText;       // the caption last composed by the selection
 

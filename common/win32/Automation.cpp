@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ComOwners.h"
 #include "ErrorText.h"
-#include "Handles.h"
 #include "MessageFilter.h"
 #include "SystemLibrary.h"
 
@@ -143,14 +143,15 @@ class DispatchObject final : public AutomationObject {
 
 }  // namespace
 
-std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progId) {
+std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progId,
+                                                         RetryLimits busyRetry) {
   const std::wstring id(progId);
   constexpr wchar_t kCreateOperation[] = L"オートメーション オブジェクトの作成";
   CLSID clsid{};
   HRESULT hr = ole::CLSIDFromProgID(id.c_str(), &clsid);
   if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
   // Registered before the server is started: it may turn calls away from the first one on.
-  auto filter = std::make_shared<MessageFilterScope>();
+  auto filter = std::make_shared<MessageFilterScope>(busyRetry);
   ComPtr<IDispatch> dispatch;
   hr = ole::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&dispatch));
   if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
@@ -161,9 +162,10 @@ std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progI
   return std::make_unique<DispatchObject>(std::move(dispatch), id, std::move(filter));
 }
 
-std::unique_ptr<AutomationObject> AutomationObjectFor(IDispatch* dispatch, std::wstring name) {
+std::unique_ptr<AutomationObject> AutomationObjectFor(IDispatch* dispatch, std::wstring name,
+                                                      RetryLimits busyRetry) {
   return std::make_unique<DispatchObject>(ComPtr<IDispatch>(dispatch), std::move(name),
-                                          std::make_shared<MessageFilterScope>());
+                                          std::make_shared<MessageFilterScope>(busyRetry));
 }
 
 }  // namespace velmor::win32

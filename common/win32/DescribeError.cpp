@@ -2,8 +2,9 @@
 // otherwise come into every program that links the support library, for nothing (the programs do
 // not use it).
 
+#include "DescribeError.h"
+
 #include "ErrorText.h"
-#include "Win32Support.h"
 
 namespace velmor::win32 {
 

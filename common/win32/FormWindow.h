@@ -10,6 +10,7 @@
 #include <map>
 #include <vector>
 
+#include "ComOwners.h"
 #include "FormModel.h"
 #include "Handles.h"
 #include "Picture.h"

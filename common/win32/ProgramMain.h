@@ -8,10 +8,10 @@
 #include <concepts>
 #include <optional>
 
+#include "ComOwners.h"
 #include "ErrorText.h"
 #include "EventDispatch.h"
 #include "FormWindow.h"
-#include "Handles.h"
 #include "SingleCopy.h"
 #include "Win32Platform.h"
 

@@ -9,6 +9,7 @@
 #include "Automation.h"
 #include "CommandLine.h"
 #include "ErrorText.h"
+#include "ExcelTool.h"
 #include "Handles.h"
 #include "LongPath.h"
 #include "MessageText.h"
@@ -337,7 +338,10 @@ std::vector<std::uint32_t> Win32Platform::ExcelProcesses() {
 std::unique_ptr<AutomationObject> Win32Platform::CreateObject(std::wstring_view progId) {
   const HRESULT started = com_.Start();
   if (FAILED(started)) throw ComError(started, L"COM の初期化", L"");
-  std::unique_ptr<AutomationObject> object = CreateAutomationObject(progId);
+  // The objects the programs create are Excel's: COM tries its turned-away calls again for as long
+  // as the Excel step does.
+  std::unique_ptr<AutomationObject> object = CreateAutomationObject(
+      progId, {static_cast<DWORD>(kBusyLimitMs), static_cast<DWORD>(kBusyPauseMs)});
   if (workObserver_ == nullptr) return object;
   return std::make_unique<ObservedObject>(std::move(object), workObserver_);
 }

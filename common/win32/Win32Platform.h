@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Handles.h"
+#include "ComOwners.h"
 #include "Platform.h"
 
 namespace velmor::win32 {
@@ -30,7 +30,6 @@ class Win32Platform final : public Platform {
 
   std::wstring AppPath() override;
   std::wstring CommandLine() override;
-  std::wstring Title() override { return title_; }
   void MsgBox(std::wstring_view prompt, MsgBoxStyle style,
               std::optional<std::wstring> title) override;
   ProgramRun StartAndWait(const std::wstring& path) override;

@@ -24,7 +24,4 @@ bool EqualsIgnoringCase(std::wstring_view left, std::wstring_view right);
 // True when running under Wine (its ntdll exports wine_get_version).
 bool RunningUnderWine();
 
-// "error <code>: <the system's words>", for journals and diagnostics.
-std::wstring DescribeError(DWORD error);
-
 }  // namespace velmor::win32

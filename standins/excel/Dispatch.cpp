@@ -1,6 +1,6 @@
 #include "Dispatch.h"
 
-#include "Handles.h"
+#include "ComOwners.h"
 #include "Text.h"
 
 namespace excel {

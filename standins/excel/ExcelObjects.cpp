@@ -6,8 +6,8 @@
 
 #include "AddinRegistry.h"
 #include "ComObject.h"
+#include "ComOwners.h"
 #include "Dispatch.h"
-#include "Handles.h"
 #include "StandinFiles.h"
 #include "Text.h"
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "ComOwners.h"
 #include "Dispatch.h"
 #include "ExcelObjects.h"
 #include "Handles.h"

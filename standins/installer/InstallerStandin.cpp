@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "DescribeError.h"
 #include "Handles.h"
 #include "Layout.h"
 #include "StandinFiles.h"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DescribeError.h"
 #include "Handles.h"
 #include "StandinFiles.h"
 #include "Win32Support.h"

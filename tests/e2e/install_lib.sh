@@ -18,8 +18,9 @@ e2e_excel_install_calls() {
 mapfile -t EXCEL_INSTALL_TORVANE < <(e2e_excel_install_calls Addin_Install TorvaneEx)
 mapfile -t EXCEL_INSTALL_BRISEL < <(e2e_excel_install_calls Addin_Install BriselEx)
 
+# The registration's own output and each failed attempt stay in the scenario's log.
 e2e_register_excel() {
-  velmor_register_excel_standin >/dev/null || e2e_fail "the Excel stand-in could not be registered"
+  velmor_register_excel_standin >&2 || e2e_fail "the Excel stand-in could not be registered"
 }
 
 # A clean state with the setup program and both installers in the distribution folder.

@@ -76,7 +76,6 @@ class FakePlatform : public velmor::Platform {
 
   std::wstring AppPath() override { return appPath; }
   std::wstring CommandLine() override { return commandLine; }
-  std::wstring Title() override { return title; }
 
   void MsgBox(std::wstring_view prompt, velmor::MsgBoxStyle style,
               std::optional<std::wstring> boxTitle) override {

@@ -13,9 +13,11 @@
 
 #include "Automation.h"
 #include "ComObject.h"
+#include "ComOwners.h"
 #include "Dispatch.h"
 #include "ErrorText.h"
 #include "ExcelObjects.h"
+#include "ExcelTool.h"
 #include "RuntimeError.h"
 #include "TempFolder.h"
 
@@ -46,8 +48,9 @@ class AutomationClient : public testing::Test {
     environment.addin_root = HKEY_CURRENT_USER;
     environment.addin_key = kTestOptions;
     environment.view = &view;
-    application = velmor::win32::AutomationObjectFor(excel::CreateApplication(environment).Get(),
-                                                     L"Excel.Application");
+    application = velmor::win32::AutomationObjectFor(
+        excel::CreateApplication(environment).Get(), L"Excel.Application",
+        {static_cast<DWORD>(velmor::kBusyLimitMs), velmor::kBusyPauseMs});
     workbook = folder_.File(L"ツール\\Velmor_Tool.xls");
   }
   ~AutomationClient() override { RegDeleteTreeW(HKEY_CURRENT_USER, kTestRoot); }
@@ -177,8 +180,9 @@ TEST(AutomationServerError, WithoutWordsOfItsOwnGetsTheSystemsOnlyForTheSystemsN
   };
   for (const auto& c : cases) {
     const Microsoft::WRL::ComPtr<IDispatch> server(new SilentlyFailing(c.code, c.scode, c.source));
-    const std::unique_ptr<AutomationObject> object =
-        velmor::win32::AutomationObjectFor(server.Get(), L"Excel.Application");
+    const std::unique_ptr<AutomationObject> object = velmor::win32::AutomationObjectFor(
+        server.Get(), L"Excel.Application",
+        {static_cast<DWORD>(velmor::kBusyLimitMs), static_cast<DWORD>(velmor::kBusyPauseMs)});
     try {
       object->Call(L"Run", {});
       ADD_FAILURE() << "no error";

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DescribeError.h"
 #include "Win32Support.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Handles.h"
+#include "ComOwners.h"
 
 int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "AddinRegistry.h"
+#include "ComOwners.h"
 #include "Dispatch.h"
 #include "ExcelObjects.h"
 #include "Handles.h"

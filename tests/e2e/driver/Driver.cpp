@@ -24,10 +24,11 @@
 #include <thread>
 #include <vector>
 
+#include "ComOwners.h"
+#include "DescribeError.h"
 #include "Handles.h"
 #include "RuntimeError.h"
 #include "Utf8.h"
-#include "Win32Support.h"
 
 namespace e2e {
 namespace {
@@ -295,6 +296,55 @@ std::wstring Describe(const MessageBoxInfo& box) {
   return L"title " + Quote(box.title) + L", text " + Quote(box.text);
 }
 
+// The full path of a path, whatever its length; empty when the system cannot make one.
+std::wstring FullPathName(const std::wstring& path) {
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    // The length without the null when the path fits; the room needed, null included, when not.
+    const DWORD length =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) return {};
+    if (length < full.size()) return full.substr(0, length);
+    full.resize(length);
+  }
+}
+
+// The short (8.3) form of an existing path; empty when the system cannot give one.
+std::wstring ShortPathName(const std::wstring& path) {
+  const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring short_form(needed, L'\0');
+  const DWORD length = GetShortPathNameW(path.c_str(), short_form.data(), needed);
+  if (length == 0 || length >= needed) return {};
+  short_form.resize(length);
+  return short_form;
+}
+
+// Makes a folder the current folder for its lifetime; the one before comes back at its end.
+class CurrentFolderFor {
+ public:
+  explicit CurrentFolderFor(const std::wstring& folder) {
+    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    if (needed > 0) {
+      previous_.resize(needed);
+      const DWORD length = GetCurrentDirectoryW(needed, previous_.data());
+      previous_.resize(length < needed ? length : 0);
+    }
+    if (!SetCurrentDirectoryW(folder.c_str())) {
+      Fail(L"cannot enter the folder " + Quote(folder) + L": " +
+           velmor::win32::DescribeError(GetLastError()));
+    }
+  }
+  ~CurrentFolderFor() {
+    if (!previous_.empty()) SetCurrentDirectoryW(previous_.c_str());
+  }
+  CurrentFolderFor(const CurrentFolderFor&) = delete;
+  CurrentFolderFor& operator=(const CurrentFolderFor&) = delete;
+
+ private:
+  std::wstring previous_;
+};
+
 std::wstring ProcessImageName(DWORD pid) {
   UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
   if (!process) return {};
@@ -546,33 +596,41 @@ class Driver {
     }
     if (program.empty()) Fail(L"expected a program path");
 
-    wchar_t full[MAX_PATH * 4] = {};
-    wchar_t* file_part = nullptr;
-    if (!GetFullPathNameW(program.c_str(), MAX_PATH * 4, full, &file_part)) {
-      Fail(L"bad program path " + Quote(program));
-    }
+    const std::wstring full = FullPathName(program);
+    if (full.empty()) Fail(L"bad program path " + Quote(program));
     // A path beyond MAX_PATH is given in its short form, as a launcher that cannot pass long
     // paths would.
-    if (wcslen(full) >= MAX_PATH) {
-      wchar_t short_form[MAX_PATH * 4] = {};
-      const DWORD n = GetShortPathNameW(full, short_form, MAX_PATH * 4);
-      if (n > 0 && n < MAX_PATH) {
-        wmemcpy(full, short_form, n + 1);
-        file_part = wcsrchr(full, L'\\') + 1;
-      }
+    std::wstring launch = full;
+    if (full.size() >= MAX_PATH) {
+      const std::wstring short_form = ShortPathName(full);
+      if (!short_form.empty() && short_form.size() < MAX_PATH) launch = short_form;
     }
     // The program starts in its own folder, as it does when opened from Explorer.
-    std::wstring folder(full, file_part ? static_cast<size_t>(file_part - full) : 0);
-    std::wstring command_line = L"\"" + std::wstring(full) + L"\"";
+    const size_t slash = launch.find_last_of(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? L"" : launch.substr(0, slash + 1);
+    std::wstring command_line = L"\"" + launch + L"\"";
     if (!args.empty()) command_line += L" " + args;
 
+    // Wine 8's CreateProcessW copies the long form of the program's path into a buffer of MAX_PATH
+    // characters and, when that form does not fit, goes on with the buffer unwritten: the program
+    // it looks for is then whatever its stack held before, so a start by a short path worked or
+    // failed with "file not found" depending on how this driver was compiled. Such a program is
+    // named relative to its folder, made this driver's current folder for the call: that name's
+    // long form fits, and Windows resolves it the same way.
+    std::wstring application = launch;
+    std::optional<CurrentFolderFor> in_folder;
+    if (launch != full && !folder.empty()) {
+      in_folder.emplace(folder);
+      application = launch.substr(slash + 1);
+    }
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(full, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-      Fail(L"cannot start " + Quote(full) + L": " + velmor::win32::DescribeError(GetLastError()));
+    if (!CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+      Fail(L"cannot start " + Quote(launch) + L": " + velmor::win32::DescribeError(GetLastError()));
     }
+    in_folder.reset();
     UniqueHandle thread(pi.hThread);
     process_ = UniqueHandle(pi.hProcess);
     pid_ = pi.dwProcessId;
