@@ -4,7 +4,8 @@
 MSVC's linker and newer GNU linkers fill that directory entry from the symbol; the GNU linker here
 keeps the structure but leaves the entry empty. This script reads the symbol's address from the
 linker map, turns it into an RVA and writes RVA and size (the structure's own first field) into the
-optional header. It changes nothing else, so the result stays byte-for-byte reproducible.
+optional header, and then the image's checksum, which the linker computed before the change. It
+changes nothing else, so the result stays byte-for-byte reproducible.
 
 usage: set-load-config.py IMAGE MAP
 """
@@ -13,6 +14,20 @@ import struct
 import sys
 
 LOAD_CONFIG_INDEX = 10
+
+
+def pe_checksum(image, checksum_offset):
+    """The checksum of the optional header: the image as 16-bit words, the checksum field counted as
+    zero, added with the carries folded back in, plus the file's length."""
+    total = 0
+    data = bytes(image[:checksum_offset]) + bytes(4) + bytes(image[checksum_offset + 4:])
+    if len(data) % 2:
+        data += bytes(1)
+    for (word,) in struct.iter_unpack("<H", data):
+        total += word
+        total = (total & 0xFFFF) + (total >> 16)
+    total = (total & 0xFFFF) + (total >> 16)
+    return (total + len(image)) & 0xFFFFFFFF
 
 
 def main(image_path, map_path):
@@ -52,6 +67,9 @@ def main(image_path, map_path):
         config_size = struct.unpack_from("<I", image, offset)[0]
 
         struct.pack_into("<II", image, directories + 8 * LOAD_CONFIG_INDEX, rva, config_size)
+        # The checksum lies at the same place in both header formats.
+        checksum_offset = optional + 64
+        struct.pack_into("<I", image, checksum_offset, pe_checksum(image, checksum_offset))
         f.seek(0)
         f.write(image)
 

@@ -4,6 +4,8 @@
 #     comctl32, which the manifest binds to the system's side-by-side copy; and not ole32 or
 #     oleaut32, which the programs load on first use so that their windows do not wait for them;
 #   - a load-configuration directory whose DependentLoadFlags are LOAD_LIBRARY_SEARCH_SYSTEM32;
+#   - the image header: marked Terminal Server aware, and a checksum that matches the image as it
+#     ships (computed here by pefile, independently of the build step that writes it);
 #   - size: at most 200 KB each, with no symbol table;
 #   - signing: a throwaway CA and code-signing certificate (openssl) sign copies with
 #     scripts/sign.sh, and osslsigncode verifies both against that CA;
@@ -68,6 +70,32 @@ PY
   )
   [[ $flags == 0x800 ]] || fail "$p: DependentLoadFlags are $flags, not 0x800 (LOAD_LIBRARY_SEARCH_SYSTEM32)"
   echo "$(basename "$p"): imports $(echo $dlls); DependentLoadFlags $flags"
+done
+
+echo "== image header: Terminal Server aware, checksum"
+# pefile comes from Debian's package, for Debian's own Python (another python3 may come first on
+# the PATH).
+debian_python=/usr/bin/python3
+[[ -x $debian_python ]] || debian_python=python3
+for p in "${programs[@]}"; do
+  "$debian_python" - "$p" <<'PY' || fail "$(basename "$p"): image header"
+import sys
+import pefile
+image = pefile.PE(sys.argv[1], fast_load=True)
+header = image.OPTIONAL_HEADER
+name = sys.argv[1].rsplit("/", 1)[-1]
+ok = True
+if not header.DllCharacteristics & 0x8000:  # IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE
+    print(f"{name}: not marked Terminal Server aware", file=sys.stderr)
+    ok = False
+computed = image.generate_checksum()
+if header.CheckSum != computed:
+    print(f"{name}: checksum 0x{header.CheckSum:08x}, the image's is 0x{computed:08x}", file=sys.stderr)
+    ok = False
+if ok:
+    print(f"{name}: Terminal Server aware; checksum 0x{computed:08x} matches")
+sys.exit(0 if ok else 1)
+PY
 done
 
 echo "== size (limit $limit bytes)"

@@ -10,7 +10,7 @@ packages=(
   wine64 wine fonts-wine
   xvfb x11-apps x11-utils imagemagick
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2 fonts-dejavu-core
-  python3 openssl osslsigncode zip
+  python3 python3-pefile openssl osslsigncode zip
 )
 
 missing=()
