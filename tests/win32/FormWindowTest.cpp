@@ -191,25 +191,29 @@ TEST_F(FormWindowSteps, RefusesToEndTheSessionOnlyWhileExternalWorkRuns) {
   EXPECT_TRUE(sessionMayEnd());
 }
 
+std::vector<WPARAM> uiStateChanges;  // what the window asked of WM_CHANGEUISTATE
+
+LRESULT CALLBACK ListenToUiState(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR) {
+  if (message == WM_CHANGEUISTATE) uiStateChanges.push_back(wParam);
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
 // Windows hides focus rectangles until the keyboard is used (its default setting); a window that
 // moves the focus itself must say when the keyboard did, or no control shows where the focus went.
 // What the system then does with the state is its own; the test hears what the window asks for.
 TEST_F(FormWindowSteps, TellsTheSystemWhenTheKeyboardMovesTheFocus) {
-  static std::vector<WPARAM> changes;
+  std::vector<WPARAM>& changes = uiStateChanges;
   changes.clear();
-  const SUBCLASSPROC listen = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                 DWORD_PTR) -> LRESULT {
-    if (message == WM_CHANGEUISTATE) changes.push_back(wParam);
-    return DefSubclassProc(window, message, wParam, lParam);
-  };
+  const SUBCLASSPROC listen = &ListenToUiState;
   ASSERT_TRUE(SetWindowSubclass(window_.Handle(), listen, 1, 0));
   form_.Show();
   EXPECT_EQ(changes, std::vector<WPARAM>{MAKEWPARAM(UIS_INITIALIZE, 0)});
 
   changes.clear();
   HWND start = Button(L"開始");
-  const MSG enter{start, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
-  window_.HandleKey(enter);
+  const MSG escape{start, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+  window_.HandleKey(escape);
   EXPECT_TRUE(changes.empty());  // a key that moves nothing
   const MSG tab{start, WM_KEYDOWN, VK_TAB, 0, 0, {}};
   EXPECT_TRUE(window_.HandleKey(tab));
