@@ -39,6 +39,26 @@ LSTATUS ReadValues(HKEY key, std::vector<RegistryValue>* values) {
   return ERROR_SUCCESS;
 }
 
+// Creates the add-in key if need be, opens it for reading and writing, and reads its values.
+LSTATUS OpenOptions(HKEY root, std::wstring_view key, UniqueHkey* options,
+                    std::vector<RegistryValue>* values) {
+  const LSTATUS status =
+      RegCreateKeyExW(root, std::wstring(key).c_str(), 0, nullptr, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, options->put(), nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  return ReadValues(options->get(), values);
+}
+
+// "OPEN" for the first add-in Excel lists, then "OPEN1", "OPEN2", ...
+std::wstring OpenName(std::size_t number) {
+  return number == 0 ? std::wstring(kOpen) : std::wstring(kOpen) + std::to_wstring(number);
+}
+
+LSTATUS SetString(HKEY key, const std::wstring& name, const std::wstring& text) {
+  return RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
 }  // namespace
 
 std::wstring AddinPath(std::wstring_view folder, std::wstring_view base) {
@@ -70,9 +90,8 @@ bool HoldsAddin(std::wstring_view data, std::wstring_view path) {
 }
 
 std::wstring FirstFreeOpenName(const std::vector<RegistryValue>& values) {
-  for (unsigned number = 0;; ++number) {
-    std::wstring candidate(kOpen);
-    if (number > 0) candidate += std::to_wstring(number);
+  for (std::size_t number = 0;; ++number) {
+    const std::wstring candidate = OpenName(number);
     bool used = false;
     for (const RegistryValue& value : values)
       used = used || EqualsIgnoringCase(value.name, candidate);
@@ -82,20 +101,13 @@ std::wstring FirstFreeOpenName(const std::vector<RegistryValue>& values) {
 
 LSTATUS InstallAddin(HKEY root, std::wstring_view key, std::wstring_view path) {
   UniqueHkey options;
-  LSTATUS status =
-      RegCreateKeyExW(root, std::wstring(key).c_str(), 0, nullptr, 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, options.put(), nullptr);
-  if (status != ERROR_SUCCESS) return status;
   std::vector<RegistryValue> values;
-  status = ReadValues(options.get(), &values);
+  const LSTATUS status = OpenOptions(root, key, &options, &values);
   if (status != ERROR_SUCCESS) return status;
   for (const RegistryValue& value : values) {
     if (IsOpenName(value.name) && HoldsAddin(value.data, path)) return ERROR_SUCCESS;
   }
-  const std::wstring quoted = L"\"" + std::wstring(path) + L"\"";
-  return RegSetValueExW(options.get(), FirstFreeOpenName(values).c_str(), 0, REG_SZ,
-                        reinterpret_cast<const BYTE*>(quoted.c_str()),
-                        static_cast<DWORD>((quoted.size() + 1) * sizeof(wchar_t)));
+  return SetString(options.get(), FirstFreeOpenName(values), L"\"" + std::wstring(path) + L"\"");
 }
 
 LSTATUS UninstallAddin(HKEY root, std::wstring_view key, std::wstring_view path) {
@@ -127,9 +139,8 @@ LSTATUS ReadAddinList(HKEY root, std::wstring_view key, std::vector<std::wstring
   status = ReadValues(options.get(), &values);
   if (status != ERROR_SUCCESS) return status;
   // OPEN, OPEN1, OPEN2, ... up to the first gap, as Excel reads them.
-  for (unsigned number = 0;; ++number) {
-    const std::wstring name =
-        number == 0 ? std::wstring(kOpen) : std::wstring(kOpen) + std::to_wstring(number);
+  for (std::size_t number = 0;; ++number) {
+    const std::wstring name = OpenName(number);
     bool found = false;
     for (const RegistryValue& value : values) {
       if (!EqualsIgnoringCase(value.name, name)) continue;
@@ -142,12 +153,8 @@ LSTATUS ReadAddinList(HKEY root, std::wstring_view key, std::vector<std::wstring
 
 LSTATUS WriteAddinList(HKEY root, std::wstring_view key, const std::vector<std::wstring>& list) {
   UniqueHkey options;
-  LSTATUS status =
-      RegCreateKeyExW(root, std::wstring(key).c_str(), 0, nullptr, 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, options.put(), nullptr);
-  if (status != ERROR_SUCCESS) return status;
   std::vector<RegistryValue> values;
-  status = ReadValues(options.get(), &values);
+  LSTATUS status = OpenOptions(root, key, &options, &values);
   if (status != ERROR_SUCCESS) return status;
   for (const RegistryValue& value : values) {
     if (!IsOpenName(value.name)) continue;
@@ -155,11 +162,7 @@ LSTATUS WriteAddinList(HKEY root, std::wstring_view key, const std::vector<std::
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
   }
   for (std::size_t i = 0; i < list.size(); ++i) {
-    const std::wstring name =
-        i == 0 ? std::wstring(kOpen) : std::wstring(kOpen) + std::to_wstring(i);
-    status = RegSetValueExW(options.get(), name.c_str(), 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(list[i].c_str()),
-                            static_cast<DWORD>((list[i].size() + 1) * sizeof(wchar_t)));
+    status = SetString(options.get(), OpenName(i), list[i]);
     if (status != ERROR_SUCCESS) return status;
   }
   return ERROR_SUCCESS;
