@@ -6,6 +6,7 @@
 #include "ErrorText.h"
 #include "EventDispatch.h"
 #include "SystemLibrary.h"
+#include "Win32Support.h"
 
 namespace velmor::win32 {
 namespace {
@@ -260,8 +261,14 @@ void FormWindow::StepEnded(Form& /*form*/) {
   if (!window_) return;
   EnableWindow(window_.get(), TRUE);
   if (CursorOverWindow()) SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // ARROW
-  // The focus goes back to its control, provided the window is still the one the user works in.
-  if (GetActiveWindow() == window_.get()) RestoreFocus();
+  // The focus goes back to its control, provided no other program is the one the user works in.
+  // A disabled window cannot be activated: when the step's last message box or installer window
+  // closed, the activation may have gone nowhere, and the window takes it back here.
+  HWND foreground = GetForegroundWindow();
+  if (foreground == nullptr || IsOwnWindow(foreground)) {
+    if (foreground != window_.get()) SetForegroundWindow(window_.get());
+    RestoreFocus();
+  }
 }
 
 void FormWindow::ExternalWorkBegan() {

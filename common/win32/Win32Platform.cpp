@@ -153,13 +153,6 @@ RuntimeError StartError(DWORD code, const std::wstring& path) {
   return Win32Error(code, L"プログラムの起動", path);
 }
 
-// Whether a window belongs to this program (false for none).
-bool IsOwnWindow(HWND window) {
-  DWORD process = 0;
-  return window != nullptr && GetWindowThreadProcessId(window, &process) != 0 &&
-         process == GetCurrentProcessId();
-}
-
 // The path an elevated program can be started by: the UNC form of a path on a mapped network
 // drive, which the elevated logon session does not have; any other path as it is.
 std::wstring ElevatablePath(const std::wstring& path) {

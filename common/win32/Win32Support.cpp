@@ -33,4 +33,10 @@ bool RunningUnderWine() {
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+bool IsOwnWindow(HWND window) {
+  DWORD process = 0;
+  return window != nullptr && GetWindowThreadProcessId(window, &process) != 0 &&
+         process == GetCurrentProcessId();
+}
+
 }  // namespace velmor::win32

@@ -24,4 +24,7 @@ bool EqualsIgnoringCase(std::wstring_view left, std::wstring_view right);
 // True when running under Wine (its ntdll exports wine_get_version).
 bool RunningUnderWine();
 
+// Whether a window belongs to this process (false for none).
+bool IsOwnWindow(HWND window);
+
 }  // namespace velmor::win32
