@@ -40,7 +40,7 @@ std::wstring SecondCopyNotice(const std::wstring& commandLine, const std::wstrin
          L"インストールできます。";
 }
 
-Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*this) {}
+Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*this, platform) {}
 
 void Module1::Main() {
   SetAddinNames();

@@ -48,7 +48,8 @@ constexpr std::array kControls{
 // The window has no icon of its own.
 const velmor::FormSpec kForm1Spec = ProgramWindow(L"Velmor Ａｄｄｉｎ　開放", 0, kControls);
 
-Form1::Form1(Module1& module) : ProgramForm(kForm1Spec), module_(module) {
+Form1::Form1(Module1& module, velmor::Platform& platform)
+    : ProgramForm(kForm1Spec), module_(module), platform_(platform) {
   form_.BindClicks({
       {L"Command1", [this](std::int16_t index) { Command1_Click(index); }},
       {L"Command2", [this](std::int16_t) { Command2_Click(); }},
@@ -81,7 +82,7 @@ void Form1::Command1_Click(std::int16_t /*Index*/) {
       return;
     }
   }
-  module_.Desktop().MsgBox(L"開放する'Addin関数'を指定して下さい。");
+  platform_.MsgBox(L"開放する'Addin関数'を指定して下さい。");
 }
 
 }  // namespace uninstall
