@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "AddinTable.h"
 #include "InstallerStep.h"
 #include "Module1.h"
 #include "ResourceIds.h"
@@ -21,12 +22,12 @@ constexpr velmor::ColorMeaning kAddinLabelMeanings[] = {{velmor::kButtonText, L"
                                                         {velmor::kBlue, L"展開済み"}};
 constexpr velmor::ColorMeaning kCheckBoxMeanings[] = {{velmor::kBlue, L"インストール済み"}};
 
-constexpr ControlSpec AddinLabel(std::int16_t index, const wchar_t* caption, int top, int tab,
-                                 velmor::ColorValue foreColor) {
+// The label of the add-in of a catalogue row.
+constexpr ControlSpec AddinLabel(std::int16_t row, int top, int tab, velmor::ColorValue foreColor) {
   return {.kind = ControlKind::kLabel,
           .name = L"Label1",
-          .index = index,
-          .caption = caption,
+          .index = velmor::AddinControlIndex(row),
+          .caption = velmor::AddinOfRow(row).caption,
           .box = {2200, top, 2295, 240},
           .font = kArialBold975,
           .foreColor = foreColor,
@@ -48,11 +49,11 @@ constexpr std::array kControls{
     kExitButton,
     StartButton(240),
     kLogoBox,
-    AddinLabel(4, L"Quillon.exe", 2740, 13, velmor::kButtonText),
-    AddinLabel(3, L"MalvixEx.xla", 2480, 12, velmor::kTooltipText),
-    AddinLabel(2, L"TorvaneEx.xla", 2220, 11, velmor::kButtonText),
-    AddinLabel(1, L"BriselEx.xla", 1960, 10, velmor::kButtonText),
-    AddinLabel(0, L"CordaleEx.xla", 1700, 9, velmor::kBlue),
+    AddinLabel(5, 2740, 13, velmor::kButtonText),
+    AddinLabel(4, 2480, 12, velmor::kTooltipText),
+    AddinLabel(3, 2220, 11, velmor::kButtonText),
+    AddinLabel(2, 1960, 10, velmor::kButtonText),
+    AddinLabel(1, 1700, 9, velmor::kBlue),
     HorizontalRule(2, 1920, 5520, 3050),
     PlainLabel(L"Label4", 6, L"", {2280, 2685, 2655, 255}, kArialBold975, 7),
     HorizontalRule(1, 1920, 5520, 1410),
@@ -106,7 +107,7 @@ void Form1::Command1_Click(std::int16_t /*Index*/) {
     if (!runInstaller(L"vcredist_x86.exe", true, Check1())) return;
   }
 
-  velmor::Control& addinLabel = Label1(static_cast<std::int16_t>(module_.AddinIndex - 1));
+  velmor::Control& addinLabel = Label1(velmor::AddinControlIndex(module_.AddinIndex));
   if (addinLabel.ForeColor() == velmor::kButtonText) {
     if (!runInstaller(L"Velmor_Pgm.exe", false, addinLabel)) return;
   } else {
