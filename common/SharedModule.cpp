@@ -1,5 +1,6 @@
 #include "SharedModule.h"
 
+#include "AddinTable.h"
 #include "NumberText.h"
 #include "RuntimeError.h"
 
@@ -20,11 +21,11 @@ std::wstring& AddinNameTable::operator()(std::int16_t index) {
 }
 
 void SharedModule::SetAddinNames() {
-  static const wchar_t* const kNames[AddinNameTable::kLast] = {
-      L"CordaleEx", L"BriselEx", L"TorvaneEx", L"MalvixEx", L"QuillonEx", L"", L"", L"", L"", L""};
+  // Rows 6 to 10 are reserved: they are written empty.
   for (std::int16_t i = AddinNameTable::kFirst; i <= AddinNameTable::kLast; ++i) {
-    AddinNames(i) = kNames[i - AddinNameTable::kFirst];
+    AddinNames(i).clear();
   }
+  for (const Addin& addin : kAddins) AddinNames(addin.row) = addin.baseName;
 }
 
 bool SharedModule::CheckFile(const std::wstring& path) { return platform_.FileExists(path); }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "Platform.h"
 #include "ProgramForm.h"
 
 namespace setup {
@@ -15,7 +16,7 @@ extern const velmor::FormSpec kForm1Spec;
 
 class Form1 : public velmor::ProgramForm {
  public:
-  explicit Form1(Module1& module);
+  Form1(Module1& module, velmor::Platform& platform);
 
   velmor::Control& Label1(std::int16_t index) { return form_(L"Label1", index); }
   velmor::Control& Check1() { return form_(L"Check1"); }
@@ -24,13 +25,8 @@ class Form1 : public velmor::ProgramForm {
   void Command1_Click(std::int16_t Index);
 
  private:
-  enum class InstallerResult { kNotDone, kDone, kDoneRestartNeeded, kDoneRestarting };
-
-  // Runs one installer and says whether it did its work (telling the user when it did not).
-  // isRuntime: the runtime redistributable, whose "a newer runtime is installed" counts as done.
-  InstallerResult RunInstaller(const wchar_t* fileName, bool isRuntime);
-
   Module1& module_;
+  velmor::Platform& platform_;
 };
 
 }  // namespace setup

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "AddinArgument.h"
+#include "AddinTable.h"
 #include "Colors.h"
 #include "ExcelTool.h"
 
@@ -14,22 +15,12 @@ namespace {
 
 constexpr wchar_t kTitlePrefix[] = L"Velmor - ";
 
-// The caption of the label of add-in row index (1 to 5), as the window is laid out.
-std::wstring AddinCaption(std::int16_t index) {
-  for (const velmor::ControlSpec& control : kForm1Spec.controls) {
-    if (control.name == L"Label1" && control.index == index - 1) {
-      return std::wstring(control.caption);
-    }
-  }
-  return {};
-}
-
 }  // namespace
 
 std::wstring SecondCopyNotice(const std::wstring& commandLine, const std::wstring& runningCaption) {
   const AddinArgument choice = ReadAddinArgument(commandLine);
   if (!choice.index) return {};
-  const std::wstring wanted = AddinCaption(*choice.index);
+  const std::wstring wanted = velmor::AddinOfRow(*choice.index).caption;
   if (runningCaption == kTitlePrefix + wanted) return {};
   // The window the first copy marked is always captioned by Main; only its add-in part is told.
   const std::wstring running = runningCaption.starts_with(kTitlePrefix)
@@ -40,7 +31,7 @@ std::wstring SecondCopyNotice(const std::wstring& commandLine, const std::wstrin
          L"インストールできます。";
 }
 
-Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*this) {}
+Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*this, platform) {}
 
 void Module1::Main() {
   SetAddinNames();
@@ -56,11 +47,12 @@ void Module1::Main() {
   AddinIndex = *choice.index;
 
   // Every label is set to "not selected" first; the chosen one is then set again.
-  for (std::int16_t i = 0; i <= 4; ++i) {
-    form1_.Label1(i).SetForeColor(velmor::k3DHighlight);
-    if (AddinIndex == i + 1) form1_.Label1(i).SetForeColor(velmor::kButtonText);
+  for (const velmor::Addin& addin : velmor::kAddins) {
+    velmor::Control& label = form1_.Label1(velmor::AddinControlIndex(addin.row));
+    label.SetForeColor(velmor::k3DHighlight);
+    if (AddinIndex == addin.row) label.SetForeColor(velmor::kButtonText);
   }
-  TitleText = kTitlePrefix + form1_.Label1(static_cast<std::int16_t>(AddinIndex - 1)).Caption();
+  TitleText = kTitlePrefix + form1_.Label1(velmor::AddinControlIndex(AddinIndex)).Caption();
   form1_.Window().SetCaption(TitleText);
   form1_.Window().Show();
 }

@@ -31,7 +31,6 @@ class Module1 : public velmor::SharedModule {
   std::wstring TitleText;       // the window caption composed at start-up
 
   setup::Form1& Form1() { return form1_; }
-  velmor::Platform& Desktop() { return platform_; }
 
   // Start-up: fills the catalogue, reads the command line, colours the add-in labels, sets the
   // caption and shows the window. With an unreadable command line it reports it and shows no

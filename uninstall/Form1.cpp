@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "AddinTable.h"
 #include "Module1.h"
 #include "SharedWindowParts.h"
 
@@ -12,11 +13,12 @@ using velmor::ControlKind;
 using velmor::ControlSpec;
 using namespace velmor::parts;
 
-constexpr ControlSpec AddinOption(std::int16_t index, const wchar_t* caption, int top, int tab) {
+// The option button of the add-in of a catalogue row.
+constexpr ControlSpec AddinOption(std::int16_t row, int top, int tab) {
   return {.kind = ControlKind::kOptionButton,
           .name = L"Option1",
-          .index = index,
-          .caption = caption,
+          .index = velmor::AddinControlIndex(row),
+          .caption = velmor::AddinOfRow(row).caption,
           .box = {2520, top, 1935, 255},
           .font = kArialBold975,
           .tabIndex = tab};
@@ -25,11 +27,11 @@ constexpr ControlSpec AddinOption(std::int16_t index, const wchar_t* caption, in
 // Front to back: where two controls overlap, the earlier one lies on top. The option buttons are
 // not evenly spaced.
 constexpr std::array kControls{
-    AddinOption(4, L"Quillon.exe", 2460, 12),
-    AddinOption(3, L"MalvixEx.xla", 2170, 11),
-    AddinOption(2, L"TorvaneEx.xla", 1920, 10),
-    AddinOption(1, L"BriselEx.xla", 1605, 9),
-    AddinOption(0, L"CordaleEx.xla", 1320, 8),
+    AddinOption(5, 2460, 12),
+    AddinOption(4, 2170, 11),
+    AddinOption(3, 1920, 10),
+    AddinOption(2, 1605, 9),
+    AddinOption(1, 1320, 8),
     kExitButton,
     StartButton(480),
     kLogoBox,
@@ -48,7 +50,8 @@ constexpr std::array kControls{
 // The window has no icon of its own.
 const velmor::FormSpec kForm1Spec = ProgramWindow(L"Velmor Ａｄｄｉｎ　開放", 0, kControls);
 
-Form1::Form1(Module1& module) : ProgramForm(kForm1Spec), module_(module) {
+Form1::Form1(Module1& module, velmor::Platform& platform)
+    : ProgramForm(kForm1Spec), module_(module), platform_(platform) {
   form_.BindClicks({
       {L"Command1", [this](std::int16_t index) { Command1_Click(index); }},
       {L"Command2", [this](std::int16_t) { Command2_Click(); }},
@@ -57,14 +60,14 @@ Form1::Form1(Module1& module) : ProgramForm(kForm1Spec), module_(module) {
 }
 
 void Form1::Option1_Click(std::int16_t Index) {
-  for (std::int16_t i = 0; i <= 4; ++i) {
+  for (const velmor::Addin& addin : velmor::kAddins) {
+    const std::int16_t i = velmor::AddinControlIndex(addin.row);
     velmor::Control& option = Option1(i);
     if (i != Index) {
       option.SetForeColor(velmor::kButtonText);
     } else if (option.Value() != 0) {
       option.SetForeColor(velmor::kBlue);
-      module_.TitleText =
-          L"Velmor - " + module_.AddinNames(static_cast<std::int16_t>(i + 1)) + L" UnInstall";
+      module_.TitleText = L"Velmor - " + module_.AddinNames(addin.row) + L" UnInstall";
       form_.SetCaption(module_.TitleText);
     } else {
       option.SetForeColor(velmor::kButtonText);
@@ -75,13 +78,13 @@ void Form1::Option1_Click(std::int16_t Index) {
 
 void Form1::Command1_Click(std::int16_t /*Index*/) {
   const velmor::Form::Step step = form_.BeginStep(L"アドインを開放しています。");
-  for (std::int16_t i = 0; i <= 4; ++i) {
-    if (Option1(i).Value() != 0) {
-      module_.ReleaseAddin(static_cast<std::int16_t>(i + 1));
+  for (const velmor::Addin& addin : velmor::kAddins) {
+    if (Option1(velmor::AddinControlIndex(addin.row)).Value() != 0) {
+      module_.ReleaseAddin(addin.row);
       return;
     }
   }
-  module_.Desktop().MsgBox(L"開放する'Addin関数'を指定して下さい。");
+  platform_.MsgBox(L"開放する'Addin関数'を指定して下さい。");
 }
 
 }  // namespace uninstall

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "Platform.h"
 #include "ProgramForm.h"
 
 namespace uninstall {
@@ -15,7 +16,7 @@ extern const velmor::FormSpec kForm1Spec;
 
 class Form1 : public velmor::ProgramForm {
  public:
-  explicit Form1(Module1& module);
+  Form1(Module1& module, velmor::Platform& platform);
 
   velmor::Control& Option1(std::int16_t index) { return form_(L"Option1", index); }
 
@@ -26,6 +27,7 @@ class Form1 : public velmor::ProgramForm {
 
  private:
   Module1& module_;
+  velmor::Platform& platform_;
 };
 
 }  // namespace uninstall

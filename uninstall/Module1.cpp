@@ -4,7 +4,7 @@
 
 namespace uninstall {
 
-Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*this) {}
+Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*this, platform) {}
 
 void Module1::Main() {
   SetAddinNames();

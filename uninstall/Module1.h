@@ -20,7 +20,6 @@ class Module1 : public velmor::SharedModule {
   std::wstring TitleText;       // the caption last composed by the selection
 
   uninstall::Form1& Form1() { return form1_; }
-  velmor::Platform& Desktop() { return platform_; }
 
   // Start-up: fills the catalogue and shows the window with nothing selected.
   void Main();

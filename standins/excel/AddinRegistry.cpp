@@ -14,24 +14,23 @@ constexpr std::wstring_view kOpen = L"OPEN";
 LSTATUS ReadValues(HKEY key, std::vector<RegistryValue>* values) {
   values->clear();
   DWORD count = 0;
-  DWORD longest_name = 0;
-  DWORD longest_data = 0;
+  DWORD longestName = 0;
+  DWORD longestData = 0;
   LSTATUS status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                    &count, &longest_name, &longest_data, nullptr, nullptr);
+                                    &count, &longestName, &longestData, nullptr, nullptr);
   if (status != ERROR_SUCCESS) return status;
-  std::wstring name(longest_name + 1, L'\0');
-  std::vector<BYTE> data(longest_data + sizeof(wchar_t));
+  std::wstring name(longestName + 1, L'\0');
+  std::vector<BYTE> data(longestData + sizeof(wchar_t));
   for (DWORD i = 0; i < count; ++i) {
-    DWORD name_size = static_cast<DWORD>(name.size());
-    DWORD data_size = static_cast<DWORD>(data.size());
+    DWORD nameSize = static_cast<DWORD>(name.size());
+    DWORD dataSize = static_cast<DWORD>(data.size());
     DWORD type = 0;
-    status =
-        RegEnumValueW(key, i, name.data(), &name_size, nullptr, &type, data.data(), &data_size);
+    status = RegEnumValueW(key, i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
     if (status == ERROR_NO_MORE_ITEMS) break;
     if (status != ERROR_SUCCESS) return status;
-    RegistryValue value{name.substr(0, name_size), L""};
+    RegistryValue value{name.substr(0, nameSize), L""};
     if (type == REG_SZ || type == REG_EXPAND_SZ) {
-      value.data.assign(reinterpret_cast<const wchar_t*>(data.data()), data_size / sizeof(wchar_t));
+      value.data.assign(reinterpret_cast<const wchar_t*>(data.data()), dataSize / sizeof(wchar_t));
       while (!value.data.empty() && value.data.back() == L'\0') value.data.pop_back();
     }
     values->push_back(std::move(value));

@@ -11,16 +11,16 @@ using velmor::win32::UniqueVariant;
 namespace server_lock {
 namespace {
 long count = 0;
-void (*idle_handler)() = nullptr;
+void (*idleHandler)() = nullptr;
 }  // namespace
 
 // All objects live in one single-threaded apartment, so the count needs no interlocking.
 void Add() { ++count; }
 void Release() {
-  if (--count == 0 && idle_handler != nullptr) idle_handler();
+  if (--count == 0 && idleHandler != nullptr) idleHandler();
 }
 long Count() { return count; }
-void SetIdleHandler(void (*handler)()) { idle_handler = handler; }
+void SetIdleHandler(void (*handler)()) { idleHandler = handler; }
 }  // namespace server_lock
 
 HRESULT RaiseError(EXCEPINFO* info, std::wstring_view source, std::wstring_view description,
@@ -80,7 +80,7 @@ bool Arguments::IsMissing(UINT index) const {
   return index >= Count() || IsMissingValue(At(index));
 }
 
-HRESULT Arguments::Texts(std::vector<std::optional<std::wstring>>* texts, UINT* bad_arg) const {
+HRESULT Arguments::Texts(std::vector<std::optional<std::wstring>>* texts, UINT* badArg) const {
   texts->clear();
   for (UINT i = 0; i < Count(); ++i) {
     if (IsMissing(i)) {
@@ -90,7 +90,7 @@ HRESULT Arguments::Texts(std::vector<std::optional<std::wstring>>* texts, UINT* 
     std::wstring text;
     const HRESULT hr = VariantToText(At(i), &text);
     if (FAILED(hr)) {
-      if (bad_arg != nullptr) *bad_arg = params_.cArgs - 1 - i;
+      if (badArg != nullptr) *badArg = params_.cArgs - 1 - i;
       return hr;
     }
     texts->push_back(std::move(text));
@@ -134,7 +134,7 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, 
 }
 
 HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                               VARIANT* result, EXCEPINFO* error, UINT* bad_arg) {
+                               VARIANT* result, EXCEPINFO* error, UINT* badArg) {
   // The journal, the orders and the arguments all allocate; nothing may unwind into COM's stub.
   return velmor::win32::ComBorder([&]() -> HRESULT {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
@@ -167,7 +167,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
     UniqueVariant discarded;
     VARIANT* target = result != nullptr ? result : discarded.get();
     VariantInit(target);
-    Call call{id, put, Arguments(*params), target, error, bad_arg};
+    Call call{id, put, Arguments(*params), target, error, badArg};
     const HRESULT hr = Dispatch(call);
     BeforeAnswer(found->name);
     return hr;

@@ -51,8 +51,8 @@ class Arguments {
   // A positional argument counts as missing when left out (VT_ERROR with DISP_E_PARAMNOTFOUND).
   bool IsMissing(UINT index) const;
   // The argument converted to text, or nullopt when it is missing. Fails with DISP_E_TYPEMISMATCH
-  // (and the argument's position in *bad_arg) when it cannot be converted.
-  HRESULT Texts(std::vector<std::optional<std::wstring>>* texts, UINT* bad_arg) const;
+  // (and the argument's position in *badArg) when it cannot be converted.
+  HRESULT Texts(std::vector<std::optional<std::wstring>>* texts, UINT* badArg) const;
 
  private:
   const VARIANT& At(UINT index) const { return params_.rgvarg[params_.cArgs - 1 - index]; }
@@ -70,7 +70,7 @@ struct Call {
   Arguments args;
   VARIANT* result;  // never null; may stay VT_EMPTY
   EXCEPINFO* error;
-  UINT* bad_arg;
+  UINT* badArg;
 };
 
 class DispatchObject : public velmor::win32::ComObject<IDispatch> {
@@ -84,7 +84,7 @@ class DispatchObject : public velmor::win32::ComObject<IDispatch> {
                                           DISPID* ids) override;
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD flags,
                                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* error,
-                                   UINT* bad_arg) override;
+                                   UINT* badArg) override;
 
  protected:
   virtual std::span<const Member> Members() const = 0;

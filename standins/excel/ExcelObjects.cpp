@@ -86,11 +86,11 @@ class ServedObject : public DispatchObject {
 
 class Workbook final : public ServedObject {
  public:
-  Workbook(const std::shared_ptr<State>& state, std::wstring name, std::wstring full_name)
-      : ServedObject(state), name_(std::move(name)), full_name_(std::move(full_name)) {}
+  Workbook(const std::shared_ptr<State>& state, std::wstring name, std::wstring fullName)
+      : ServedObject(state), name_(std::move(name)), fullName_(std::move(fullName)) {}
 
   const std::wstring& Name() const { return name_; }
-  const std::wstring& FullName() const { return full_name_; }
+  const std::wstring& FullName() const { return fullName_; }
 
  protected:
   enum : DISPID { kName = 1, kFullName };
@@ -105,13 +105,13 @@ class Workbook final : public ServedObject {
 
   HRESULT Dispatch(Call& call) override {
     if (call.args.Count() != 0) return DISP_E_BADPARAMCOUNT;
-    ReturnText(call.result, call.id == kName ? name_ : full_name_);
+    ReturnText(call.result, call.id == kName ? name_ : fullName_);
     return S_OK;
   }
 
  private:
   std::wstring name_;
-  std::wstring full_name_;
+  std::wstring fullName_;
 };
 
 // What one Application and its Workbooks collection share.
@@ -147,9 +147,9 @@ struct State {
   bool Busy(std::wstring_view member) {
     if (!environment.clock) return false;
     const ULONGLONG now = environment.clock();
-    if (!first_call) first_call = now;
-    const DWORD busy_ms = OrderMs(L"busy_ms");
-    if (busy_ms == 0 || now - *first_call >= busy_ms) return false;
+    if (!firstCall) firstCall = now;
+    const DWORD busyMs = OrderMs(L"busy_ms");
+    if (busyMs == 0 || now - *firstCall >= busyMs) return false;
     // Turned-away calls are marked apart, so that the journal still shows each call once as run.
     Journal(L"#rejected " + std::wstring(member));
     return true;
@@ -158,7 +158,7 @@ struct State {
   void EndIfOrdered(std::wstring_view member) const {
     if (!HasOrder(L"end_in", member)) return;
     Journal(L"#end inside " + std::wstring(member));
-    if (environment.end_process) environment.end_process();
+    if (environment.endProcess) environment.endProcess();
   }
 
   void CloseAll() {
@@ -174,9 +174,9 @@ struct State {
   }
 
   Environment environment;
-  std::optional<ULONGLONG> first_call;
+  std::optional<ULONGLONG> firstCall;
   bool visible = false;  // used when there is no view to ask
-  bool display_alerts = true;
+  bool displayAlerts = true;
   std::vector<ComPtr<Workbook>> workbooks;
 };
 
@@ -229,7 +229,7 @@ class Workbooks final : public ServedObject {
       return DISP_E_BADPARAMCOUNT;
     }
     std::vector<std::optional<std::wstring>> texts;
-    const HRESULT hr = call.args.Texts(&texts, call.bad_arg);
+    const HRESULT hr = call.args.Texts(&texts, call.badArg);
     if (FAILED(hr)) return hr;
     if (!texts[0]) return DISP_E_PARAMNOTOPTIONAL;
     state_->Journal(CallLine(L"Open", texts));
@@ -239,8 +239,8 @@ class Workbooks final : public ServedObject {
       return RaiseError(call.error, kApplicationSource,
                         L"The file \"" + path + L"\" could not be opened.", kApplicationError);
     }
-    const std::wstring full_name = FullPath(path);
-    if (!IsFile(full_name)) {
+    const std::wstring fullName = FullPath(path);
+    if (!IsFile(fullName)) {
       return RaiseError(call.error, kApplicationSource,
                         L"Cannot find \"" + path +
                             L"\". Check that the file exists and that its name and folder are "
@@ -249,12 +249,12 @@ class Workbooks final : public ServedObject {
     }
     // Opening a workbook that is already open hands back the open one.
     for (const auto& workbook : state_->workbooks) {
-      if (EqualsIgnoringCase(workbook->FullName(), full_name)) {
+      if (EqualsIgnoringCase(workbook->FullName(), fullName)) {
         ReturnObject(call.result, workbook.Get());
         return S_OK;
       }
     }
-    auto workbook = Make<Workbook>(state_, FileName(full_name), full_name);
+    auto workbook = Make<Workbook>(state_, FileName(fullName), fullName);
     state_->workbooks.push_back(workbook);
     state_->WorkbooksChanged();
     ReturnObject(call.result, workbook.Get());
@@ -323,12 +323,12 @@ class Application final : public ServedObject {
     if (call.args.Count() != 0) return DISP_E_BADPARAMCOUNT;
     const bool visible = call.id == kVisible;
     if (!call.put) {
-      ReturnBool(call.result, visible ? Shown() : state_->display_alerts);
+      ReturnBool(call.result, visible ? Shown() : state_->displayAlerts);
       return S_OK;
     }
     bool value = false;
     if (FAILED(VariantToBool(call.args.PutValue(), &value))) {
-      if (call.bad_arg != nullptr) *call.bad_arg = 0;
+      if (call.badArg != nullptr) *call.badArg = 0;
       return DISP_E_TYPEMISMATCH;
     }
     state_->Journal(std::wstring(visible ? L"Visible=" : L"DisplayAlerts=") +
@@ -336,7 +336,7 @@ class Application final : public ServedObject {
     if (visible) {
       Show(value);
     } else {
-      state_->display_alerts = value;
+      state_->displayAlerts = value;
     }
     return S_OK;
   }
@@ -379,7 +379,7 @@ class Application final : public ServedObject {
       return DISP_E_BADPARAMCOUNT;
     }
     std::vector<std::optional<std::wstring>> texts;
-    const HRESULT hr = call.args.Texts(&texts, call.bad_arg);
+    const HRESULT hr = call.args.Texts(&texts, call.badArg);
     if (FAILED(hr)) return hr;
     state_->Journal(CallLine(L"Run", texts));
 
@@ -388,8 +388,8 @@ class Application final : public ServedObject {
     const std::optional<Macro> macro = FindMacro(name, &workbook);
     if (state_->HasOrder(L"fail", L"Run") || !macro) return NotAvailable(call, name);
 
-    const DWORD delay_ms = state_->OrderMs(L"macro_delay_ms");
-    if (delay_ms > 0 && state_->environment.sleep) state_->environment.sleep(delay_ms);
+    const DWORD delayMs = state_->OrderMs(L"macro_delay_ms");
+    if (delayMs > 0 && state_->environment.sleep) state_->environment.sleep(delayMs);
     const std::wstring raised = state_->Order(L"macro_error");
     if (!raised.empty()) return RaiseError(call.error, workbook, raised, kApplicationError);
 
@@ -404,10 +404,9 @@ class Application final : public ServedObject {
     }
     const Environment& environment = state_->environment;
     const std::wstring path = AddinPath(*texts[1], *texts[2]);
-    const LSTATUS status =
-        macro == Macro::kInstall
-            ? InstallAddin(environment.addin_root, environment.addin_key, path)
-            : UninstallAddin(environment.addin_root, environment.addin_key, path);
+    const LSTATUS status = macro == Macro::kInstall
+                               ? InstallAddin(environment.addinRoot, environment.addinKey, path)
+                               : UninstallAddin(environment.addinRoot, environment.addinKey, path);
     if (status != ERROR_SUCCESS) {
       return RaiseError(call.error, workbook,
                         L"The list of add-ins could not be changed for \"" + path + L"\" (error " +
@@ -452,14 +451,14 @@ Environment ServerEnvironment(ApplicationView* view) {
   Environment environment;
   environment.journal = [](std::wstring_view text) { standins::Journal(L"excel", text); };
   environment.orders = [](std::wstring_view key) { return standins::Orders(L"excel", key); };
-  environment.addin_root = HKEY_CURRENT_USER;
-  environment.addin_key = std::wstring(kOptionsKey);
+  environment.addinRoot = HKEY_CURRENT_USER;
+  environment.addinKey = std::wstring(kOptionsKey);
   environment.view = view;
   environment.clock = [] { return GetTickCount64(); };
   environment.sleep = [](DWORD milliseconds) { Sleep(milliseconds); };
   // Ended at once, with no goodbye to COM: the client is left waiting for an answer that never
   // comes, as with a crashed application.
-  environment.end_process = [] { TerminateProcess(GetCurrentProcess(), 3); };
+  environment.endProcess = [] { TerminateProcess(GetCurrentProcess(), 3); };
   return environment;
 }
 

@@ -25,7 +25,7 @@ class ApplicationView {
   virtual ~ApplicationView() = default;
   virtual void Show(bool visible) = 0;
   virtual bool IsShown() const = 0;
-  virtual void ListWorkbooks(const std::vector<std::wstring>& full_names) = 0;
+  virtual void ListWorkbooks(const std::vector<std::wstring>& fullNames) = 0;
 };
 
 // Where the objects write their traces, read their orders and keep the add-in list.
@@ -33,8 +33,8 @@ struct Environment {
   std::function<void(std::wstring_view)> journal;
   // Every value given for a key in the order file, read afresh on each call.
   std::function<std::vector<std::wstring>(std::wstring_view)> orders;
-  HKEY addin_root = HKEY_CURRENT_USER;
-  std::wstring addin_key;
+  HKEY addinRoot = HKEY_CURRENT_USER;
+  std::wstring addinKey;
   ApplicationView* view = nullptr;
   // The clock in milliseconds. With the order busy_ms=N, every call in the first N ms from the
   // first call the application receives is turned away: the client came while it was starting.
@@ -42,7 +42,7 @@ struct Environment {
   // Lets time pass inside a call (macro_delay_ms=N: the macro takes N ms).
   std::function<void(DWORD)> sleep;
   // Ends the server inside a call without answering it (end_in=<member>), as a crash would.
-  std::function<void()> end_process;
+  std::function<void()> endProcess;
 };
 
 // The environment of the running server: the shared journal and order file, HKCU and the window.

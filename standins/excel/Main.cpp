@@ -33,7 +33,7 @@ void Tell(const std::wstring& message) {
   MessageBoxW(nullptr, message.c_str(), L"Excel stand-in", MB_OK | MB_ICONERROR);
 }
 
-excel::ServerWindow* server_window = nullptr;
+excel::ServerWindow* serverWindow = nullptr;
 
 void CALLBACK EndNow(HWND, UINT, UINT_PTR timer, DWORD) {
   KillTimer(nullptr, timer);
@@ -44,15 +44,15 @@ void CALLBACK EndNow(HWND, UINT, UINT_PTR timer, DWORD) {
 // order end_delay_ms=N it takes N ms more to end, its hidden window still there, as an Excel does
 // that saves its settings on the way out.
 void EndWhenIdle() {
-  if (excel::server_lock::Count() != 0 || (server_window != nullptr && server_window->IsShown())) {
+  if (excel::server_lock::Count() != 0 || (serverWindow != nullptr && serverWindow->IsShown())) {
     return;
   }
   static bool ending = false;
   if (ending) return;
   ending = true;
-  const long end_delay_ms = standins::OrderNumber(L"excel", L"end_delay_ms", 0);
-  if (end_delay_ms > 0 && SetTimer(nullptr, 0, static_cast<UINT>(end_delay_ms), &EndNow) != 0) {
-    standins::Journal(L"excel", L"#ending in " + std::to_wstring(end_delay_ms) + L" ms");
+  const long endDelayMs = standins::OrderNumber(L"excel", L"end_delay_ms", 0);
+  if (endDelayMs > 0 && SetTimer(nullptr, 0, static_cast<UINT>(endDelayMs), &EndNow) != 0) {
+    standins::Journal(L"excel", L"#ending in " + std::to_wstring(endDelayMs) + L" ms");
     return;
   }
   PostQuitMessage(0);
@@ -61,23 +61,23 @@ void EndWhenIdle() {
 int Serve(HINSTANCE instance) {
   const std::wstring pid = std::to_wstring(GetCurrentProcessId());
   standins::Journal(L"excel", L"#start pid=" + pid);
-  int exit_code = 0;
+  int exitCode = 0;
   {
     velmor::win32::ComApartment apartment;
     if (FAILED(apartment.Result())) {
-      exit_code = 1;
+      exitCode = 1;
     } else {
       excel::ServerWindow window(instance, &EndWhenIdle);
-      server_window = &window;
+      serverWindow = &window;
       excel::server_lock::SetIdleHandler(&EndWhenIdle);
       const auto factory = excel::CreateClassFactory(excel::ServerEnvironment(&window));
       // A slow start: the class object is offered only after start_delay_ms.
-      const long start_delay_ms = standins::OrderNumber(L"excel", L"start_delay_ms", 0);
-      if (start_delay_ms > 0) Sleep(static_cast<DWORD>(start_delay_ms));
+      const long startDelayMs = standins::OrderNumber(L"excel", L"start_delay_ms", 0);
+      if (startDelayMs > 0) Sleep(static_cast<DWORD>(startDelayMs));
       const velmor::win32::ClassObjectRegistration registration(
           excel::kClsid, factory.Get(), CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE);
       if (FAILED(registration.Result())) {
-        exit_code = 1;
+        exitCode = 1;
       } else {
         MSG message{};
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -86,11 +86,11 @@ int Serve(HINSTANCE instance) {
         }
       }
       excel::server_lock::SetIdleHandler(nullptr);
-      server_window = nullptr;
+      serverWindow = nullptr;
     }
   }
   standins::Journal(L"excel", L"#exit pid=" + pid);
-  return exit_code;
+  return exitCode;
 }
 
 constexpr wchar_t kUsage[] =
@@ -105,8 +105,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   int count = 0;
   const velmor::win32::UniqueLocal<wchar_t**> arguments(
       CommandLineToArgvW(GetCommandLineW(), &count));
-  bool register_server = false;
-  bool unregister_server = false;
+  bool registerServer = false;
+  bool unregisterServer = false;
   bool embedding = false;
   bool force = false;
   for (int i = 1; arguments && i < count; ++i) {
@@ -117,9 +117,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     argument.remove_prefix(1);
     if (excel::EqualsIgnoringCase(argument, L"RegServer")) {
-      register_server = true;
+      registerServer = true;
     } else if (excel::EqualsIgnoringCase(argument, L"UnregServer")) {
-      unregister_server = true;
+      unregisterServer = true;
     } else if (excel::EqualsIgnoringCase(argument, L"Embedding") ||
                excel::EqualsIgnoringCase(argument, L"Automation")) {
       embedding = true;
@@ -132,11 +132,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
 
   if (count <= 1) return excel::RunUserExcel(instance);
-  if (register_server == unregister_server && (register_server || !embedding)) {
+  if (registerServer == unregisterServer && (registerServer || !embedding)) {
     Tell(kUsage);
     return 2;
   }
-  if (register_server) {
+  if (registerServer) {
     if (!force && !velmor::win32::RunningUnderWine()) {
       Tell(
           L"Refusing to register: this is not a Wine prefix, and registering would replace "
@@ -148,7 +148,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (!outcome.ok) Tell(L"Registration failed: " + outcome.message);
     return outcome.ok ? 0 : 1;
   }
-  if (unregister_server) {
+  if (unregisterServer) {
     const excel::Outcome outcome = excel::UnregisterServer(excel::MachineClasses());
     if (!outcome.ok) Tell(L"Unregistration failed: " + outcome.message);
     return outcome.ok ? 0 : 1;

@@ -65,7 +65,7 @@ std::wstring ClsidText() {
   return text;
 }
 
-Outcome RegisterServer(const std::vector<ClassesKey>& keys, std::wstring_view server_path) {
+Outcome RegisterServer(const std::vector<ClassesKey>& keys, std::wstring_view serverPath) {
   const std::wstring ours = ClsidText();
   // Look at every view before writing anything, so that a refusal leaves the registry untouched.
   for (const ClassesKey& classes : keys) {
@@ -77,20 +77,20 @@ Outcome RegisterServer(const std::vector<ClassesKey>& keys, std::wstring_view se
                          L"; that registration is left as it is."};
     }
   }
-  const std::wstring command = L"\"" + std::wstring(server_path) + L"\"";
+  const std::wstring command = L"\"" + std::wstring(serverPath) + L"\"";
   for (const ClassesKey& classes : keys) {
     UniqueHkey key;
     LSTATUS status = RegCreateKeyExW(classes.root, classes.path.c_str(), 0, nullptr, 0,
                                      KEY_CREATE_SUB_KEY | KEY_SET_VALUE | classes.view, nullptr,
                                      key.put(), nullptr);
-    const std::wstring class_key = ClassKeyPath();
+    const std::wstring classKey = ClassKeyPath();
     if (status == ERROR_SUCCESS)
-      status = WriteDefault(key.get(), class_key, classes.view, kDescription);
+      status = WriteDefault(key.get(), classKey, classes.view, kDescription);
     if (status == ERROR_SUCCESS) {
-      status = WriteDefault(key.get(), class_key + L"\\ProgID", classes.view, kProgId);
+      status = WriteDefault(key.get(), classKey + L"\\ProgID", classes.view, kProgId);
     }
     if (status == ERROR_SUCCESS) {
-      status = WriteDefault(key.get(), class_key + L"\\LocalServer32", classes.view, command);
+      status = WriteDefault(key.get(), classKey + L"\\LocalServer32", classes.view, command);
     }
     if (status == ERROR_SUCCESS) {
       status = WriteDefault(key.get(), std::wstring(kProgId), classes.view, kDescription);

@@ -28,9 +28,9 @@ struct Outcome {
   std::wstring message;  // why it failed
 };
 
-// Registers the ProgID and the class with server_path as LocalServer32 in every given classes key.
+// Registers the ProgID and the class with serverPath as LocalServer32 in every given classes key.
 // Refuses, changing nothing, when any of them holds an "Excel.Application" of another class.
-Outcome RegisterServer(const std::vector<ClassesKey>& keys, std::wstring_view server_path);
+Outcome RegisterServer(const std::vector<ClassesKey>& keys, std::wstring_view serverPath);
 
 // Removes the class, and the ProgID where it names our class; leaves anybody else's keys alone.
 Outcome UnregisterServer(const std::vector<ClassesKey>& keys);

@@ -9,15 +9,15 @@ constexpr UINT kIdleMilliseconds = 60000;
 
 }  // namespace
 
-ServerWindow::ServerWindow(HINSTANCE instance, void (*on_idle)()) : on_idle_(on_idle) {
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof(window_class);
-  window_class.lpfnWndProc = &ServerWindow::Procedure;
-  window_class.hInstance = instance;
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  window_class.lpszClassName = kExcelWindowClass;
-  RegisterClassExW(&window_class);
+ServerWindow::ServerWindow(HINSTANCE instance, void (*onIdle)()) : onIdle_(onIdle) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = &ServerWindow::Procedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = kExcelWindowClass;
+  RegisterClassExW(&windowClass);
 
   window_.reset(CreateWindowExW(0, kExcelWindowClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 420, 220, nullptr, nullptr, instance, this));
@@ -43,10 +43,10 @@ bool ServerWindow::IsShown() const {
   return window_.get() != nullptr && IsWindowVisible(window_.get()) != FALSE;
 }
 
-void ServerWindow::ListWorkbooks(const std::vector<std::wstring>& full_names) {
+void ServerWindow::ListWorkbooks(const std::vector<std::wstring>& fullNames) {
   if (list_ == nullptr) return;
   SendMessageW(list_, LB_RESETCONTENT, 0, 0);
-  for (const std::wstring& name : full_names) {
+  for (const std::wstring& name : fullNames) {
     SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
   }
 }
@@ -66,10 +66,10 @@ LRESULT CALLBACK ServerWindow::Procedure(HWND window, UINT message, WPARAM wpara
     case WM_CLOSE:
       // Closing hides the application; the objects clients hold stay usable.
       ShowWindow(window, SW_HIDE);
-      if (self != nullptr && self->on_idle_ != nullptr) self->on_idle_();
+      if (self != nullptr && self->onIdle_ != nullptr) self->onIdle_();
       return 0;
     case WM_TIMER:
-      if (wparam == kIdleTimer && self != nullptr && self->on_idle_ != nullptr) self->on_idle_();
+      if (wparam == kIdleTimer && self != nullptr && self->onIdle_ != nullptr) self->onIdle_();
       return 0;
     default:
       return DefWindowProcW(window, message, wparam, lparam);

@@ -18,9 +18,9 @@ inline constexpr wchar_t kExcelWindowClass[] = L"XLMAIN";
 
 class ServerWindow final : public ApplicationView {
  public:
-  // on_idle runs when the user closes the window (it is hidden, not destroyed) and once a minute,
+  // onIdle runs when the user closes the window (it is hidden, not destroyed) and once a minute,
   // so that the server can end when nothing needs it any more.
-  ServerWindow(HINSTANCE instance, void (*on_idle)());
+  ServerWindow(HINSTANCE instance, void (*onIdle)());
   ServerWindow(const ServerWindow&) = delete;
   ServerWindow& operator=(const ServerWindow&) = delete;
   ~ServerWindow() override = default;
@@ -29,12 +29,12 @@ class ServerWindow final : public ApplicationView {
 
   void Show(bool visible) override;
   bool IsShown() const override;
-  void ListWorkbooks(const std::vector<std::wstring>& full_names) override;
+  void ListWorkbooks(const std::vector<std::wstring>& fullNames) override;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-  void (*on_idle_)();
+  void (*onIdle_)();
   velmor::win32::UniqueWindow window_;
   HWND list_ = nullptr;  // child of window_, destroyed with it
 };

@@ -15,15 +15,15 @@ constexpr wchar_t kWho[] = L"user-excel";
 constexpr wchar_t kTitle[] = L"Excel stand-in - opened by the user";
 
 // The add-in list as this Excel read it at its start.
-std::vector<std::wstring> addin_list;
+std::vector<std::wstring> addinList;
 
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CLOSE: {
       // Written back before the window goes: once it is gone, the list is as this Excel left it.
       const LSTATUS status =
-          WriteAddinList(HKEY_CURRENT_USER, std::wstring(kOptionsKey), addin_list);
-      standins::Journal(kWho, L"add-in list written back (" + std::to_wstring(addin_list.size()) +
+          WriteAddinList(HKEY_CURRENT_USER, std::wstring(kOptionsKey), addinList);
+      standins::Journal(kWho, L"add-in list written back (" + std::to_wstring(addinList.size()) +
                                   L", status " + std::to_wstring(status) + L")");
       // Journalled before the window goes, so that whoever sees it gone finds the journal whole.
       standins::Journal(kWho, L"#exit pid=" + std::to_wstring(GetCurrentProcessId()));
@@ -43,18 +43,18 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 int RunUserExcel(HINSTANCE instance) {
   const std::wstring pid = std::to_wstring(GetCurrentProcessId());
   standins::Journal(kWho, L"#start pid=" + pid);
-  const LSTATUS status = ReadAddinList(HKEY_CURRENT_USER, std::wstring(kOptionsKey), &addin_list);
-  standins::Journal(kWho, L"add-in list read (" + std::to_wstring(addin_list.size()) +
-                              L", status " + std::to_wstring(status) + L")");
+  const LSTATUS status = ReadAddinList(HKEY_CURRENT_USER, std::wstring(kOptionsKey), &addinList);
+  standins::Journal(kWho, L"add-in list read (" + std::to_wstring(addinList.size()) + L", status " +
+                              std::to_wstring(status) + L")");
 
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof(window_class);
-  window_class.lpfnWndProc = &Procedure;
-  window_class.hInstance = instance;
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
-  window_class.lpszClassName = kExcelWindowClass;
-  RegisterClassExW(&window_class);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = &Procedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
+  windowClass.lpszClassName = kExcelWindowClass;
+  RegisterClassExW(&windowClass);
   // Destroyed by its close; the owner only covers a failed start.
   const velmor::win32::UniqueWindow window(
       CreateWindowExW(0, kExcelWindowClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,

@@ -47,14 +47,14 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 
 // A plain top-level window with one line saying what the installer does.
 HWND OpenWindow(HINSTANCE instance, const std::wstring& name, const std::wstring& line, int show) {
-  WNDCLASSEXW window_class = {};
-  window_class.cbSize = sizeof(window_class);
-  window_class.lpfnWndProc = WindowProc;
-  window_class.hInstance = instance;
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  window_class.lpszClassName = kWindowClass;
-  if (RegisterClassExW(&window_class) == 0) return nullptr;
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kWindowClass;
+  if (RegisterClassExW(&windowClass) == 0) return nullptr;
 
   const std::wstring title = name + L" - stand-in installer";
   HWND window = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
@@ -73,8 +73,8 @@ HWND OpenWindow(HINSTANCE instance, const std::wstring& name, const std::wstring
 }
 
 // Pumps messages until delay_ms have passed or the window was closed.
-void PumpFor(long delay_ms) {
-  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(delay_ms > 0 ? delay_ms : 0);
+void PumpFor(long delayMs) {
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(delayMs > 0 ? delayMs : 0);
   for (;;) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -106,8 +106,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
   std::wstring missing;
   const std::vector<installer::ProductFile> files = installer::CarriedFiles(instance, missing);
-  const bool is_package = !files.empty() || !missing.empty();
-  const std::wstring line = is_package
+  const bool isPackage = !files.empty() || !missing.empty();
+  const std::wstring line = isPackage
                                 ? std::wstring(L"Installing the Velmor product files into ") +
                                       kProductFolder + L" (stand-in; closes by itself)."
                                 : L"Installing the runtime libraries (stand-in; closes by itself).";
@@ -124,14 +124,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   if (!missing.empty()) {
     standins::Journal(name, L"the data of " + missing + L" is missing from this program");
     ok = false;
-  } else if (is_package) {
+  } else if (isPackage) {
     ok = installer::LayOut(name, kProductFolder, files, standins::Orders(name, L"omit"));
   }
 
   // A failed install reports 1 whatever exit code was ordered, so that it is never taken for
   // success.
-  const DWORD exit_code =
+  const DWORD exitCode =
       ok ? static_cast<DWORD>(standins::OrderNumber(name, L"exit", kDefaultExitCode)) : 1;
-  standins::Journal(name, L"end exit=" + std::to_wstring(exit_code));
-  return static_cast<int>(exit_code);
+  standins::Journal(name, L"end exit=" + std::to_wstring(exitCode));
+  return static_cast<int>(exitCode);
 }

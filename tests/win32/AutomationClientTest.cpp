@@ -45,8 +45,8 @@ class AutomationClient : public testing::Test {
     excel::Environment environment;
     environment.journal = [this](std::wstring_view line) { journal.emplace_back(line); };
     environment.orders = [this](std::wstring_view key) { return orders[std::wstring(key)]; };
-    environment.addin_root = HKEY_CURRENT_USER;
-    environment.addin_key = kTestOptions;
+    environment.addinRoot = HKEY_CURRENT_USER;
+    environment.addinKey = kTestOptions;
     environment.view = &view;
     application = velmor::win32::AutomationObjectFor(
         excel::CreateApplication(environment).Get(), L"Excel.Application",

@@ -49,11 +49,11 @@ std::map<std::wstring, std::wstring> OptionValues() {
   for (DWORD i = 0;; ++i) {
     wchar_t name[256];
     wchar_t data[1024];
-    DWORD name_size = 256;
-    DWORD data_size = sizeof(data);
+    DWORD nameSize = 256;
+    DWORD dataSize = sizeof(data);
     DWORD type = 0;
-    if (RegEnumValueW(key.get(), i, name, &name_size, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                      &data_size) != ERROR_SUCCESS) {
+    if (RegEnumValueW(key.get(), i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                      &dataSize) != ERROR_SUCCESS) {
       break;
     }
     values[name] = type == REG_SZ ? std::wstring(data) : L"<not text>";
@@ -73,7 +73,7 @@ class FakeView final : public ApplicationView {
  public:
   void Show(bool visible) override { shown = visible; }
   bool IsShown() const override { return shown; }
-  void ListWorkbooks(const std::vector<std::wstring>& full_names) override { listed = full_names; }
+  void ListWorkbooks(const std::vector<std::wstring>& fullNames) override { listed = fullNames; }
 
   bool shown = false;
   std::vector<std::wstring> listed;
@@ -86,14 +86,14 @@ struct Fixture {
     Environment environment;
     environment.journal = [this](std::wstring_view line) { journal.emplace_back(line); };
     environment.orders = [this](std::wstring_view key) { return orders[std::wstring(key)]; };
-    environment.addin_root = HKEY_CURRENT_USER;
-    environment.addin_key = kTestOptions;
+    environment.addinRoot = HKEY_CURRENT_USER;
+    environment.addinKey = kTestOptions;
     environment.view = &view;
     environment.clock = [this] { return now; };
     environment.sleep = [this](DWORD milliseconds) {
       journal.push_back(L"(slept " + std::to_wstring(milliseconds) + L" ms)");
     };
-    environment.end_process = [this] { journal.emplace_back(L"(ended)"); };
+    environment.endProcess = [this] { journal.emplace_back(L"(ended)"); };
     application = CreateApplication(environment);
   }
   ~Fixture() { RemoveTestKeys(); }
@@ -124,7 +124,7 @@ struct Reply {
   std::wstring source;
   std::wstring description;
   SCODE scode = 0;
-  UINT bad_arg = ~0u;
+  UINT badArg = ~0u;
 
   std::wstring TextValue() const {
     return V_VT(value.get()) == VT_BSTR ? std::wstring(V_BSTR(value.get())) : L"<not text>";
@@ -178,15 +178,15 @@ void Invoke(IDispatch* object, const wchar_t* name, WORD flags, const std::vecto
         break;
     }
   }
-  DISPID put_id = DISPID_PROPERTYPUT;
-  DISPPARAMS params{values.data(), named == Named::kPropertyPut ? &put_id : nullptr,
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPPARAMS params{values.data(), named == Named::kPropertyPut ? &putId : nullptr,
                     static_cast<UINT>(values.size()), named == Named::kPropertyPut ? 1u : 0u};
   EXCEPINFO error{};
   reply->hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, reply->value.put(),
-                             &error, &reply->bad_arg);
+                             &error, &reply->badArg);
   const UniqueBstr source(error.bstrSource);
   const UniqueBstr description(error.bstrDescription);
-  const UniqueBstr help_file(error.bstrHelpFile);
+  const UniqueBstr helpFile(error.bstrHelpFile);
   reply->source = TextOf(source);
   reply->description = TextOf(description);
   reply->scode = error.scode;
@@ -310,17 +310,17 @@ TEST(ExcelStandin, NamesAndDispatchRules) {
 
   DISPID upper = 0;
   DISPID lower = 0;
-  LPOLESTR name_upper[] = {const_cast<LPOLESTR>(L"WORKBOOKS")};
-  LPOLESTR name_lower[] = {const_cast<LPOLESTR>(L"workbooks")};
-  EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, name_upper, 1, 0, &upper) == S_OK);
-  EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, name_lower, 1, 0, &lower) == S_OK && upper == lower);
+  LPOLESTR nameUpper[] = {const_cast<LPOLESTR>(L"WORKBOOKS")};
+  LPOLESTR nameLower[] = {const_cast<LPOLESTR>(L"workbooks")};
+  EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, nameUpper, 1, 0, &upper) == S_OK);
+  EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, nameLower, 1, 0, &lower) == S_OK && upper == lower);
   LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"Calculate")};
   DISPID id = 0;
   EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, unknown, 1, 0, &id) == DISP_E_UNKNOWNNAME &&
               id == DISPID_UNKNOWN);
-  LPOLESTR with_parameter[] = {const_cast<LPOLESTR>(L"Run"), const_cast<LPOLESTR>(L"Macro")};
+  LPOLESTR withParameter[] = {const_cast<LPOLESTR>(L"Run"), const_cast<LPOLESTR>(L"Macro")};
   DISPID ids[2] = {};
-  EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, with_parameter, 2, 0, ids) == DISP_E_UNKNOWNNAME &&
+  EXPECT_TRUE(app->GetIDsOfNames(IID_NULL, withParameter, 2, 0, ids) == DISP_E_UNKNOWNNAME &&
               ids[0] != DISPID_UNKNOWN && ids[1] == DISPID_UNKNOWN);
 
   // A property put must carry its value as the named argument DISPID_PROPERTYPUT.
@@ -354,20 +354,20 @@ TEST(ExcelStandin, NamesAndDispatchRules) {
 
 TEST(ExcelStandin, AnExceptionInsideACallIsAFailedCallNotAnUnwindIntoCom) {
   // A journal that cannot be written: first out of memory, then any other failure.
-  bool out_of_memory = true;
+  bool outOfMemory = true;
   Environment environment;
   environment.journal = [&](std::wstring_view) {
-    if (out_of_memory) throw std::bad_alloc();
+    if (outOfMemory) throw std::bad_alloc();
     throw std::runtime_error("journal");
   };
   environment.orders = [](std::wstring_view) { return std::vector<std::wstring>(); };
-  environment.addin_root = HKEY_CURRENT_USER;
-  environment.addin_key = kTestOptions;
+  environment.addinRoot = HKEY_CURRENT_USER;
+  environment.addinKey = kTestOptions;
   FakeView view;
   environment.view = &view;
   const ComPtr<IDispatch> app = CreateApplication(environment);
   EXPECT_EQ(Put(app.Get(), L"Visible", Text(L"True")).hr, E_OUTOFMEMORY);
-  out_of_memory = false;
+  outOfMemory = false;
   EXPECT_EQ(Get(app.Get(), L"Workbooks").hr, E_UNEXPECTED);
   // The object is still whole and answers what needs no journal.
   UINT count = 7;
@@ -378,10 +378,10 @@ TEST(ExcelStandin, AnExceptionInsideACallIsAFailedCallNotAnUnwindIntoCom) {
 TEST(ExcelStandin, WorkbooksProperty) {
   Fixture fixture;
   IDispatch* app = fixture.application.Get();
-  Reply as_property = Get(app, L"Workbooks");
-  Reply as_both = Get(app, L"Workbooks", DISPATCH_METHOD | DISPATCH_PROPERTYGET);
-  EXPECT_TRUE(as_property.hr == S_OK && as_both.hr == S_OK);
-  EXPECT_TRUE(ObjectOf(as_property) != nullptr && ObjectOf(as_property) == ObjectOf(as_both));
+  Reply asProperty = Get(app, L"Workbooks");
+  Reply asBoth = Get(app, L"Workbooks", DISPATCH_METHOD | DISPATCH_PROPERTYGET);
+  EXPECT_TRUE(asProperty.hr == S_OK && asBoth.hr == S_OK);
+  EXPECT_TRUE(ObjectOf(asProperty) != nullptr && ObjectOf(asProperty) == ObjectOf(asBoth));
   EXPECT_TRUE(Get(app, L"Workbooks", DISPATCH_METHOD).hr == DISP_E_MEMBERNOTFOUND);
   EXPECT_TRUE(Get(app, L"Quit", DISPATCH_PROPERTYGET).hr == DISP_E_MEMBERNOTFOUND);
   EXPECT_TRUE(fixture.journal == std::vector<std::wstring>({L"Workbooks", L"Workbooks"}));
@@ -479,7 +479,7 @@ TEST(ExcelStandin, Macros) {
 
   // An argument that cannot become text is refused, naming its position in DISPPARAMS.
   Reply odd = run({Text(L"Addin_Install"), Object(app), Text(L"X")});
-  EXPECT_TRUE(odd.hr == DISP_E_TYPEMISMATCH && odd.bad_arg == 1);
+  EXPECT_TRUE(odd.hr == DISP_E_TYPEMISMATCH && odd.badArg == 1);
 }
 
 TEST(ExcelStandin, OrdersAndMissingFile) {
@@ -514,9 +514,9 @@ TEST(ExcelStandin, OrdersAndMissingFile) {
               raised.description == L"Das Add-In fehlt: 失敗");
   EXPECT_TRUE(OptionValues().empty());
 
-  const std::wstring run_line = L"Run(\"Addin_Install\", \"C:\\Velmor\", \"MalvixEx\")";
+  const std::wstring runLine = L"Run(\"Addin_Install\", \"C:\\Velmor\", \"MalvixEx\")";
   EXPECT_TRUE(fixture.journal.size() == 7 && fixture.journal[1] == L"Open(\"" + missing + L"\")" &&
-              fixture.journal[5] == run_line && fixture.journal[6] == run_line);
+              fixture.journal[5] == runLine && fixture.journal[6] == runLine);
 }
 
 TEST(ExcelStandin, BusyServer) {
@@ -599,8 +599,8 @@ TEST(ExcelStandin, SlowMacro) {
 }
 
 TEST(ExcelStandin, ServerLock) {
-  static int idle_calls = 0;
-  server_lock::SetIdleHandler([] { ++idle_calls; });
+  static int idleCalls = 0;
+  server_lock::SetIdleHandler([] { ++idleCalls; });
   const long before = server_lock::Count();
   {
     TempWorkbook file;
@@ -611,21 +611,21 @@ TEST(ExcelStandin, ServerLock) {
     fixture.application.Reset();
     workbooks.Reset();
     EXPECT_TRUE(server_lock::Count() == before + 1);  // the workbook the client still holds
-    EXPECT_TRUE(idle_calls == 0);
+    EXPECT_TRUE(idleCalls == 0);
   }
-  EXPECT_TRUE(server_lock::Count() == before && idle_calls == (before == 0 ? 1 : 0));
+  EXPECT_TRUE(server_lock::Count() == before && idleCalls == (before == 0 ? 1 : 0));
   server_lock::SetIdleHandler(nullptr);
 }
 
 TEST(ExcelStandin, Registration) {
   RemoveTestKeys();
-  const std::wstring classes_path = std::wstring(kTestRoot) + L"\\Classes";
-  const std::vector<ClassesKey> keys = {{HKEY_CURRENT_USER, classes_path, 0}};
+  const std::wstring classesPath = std::wstring(kTestRoot) + L"\\Classes";
+  const std::vector<ClassesKey> keys = {{HKEY_CURRENT_USER, classesPath, 0}};
   const std::wstring clsid = ClsidText();
   const auto read = [&](const std::wstring& subkey) {
     wchar_t text[512] = {};
     DWORD size = sizeof(text);
-    const std::wstring full = classes_path + L"\\" + subkey;
+    const std::wstring full = classesPath + L"\\" + subkey;
     if (RegGetValueW(HKEY_CURRENT_USER, full.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text,
                      &size) != ERROR_SUCCESS) {
       return std::wstring(L"<none>");
@@ -647,7 +647,7 @@ TEST(ExcelStandin, Registration) {
   // Somebody else's Excel.Application is neither replaced nor removed.
   const std::wstring foreign = L"{00024500-0000-0000-C000-000000000046}";
   UniqueHkey key;
-  const std::wstring progid = classes_path + L"\\Excel.Application\\CLSID";
+  const std::wstring progid = classesPath + L"\\Excel.Application\\CLSID";
   RegCreateKeyExW(HKEY_CURRENT_USER, progid.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                   key.put(), nullptr);
   RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(foreign.c_str()),
@@ -697,10 +697,9 @@ TEST(ExcelStandin, ServedOutOfProcess) {
   ComPtr<IDispatch> app;
   const HRESULT created =
       CoCreateInstance(kClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&app));
-  const ULONGLONG created_ms = GetTickCount64() - start;
-  std::printf("  created: 0x%08lX after %llu ms\n", static_cast<unsigned long>(created),
-              created_ms);
-  EXPECT_TRUE(created == S_OK && created_ms >= 2000);
+  const ULONGLONG createdMs = GetTickCount64() - start;
+  std::printf("  created: 0x%08lX after %llu ms\n", static_cast<unsigned long>(created), createdMs);
+  EXPECT_TRUE(created == S_OK && createdMs >= 2000);
   if (app) {
     Reply visible = Put(app.Get(), L"Visible", Text(L"True"));
     std::printf("  Visible while busy: 0x%08lX\n", static_cast<unsigned long>(visible.hr));

@@ -72,9 +72,9 @@ std::vector<std::wstring> AllProductFiles() {
 std::wstring OwnFolder() { return Folder(velmor::win32::ModuleFileName()); }
 
 struct Outcome {
-  DWORD exit_code = 0;
+  DWORD exitCode = 0;
   DWORD pid = 0;
-  std::wstring command_line;
+  std::wstring commandLine;
   std::vector<std::wstring> journal;  // lines written while it ran
 };
 
@@ -84,14 +84,14 @@ Outcome RunInstaller(const std::wstring& exe, const std::wstring& args, WORD sho
                      const std::function<void(HANDLE)>& during = {}) {
   Outcome outcome;
   const std::string before = standins::ReadFileBytes(kState + L"\\journal.txt");
-  outcome.command_line = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
-  std::wstring command_line = outcome.command_line;
+  outcome.commandLine = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
+  std::wstring commandLine = outcome.commandLine;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = show;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       kWorkFolder.c_str(), &startup, &info)) {
     ADD_FAILURE() << "cannot start " << velmor::Utf8FromWide(exe);
     return outcome;
@@ -102,7 +102,7 @@ Outcome RunInstaller(const std::wstring& exe, const std::wstring& args, WORD sho
   if (during) during(process.get());
   EXPECT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0)
       << velmor::Utf8FromWide(exe) << " did not end";
-  GetExitCodeProcess(process.get(), &outcome.exit_code);
+  GetExitCodeProcess(process.get(), &outcome.exitCode);
 
   std::wstring added = velmor::WideFromUtf8(
       standins::ReadFileBytes(kState + L"\\journal.txt").substr(before.size()));
@@ -132,7 +132,7 @@ std::vector<std::wstring> ExpectedJournal(const std::wstring& name, const Outcom
                                           const std::vector<std::wstring>& middle,
                                           const std::wstring& exit) {
   std::vector<std::wstring> lines = {name + L": start pid=" + std::to_wstring(outcome.pid) +
-                                     L" cmdline=" + outcome.command_line + L" cwd=" + kWorkFolder};
+                                     L" cmdline=" + outcome.commandLine + L" cwd=" + kWorkFolder};
   for (const auto& line : middle) lines.push_back(name + L": " + line);
   lines.push_back(name + L": end exit=" + exit);
   return lines;
@@ -160,26 +160,26 @@ class InstallerStandins : public testing::Test {
 
   const std::wstring redist = OwnFolder() + L"\\vcredist_x86.exe";
   const std::wstring package = OwnFolder() + L"\\Velmor_Pgm.exe";
-  const std::wstring redist_name = L"vcredist_x86.exe";
-  const std::wstring package_name = L"Velmor_Pgm.exe";
+  const std::wstring redistName = L"vcredist_x86.exe";
+  const std::wstring packageName = L"Velmor_Pgm.exe";
 };
 
 TEST_F(InstallerStandins, RedistJournalsArgumentsFolderAndExitCodeAndLaysOutNothing) {
   Outcome run = RunInstaller(redist, L"/q /norestart", SW_SHOWNORMAL);
-  EXPECT_EQ(run.exit_code, 0u);
-  EXPECT_EQ(run.journal, ExpectedJournal(redist_name, run, {}, L"0"));
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.journal, ExpectedJournal(redistName, run, {}, L"0"));
   EXPECT_FALSE(Exists(kProduct)) << "the redist created C:\\Velmor";
 
-  Orders(redist_name, "delay_ms=0\r\nexit=3010\r\n");
+  Orders(redistName, "delay_ms=0\r\nexit=3010\r\n");
   run = RunInstaller(redist, L"", SW_SHOWNORMAL);
-  EXPECT_EQ(run.exit_code, 3010u);
-  EXPECT_EQ(run.journal, ExpectedJournal(redist_name, run, {}, L"3010"));
+  EXPECT_EQ(run.exitCode, 3010u);
+  EXPECT_EQ(run.journal, ExpectedJournal(redistName, run, {}, L"3010"));
 }
 
 TEST_F(InstallerStandins, PackageLaysOutEveryFileInOrderWithTheCarriedContent) {
   const Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
-  EXPECT_EQ(run.exit_code, 0u);
-  EXPECT_EQ(run.journal, ExpectedJournal(package_name, run, Wrote(AllProductFiles()), L"0"));
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.journal, ExpectedJournal(packageName, run, Wrote(AllProductFiles()), L"0"));
   for (const auto& name : kProductFiles) {
     const std::string bytes = standins::ReadFileBytes(kProduct + L"\\" + name);
     const std::string base = velmor::Utf8FromWide(name.substr(0, name.find(L'.')));
@@ -194,22 +194,22 @@ TEST_F(InstallerStandins, PackageLaysOutEveryFileInOrderWithTheCarriedContent) {
 
 TEST_F(InstallerStandins, PackageFollowsOmitOrdersAndOverwritesReadOnlyFiles) {
   CreateDirectoryW(kProduct.c_str(), nullptr);
-  const std::wstring old_file = kProduct + L"\\CordaleEx.xla";
-  WriteText(old_file, "old content");
-  SetFileAttributesW(old_file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-  Orders(package_name, "delay_ms=0\r\nomit=TorvaneEx.xla\r\nomit = briselex.XLA\r\nexit=0\r\n");
+  const std::wstring oldFile = kProduct + L"\\CordaleEx.xla";
+  WriteText(oldFile, "old content");
+  SetFileAttributesW(oldFile.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  Orders(packageName, "delay_ms=0\r\nomit=TorvaneEx.xla\r\nomit = briselex.XLA\r\nexit=0\r\n");
   const Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
   std::vector<std::wstring> kept;
   for (const auto& name : AllProductFiles()) {
     if (name != L"TorvaneEx.xla" && name != L"BriselEx.xla") kept.push_back(name);
   }
-  EXPECT_EQ(run.exit_code, 0u);
-  EXPECT_EQ(run.journal, ExpectedJournal(package_name, run, Wrote(kept), L"0"));
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.journal, ExpectedJournal(packageName, run, Wrote(kept), L"0"));
   EXPECT_FALSE(Exists(kProduct + L"\\TorvaneEx.xla"));
   EXPECT_FALSE(Exists(kProduct + L"\\BriselEx.xla"));
-  EXPECT_NE(standins::ReadFileBytes(old_file).find("CordaleEx"), std::string::npos)
+  EXPECT_NE(standins::ReadFileBytes(oldFile).find("CordaleEx"), std::string::npos)
       << "the read-only file was not replaced";
-  const DWORD attributes = GetFileAttributesW(old_file.c_str());
+  const DWORD attributes = GetFileAttributesW(oldFile.c_str());
   EXPECT_TRUE(attributes == FILE_ATTRIBUTE_ARCHIVE || attributes == FILE_ATTRIBUTE_NORMAL)
       << "the replaced file kept its old attributes: " << attributes;
 }
@@ -217,39 +217,39 @@ TEST_F(InstallerStandins, PackageFollowsOmitOrdersAndOverwritesReadOnlyFiles) {
 TEST_F(InstallerStandins, PackageFailsWhenAFileCannotBeWritten) {
   CreateDirectoryW(kProduct.c_str(), nullptr);
   CreateDirectoryW((kProduct + L"\\MalvixEx.xla").c_str(), nullptr);  // a folder in the way
-  Orders(package_name, "delay_ms=0\r\nexit=0\r\n");
+  Orders(packageName, "delay_ms=0\r\nexit=0\r\n");
   Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
-  EXPECT_EQ(run.exit_code, 1u);
+  EXPECT_EQ(run.exitCode, 1u);
   ASSERT_EQ(run.journal.size(), 7u);
-  const std::wstring prefix = package_name + L": cannot write C:\\Velmor\\MalvixEx.xla: error ";
+  const std::wstring prefix = packageName + L": cannot write C:\\Velmor\\MalvixEx.xla: error ";
   EXPECT_EQ(run.journal[5].rfind(prefix, 0), 0u) << velmor::Utf8FromWide(run.journal[5]);
-  EXPECT_EQ(run.journal[6], package_name + L": end exit=1");
+  EXPECT_EQ(run.journal[6], packageName + L": end exit=1");
   EXPECT_FALSE(Exists(kProduct + L"\\QuillonEx.xla")) << "kept going after a failure";
 
   Fresh();
   WriteText(kProduct, "a file where the product folder belongs");
-  Orders(package_name, "delay_ms=0\r\nexit=5\r\n");
+  Orders(packageName, "delay_ms=0\r\nexit=5\r\n");
   run = RunInstaller(package, L"", SW_SHOWNORMAL);
-  EXPECT_EQ(run.exit_code, 1u) << "C:\\Velmor as a file";
+  EXPECT_EQ(run.exitCode, 1u) << "C:\\Velmor as a file";
   ASSERT_EQ(run.journal.size(), 3u);
   EXPECT_NE(run.journal[1].find(L"cannot create C:\\Velmor"), std::wstring::npos);
 }
 
 TEST_F(InstallerStandins, AnOrderFileThatCannotBeReadMeansDefaults) {
-  Orders(package_name, "exit=9\r\nomit=MalvixEx.xla\r\n");
-  const std::wstring cfg = kState + L"\\" + package_name + L".cfg";
+  Orders(packageName, "exit=9\r\nomit=MalvixEx.xla\r\n");
+  const std::wstring cfg = kState + L"\\" + packageName + L".cfg";
   const UniqueHandle lock(
       CreateFileW(cfg.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   const Outcome run = RunInstaller(package, L"", SW_SHOWNORMAL);
-  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(run.exitCode, 0u);
   EXPECT_TRUE(Exists(kProduct + L"\\MalvixEx.xla")) << "an omit order was read from a locked file";
 }
 
 TEST_F(InstallerStandins, TheWindowHasItsTitleAndTheCallersShowCommand) {
   // The stand-in would wait a minute; the test closes its window once it has seen what it checks,
   // which ends the wait.
-  Orders(redist_name, "delay_ms=60000\r\n");
-  const std::wstring title = redist_name + L" - stand-in installer";
+  Orders(redistName, "delay_ms=60000\r\n");
+  const std::wstring title = redistName + L" - stand-in installer";
   struct Case {
     WORD show;
     bool visible;
@@ -264,27 +264,27 @@ TEST_F(InstallerStandins, TheWindowHasItsTitleAndTheCallersShowCommand) {
       // hidden for a second once found.
       HWND window = nullptr;
       bool reached = false;
-      bool ever_visible = false;
-      ULONGLONG hidden_until = 0;
+      bool everVisible = false;
+      ULONGLONG hiddenUntil = 0;
       const ULONGLONG deadline = GetTickCount64() + 20000;
       while (!reached && GetTickCount64() < deadline &&
              WaitForSingleObject(process, 20) == WAIT_TIMEOUT) {
         if (window == nullptr) window = FindWindowW(nullptr, title.c_str());
         if (window == nullptr) continue;
         const bool visible = IsWindowVisible(window) != FALSE;
-        ever_visible = ever_visible || visible;
+        everVisible = everVisible || visible;
         if (c.visible) {
           reached = visible && (IsIconic(window) != FALSE) == c.iconic;
         } else {
-          if (hidden_until == 0) hidden_until = GetTickCount64() + 1000;
-          reached = GetTickCount64() >= hidden_until;
+          if (hiddenUntil == 0) hiddenUntil = GetTickCount64() + 1000;
+          reached = GetTickCount64() >= hiddenUntil;
         }
       }
       EXPECT_NE(window, nullptr) << "no window titled " << velmor::Utf8FromWide(title);
       if (c.visible) {
         EXPECT_TRUE(reached) << (c.iconic ? "not shown minimized" : "not shown normally");
       } else {
-        EXPECT_FALSE(ever_visible) << "a hidden window was shown";
+        EXPECT_FALSE(everVisible) << "a hidden window was shown";
       }
       if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
     });

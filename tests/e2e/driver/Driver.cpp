@@ -7,14 +7,8 @@
 
 #include <windows.h>
 
-#include <ocidl.h>
-#include <olectl.h>
-#include <shlwapi.h>
-#include <wrl/client.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
@@ -24,277 +18,23 @@
 #include <thread>
 #include <vector>
 
-#include "ComOwners.h"
 #include "DescribeError.h"
 #include "Handles.h"
+#include "Pixels.h"
 #include "RuntimeError.h"
+#include "Steps.h"
 #include "Utf8.h"
+#include "WindowQueries.h"
 
 namespace e2e {
 namespace {
 
-using velmor::win32::ComApartment;
-using velmor::win32::SelectedObject;
-using velmor::win32::UniqueBitmap;
 using velmor::win32::UniqueHandle;
-using velmor::win32::UniqueMemoryDC;
-using velmor::win32::WindowDC;
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kMessageTextId = 0xFFFF;  // the static control holding a message box's text
 constexpr auto kPollInterval = 40ms;
-
-// ---------------------------------------------------------------------------------------------
-// Text
-
-// Writes to stdout/stderr: wide text to a console, UTF-8 bytes to a pipe or file.
-void Write(DWORD which, std::wstring_view text) {
-  HANDLE h = GetStdHandle(which);
-  if (h == nullptr || h == INVALID_HANDLE_VALUE) return;
-  DWORD mode = 0;
-  DWORD written = 0;
-  if (GetConsoleMode(h, &mode)) {
-    WriteConsoleW(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  } else {
-    const std::string bytes = velmor::Utf8FromWide(text);
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  }
-}
-
-void Out(std::wstring_view text) { Write(STD_OUTPUT_HANDLE, text); }
-void Err(std::wstring_view text) { Write(STD_ERROR_HANDLE, text); }
-
-std::wstring Trim(std::wstring_view s) {
-  const auto first = s.find_first_not_of(L" \t");
-  if (first == std::wstring_view::npos) return {};
-  const auto last = s.find_last_not_of(L" \t");
-  return std::wstring(s.substr(first, last - first + 1));
-}
-
-// "\n" stands for a line break and "\\" for one backslash; any other backslash is literal, so
-// Windows paths can be written as they are.
-std::wstring Unescape(std::wstring_view s) {
-  std::wstring out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == L'\\' && i + 1 < s.size() && (s[i + 1] == L'n' || s[i + 1] == L'\\')) {
-      out += s[i + 1] == L'n' ? L'\n' : L'\\';
-      ++i;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
-}
-
-// Message box texts may use CR LF or LF; compare them with LF only.
-std::wstring WithoutCR(std::wstring s) {
-  std::erase(s, L'\r');
-  return s;
-}
-
-// Shows control characters so that failure messages stay on one line.
-std::wstring Quote(std::wstring_view s) {
-  std::wstring out = L"\"";
-  for (wchar_t c : s) {
-    if (c == L'\n') {
-      out += L"\\n";
-    } else if (c == L'\r') {
-      out += L"\\r";
-    } else {
-      out += c;
-    }
-  }
-  return out + L"\"";
-}
-
-// A button caption without its mnemonic markers ("終了(&X)" -> "終了(X)", "&&" -> "&").
-std::wstring StripMnemonic(std::wstring_view s) {
-  std::wstring out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == L'&') {
-      if (i + 1 < s.size() && s[i + 1] == L'&') {
-        out += L'&';
-        ++i;
-      }
-      continue;
-    }
-    out += s[i];
-  }
-  return out;
-}
-
-// A title pattern is exact, unless it ends with '*', which matches any rest.
-bool TitleMatches(std::wstring_view pattern, std::wstring_view title) {
-  if (!pattern.empty() && pattern.back() == L'*') {
-    pattern.remove_suffix(1);
-    return title.substr(0, pattern.size()) == pattern;
-  }
-  return title == pattern;
-}
-
-bool ParseNumber(std::wstring_view s, unsigned long& value) {
-  if (s.empty() || s.size() > 9) return false;
-  unsigned long v = 0;
-  for (wchar_t c : s) {
-    if (c < L'0' || c > L'9') return false;
-    v = v * 10 + static_cast<unsigned long>(c - L'0');
-  }
-  value = v;
-  return true;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Steps
-
-struct Step {
-  int line = 0;
-  std::wstring verb;
-  std::wstring rest;  // everything after the verb, trimmed
-};
-
-struct Failure {
-  std::wstring message;
-};
-
-[[noreturn]] void Fail(std::wstring message) { throw Failure{std::move(message)}; }
-
-// Whether the driver has a step of that name (its table comes with the driver, below).
-bool IsKnownVerb(std::wstring_view verb);
-
-std::optional<std::vector<Step>> ReadSteps(const std::wstring& path, std::wstring& error) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    error = L"cannot open " + path + L": " + velmor::win32::DescribeError(GetLastError());
-    return std::nullopt;
-  }
-  std::string bytes;
-  char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-  const std::wstring text = velmor::WideFromUtf8(bytes);
-
-  std::vector<Step> steps;
-  int line_no = 0;
-  size_t pos = 0;
-  while (pos <= text.size()) {
-    size_t end = text.find(L'\n', pos);
-    if (end == std::wstring::npos) end = text.size();
-    ++line_no;
-    std::wstring line = Trim(WithoutCR(text.substr(pos, end - pos)));
-    pos = end + 1;
-    if (line.empty() || line[0] == L'#') continue;
-    const size_t space = line.find_first_of(L" \t");
-    Step step;
-    step.line = line_no;
-    step.verb = line.substr(0, space);
-    step.rest = space == std::wstring::npos ? L"" : Trim(line.substr(space));
-    if (!IsKnownVerb(step.verb)) {
-      error = L"line " + std::to_wstring(line_no) + L": unknown step " + Quote(step.verb);
-      return std::nullopt;
-    }
-    steps.push_back(std::move(step));
-  }
-  return steps;
-}
-
-// Splits "a | b | c" at each '|', trimming the parts.
-std::vector<std::wstring> SplitBars(std::wstring_view s) {
-  std::vector<std::wstring> parts;
-  size_t pos = 0;
-  while (true) {
-    const size_t bar = s.find(L'|', pos);
-    parts.push_back(Trim(s.substr(pos, bar == std::wstring_view::npos ? s.npos : bar - pos)));
-    if (bar == std::wstring_view::npos) break;
-    pos = bar + 1;
-  }
-  return parts;
-}
-
-// "<text> <number>": the number is the last word.
-std::pair<std::wstring, unsigned long> SplitTrailingNumber(const std::wstring& rest) {
-  const size_t space = rest.find_last_of(L" \t");
-  unsigned long value = 0;
-  if (space == std::wstring::npos || !ParseNumber(rest.substr(space + 1), value)) {
-    Fail(L"expected <text> <milliseconds>");
-  }
-  return {Trim(rest.substr(0, space)), value};
-}
-
-unsigned long RequireNumber(const std::wstring& s, const wchar_t* what) {
-  unsigned long value = 0;
-  if (!ParseNumber(s, value)) Fail(std::wstring(L"expected ") + what + L", got " + Quote(s));
-  return value;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Windows of other processes
-
-std::wstring WindowText(HWND hwnd) {
-  // For a window of another process this reads the stored text without sending WM_GETTEXT, so a
-  // busy program cannot block the driver.
-  const int n = GetWindowTextLengthW(hwnd);
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  const int got = GetWindowTextW(hwnd, text.data(), n + 1);
-  text.resize(static_cast<size_t>(got > 0 ? got : 0));
-  return text;
-}
-
-std::wstring ClassName(HWND hwnd) {
-  wchar_t buf[256] = {};
-  const int n = GetClassNameW(hwnd, buf, 256);
-  return std::wstring(buf, static_cast<size_t>(n > 0 ? n : 0));
-}
-
-DWORD WindowProcessId(HWND hwnd) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  return pid;
-}
-
-// Window enumeration callbacks: collect into the std::vector<HWND> passed as the parameter.
-BOOL CALLBACK CollectVisible(HWND hwnd, LPARAM param) {
-  if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-  return TRUE;
-}
-
-BOOL CALLBACK CollectAll(HWND hwnd, LPARAM param) {
-  reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-  return TRUE;
-}
-
-std::vector<HWND> VisibleTopLevelWindows() {
-  std::vector<HWND> windows;
-  EnumWindows(CollectVisible, reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
-
-std::vector<HWND> ChildWindows(HWND parent) {
-  std::vector<HWND> children;
-  EnumChildWindows(parent, CollectAll, reinterpret_cast<LPARAM>(&children));
-  return children;
-}
-
-struct MessageBoxInfo {
-  HWND hwnd = nullptr;
-  std::wstring title;
-  std::wstring text;
-};
-
-// A message box is a dialog (#32770) with the message text in its static control 0xFFFF.
-std::optional<MessageBoxInfo> AsMessageBox(HWND hwnd) {
-  if (ClassName(hwnd) != L"#32770") return std::nullopt;
-  HWND text = GetDlgItem(hwnd, kMessageTextId);
-  if (text == nullptr) return std::nullopt;
-  return MessageBoxInfo{hwnd, WindowText(hwnd), WithoutCR(WindowText(text))};
-}
-
-std::wstring Describe(const MessageBoxInfo& box) {
-  return L"title " + Quote(box.title) + L", text " + Quote(box.text);
-}
 
 // The full path of a path, whatever its length; empty when the system cannot make one.
 std::wstring FullPathName(const std::wstring& path) {
@@ -313,11 +53,11 @@ std::wstring FullPathName(const std::wstring& path) {
 std::wstring ShortPathName(const std::wstring& path) {
   const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
   if (needed == 0) return {};
-  std::wstring short_form(needed, L'\0');
-  const DWORD length = GetShortPathNameW(path.c_str(), short_form.data(), needed);
+  std::wstring shortForm(needed, L'\0');
+  const DWORD length = GetShortPathNameW(path.c_str(), shortForm.data(), needed);
   if (length == 0 || length >= needed) return {};
-  short_form.resize(length);
-  return short_form;
+  shortForm.resize(length);
+  return shortForm;
 }
 
 // Makes a folder the current folder for its lifetime; the one before comes back at its end.
@@ -345,207 +85,10 @@ class CurrentFolderFor {
   std::wstring previous_;
 };
 
-std::wstring ProcessImageName(DWORD pid) {
-  UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-  if (!process) return {};
-  wchar_t buf[MAX_PATH] = {};
-  DWORD size = MAX_PATH;
-  if (!QueryFullProcessImageNameW(process.get(), 0, buf, &size)) return {};
-  std::wstring path(buf, size);
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
-// Checks a box by posting BM_CLICK when needed; the check state is read with a time limit so a
-// blocked program cannot hang the driver.
-std::optional<LRESULT> CheckState(HWND button) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000,
-                           &result)) {
-    return std::nullopt;
-  }
-  return static_cast<LRESULT>(result);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Screenshots
-
-void SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
-  RECT r{};
-  if (!GetWindowRect(hwnd, &r)) Fail(L"cannot read the window's position");
-  const int left = std::max(0L, r.left);
-  const int top = std::max(0L, r.top);
-  const int right = std::min(r.right, static_cast<LONG>(GetSystemMetrics(SM_CXSCREEN)));
-  const int bottom = std::min(r.bottom, static_cast<LONG>(GetSystemMetrics(SM_CYSCREEN)));
-  const int width = right - left;
-  const int height = bottom - top;
-  if (width <= 0 || height <= 0) Fail(L"the window is not on the screen");
-
-  const WindowDC screen(nullptr);
-  const UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
-  const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
-  if (!screen.get() || !memory.get() || !bitmap.get()) Fail(L"cannot create a bitmap");
-  {
-    const SelectedObject selected(memory.get(), bitmap.get());
-    if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), left, top, SRCCOPY | CAPTUREBLT)) {
-      Fail(L"cannot copy the window from the screen");
-    }
-  }
-
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  const DWORD image_size = stride * static_cast<DWORD>(height);
-  info.bmiHeader.biSizeImage = image_size;
-  std::vector<char> pixels(image_size);
-  if (GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &info,
-                DIB_RGB_COLORS) != height) {
-    Fail(L"cannot read the captured pixels");
-  }
-
-  BITMAPFILEHEADER header{};
-  header.bfType = 0x4D42;  // "BM"
-  header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-  header.bfSize = header.bfOffBits + image_size;
-
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) Fail(L"cannot create " + path + L": " + velmor::win32::DescribeError(GetLastError()));
-  DWORD written = 0;
-  const bool ok =
-      WriteFile(file.get(), &header, sizeof header, &written, nullptr) &&
-      WriteFile(file.get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
-      WriteFile(file.get(), pixels.data(), image_size, &written, nullptr) && written == image_size;
-  if (!ok) Fail(L"cannot write " + path + L": " + velmor::win32::DescribeError(GetLastError()));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Pixels and geometry
-
-// The screen's DPI; the driver is DPI-aware (Run), so this is the DPI the programs see.
-int ScreenDpi() {
-  const WindowDC screen(nullptr);
-  return GetDeviceCaps(screen.get(), LOGPIXELSY);
-}
-
-int TwipsToPx(long twips) { return MulDiv(static_cast<int>(twips), ScreenDpi(), 1440); }
-
-// A rectangle of the screen as 0x00RRGGBB pixels, row by row from the top.
-std::vector<DWORD> CaptureScreen(const RECT& r) {
-  const int width = r.right - r.left;
-  const int height = r.bottom - r.top;
-  if (width <= 0 || height <= 0) Fail(L"an empty rectangle");
-  const WindowDC screen(nullptr);
-  const UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
-  const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
-  if (!memory.get() || !bitmap.get()) Fail(L"cannot create a bitmap");
-  {
-    const SelectedObject selected(memory.get(), bitmap.get());
-    BitBlt(memory.get(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY | CAPTUREBLT);
-  }
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  std::vector<DWORD> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
-  if (GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &info,
-                DIB_RGB_COLORS) != height) {
-    Fail(L"cannot read the captured pixels");
-  }
-  for (DWORD& pixel : pixels) pixel &= 0x00FFFFFF;
-  return pixels;
-}
-
-int ColourDistance(DWORD a, DWORD b) {
-  int most = 0;
-  for (int shift = 0; shift < 24; shift += 8) {
-    most = std::max(most, std::abs(static_cast<int>((a >> shift) & 0xFF) -
-                                   static_cast<int>((b >> shift) & 0xFF)));
-  }
-  return most;
-}
-
-// A picture file decoded by OLE, as the programs decode theirs, drawn at its own pixel size on
-// white and on black: where both agree the picture is opaque.
-struct DecodedPicture {
-  int width = 0;
-  int height = 0;
-  std::vector<DWORD> onWhite, onBlack;
-};
-
-DecodedPicture DecodePicture(const std::wstring& path) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file)
-    Fail(L"cannot open " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
-  std::string bytes;
-  char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
-
-  const ComApartment com;
-  Microsoft::WRL::ComPtr<IStream> stream;
-  *stream.GetAddressOf() = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
-                                             static_cast<UINT>(bytes.size()));
-  Microsoft::WRL::ComPtr<IPicture> picture;
-  if (!stream || FAILED(OleLoadPicture(stream.Get(), static_cast<LONG>(bytes.size()), FALSE,
-                                       IID_PPV_ARGS(&picture)))) {
-    Fail(L"cannot decode " + Quote(path));
-  }
-  OLE_XSIZE_HIMETRIC himetricWidth = 0;
-  OLE_YSIZE_HIMETRIC himetricHeight = 0;
-  picture->get_Width(&himetricWidth);
-  picture->get_Height(&himetricHeight);
-  DecodedPicture decoded;
-  decoded.width = MulDiv(himetricWidth, ScreenDpi(), 2540);
-  decoded.height = MulDiv(himetricHeight, ScreenDpi(), 2540);
-
-  const WindowDC screen(nullptr);
-  for (const DWORD background : {DWORD{0xFFFFFF}, DWORD{0}}) {
-    const UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = decoded.width;
-    info.bmiHeader.biHeight = -decoded.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const UniqueBitmap bitmap(
-        CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!memory.get() || !bitmap.get()) Fail(L"cannot create a bitmap");
-    std::vector<DWORD>& out = background != 0 ? decoded.onWhite : decoded.onBlack;
-    {
-      const SelectedObject selected(memory.get(), bitmap.get());
-      RECT all{0, 0, decoded.width, decoded.height};
-      const velmor::win32::UniqueBrush brush(CreateSolidBrush(background));
-      FillRect(memory.get(), &all, brush.get());
-      picture->Render(memory.get(), 0, 0, decoded.width, decoded.height, 0, himetricHeight,
-                      himetricWidth, -himetricHeight, nullptr);
-      GdiFlush();
-      const auto* pixels = static_cast<const DWORD*>(bits);
-      out.assign(pixels, pixels + static_cast<size_t>(decoded.width) * decoded.height);
-    }
-    for (DWORD& pixel : out) pixel &= 0x00FFFFFF;
-  }
-  return decoded;
-}
-
-// ---------------------------------------------------------------------------------------------
-// The driver
-
 // What a waiting step watches besides its own condition.
 struct Watch {
-  bool message_boxes = true;  // a message box of the process fails the step
-  bool process_end = true;    // the process ending fails the step
+  bool messageBoxes = true;  // a message box of the process fails the step
+  bool processEnd = true;    // the process ending fails the step
 };
 
 class Driver {
@@ -602,14 +145,14 @@ class Driver {
     // paths would.
     std::wstring launch = full;
     if (full.size() >= MAX_PATH) {
-      const std::wstring short_form = ShortPathName(full);
-      if (!short_form.empty() && short_form.size() < MAX_PATH) launch = short_form;
+      const std::wstring shortForm = ShortPathName(full);
+      if (!shortForm.empty() && shortForm.size() < MAX_PATH) launch = shortForm;
     }
     // The program starts in its own folder, as it does when opened from Explorer.
     const size_t slash = launch.find_last_of(L'\\');
     const std::wstring folder = slash == std::wstring::npos ? L"" : launch.substr(0, slash + 1);
-    std::wstring command_line = L"\"" + launch + L"\"";
-    if (!args.empty()) command_line += L" " + args;
+    std::wstring commandLine = L"\"" + launch + L"\"";
+    if (!args.empty()) commandLine += L" " + args;
 
     // Wine 8's CreateProcessW copies the long form of the program's path into a buffer of MAX_PATH
     // characters and, when that form does not fit, goes on with the buffer unwritten: the program
@@ -618,24 +161,24 @@ class Driver {
     // named relative to its folder, made this driver's current folder for the call: that name's
     // long form fits, and Windows resolves it the same way.
     std::wstring application = launch;
-    std::optional<CurrentFolderFor> in_folder;
+    std::optional<CurrentFolderFor> inFolder;
     if (launch != full && !folder.empty()) {
-      in_folder.emplace(folder);
+      inFolder.emplace(folder);
       application = launch.substr(slash + 1);
     }
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+    if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                         nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
       Fail(L"cannot start " + Quote(launch) + L": " + velmor::win32::DescribeError(GetLastError()));
     }
-    in_folder.reset();
+    inFolder.reset();
     UniqueHandle thread(pi.hThread);
     process_ = UniqueHandle(pi.hProcess);
     pid_ = pi.dwProcessId;
     window_ = nullptr;
-    seen_titles_.clear();
+    seenTitles_.clear();
     Out(L"    pid " + std::to_wstring(pid_) + L"\n");
   }
 
@@ -685,7 +228,7 @@ class Driver {
   void RecordTitles() {
     if (!pid_) return;
     for (HWND hwnd : VisibleTopLevelWindows()) {
-      if (WindowProcessId(hwnd) == pid_) seen_titles_.insert(WindowText(hwnd));
+      if (WindowProcessId(hwnd) == pid_) seenTitles_.insert(WindowText(hwnd));
     }
   }
 
@@ -697,11 +240,11 @@ class Driver {
       RecordTitles();
       if (done && done()) return true;
       CheckCrashDialog();
-      if (watch.message_boxes) {
+      if (watch.messageBoxes) {
         const auto boxes = MessageBoxesOfProcess();
         if (!boxes.empty()) Fail(L"unexpected message box: " + Describe(boxes.front()));
       }
-      if (watch.process_end && process_ && !ProcessRunning()) {
+      if (watch.processEnd && process_ && !ProcessRunning()) {
         Fail(L"the program ended unexpectedly (exit code " + velmor::FormatErrorNumber(ExitCode()) +
              L")");
       }
@@ -711,8 +254,8 @@ class Driver {
   }
 
   void WaitFor(const std::function<bool()>& done, const std::wstring& what, Watch watch = {}) {
-    if (!Poll(timeout_ms_, done, watch)) {
-      Fail(L"timed out after " + std::to_wstring(timeout_ms_ / 1000) + L" s waiting for " + what);
+    if (!Poll(timeoutMs_, done, watch)) {
+      Fail(L"timed out after " + std::to_wstring(timeoutMs_ / 1000) + L" s waiting for " + what);
     }
   }
 
@@ -743,15 +286,15 @@ class Driver {
   void ClientSize(const std::wstring& rest) {
     const size_t space = rest.find_first_of(L" \t");
     if (space == std::wstring::npos) Fail(L"expected <width> <height>");
-    const unsigned long want_w = RequireNumber(rest.substr(0, space), L"<width>");
-    const unsigned long want_h = RequireNumber(Trim(rest.substr(space)), L"<height>");
+    const unsigned long wantWidth = RequireNumber(rest.substr(0, space), L"<width>");
+    const unsigned long wantHeight = RequireNumber(Trim(rest.substr(space)), L"<height>");
     RECT r{};
     if (!GetClientRect(RequireWindow(), &r)) Fail(L"cannot read the client area");
     const long w = r.right - r.left;
     const long h = r.bottom - r.top;
-    if (w != static_cast<long>(want_w) || h != static_cast<long>(want_h)) {
+    if (w != static_cast<long>(wantWidth) || h != static_cast<long>(wantHeight)) {
       Fail(L"client area is " + std::to_wstring(w) + L" x " + std::to_wstring(h) + L", expected " +
-           std::to_wstring(want_w) + L" x " + std::to_wstring(want_h));
+           std::to_wstring(wantWidth) + L" x " + std::to_wstring(wantHeight));
     }
   }
 
@@ -896,7 +439,7 @@ class Driver {
     std::optional<unsigned long> want;
     if (space != std::wstring::npos) want = RequireNumber(Trim(rest.substr(space)), L"<answer>");
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(RequireWindow(), message->second, 0, 0, SMTO_NORMAL, timeout_ms_,
+    if (!SendMessageTimeoutW(RequireWindow(), message->second, 0, 0, SMTO_NORMAL, timeoutMs_,
                              &answer)) {
       Fail(L"the program did not answer " + name + L": " +
            velmor::win32::DescribeError(GetLastError()));
@@ -912,11 +455,11 @@ class Driver {
   // (an Excel the user opens), and goes on at once; the driver neither watches nor ends it.
   void Launch(const std::wstring& path) {
     if (path.empty()) Fail(L"expected a program path");
-    std::wstring command_line = L"\"" + path + L"\"";
+    std::wstring commandLine = L"\"" + path + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &si, &pi)) {
       Fail(L"cannot start " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
     }
@@ -937,7 +480,7 @@ class Driver {
         },
         L"a window of any program titled " + Quote(title));
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(found, WM_CLOSE, 0, 0, SMTO_NORMAL, timeout_ms_, &ignored);
+    SendMessageTimeoutW(found, WM_CLOSE, 0, 0, SMTO_NORMAL, timeoutMs_, &ignored);
     WaitFor([&] { return !IsWindow(found); }, L"the window " + Quote(title) + L" to close");
   }
 
@@ -995,7 +538,7 @@ class Driver {
   void NeverWindow(const std::wstring& title) {
     RequireProcess();
     RecordTitles();
-    for (const std::wstring& seen : seen_titles_) {
+    for (const std::wstring& seen : seenTitles_) {
       if (TitleMatches(title, seen)) Fail(L"a window titled " + Quote(seen) + L" was shown");
     }
   }
@@ -1118,18 +661,18 @@ class Driver {
     const LONG_PTR type = GetWindowLongPtrW(focus, GWL_STYLE) & BS_TYPEMASK;
     if (type != BS_AUTORADIOBUTTON && type != BS_RADIOBUTTON) return;
     DWORD_PTR result = 0;
-    if (SendMessageTimeoutW(focus, BM_GETCHECK, 0, 0, SMTO_NORMAL, timeout_ms_, &result) == 0) {
+    if (SendMessageTimeoutW(focus, BM_GETCHECK, 0, 0, SMTO_NORMAL, timeoutMs_, &result) == 0) {
       Fail(L"the option button with the focus does not answer");
     }
     if (result == BST_CHECKED) return;
     Out(L"  (as on Windows: " + Quote(WindowText(focus)) +
         L" clicks itself on taking the focus)\n");
     if (type == BS_AUTORADIOBUTTON) {
-      SendMessageTimeoutW(focus, BM_CLICK, 0, 0, SMTO_NORMAL, timeout_ms_, &result);
+      SendMessageTimeoutW(focus, BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs_, &result);
     } else {
       const WPARAM command = MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED);
       SendMessageTimeoutW(GetParent(focus), WM_COMMAND, command, reinterpret_cast<LPARAM>(focus),
-                          SMTO_NORMAL, timeout_ms_, &result);
+                          SMTO_NORMAL, timeoutMs_, &result);
     }
   }
 
@@ -1144,7 +687,7 @@ class Driver {
       focus = GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
       return focus == control;
     };
-    if (!Poll(timeout_ms_, focused, {})) {
+    if (!Poll(timeoutMs_, focused, {})) {
       Fail(L"the focus is on " +
            (focus == nullptr ? std::wstring(L"no window")
                              : ClassName(focus) + L" " + Quote(WindowText(focus))) +
@@ -1236,33 +779,13 @@ class Driver {
     int lines = 0;
     bool edge = false;
     const auto measure = [&] {
-      const std::vector<DWORD> pixels = CaptureScreen(box);
-      std::map<DWORD, int> counts;
-      for (DWORD pixel : pixels) ++counts[pixel];
-      const DWORD background =
-          std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
-            return a.second < b.second;
-          })->first;
-      // Faint text counts too: a label in the 3-D highlight colour on button face differs little.
-      constexpr int kInk = 8;
-      lines = 0;
-      edge = false;
-      bool inLine = false;
-      for (int y = 0; y < height; ++y) {
-        bool ink = false;
-        for (int x = 0; x < width; ++x) {
-          if (ColourDistance(pixels[static_cast<size_t>(y) * width + x], background) > kInk) {
-            ink = true;
-            if (x == width - 1 || y == height - 1) edge = true;
-          }
-        }
-        if (ink && !inLine) ++lines;
-        inLine = ink;
-      }
+      const CaptionLines measured = MeasureCaptionLines(box);
+      lines = measured.lines;
+      edge = measured.edge;
       return lines == static_cast<int>(v[4]) && !edge;
     };
     // The window may still be painting: measure again until the caption is there or time is up.
-    const bool whole = Poll(timeout_ms_, measure, {});
+    const bool whole = Poll(timeoutMs_, measure, {});
     Out(L"    " + std::to_wstring(ScreenDpi()) + L" dpi: " + std::to_wstring(lines) +
         L" line(s) in " + std::to_wstring(width) + L" x " + std::to_wstring(height) + L" px" +
         (edge ? L", touching the edge" : L"") + L"\n");
@@ -1285,44 +808,19 @@ class Driver {
     HWND control = WaitControlRef(parts[0]);
     RECT box{};
     GetWindowRect(control, &box);
-    std::vector<DWORD> screen;
-    const int boxWidth = box.right - box.left;
-    const int boxHeight = box.bottom - box.top;
-    const auto matchesAt = [&](int left, int top) {
-      for (int y = 0; y < picture.height && top + y < boxHeight; ++y) {
-        for (int x = 0; x < picture.width && left + x < boxWidth; ++x) {
-          const size_t at = static_cast<size_t>(y) * picture.width + x;
-          if (picture.onWhite[at] != picture.onBlack[at]) continue;  // transparent
-          if (screen[static_cast<size_t>(top + y) * boxWidth + left + x] != picture.onWhite[at]) {
-            return false;
-          }
-        }
-      }
-      return true;
-    };
+    const bool atCorner = parts[2] == L"corner";
     const std::wstring size =
         std::to_wstring(picture.width) + L" x " + std::to_wstring(picture.height);
     POINT found{-1, -1};
     const auto drawn = [&] {
-      screen = CaptureScreen(box);
-      if (parts[2] == L"corner") {
-        if (matchesAt(0, 0)) found = {0, 0};
-        return found.x == 0;
-      }
-      for (int top = 0; top + picture.height <= boxHeight; ++top) {
-        for (int left = 0; left + picture.width <= boxWidth; ++left) {
-          if (matchesAt(left, top)) {
-            found = {left, top};
-            return true;
-          }
-        }
-      }
-      return false;
+      const std::optional<POINT> at = FindPicture(picture, box, atCorner);
+      if (at) found = *at;
+      return at.has_value();
     };
     // The window may still be painting: look again until the picture is there or time is up.
-    if (!Poll(timeout_ms_, drawn, {})) {
+    if (!Poll(timeoutMs_, drawn, {})) {
       Fail(L"the " + size + L" picture is not drawn unscaled " +
-           (parts[2] == L"corner" ? L"at the control's corner" : L"inside the control"));
+           (atCorner ? L"at the control's corner" : L"inside the control"));
     }
     Out(L"    " + size + L" px, unscaled at (" + std::to_wstring(found.x) + L", " +
         std::to_wstring(found.y) + L") in the control\n");
@@ -1335,14 +833,14 @@ class Driver {
     const MessageBoxInfo box = WaitMessageBox(L"a message box");
     RECT r{};
     if (!GetWindowRect(box.hwnd, &r)) Fail(L"cannot read the message box's position");
-    const long screen_w = GetSystemMetrics(SM_CXSCREEN);
-    const long screen_h = GetSystemMetrics(SM_CYSCREEN);
+    const long screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const long screenHeight = GetSystemMetrics(SM_CYSCREEN);
     const std::wstring size = std::to_wstring(r.right - r.left) + L" x " +
                               std::to_wstring(r.bottom - r.top) + L" at " +
                               std::to_wstring(r.left) + L"," + std::to_wstring(r.top);
-    Out(L"    message box " + size + L" on a " + std::to_wstring(screen_w) + L" x " +
-        std::to_wstring(screen_h) + L" screen\n");
-    if (r.left < 0 || r.top < 0 || r.right > screen_w || r.bottom > screen_h) {
+    Out(L"    message box " + size + L" on a " + std::to_wstring(screenWidth) + L" x " +
+        std::to_wstring(screenHeight) + L" screen\n");
+    if (r.left < 0 || r.top < 0 || r.right > screenWidth || r.bottom > screenHeight) {
       Fail(L"the message box (" + size + L") does not fit on the screen");
     }
   }
@@ -1371,11 +869,11 @@ class Driver {
       program = command.substr(0, space);
       args = Trim(command.substr(space));
     }
-    std::wstring command_line = L"\"" + program + L"\"" + (args.empty() ? L"" : L" " + args);
+    std::wstring commandLine = L"\"" + program + L"\"" + (args.empty() ? L"" : L" " + args);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &si, &pi)) {
       Fail(L"cannot start " + Quote(program) + L": " +
            velmor::win32::DescribeError(GetLastError()));
@@ -1433,8 +931,8 @@ class Driver {
   UniqueHandle process_;
   DWORD pid_ = 0;
   HWND window_ = nullptr;
-  unsigned long timeout_ms_ = 30000;
-  std::set<std::wstring> seen_titles_;
+  unsigned long timeoutMs_ = 30000;
+  std::set<std::wstring> seenTitles_;
   std::map<DWORD, bool> winedbg_;
   std::vector<UniqueHandle> locks_;
 };
@@ -1469,7 +967,7 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
        }},
       {L"timeout",
        [](Driver& d, const std::wstring& rest) {
-         d.timeout_ms_ = RequireNumber(rest, L"<seconds>") * 1000;
+         d.timeoutMs_ = RequireNumber(rest, L"<seconds>") * 1000;
        }},
       {L"write", [](Driver& d, const std::wstring& rest) { d.WriteTextFile(rest); }},
       {L"lock", [](Driver& d, const std::wstring& rest) { d.Lock(rest); }},
@@ -1496,12 +994,6 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
     if (verb.name == name) return &verb;
   }
   return nullptr;
-}
-
-bool IsKnownVerb(std::wstring_view verb) { return Driver::FindVerb(verb) != nullptr; }
-
-std::wstring StepText(const Step& step) {
-  return step.rest.empty() ? step.verb : step.verb + L" " + step.rest;
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -1533,6 +1025,9 @@ int Run(int argc, wchar_t** argv) {
 }
 
 }  // namespace
+
+bool IsKnownVerb(std::wstring_view verb) { return Driver::FindVerb(verb) != nullptr; }
+
 }  // namespace e2e
 
 int wmain(int argc, wchar_t** argv) { return e2e::Run(argc, argv); }

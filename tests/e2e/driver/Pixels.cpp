@@ -1,0 +1,241 @@
+#include "Pixels.h"
+
+#include <ocidl.h>
+#include <olectl.h>
+#include <shlwapi.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+#include "ComOwners.h"
+#include "DescribeError.h"
+#include "Handles.h"
+#include "Steps.h"
+
+namespace e2e {
+namespace {
+
+using velmor::win32::ComApartment;
+using velmor::win32::SelectedObject;
+using velmor::win32::UniqueBitmap;
+using velmor::win32::UniqueHandle;
+using velmor::win32::UniqueMemoryDC;
+using velmor::win32::WindowDC;
+
+int ColourDistance(DWORD a, DWORD b) {
+  int most = 0;
+  for (int shift = 0; shift < 24; shift += 8) {
+    most = std::max(most, std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                   static_cast<int>((b >> shift) & 0xFF)));
+  }
+  return most;
+}
+
+}  // namespace
+
+void SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
+  RECT r{};
+  if (!GetWindowRect(hwnd, &r)) Fail(L"cannot read the window's position");
+  const int left = std::max(0L, r.left);
+  const int top = std::max(0L, r.top);
+  const int right = std::min(r.right, static_cast<LONG>(GetSystemMetrics(SM_CXSCREEN)));
+  const int bottom = std::min(r.bottom, static_cast<LONG>(GetSystemMetrics(SM_CYSCREEN)));
+  const int width = right - left;
+  const int height = bottom - top;
+  if (width <= 0 || height <= 0) Fail(L"the window is not on the screen");
+
+  const WindowDC screen(nullptr);
+  const UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+  const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+  if (!screen.get() || !memory.get() || !bitmap.get()) Fail(L"cannot create a bitmap");
+  {
+    const SelectedObject selected(memory.get(), bitmap.get());
+    if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), left, top, SRCCOPY | CAPTUREBLT)) {
+      Fail(L"cannot copy the window from the screen");
+    }
+  }
+
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  const DWORD imageSize = stride * static_cast<DWORD>(height);
+  info.bmiHeader.biSizeImage = imageSize;
+  std::vector<char> pixels(imageSize);
+  if (GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &info,
+                DIB_RGB_COLORS) != height) {
+    Fail(L"cannot read the captured pixels");
+  }
+
+  BITMAPFILEHEADER header{};
+  header.bfType = 0x4D42;  // "BM"
+  header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  header.bfSize = header.bfOffBits + imageSize;
+
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) Fail(L"cannot create " + path + L": " + velmor::win32::DescribeError(GetLastError()));
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(file.get(), &header, sizeof header, &written, nullptr) &&
+      WriteFile(file.get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
+      WriteFile(file.get(), pixels.data(), imageSize, &written, nullptr) && written == imageSize;
+  if (!ok) Fail(L"cannot write " + path + L": " + velmor::win32::DescribeError(GetLastError()));
+}
+
+int ScreenDpi() {
+  const WindowDC screen(nullptr);
+  return GetDeviceCaps(screen.get(), LOGPIXELSY);
+}
+
+int TwipsToPx(long twips) { return MulDiv(static_cast<int>(twips), ScreenDpi(), 1440); }
+
+std::vector<DWORD> CaptureScreen(const RECT& r) {
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) Fail(L"an empty rectangle");
+  const WindowDC screen(nullptr);
+  const UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+  const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+  if (!memory.get() || !bitmap.get()) Fail(L"cannot create a bitmap");
+  {
+    const SelectedObject selected(memory.get(), bitmap.get());
+    BitBlt(memory.get(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY | CAPTUREBLT);
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<DWORD> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+  if (GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &info,
+                DIB_RGB_COLORS) != height) {
+    Fail(L"cannot read the captured pixels");
+  }
+  for (DWORD& pixel : pixels) pixel &= 0x00FFFFFF;
+  return pixels;
+}
+
+DecodedPicture DecodePicture(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file)
+    Fail(L"cannot open " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
+  std::string bytes;
+  char buf[4096];
+  DWORD got = 0;
+  while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
+
+  const ComApartment com;
+  Microsoft::WRL::ComPtr<IStream> stream;
+  *stream.GetAddressOf() = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
+                                             static_cast<UINT>(bytes.size()));
+  Microsoft::WRL::ComPtr<IPicture> picture;
+  if (!stream || FAILED(OleLoadPicture(stream.Get(), static_cast<LONG>(bytes.size()), FALSE,
+                                       IID_PPV_ARGS(&picture)))) {
+    Fail(L"cannot decode " + Quote(path));
+  }
+  OLE_XSIZE_HIMETRIC himetricWidth = 0;
+  OLE_YSIZE_HIMETRIC himetricHeight = 0;
+  picture->get_Width(&himetricWidth);
+  picture->get_Height(&himetricHeight);
+  DecodedPicture decoded;
+  decoded.width = MulDiv(himetricWidth, ScreenDpi(), 2540);
+  decoded.height = MulDiv(himetricHeight, ScreenDpi(), 2540);
+
+  const WindowDC screen(nullptr);
+  for (const DWORD background : {DWORD{0xFFFFFF}, DWORD{0}}) {
+    const UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = decoded.width;
+    info.bmiHeader.biHeight = -decoded.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const UniqueBitmap bitmap(
+        CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!memory.get() || !bitmap.get()) Fail(L"cannot create a bitmap");
+    std::vector<DWORD>& out = background != 0 ? decoded.onWhite : decoded.onBlack;
+    {
+      const SelectedObject selected(memory.get(), bitmap.get());
+      RECT all{0, 0, decoded.width, decoded.height};
+      const velmor::win32::UniqueBrush brush(CreateSolidBrush(background));
+      FillRect(memory.get(), &all, brush.get());
+      picture->Render(memory.get(), 0, 0, decoded.width, decoded.height, 0, himetricHeight,
+                      himetricWidth, -himetricHeight, nullptr);
+      GdiFlush();
+      const auto* pixels = static_cast<const DWORD*>(bits);
+      out.assign(pixels, pixels + static_cast<size_t>(decoded.width) * decoded.height);
+    }
+    for (DWORD& pixel : out) pixel &= 0x00FFFFFF;
+  }
+  return decoded;
+}
+
+CaptionLines MeasureCaptionLines(const RECT& box) {
+  const int width = box.right - box.left;
+  const int height = box.bottom - box.top;
+  const std::vector<DWORD> pixels = CaptureScreen(box);
+  std::map<DWORD, int> counts;
+  for (DWORD pixel : pixels) ++counts[pixel];
+  const DWORD background =
+      std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+        return a.second < b.second;
+      })->first;
+  // Faint text counts too: a label in the 3-D highlight colour on button face differs little.
+  constexpr int kInk = 8;
+  CaptionLines measured;
+  bool inLine = false;
+  for (int y = 0; y < height; ++y) {
+    bool ink = false;
+    for (int x = 0; x < width; ++x) {
+      if (ColourDistance(pixels[static_cast<size_t>(y) * width + x], background) > kInk) {
+        ink = true;
+        if (x == width - 1 || y == height - 1) measured.edge = true;
+      }
+    }
+    if (ink && !inLine) ++measured.lines;
+    inLine = ink;
+  }
+  return measured;
+}
+
+std::optional<POINT> FindPicture(const DecodedPicture& picture, const RECT& box, bool atCorner) {
+  const int boxWidth = box.right - box.left;
+  const int boxHeight = box.bottom - box.top;
+  const std::vector<DWORD> screen = CaptureScreen(box);
+  const auto matchesAt = [&](int left, int top) {
+    for (int y = 0; y < picture.height && top + y < boxHeight; ++y) {
+      for (int x = 0; x < picture.width && left + x < boxWidth; ++x) {
+        const size_t at = static_cast<size_t>(y) * picture.width + x;
+        if (picture.onWhite[at] != picture.onBlack[at]) continue;  // transparent
+        if (screen[static_cast<size_t>(top + y) * boxWidth + left + x] != picture.onWhite[at]) {
+          return false;
+        }
+      }
+    }
+    return true;
+  };
+  if (atCorner) {
+    if (matchesAt(0, 0)) return POINT{0, 0};
+    return std::nullopt;
+  }
+  for (int top = 0; top + picture.height <= boxHeight; ++top) {
+    for (int left = 0; left + picture.width <= boxWidth; ++left) {
+      if (matchesAt(left, top)) return POINT{left, top};
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace e2e
