@@ -4,7 +4,6 @@
 // by. The catalogue (AddinNames) and both windows' add-in controls are filled from this one table.
 
 #include <cstdint>
-#include <stdexcept>
 
 namespace velmor {
 
@@ -20,12 +19,16 @@ inline constexpr Addin kAddins[] = {
     {5, L"QuillonEx", L"Quillon.exe"},
 };
 
-// The add-in of catalogue row 1 to 5. In a window table, any other row does not compile.
+// Throws the run-time error of a catalogue row outside the table (9, out of range).
+[[noreturn]] void ThrowRowOutOfRange(const wchar_t* what, std::int16_t row);
+
+// The add-in of catalogue row 1 to 5. In a window table, any other row does not compile (the
+// function that throws cannot run at compile time).
 constexpr const Addin& AddinOfRow(std::int16_t row) {
   for (const Addin& addin : kAddins) {
     if (addin.row == row) return addin;
   }
-  throw std::out_of_range("no add-in has that catalogue row");
+  ThrowRowOutOfRange(L"アドインの参照", row);
 }
 
 // The element of a window's add-in control array (Label1, Option1) that shows a catalogue row:

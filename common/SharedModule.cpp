@@ -6,12 +6,14 @@
 
 namespace velmor {
 
+void ThrowRowOutOfRange(const wchar_t* what, std::int16_t row) {
+  constexpr std::uint32_t kSubscriptOutOfRange = 9;
+  throw RuntimeError(kSubscriptOutOfRange, L"インデックスが有効範囲にありません。", what,
+                     DecimalText(row));
+}
+
 const std::wstring& AddinNameTable::operator()(std::int16_t index) const {
-  if (index < kFirst || index > kLast) {
-    constexpr std::uint32_t kSubscriptOutOfRange = 9;
-    throw RuntimeError(kSubscriptOutOfRange, L"インデックスが有効範囲にありません。",
-                       L"AddinNames の参照", DecimalText(index));
-  }
+  if (index < kFirst || index > kLast) ThrowRowOutOfRange(L"AddinNames の参照", index);
   return rows_[static_cast<std::size_t>(index - kFirst)];
 }
 
