@@ -259,19 +259,25 @@ void FormWindow::StepBegan(Form& /*form*/) {
 
 void FormWindow::StepEnded(Form& /*form*/) {
   if (!window_) return;
+  // Nothing typed or clicked during the step acts after it.
+  DropQueuedInput();
   EnableWindow(window_.get(), TRUE);
   if (CursorOverWindow()) SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // ARROW
   // The focus goes back to its control, provided no other program is the one the user works in.
   // A disabled window cannot be activated: when the step's last message box or installer window
   // closed, the activation may have gone nowhere, and the window takes it back here.
   HWND foreground = GetForegroundWindow();
-  if (foreground == nullptr || IsOwnWindow(foreground)) {
+  if (foreground == nullptr || foreground == GetDesktopWindow() || foreground == GetShellWindow() ||
+      IsOwnWindow(foreground)) {
     if (foreground != window_.get()) SetForegroundWindow(window_.get());
     RestoreFocus();
   }
 }
 
 void FormWindow::ExternalWorkBegan() {
+  // A message box of the step has enabled the window again; while an installer or Excel works
+  // for the step it is disabled.
+  if (window_ && form_ != nullptr && form_->StepRunning()) EnableWindow(window_.get(), FALSE);
   // Windows asks for the reason to be given when the work begins, not when the session is about to
   // end; it is shown to a user who tries to sign out or shut down meanwhile.
   if (externalWork_++ == 0 && window_ && form_ != nullptr) {

@@ -30,15 +30,6 @@ bool IsUserInput(UINT message) {
          (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
 }
 
-// Removes the keyboard and mouse input waiting in the thread's queue.
-void DropQueuedInput() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
-         PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) ||
-         PeekMessageW(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
-  }
-}
-
 // Waits until object is signalled or the time is up (INFINITE: no limit; no object: only the
 // time); true when the object was signalled. The wait is a modal loop, as a dialog's is: every
 // message is read and dispatched, so that the messages other programs send to our windows are
@@ -204,15 +195,13 @@ void Win32Platform::MsgBox(std::wstring_view prompt, MsgBoxStyle style,
   const std::wstring caption = title.value_or(title_);
   const UINT type = MB_OK | static_cast<UINT>(style) | MB_SETFOREGROUND;
   HWND owner = MessageOwner();
-  // While a step runs the window is disabled. Input typed meanwhile is dropped before the box
-  // opens, or the box would take it (a queued Enter would close it unseen). A message box disables
-  // its owner itself and, when it closes, activates the owner again only if it was enabled: so the
-  // window is enabled for the box and disabled again afterwards.
-  const bool stepRunning = owner != nullptr && !IsWindowEnabled(owner);
-  if (stepRunning) {
-    DropQueuedInput();
-    EnableWindow(owner, TRUE);
-  }
+  // Input typed before the box opens is dropped, or the box would take it (a queued Enter would
+  // close it unseen). While a step runs the window is disabled; a message box disables its owner
+  // itself and, when it closes, activates the owner again only if it was enabled: so the window is
+  // enabled for the box, and stays so until the step waits for an installer or Excel again or ends
+  // (disabled again at once, it could miss an activation that the system completes late).
+  DropQueuedInput();
+  if (owner != nullptr && !IsWindowEnabled(owner)) EnableWindow(owner, TRUE);
   // Windows keeps a program from taking the foreground from the program the user works in, so the
   // box may open behind it: the taskbar button flashes until the user comes back.
   HWND foreground = GetForegroundWindow();
@@ -220,10 +209,9 @@ void Win32Platform::MsgBox(std::wstring_view prompt, MsgBoxStyle style,
     FLASHWINFO flash{sizeof(flash), owner, FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
     FlashWindowEx(&flash);
   }
-  const int answer = MessageBoxW(owner, text.c_str(), caption.c_str(), type);
-  const DWORD error = GetLastError();
-  if (stepRunning) EnableWindow(owner, FALSE);
-  if (answer == 0) throw Win32Error(error, L"メッセージの表示", caption);
+  if (MessageBoxW(owner, text.c_str(), caption.c_str(), type) == 0) {
+    throw Win32Error(GetLastError(), L"メッセージの表示", caption);
+  }
 }
 
 ProgramRun Win32Platform::StartAndWait(const std::wstring& path) {

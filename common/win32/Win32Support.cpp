@@ -33,6 +33,14 @@ bool RunningUnderWine() {
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+void DropQueuedInput() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
+         PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) ||
+         PeekMessageW(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+  }
+}
+
 bool IsOwnWindow(HWND window) {
   DWORD process = 0;
   return window != nullptr && GetWindowThreadProcessId(window, &process) != 0 &&

@@ -27,4 +27,7 @@ bool RunningUnderWine();
 // Whether a window belongs to this process (false for none).
 bool IsOwnWindow(HWND window);
 
+// Removes the keyboard and mouse input waiting in the thread's queue.
+void DropQueuedInput();
+
 }  // namespace velmor::win32
