@@ -93,6 +93,11 @@ std::wstring OwnPath() {
   return path;
 }
 
+// A path that starts with a drive letter and its root, such as C:\.
+bool IsDrivePath(const std::wstring& path) {
+  return path.size() >= 3 && path[1] == L':' && path[2] == L'\\';
+}
+
 // The form of a program path that process creation takes. A path within the classic limit is used
 // as it is. A longer one is given in its short (8.3) form when the volume keeps short names and
 // that form is within the limit; otherwise in extended-length form, which Windows' process creation
@@ -118,7 +123,7 @@ std::wstring LaunchablePath(const std::wstring& path) {
 // each name as the folder's listing gives it. (GetLongPathNameW fails under Wine once the long form
 // passes the limit.) Anything it cannot read stays as it is.
 std::wstring LongForm(const std::wstring& path) {
-  if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return path;
+  if (!IsDrivePath(path)) return path;
   std::wstring result = path.substr(0, 2);
   std::size_t start = 3;
   while (start <= path.size()) {
@@ -147,7 +152,7 @@ RuntimeError StartError(DWORD code, const std::wstring& path) {
 // The path an elevated program can be started by: the UNC form of a path on a mapped network
 // drive, which the elevated logon session does not have; any other path as it is.
 std::wstring ElevatablePath(const std::wstring& path) {
-  if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return path;
+  if (!IsDrivePath(path)) return path;
   const std::wstring root = path.substr(0, 3);
   if (GetDriveTypeW(root.c_str()) != DRIVE_REMOTE) return path;
   const std::wstring universal = UniversalNameFromSystem(path);
