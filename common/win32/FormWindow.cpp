@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "AccessibleWindow.h"
 #include "ErrorText.h"
 #include "EventDispatch.h"
 #include "SystemLibrary.h"
@@ -126,6 +125,7 @@ void FormWindow::Load(Form& form) {
                   frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_,
                   this);
   if (!window_) throw Win32Error(GetLastError(), L"ウィンドウの作成", caption);
+  accessible_.emplace(*this);
 
   try {
     CreateChildren();
@@ -203,6 +203,10 @@ void FormWindow::Show(Form& /*form*/) {
   RestoreFocus();
 }
 
+Microsoft::WRL::ComPtr<IAccessible> FormWindow::AccessibleObject(const Control* control) {
+  return accessible_ ? accessible_->Of(control) : nullptr;
+}
+
 HWND FormWindow::WindowOf(const Control* control) const {
   for (const Child& child : children_) {
     if (child.control == control) return child.window;
@@ -255,6 +259,7 @@ void FormWindow::StepBegan(Form& /*form*/) {
   if (!window_) return;
   EnableWindow(window_.get(), FALSE);
   if (CursorOverWindow()) SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32650)));  // APPSTARTING
+  NotifyAvailabilityChange(*this);
 }
 
 void FormWindow::StepEnded(Form& /*form*/) {
@@ -263,6 +268,7 @@ void FormWindow::StepEnded(Form& /*form*/) {
   DropQueuedInput();
   EnableWindow(window_.get(), TRUE);
   if (CursorOverWindow()) SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // ARROW
+  NotifyAvailabilityChange(*this);
   // The focus goes back to its control, provided no other program is the one the user works in.
   // A disabled window cannot be activated: when the step's last message box or installer window
   // closed, the activation may have gone nowhere, and the window takes it back here.
@@ -571,14 +577,18 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       InvalidateRect(window_.get(), nullptr, TRUE);
       break;
     case WM_GETOBJECT:
-      if (static_cast<DWORD>(lParam) == kClientObject) {
+      if (static_cast<DWORD>(lParam) == kClientObject && accessible_) {
         (void)com_.Start();  // the object is handed over through COM
-        return AccessibleObjectResult(*this, nullptr, wParam);
+        return AccessibleObjectResult(*accessible_, nullptr, wParam);
       }
       break;
+    case kDefaultActionMessage:
+      CarryOutDefaultAction(*this, reinterpret_cast<HWND>(lParam));
+      return 0;
     case WM_DESTROY:
       if (shutdownBlocked_) ShutdownBlockReasonDestroy(window_.get());
       shutdownBlocked_ = false;
+      accessible_.reset();
       children_.clear();
       PostQuitMessage(exitCode_);
       return 0;
@@ -601,11 +611,12 @@ LRESULT CALLBACK FormWindow::ChildProc(HWND window, UINT message, WPARAM wParam,
   if (message == WM_SETFOCUS && self->form_ != nullptr) {
     if (const Child* child = self->ChildOf(window)) self->form_->GotFocus(*child->control);
   } else if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == kClientObject) {
-    // A control with the focus is described as the window's object describes it: the picture
-    // box by what it shows, the graphical button as a button, the check box with its progress.
-    if (const Child* child = self->ChildOf(window)) {
+    // A control is one object, whether a screen reader meets it among the window's children or
+    // from its own window, as Windows names it in focus and state events.
+    const Child* child = self->ChildOf(window);
+    if (child != nullptr && self->accessible_) {
       (void)self->com_.Start();
-      return AccessibleObjectResult(*self, child->control, wParam);
+      return AccessibleObjectResult(*self->accessible_, child->control, wParam);
     }
   } else if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(window, &FormWindow::ChildProc, 0);
