@@ -298,17 +298,32 @@ TEST(AccessibleObject, TheWindowAnswersWmGetObjectForItsClientAreaOnly) {
   EXPECT_EQ(logoObject->get_accName(Child(1), none.put()), E_INVALIDARG);
 }
 
-// A screen reader keeps the object it was given; once the window is gone, the object says so.
+// A screen reader keeps the objects it was given; once the window is gone, they say so, and only
+// the reader holds them: the window has let go, and no object holds another (a control's object
+// and its parent would otherwise keep each other alive).
 TEST(AccessibleObject, OutlivesItsWindowWithoutTouchingIt) {
   ComPtr<IAccessible> object;
+  ComPtr<IAccessible> button;
   {
     ShownWindow shown(setup::kForm1Spec);
     object = shown.Object();
+    ComPtr<IDispatch> child;
+    ASSERT_EQ(object->get_accChild(Child(2), child.GetAddressOf()), S_OK);
+    ASSERT_EQ(child.As(&button), S_OK);
+    ComPtr<IDispatch> parent;
+    ASSERT_EQ(button->get_accParent(parent.GetAddressOf()), S_OK);
+    EXPECT_EQ(parent.Get(), static_cast<IDispatch*>(object.Get()));
   }
   UniqueBstr name;
   EXPECT_EQ(object->get_accName(Child(CHILDID_SELF), name.put()), CO_E_OBJNOTCONNECTED);
   long count = -1;
   EXPECT_EQ(object->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
+  ComPtr<IDispatch> parent;
+  EXPECT_EQ(button->get_accParent(parent.GetAddressOf()), CO_E_OBJNOTCONNECTED);
+  for (IAccessible* held : {object.Get(), button.Get()}) {
+    EXPECT_EQ(held->AddRef(), 2u);
+    held->Release();
+  }
 }
 
 struct HeardEvent {
@@ -367,6 +382,35 @@ TEST(AccessibleObject, SaysWhatTheInstallStepDidAndRaisesAnEventForIt) {
   EXPECT_EQ(TextOf(&IAccessible::get_accDescription, *object.Get(), 8), L"インストール済み");
   EXPECT_EQ(NumberOf(&IAccessible::get_accState, *object.Get(), 8) & STATE_SYSTEM_CHECKED,
             STATE_SYSTEM_CHECKED);
+}
+
+// A default action is posted, as a click is, and so may reach the window after a step has begun:
+// it then does nothing, as a click on the disabled window would. A screen reader hears that the
+// window became unavailable.
+TEST(AccessibleObject, ADefaultActionThatMeetsAStepDoesNothing) {
+  ShownWindow shown(setup::kForm1Spec);
+  const ComPtr<IAccessible> object = shown.Object();
+  HWND checkBox = shown.Window().WindowOf(&shown.Form()(L"Check1"));
+  heard.clear();
+  const HWINEVENTHOOK hook =
+      SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr, &Listen,
+                      GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  ASSERT_EQ(object->accDoDefaultAction(Child(8)), S_OK);  // the check box
+  bool unavailableHeard = false;
+  {
+    const velmor::Form::Step step = shown.Form().BeginStep(L"test");
+    unavailableHeard =
+        Heard({EVENT_OBJECT_STATECHANGE, shown.Handle(), OBJID_CLIENT, CHILDID_SELF});
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    EXPECT_EQ(NumberOf(&IAccessible::get_accState, *object.Get(), 8) & STATE_SYSTEM_UNAVAILABLE,
+              STATE_SYSTEM_UNAVAILABLE);
+  }
+  UnhookWinEvent(hook);
+  EXPECT_TRUE(unavailableHeard);
+  EXPECT_EQ(shown.Form()(L"Check1").Value(), 0);
+  EXPECT_EQ(SendMessageW(checkBox, BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
 LRESULT CALLBACK CountColourChanges(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
