@@ -176,7 +176,9 @@ class AccessibleObject final : public ComObject<IAccessible> {
   }
 
   // Taking the focus is the one selection these objects know: the window's, which gives it to the
-  // control that had it last, or a control's. A painted label cannot take it.
+  // control that had it last, or a control's. A painted label cannot take it. The window is not
+  // brought to the front: the system's objects, too, move the focus only within a window that is
+  // active already. S_FALSE when the focus did not arrive.
   HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override {
     const Control* control = nullptr;
     const HRESULT result = Find(child, control);
@@ -185,10 +187,9 @@ class AccessibleObject final : public ComObject<IAccessible> {
     HWND target = control == nullptr ? form_ : WindowOf(control);
     if (target == nullptr) return DISP_E_MEMBERNOTFOUND;
     if (SaysUnavailable(*Owner()->Model())) return E_FAIL;
-    if (GetForegroundWindow() != form_) SetForegroundWindow(form_);
     SetFocus(target);
     HWND focused = GetFocus();
-    return focused == target || (control == nullptr && IsChild(form_, focused)) ? S_OK : E_FAIL;
+    return focused == target || (control == nullptr && IsChild(form_, focused)) ? S_OK : S_FALSE;
   }
 
   HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height,
