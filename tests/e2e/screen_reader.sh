@@ -58,7 +58,8 @@ e2e_register_excel
 
 e2e_log "setup: the window read before, during and after an install started by default actions"
 e2e_fresh_dist
-e2e_order Velmor_Pgm.exe delay_ms=6000
+# The package runs until its window is closed: the step lasts as long as the reader needs.
+e2e_order Velmor_Pgm.exe delay_ms=600000
 e2e_drive <<EOF
 start "$SETUP" /A3
 window Velmor - TorvaneEx.xla
@@ -92,6 +93,7 @@ reader child 11 element | TorvaneEx.xla | static text | read-only unavailable | 
 reader do 8 refused
 reader do 2 refused
 reader do 3 refused
+close-other $PACKAGE_WINDOW
 $DONE_STEP
 window Velmor - TorvaneEx.xla
 reader window | Velmor - TorvaneEx.xla | client | focusable
@@ -110,7 +112,9 @@ e2e_expect_addins 'OPEN="C:\Velmor\TorvaneEx.xla"'
 
 e2e_log "uninstall: the window read before, during and after a release chosen by default actions"
 e2e_installed_product
-e2e_order excel macro_delay_ms=6000
+# Excel's macro takes 10 s; the step, and with it the unavailable state, lasts until the release
+# message has been answered.
+e2e_order excel macro_delay_ms=10000
 e2e_drive <<EOF
 start "$UNINSTALL"
 window $TITLE_START
