@@ -75,10 +75,10 @@ TEST(RuntimeErrorReport, TheSystemsWordsOnlyForTheSystemsOwnNumbers) {
     EXPECT_EQ(velmor::IsSystemHresult(c.number), c.system) << velmor::FormatErrorNumber(c.number);
   }
   EXPECT_EQ(velmor::UndescribedServerError(L"Excel", 1004),
-            L"Excel からエラー 1004 が報告されましたが、その説明はありませんでした。");
-  EXPECT_EQ(
-      velmor::UndescribedServerError(L"Microsoft Excel", 0x800A03ECu),
-      L"Microsoft Excel からエラー 0x800A03EC が報告されましたが、その説明はありませんでした。");
+            L"Excel からエラー 1004 が報告されました。このエラーの説明は見つかりませんでした。");
+  EXPECT_EQ(velmor::UndescribedServerError(L"Microsoft Excel", 0x800A03ECu),
+            L"Microsoft Excel からエラー 0x800A03EC が報告されました。"
+            L"このエラーの説明は見つかりませんでした。");
 }
 
 TEST(NumberText, DecimalAndHexadecimalAtTheirEdges) {
