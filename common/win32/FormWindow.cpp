@@ -579,6 +579,7 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETOBJECT:
       if (static_cast<DWORD>(lParam) == kClientObject && accessible_) {
         (void)com_.Start();  // the object is handed over through COM
+        com_.LeaveToProcessEnd();
         return AccessibleObjectResult(*accessible_, nullptr, wParam);
       }
       break;
@@ -616,6 +617,7 @@ LRESULT CALLBACK FormWindow::ChildProc(HWND window, UINT message, WPARAM wParam,
     const Child* child = self->ChildOf(window);
     if (child != nullptr && self->accessible_) {
       (void)self->com_.Start();
+      self->com_.LeaveToProcessEnd();
       return AccessibleObjectResult(*self->accessible_, child->control, wParam);
     }
   } else if (message == WM_NCDESTROY) {
