@@ -101,7 +101,7 @@ $(shared_children focusable 'focusable focused' focusable)
 $(setup_children 'focusable checked' インストール済み チェックを外す '' ソフト展開済み)
 reader focus | 開始 | push button | focusable focused | | 押す
 marks $REDIST_CAPTION
-reader do 3
+reader do 3 ends
 exited 0
 EOF
 # One install, the redistributable's included: neither the button held down and let go elsewhere
@@ -151,7 +151,7 @@ $(shared_children focusable 'focusable focused' focusable)
 $(uninstall_children '' TorvaneEx.xla 'focusable checked')
 reader focus | 開始 | push button | focusable focused | | 押す
 marks TorvaneEx.xla
-reader do 3
+reader do 3 ends
 exited 0
 EOF
 # One release, of TorvaneEx: the default actions refused during the step did nothing.

@@ -17,8 +17,9 @@
 //   reader focus | <name> | <role> | <states> | <description> | <action>
 //       The focused control's window's object, as a reader reads it on a focus event: it says
 //       this, its parent is the client object, and it is the client object's focus.
-//   reader do <n> [refused]
-//       Child n's default action, which succeeds (or, with "refused", fails).
+//   reader do <n> [refused|ends]
+//       Child n's default action, which succeeds; with "refused", fails; with "ends", ends the
+//       program (which may end before it answers).
 //   reader take-focus <n>
 //       Child n's own object takes the keyboard focus (accSelect, SELFLAG_TAKEFOCUS).
 //   reader next|previous <n> <m>|none
@@ -305,7 +306,13 @@ class Reader {
     } else if (verb == L"focus") {
       ExpectFocus(said(1));
     } else if (verb == L"do") {
-      DoDefaultAction(number(1), words.size() > 2 && words[2] == L"refused");
+      const std::wstring what = words.size() > 2 ? words[2] : L"";
+      if (words.size() > 3 || (what != L"" && what != L"refused" && what != L"ends")) {
+        Fail(L"expected reader do <n> [refused|ends]");
+      }
+      DoDefaultAction(number(1), what == L"refused" ? Outcome::kRefused
+                                 : what == L"ends"  ? Outcome::kEnds
+                                                    : Outcome::kTaken);
     } else if (verb == L"take-focus") {
       TakeFocus(number(1));
     } else if (verb == L"next" || verb == L"previous") {
@@ -432,20 +439,35 @@ class Reader {
     });
   }
 
-  void DoDefaultAction(long n, bool refused) {
+  // What a default action is to do: act, be refused, or end the program.
+  enum class Outcome { kTaken, kRefused, kEnds };
+
+  // An action that ends the program may end it before the answer is sent: Wine answers from a
+  // thread of its own, after the program's thread has gone on to the action.
+  void DoDefaultAction(long n, Outcome outcome) {
     HWND form = form_;
-    Act([form, n, refused] {
+    Act([form, n, outcome] {
       const ComPtr<IAccessible> client = ObjectOfWindow(form);
       const ComPtr<IAccessible> own = ChildObject(*client.Get(), n);
-      IAccessible& target = own ? *own.Get() : *client.Get();
+      const ComPtr<IAccessible>& target = own ? own : client;
       const long id = own ? CHILDID_SELF : n;
       const std::wstring action =
-          TextOf(target, &IAccessible::get_accDefaultAction, id, L"get_accDefaultAction");
-      const HRESULT result = target.accDoDefaultAction(ChildId(id));
+          TextOf(*target.Get(), &IAccessible::get_accDefaultAction, id, L"get_accDefaultAction");
+      const HRESULT result = target->accDoDefaultAction(ChildId(id));
       const std::wstring heard =
           L"default action " + Quote(action) + L": " + Hex(static_cast<unsigned long>(result));
-      if (refused != FAILED(result)) {
-        return Attempt{refused ? L"the default action was taken" : L"the default action failed",
+      const bool ended = result == RPC_E_DISCONNECTED || result == RPC_E_SERVER_DIED ||
+                         result == RPC_E_SERVER_DIED_DNE ||
+                         result == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) ||
+                         result == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE) ||
+                         result == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE);
+      const bool expected = outcome == Outcome::kRefused ? FAILED(result)
+                            : outcome == Outcome::kEnds  ? result == S_OK || ended
+                                                         : result == S_OK;
+      if (!expected) {
+        return Attempt{(outcome == Outcome::kRefused ? L"the default action was taken: "
+                                                     : L"the default action failed: ") +
+                           heard,
                        heard};
       }
       return Attempt{L"", heard};
