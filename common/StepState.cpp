@@ -1,5 +1,7 @@
 #include "StepState.h"
 
+#include <utility>
+
 namespace velmor {
 namespace {
 
@@ -15,6 +17,7 @@ void Count(int& counter, bool opened) {
 }  // namespace
 
 StepEffects StepState::On(StepEvent event) {
+  const bool messageJustClosed = std::exchange(messageJustClosed_, false);
   switch (event) {
     case StepEvent::kBegan:
       running_ = true;
@@ -22,12 +25,14 @@ StepEffects StepState::On(StepEvent event) {
     case StepEvent::kEnded:
       if (!running_) return {};
       running_ = false;
-      return {.dropQueued = true, .giveFocusBack = true};
+      return {
+          .dropQueuedInput = true, .dropQueuedClicks = !messageJustClosed, .giveFocusBack = true};
     case StepEvent::kMessageOpened:
       Count(messages_, true);
-      return {.dropQueued = true};
+      return {.dropQueuedInput = true};
     case StepEvent::kMessageClosed:
       Count(messages_, false);
+      messageJustClosed_ = true;
       return {};
     case StepEvent::kInstallerStarted:
     case StepEvent::kInstallerEnded:

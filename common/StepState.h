@@ -49,10 +49,15 @@ struct StepOutputs {
 
 // What the window does once, at an event.
 struct StepEffects {
-  // Input queued so far, and clicks queued for the controls, are dropped: a message box would take
-  // a queued key (a queued Enter would close it unseen), and nothing done during a step may act
-  // after it.
-  bool dropQueued = false;
+  // Keyboard and mouse input queued so far is dropped: a message box would take a queued key (a
+  // queued Enter would close it unseen), and nothing typed during a step may act after it, not
+  // even an Enter held down on the step's last message.
+  bool dropQueuedInput = false;
+  // Clicks queued for the controls by other programs (a posted BM_CLICK, say) are dropped: one
+  // posted during the step must not act after it. Not when the step ends as its message box
+  // closes: the box's own loop has read every click posted before it closed (the controls dropped
+  // them), so what is queued now was posted after the user answered it.
+  bool dropQueuedClicks = false;
   // The focus goes back to its control, the activation too when no other program has it.
   bool giveFocusBack = false;
 
@@ -69,6 +74,7 @@ class StepState {
 
  private:
   bool running_ = false;
+  bool messageJustClosed_ = false;  // the last event was a message box closing
   int messages_ = 0;
   int excels_ = 0;
 };

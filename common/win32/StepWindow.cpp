@@ -47,8 +47,9 @@ StepEffects StepWindow::Report(StepEvent event) {
   const StepOutputs after = state_.Outputs();
   // Queued input goes even without a window: a message box opening before the window exists would
   // take it as well.
-  if (effects.dropQueued) DropQueued();
-  if (window_ == nullptr) return {.dropQueued = effects.dropQueued};
+  if (effects.dropQueuedInput) DropQueuedInput();
+  if (window_ == nullptr) return {.dropQueuedInput = effects.dropQueuedInput};
+  if (effects.dropQueuedClicks) DropQueuedClicks();
 
   // A message box disables its owner while it shows and, when it closes, enables and activates the
   // owner only if the owner was enabled when it opened: the window is enabled for it, as always.
@@ -94,12 +95,10 @@ bool StepWindow::DropsControlMessage(UINT message) const {
   return IsUserInput(message) || message == BM_CLICK || message == BM_SETCHECK;
 }
 
-// Keyboard and mouse input of the thread, and the clicks queued for the window and its controls:
-// a click posted to a control (BM_CLICK, BM_SETCHECK), as a screen reader's default action or
-// another program's automation does, and the notification a control posts to its parent.
-void StepWindow::DropQueued() const {
-  DropQueuedInput();
-  if (window_ == nullptr) return;
+// The clicks queued for the window and its controls: a click posted to a control (BM_CLICK,
+// BM_SETCHECK), as a screen reader's default action or another program's automation does, and the
+// notification a control posts to its parent.
+void StepWindow::DropQueuedClicks() const {
   MSG message;
   while (PeekMessageW(&message, window_, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
   }

@@ -53,7 +53,7 @@ class StepWindow {
   bool DropsControlMessage(UINT message) const;
 
  private:
-  void DropQueued() const;
+  void DropQueuedClicks() const;
   bool TakeActivation() const;
   bool CursorOverWindow() const;
 
