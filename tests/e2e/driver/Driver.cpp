@@ -671,7 +671,7 @@ class Driver {
     if (IsHungAppWindow(RequireWindow())) Fail(L"the window is not responding");
   }
 
-  // "enabled yes|no": the program's window takes input, or is disabled (while a step runs).
+  // "enabled yes|no": the program's window takes input, or is disabled.
   void ExpectEnabled(const std::wstring& rest) {
     const bool want = rest == L"yes";
     if (!want && rest != L"no") Fail(L"expected enabled yes or enabled no");
