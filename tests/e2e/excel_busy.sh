@@ -44,7 +44,7 @@ e2e_assert_addin_files CordaleEx BriselEx MalvixEx QuillonEx
 
 # Busy for longer than the programs wait. No report may come in the first 50 s; it must come, in
 # plain words naming the call, within 120 s, and the program must then end.
-BUSY_REPORT="実行時エラー '0x80010001' | 60 秒待っても応答がありませんでした | Excel.Application.Visible"
+BUSY_REPORT="実行時エラー '0x80010001' | 60 秒待ちましたが、Excel から応答がありませんでした | Excel.Application.Visible"
 
 e2e_log "setup: Excel busy for longer than 60 s: the report in plain words, then the end"
 e2e_fresh_dist

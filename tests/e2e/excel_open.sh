@@ -9,7 +9,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/install_lib.sh"
 
 USER_EXCEL=$(velmor_winpath "$(velmor_excel_standin)")
 USER_EXCEL_TITLE='Excel stand-in - opened by the user'
-OPEN_REPORT='Excel が開いています。 | Excel をすべて終了してから、 | もう一度「開始」を押してください。'
+OPEN_REPORT='Excel が起動しています。 | Excel をすべて終了してから、 | もう一度「開始」を押してください。'
 
 # What the user's Excel journals when it reads a list of $1 add-ins and writes it back.
 user_excel_events() {

@@ -33,7 +33,7 @@ start "$SETUP" /A2
 window Velmor - BriselEx.xla
 click 開始
 sleep 500
-start-second "$SETUP" /A4 | Velmor_Setup | 実行中のセットアップが BriselEx.xla をインストールしています。 | MalvixEx.xla は、そのセットアップを終了した後で
+start-second "$SETUP" /A4 | Velmor_Setup | セットアップは既に実行中です（BriselEx.xla）。 | MalvixEx.xla をインストールするには、実行中のセットアップを終了してから
 start-second "$SETUP" /A2
 $DONE_STEP
 click 終了

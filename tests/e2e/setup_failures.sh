@@ -87,7 +87,7 @@ click 開始
 msgbox-contains Velmor_Setup | インストーラーが異常終了しました | vcredist_x86.exe\n終了コード: 0xC0000005
 write C:\standins\vcredist_x86.exe.cfg | exit=5100
 click 開始
-msgbox-contains Velmor_Setup | （Velmor_Pgm.exe）が Windows の再起動を始めました | もう一度「開始」
+msgbox-contains Velmor_Setup | （Velmor_Pgm.exe）が Windows の再起動を始めました | セットアップをもう一度起動して、「開始」を押して
 no-msgbox 1000
 click 終了
 exited 0
