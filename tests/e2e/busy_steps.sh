@@ -84,7 +84,7 @@ e2e_drive <<EOF
 start "$SETUP" /A3
 window Velmor - TorvaneEx.xla
 click 開始
-msgbox-contains Velmor_Setup | （Velmor_Pgm.exe）が Windows の再起動を始めました | もう一度「開始」
+msgbox-contains Velmor_Setup | （Velmor_Pgm.exe）が Windows の再起動を始めました | セットアップをもう一度起動して、「開始」を押して
 no-msgbox 1000
 click 終了
 exited 0
