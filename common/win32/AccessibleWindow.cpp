@@ -22,8 +22,8 @@ static_assert(static_cast<long>(AccessibleRole::kGraphic) == ROLE_SYSTEM_GRAPHIC
               static_cast<long>(AccessibleRole::kRadioButton) == ROLE_SYSTEM_RADIOBUTTON);
 
 // While a step runs, the window and everything it shows are unavailable: nothing the user or an
-// assistive program does acts on them.
-bool SaysUnavailable(const Form& model) { return model.StepRunning(); }
+// assistive program does acts on them (StepState.h).
+bool SaysUnavailable(const FormWindow& owner) { return owner.StepNow().unavailable; }
 
 HRESULT PutText(std::wstring_view text, BSTR* out) {
   if (text.empty()) return S_FALSE;
@@ -186,7 +186,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
     if (flags != SELFLAG_TAKEFOCUS) return DISP_E_MEMBERNOTFOUND;
     HWND target = control == nullptr ? form_ : WindowOf(control);
     if (target == nullptr) return DISP_E_MEMBERNOTFOUND;
-    if (SaysUnavailable(*Owner()->Model())) return E_FAIL;
+    if (SaysUnavailable(*Owner())) return E_FAIL;
     SetFocus(target);
     HWND focused = GetFocus();
     return focused == target || (control == nullptr && IsChild(form_, focused)) ? S_OK : S_FALSE;
@@ -265,7 +265,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
     if (window == nullptr || DescribeControl(*control, nullptr).defaultAction.empty()) {
       return DISP_E_MEMBERNOTFOUND;
     }
-    if (SaysUnavailable(*Owner()->Model())) return E_FAIL;
+    if (SaysUnavailable(*Owner())) return E_FAIL;
     return PostMessageW(form_, kDefaultActionMessage, 0, reinterpret_cast<LPARAM>(window)) ? S_OK
                                                                                            : E_FAIL;
   }
@@ -350,7 +350,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
     const Control* control = nullptr;
     const HRESULT result = Look(child, item, control);
     if (FAILED(result)) return result;
-    const long unavailable = SaysUnavailable(*Owner()->Model()) ? STATE_SYSTEM_UNAVAILABLE : 0;
+    const long unavailable = SaysUnavailable(*Owner()) ? STATE_SYSTEM_UNAVAILABLE : 0;
     if (result == S_FALSE) {  // the client area
       return PutChild(state ? STATE_SYSTEM_FOCUSABLE |
                                   (GetFocus() == form_ ? STATE_SYSTEM_FOCUSED : 0) | unavailable
@@ -411,8 +411,7 @@ LRESULT AccessibleObjectResult(AccessibleObjects& objects, const Control* contro
 }
 
 void CarryOutDefaultAction(const FormWindow& owner, HWND control) {
-  const Form* model = owner.Model();
-  if (model == nullptr || SaysUnavailable(*model) || control == nullptr ||
+  if (owner.Model() == nullptr || SaysUnavailable(owner) || control == nullptr ||
       GetParent(control) != owner.Handle()) {
     return;
   }
