@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "Accessibility.h"
 #include "DescribeError.h"
 #include "Handles.h"
 #include "Pixels.h"
@@ -1035,6 +1036,13 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"start-second", [](Driver& d, const std::wstring& rest) { d.StartSecond(rest); }},
       {L"minimize", [](Driver& d, const std::wstring&) { d.Minimize(); }},
       {L"foreground", [](Driver& d, const std::wstring&) { d.Foreground(); }},
+      {L"reader",
+       [](Driver& d, const std::wstring& rest) {
+         RunReaderStep(rest, {d.RequireWindow(), d.timeoutMs_,
+                              [&d](const std::function<bool()>& done, const std::wstring& what) {
+                                d.WaitFor(done, what);
+                              }});
+       }},
   };
   for (const Verb& verb : kVerbs) {
     if (verb.name == name) return &verb;
