@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "FormModel.h"
+#include "FormPainter.h"
 #include "FormWindow.h"
 #include "Handles.h"
 #include "StepWindow.h"
