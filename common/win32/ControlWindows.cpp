@@ -67,7 +67,9 @@ void ControlWindows::Create(HINSTANCE instance, HWND form, Form& model, int dpi,
         box.bottom - box.top, form,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i))),
         instance, param);
-    if (child == nullptr) throw Win32Error(GetLastError(), L"コントロールの作成", caption);
+    if (child == nullptr) {
+      throw Win32Error(GetLastError(), L"CreateWindowExW", L"コントロールの作成", caption);
+    }
     // Themed check boxes and option buttons draw their text in the theme's colour and ignore the
     // one the program sets; without a theme they use the colour given at WM_CTLCOLORSTATIC.
     if (HasCheckState(spec.kind)) SetWindowThemeFromSystem(child, L"", L"");

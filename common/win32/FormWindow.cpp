@@ -19,7 +19,8 @@ constexpr DWORD kClientObject =
 // A class registered already (by an earlier window of this process) is used as it is.
 void RegisterWindowClass(const WNDCLASSEXW& windowClass) {
   if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    throw Win32Error(GetLastError(), L"ウィンドウ クラスの登録", windowClass.lpszClassName);
+    throw Win32Error(GetLastError(), L"RegisterClassExW", L"ウィンドウ クラスの登録",
+                     windowClass.lpszClassName);
   }
 }
 
@@ -79,7 +80,7 @@ void FormWindow::Load(Form& form) {
   CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
                   frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_,
                   this);
-  if (!window_) throw Win32Error(GetLastError(), L"ウィンドウの作成", caption);
+  if (!window_) throw Win32Error(GetLastError(), L"CreateWindowExW", L"ウィンドウの作成", caption);
 
   try {
     controls_.Create(instance_, window_.get(), form, dpi, this);

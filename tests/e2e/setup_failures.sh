@@ -34,26 +34,27 @@ e2e_journal | grep -F "vcredist_x86.exe: start" |
   e2e_fail "the redistributable was not started by its quoted path"
 e2e_expect_addins 'OPEN="C:\Velmor\MalvixEx.xla"'
 
-e2e_log "the package is missing: the error report names its path, and the program ends"
+e2e_log "the package is missing: the error report names its path and the call that failed, and the"
+e2e_log "program ends"
 e2e_fresh_dist
 rm -f "$E2E_DIST/Velmor_Pgm.exe"
 e2e_drive <<EOF
 start "$SETUP" /A1
 window Velmor - CordaleEx.xla
 click 開始
-msgbox-contains Velmor_Setup | 実行時エラー | $E2E_DIST_WIN\\Velmor_Pgm.exe
+msgbox-contains Velmor_Setup | 実行時エラー | 処理: プログラムの起動（CreateProcessW） | $E2E_DIST_WIN\\Velmor_Pgm.exe
 exited 1
 EOF
 e2e_expect_events
 
-e2e_log "Excel is not registered: the report names Excel.Application and the error number"
+e2e_log "Excel is not registered: the report names Excel.Application, the error number and the call"
 e2e_fresh_dist
 velmor_unregister_excel_standin >/dev/null || e2e_fail "could not unregister the Excel stand-in"
 e2e_drive <<EOF
 start "$SETUP" /A3
 window Velmor - TorvaneEx.xla
 click 開始
-msgbox-contains Velmor_Setup | 実行時エラー '0x800401F3' | Excel が見つかりませんでした | Excel.Application
+msgbox-contains Velmor_Setup | 実行時エラー '0x800401F3' | Excel が見つかりませんでした | （CLSIDFromProgID） | Excel.Application
 exited 1
 EOF
 e2e_register_excel
