@@ -434,4 +434,14 @@ void NotifyAvailabilityChange(const ControlWindows& controls) {
   }
 }
 
+void NotifyLocationChange(const ControlWindows& controls) {
+  HWND form = controls.Parent();
+  if (form == nullptr || controls.Model() == nullptr) return;
+  const std::vector<const Control*> shown = AccessibleControls(*controls.Model());
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    if (controls.WindowOf(shown[i]) != nullptr) continue;
+    NotifyWinEvent(EVENT_OBJECT_LOCATIONCHANGE, form, OBJID_CLIENT, static_cast<LONG>(i + 1));
+  }
+}
+
 }  // namespace velmor::win32

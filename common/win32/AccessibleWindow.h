@@ -84,4 +84,8 @@ void NotifyAccessibleChange(HWND form, HWND controlWindow, const Form& model,
 // or ended.
 void NotifyAvailabilityChange(const ControlWindows& controls);
 
+// Tells them that the labels painted on the window moved (it was laid out at a new DPI); the system
+// tells them of the control windows itself.
+void NotifyLocationChange(const ControlWindows& controls);
+
 }  // namespace velmor::win32

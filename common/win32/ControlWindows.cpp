@@ -12,6 +12,18 @@ constexpr int kFirstControlId = 100;
 
 }  // namespace
 
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.lpszClassName = name;
+  if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    throw Win32Error(GetLastError(), L"RegisterClassExW", L"ウィンドウ クラスの登録", name);
+  }
+}
+
 bool IsWindowed(ControlKind kind) {
   return kind == ControlKind::kCheckBox || kind == ControlKind::kOptionButton ||
          kind == ControlKind::kCommandButton || kind == ControlKind::kPictureBox;
@@ -85,6 +97,15 @@ void ControlWindows::Clear() {
   children_.clear();
   form_ = nullptr;
   model_ = nullptr;
+}
+
+void ControlWindows::Rescale(int dpi) {
+  scale_.dpi = dpi;
+  for (const Child& child : children_) {
+    const RECT box = PxRect(child.control->Spec().box);
+    SetWindowPos(child.window, nullptr, box.left, box.top, box.right - box.left,
+                 box.bottom - box.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+  }
 }
 
 HWND ControlWindows::WindowOf(const Control* control) const {

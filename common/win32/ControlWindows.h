@@ -13,8 +13,12 @@
 
 namespace velmor::win32 {
 
-// The window class of a picture box. The form's window registers it with its procedure.
+// The window class of a picture box, which its painter registers (FormPainter.h).
 inline constexpr wchar_t kPictureBoxClass[] = L"VelmorPictureBox";
+
+// Registers a window class of the program, with the arrow cursor. A class registered already (by
+// an earlier window of this process) is used as it is. Throws RuntimeError.
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure);
 
 // Twips as device pixels: 1440 twips to the inch, so 15 to a pixel at 96 DPI. Every edge is
 // rounded on its own, so that boxes that meet in twips meet in pixels.
@@ -51,6 +55,10 @@ class ControlWindows {
 
   // The form's window is gone, and its controls with it.
   void Clear();
+
+  // Moves every control to its twips rectangle at a new DPI, rounded as at creation. Nothing is
+  // redrawn: the caller repaints the window once all of it is laid out.
+  void Rescale(int dpi);
 
   // The form's window, the controls' parent.
   HWND Parent() const { return form_; }

@@ -10,6 +10,50 @@ COLORREF ToColorRef(ColorValue color) {
   return static_cast<COLORREF>(color & 0x00FFFFFFu);
 }
 
+void FormPainter::RegisterPictureBox(HINSTANCE instance) {
+  RegisterWindowClass(instance, kPictureBoxClass, &FormPainter::PictureBoxProc);
+}
+
+LRESULT CALLBACK FormPainter::PictureBoxProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam) noexcept {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* painter = reinterpret_cast<FormPainter*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  try {
+    switch (message) {
+      case WM_PAINT: {
+        const PaintDc dc(window);
+        if (painter != nullptr) painter->PaintPictureBox(window, dc.get());
+        return 0;
+      }
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_LBUTTONDOWN:
+        SetFocus(window);
+        return 0;
+      case WM_SETFOCUS:
+      case WM_KILLFOCUS:
+      case WM_UPDATEUISTATE:
+        // The focus mark comes or goes.
+        InvalidateRect(window, nullptr, FALSE);
+        break;
+      default:
+        break;
+    }
+  } catch (...) {
+    // Nothing may cross into the system's code.
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void FormPainter::DpiChanged() {
+  GiveFonts(false);
+  const int dpi = controls_.Dpi();
+  std::erase_if(fonts_, [dpi](const auto& font) { return font.first.dpi != dpi; });
+}
+
 void FormPainter::GiveFonts(bool redraw) {
   for (const ControlWindows::Child& child : controls_.Children()) {
     const FontSpec& font = child.control->Spec().font;
@@ -98,7 +142,7 @@ void FormPainter::DrawGraphicalButton(const DRAWITEMSTRUCT& item) {
             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   // The picture keeps its own pixels at any DPI, so it stays sharp.
   const Picture& picture = PictureOf(spec.pictureId);
-  const SIZE size = picture.PixelSize(controls_.Dpi());
+  const SIZE size = picture.PixelSize();
   const int gap = controls_.Px(4 * 15);
   const int contentHeight = size.cy + gap + (text.bottom - text.top);
   const int top = box.top + (box.bottom - box.top - contentHeight) / 2 + shift;
@@ -125,7 +169,7 @@ void FormPainter::PaintPictureBox(HWND window, HDC dc) {
   (void)com_.Start();  // for decoding the picture, as for a graphical button
   // Drawn unscaled from the top-left corner; the box clips what does not fit.
   const Picture& picture = PictureOf(control->Spec().pictureId);
-  const SIZE size = picture.PixelSize(controls_.Dpi());
+  const SIZE size = picture.PixelSize();
   picture.Draw(dc, 0, 0, size.cx, size.cy);
   // The box takes the first focus; a rectangle inside its edge shows that it has it.
   if (ShowsFocusMark(GetFocus() == window, SendMessageW(window, WM_QUERYUISTATE, 0, 0))) {

@@ -42,8 +42,16 @@ class FormPainter {
   FormPainter(const FormPainter&) = delete;
   FormPainter& operator=(const FormPainter&) = delete;
 
+  // The picture box's window class. A picture box is created with its painter as its creation
+  // parameter (ControlWindows::Create), and paints through it.
+  static void RegisterPictureBox(HINSTANCE instance);
+
   // Gives every real control its font at the window's DPI.
   void GiveFonts(bool redraw);
+
+  // The window is at a new DPI: every control is given its font made for it, and the fonts made
+  // for any other DPI go. Nothing is redrawn.
+  void DpiChanged();
 
   // The font, at the window's DPI, made once and then shared.
   HFONT FontFor(const FontSpec& font);
@@ -72,6 +80,9 @@ class FormPainter {
     int dpi = 0;
     auto operator<=>(const FontKey&) const = default;
   };
+
+  static LRESULT CALLBACK PictureBoxProc(HWND window, UINT message, WPARAM wParam,
+                                         LPARAM lParam) noexcept;
 
   // The picture of a resource, decoded once.
   const Picture& PictureOf(int resourceId);

@@ -7,6 +7,7 @@
 
 #include "ErrorText.h"
 #include "EventDispatch.h"
+#include "SystemLibrary.h"
 
 namespace velmor::win32 {
 namespace {
@@ -15,28 +16,15 @@ constexpr wchar_t kFormClass[] = L"VelmorForm";
 // WM_GETOBJECT's object id arrives in the low 32 bits of lParam.
 constexpr DWORD kClientObject =
     static_cast<DWORD>(OBJID_CLIENT);  // clear of IDOK and IDCANCEL, which the dialog manager sends
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
-// A class registered already (by an earlier window of this process) is used as it is.
-void RegisterWindowClass(const WNDCLASSEXW& windowClass) {
-  if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    throw Win32Error(GetLastError(), L"RegisterClassExW", L"ウィンドウ クラスの登録",
-                     windowClass.lpszClassName);
-  }
-}
-
-void RegisterClasses(HINSTANCE instance, WNDPROC formProc, WNDPROC pictureProc) {
-  WNDCLASSEXW form{};
-  form.cbSize = sizeof(form);
-  form.lpfnWndProc = formProc;
-  form.hInstance = instance;
-  form.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  form.lpszClassName = kFormClass;
-  RegisterWindowClass(form);
-
-  WNDCLASSEXW picture = form;
-  picture.lpfnWndProc = pictureProc;
-  picture.lpszClassName = kPictureBoxClass;
-  RegisterWindowClass(picture);
+// The size of the window whose client area is the form's at a DPI, its frame measured at that DPI.
+SIZE WindowSizeAt(const FormSpec& form, int dpi) {
+  const TwipsScale scale{dpi};
+  RECT frame{0, 0, scale.Px(form.clientWidth), scale.Px(form.clientHeight)};
+  user32::AdjustWindowRectForDpi(&frame, kStyle, kExStyle, static_cast<UINT>(dpi));
+  return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
 
 }  // namespace
@@ -45,7 +33,8 @@ FormWindow::FormWindow(HINSTANCE instance, Platform& platform, StepWindow& steps
     : instance_(instance), platform_(platform), steps_(steps), com_(com) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  RegisterClasses(instance, &FormWindow::WindowProc, &FormWindow::PictureBoxProc);
+  RegisterWindowClass(instance, kFormClass, &FormWindow::WindowProc);
+  FormPainter::RegisterPictureBox(instance);
 }
 
 // The window goes first: its last messages still reach the children, fonts and brushes.
@@ -53,17 +42,14 @@ FormWindow::~FormWindow() { window_.reset(); }
 
 void FormWindow::Load(Form& form) {
   form_ = &form;
+  // Made at the system DPI; a window of a monitor at another DPI is then laid out at that one.
   int dpi = 96;
   {
     const WindowDC screen(nullptr);
     dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
   }
-  const TwipsScale scale{dpi};
   const FormSpec& spec = form.Spec();
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  RECT frame{0, 0, scale.Px(spec.clientWidth), scale.Px(spec.clientHeight)};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  const SIZE frame = WindowSizeAt(spec, dpi);
   // The icons are loaded first and given to the window as soon as it exists (at WM_NCCREATE),
   // before the window system has made the frame: set any later, they would be converted for it once
   // more.
@@ -77,14 +63,20 @@ void FormWindow::Load(Form& form) {
   }
   const std::wstring caption = form.Caption();
   // The window procedure takes ownership at WM_NCCREATE.
-  CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_,
-                  this);
+  CreateWindowExW(kExStyle, kFormClass, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                  frame.cx, frame.cy, nullptr, nullptr, instance_, this);
   if (!window_) throw Win32Error(GetLastError(), L"CreateWindowExW", L"ウィンドウの作成", caption);
 
   try {
-    controls_.Create(instance_, window_.get(), form, dpi, this);
+    if (const int own = static_cast<int>(user32::DpiForWindow(window_.get())); own != dpi) {
+      dpi = own;
+      const SIZE size = WindowSizeAt(spec, dpi);
+      SetWindowPos(window_.get(), nullptr, 0, 0, size.cx, size.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    controls_.Create(instance_, window_.get(), form, dpi, &painter_);
     painter_.GiveFonts(false);
+    FitClientArea();
     for (const ControlWindows::Child& child : controls_.Children()) {
       SetWindowSubclass(child.window, &FormWindow::ChildProc, 0, reinterpret_cast<DWORD_PTR>(this));
     }
@@ -100,6 +92,38 @@ void FormWindow::Load(Form& form) {
     window_.reset();
     throw;
   }
+}
+
+// Resizes the window so that its client area is exactly the form's at the window's DPI, the
+// top-left corner staying where it is. The system's frame can differ from the one the window was
+// measured for: Wine keeps drawing it at the system DPI.
+void FormWindow::FitClientArea() {
+  RECT client{};
+  GetClientRect(window_.get(), &client);
+  const int dx = controls_.Px(form_->Spec().clientWidth) - client.right;
+  const int dy = controls_.Px(form_->Spec().clientHeight) - client.bottom;
+  if (dx == 0 && dy == 0) return;
+  RECT frame{};
+  GetWindowRect(window_.get(), &frame);
+  SetWindowPos(window_.get(), nullptr, 0, 0, frame.right - frame.left + dx,
+               frame.bottom - frame.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The window came to a monitor of another DPI (WM_DPICHANGED): it is laid out again as it is when
+// it starts at that DPI. Every control from its twips, the fonts made again for the DPI (the
+// pictures keep their own pixels, as at any DPI), the window moved to the rectangle the system
+// suggests with the form's client area, then all of it repainted.
+void FormWindow::MoveToDpi(int dpi, const RECT& suggested) {
+  if (!window_ || form_ == nullptr || dpi <= 0) return;
+  controls_.Rescale(dpi);
+  painter_.DpiChanged();
+  SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top,
+               suggested.right - suggested.left, suggested.bottom - suggested.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  FitClientArea();
+  RedrawWindow(window_.get(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  NotifyLocationChange(controls_);
 }
 
 void FormWindow::Show(Form& /*form*/) {
@@ -298,6 +322,14 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       InvalidateRect(window_.get(), nullptr, TRUE);
       break;
+    case WM_GETDPISCALEDSIZE:
+      // Asked before WM_DPICHANGED: the size that gives the form's client area at the new DPI.
+      *reinterpret_cast<SIZE*>(lParam) = WindowSizeAt(form_->Spec(), static_cast<int>(wParam));
+      return TRUE;
+    case WM_DPICHANGED:
+      // The DPI is the message's: Wine's GetDpiForWindow keeps the system DPI.
+      MoveToDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_GETOBJECT:
       if (static_cast<DWORD>(lParam) == kClientObject && accessible_) {
         return AnswerGetObject(nullptr, wParam);
@@ -353,41 +385,6 @@ LRESULT CALLBACK FormWindow::ChildProc(HWND window, UINT message, WPARAM wParam,
     // As in the form's own procedure: nothing may cross into the system's code.
   }
   return DefSubclassProc(window, message, wParam, lParam);
-}
-
-// The picture box paints through the form's painter; its window holds the FormWindow that created
-// it, given as its creation parameter.
-LRESULT CALLBACK FormWindow::PictureBoxProc(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam) noexcept {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* owner = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  try {
-    switch (message) {
-      case WM_PAINT: {
-        const PaintDc dc(window);
-        if (owner != nullptr) owner->painter_.PaintPictureBox(window, dc.get());
-        return 0;
-      }
-      case WM_ERASEBKGND:
-        return 1;
-      case WM_LBUTTONDOWN:
-        SetFocus(window);
-        return 0;
-      case WM_SETFOCUS:
-      case WM_KILLFOCUS:
-      case WM_UPDATEUISTATE:
-        InvalidateRect(window, nullptr, FALSE);
-        break;
-      default:
-        break;
-    }
-  } catch (...) {
-    // As in the form's own procedure: nothing may cross into the system's code.
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace velmor::win32

@@ -61,8 +61,6 @@ class FormWindow final : public FormHost {
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam,
                                      LPARAM lParam) noexcept;
-  static LRESULT CALLBACK PictureBoxProc(HWND window, UINT message, WPARAM wParam,
-                                         LPARAM lParam) noexcept;
   static LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                     UINT_PTR id, DWORD_PTR owner) noexcept;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -70,6 +68,8 @@ class FormWindow final : public FormHost {
   // once the accessible objects exist.
   LRESULT AnswerGetObject(const Control* control, WPARAM wParam);
 
+  void FitClientArea();
+  void MoveToDpi(int dpi, const RECT& suggested);
   void OnClicked(HWND control);
   void ShowModelMarks();
   void ShowModelMark(HWND window, const Control& control);
