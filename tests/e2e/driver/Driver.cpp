@@ -21,6 +21,7 @@
 #include "Accessibility.h"
 #include "DescribeError.h"
 #include "Handles.h"
+#include "LayoutSteps.h"
 #include "Pixels.h"
 #include "RuntimeError.h"
 #include "Steps.h"
@@ -974,6 +975,16 @@ class Driver {
             L"the window to come to the front");
   }
 
+  // What the layout steps need: the window, the timeout and the driver's waits.
+  LayoutHost ForLayout() {
+    return {
+        RequireWindow(), timeoutMs_,
+        [this](const std::function<bool()>& done, const std::wstring& what) {
+          WaitFor(done, what);
+        },
+        [this](unsigned long ms, const std::function<bool()>& done) { return Poll(ms, done, {}); }};
+  }
+
   UniqueHandle process_;
   DWORD pid_ = 0;
   HWND window_ = nullptr;
@@ -1036,6 +1047,11 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"start-second", [](Driver& d, const std::wstring& rest) { d.StartSecond(rest); }},
       {L"minimize", [](Driver& d, const std::wstring&) { d.Minimize(); }},
       {L"foreground", [](Driver& d, const std::wstring&) { d.Foreground(); }},
+      {L"dpi-change",
+       [](Driver& d, const std::wstring& rest) { RunDpiChangeStep(rest, d.ForLayout()); }},
+      {L"layout", [](Driver& d, const std::wstring& rest) { RunLayoutStep(rest, d.ForLayout()); }},
+      {L"gdi-flat",
+       [](Driver& d, const std::wstring& rest) { RunGdiFlatStep(rest, d.ForLayout()); }},
       {L"reader",
        [](Driver& d, const std::wstring& rest) {
          RunReaderStep(rest, {d.RequireWindow(), d.timeoutMs_,
