@@ -91,12 +91,14 @@ const Picture& FormPainter::PictureOf(int resourceId) {
 }
 
 void FormPainter::EraseBackground(HDC dc) {
+  if (controls_.Model() == nullptr) return;
   RECT client{};
   GetClientRect(controls_.Parent(), &client);
   FillRect(dc, &client, BrushFor(controls_.Model()->Spec().backColor));
 }
 
 void FormPainter::Paint(HDC dc) {
+  if (controls_.Model() == nullptr) return;
   const std::vector<Control>& controls = controls_.Model()->Controls();
   SetBkMode(dc, TRANSPARENT);
   // Back to front, so that a label listed earlier is drawn over one listed later.

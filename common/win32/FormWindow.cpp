@@ -324,10 +324,12 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_GETDPISCALEDSIZE:
       // Asked before WM_DPICHANGED: the size that gives the form's client area at the new DPI.
+      if (form_ == nullptr || lParam == 0) break;
       *reinterpret_cast<SIZE*>(lParam) = WindowSizeAt(form_->Spec(), static_cast<int>(wParam));
       return TRUE;
     case WM_DPICHANGED:
       // The DPI is the message's: Wine's GetDpiForWindow keeps the system DPI.
+      if (lParam == 0) break;
       MoveToDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_GETOBJECT:
