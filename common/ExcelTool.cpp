@@ -13,8 +13,8 @@ constexpr std::uint32_t kCallFailed = 0x800706BEu;         // RPC_S_CALL_FAILED
 constexpr std::uint32_t kDisconnected = 0x80010108u;       // RPC_E_DISCONNECTED
 
 constexpr wchar_t kExcelDoesNotStart[] =
-    L"Excel を起動できませんでした。"
-    L"Excel をスタート メニューから起動できるかどうかお確かめください。"
+    L"Excel を起動できませんでした。\n"
+    L"Excel をスタート メニューから起動できるかどうか確認してください。\n"
     L"起動できない場合は、Excel を修復するかインストールし直してから、もう一度お試しください。";
 
 // The server turned the call away without running it (RPC_E_CALL_REJECTED,
@@ -30,29 +30,30 @@ bool IsServerGone(std::uint32_t number) {
 // Our own words for Excel's common failures, for which the system has no text or only a technical
 // one; null for any other number.
 const wchar_t* ExcelFailureWords(std::uint32_t number) {
-  // Short and polite: what happened, then what the user can do about it.
+  // Short and polite: what happened, then what the user can do about it, each on a line of its own
+  // so that the report does not break a sentence where it happens to be too wide.
   switch (number) {
     case 0x800401F3u:  // CO_E_CLASSSTRING: no such programmatic identifier
-      return L"Excel が見つかりませんでした。"
+      return L"Excel が見つかりませんでした。\n"
              L"Excel をインストールしてから、もう一度お試しください。";
     case 0x80040154u:  // REGDB_E_CLASSNOTREG
-      return L"Excel が正しく登録されていません。"
+      return L"Excel が正しく登録されていません。\n"
              L"Excel をインストールし直してから、もう一度お試しください。";
     case 0x80080005u:  // CO_E_SERVER_EXEC_FAILURE
-      return L"Excel を起動できませんでした。"
-             L"開いている Excel をすべて終了してから、もう一度お試しください。"
-             L"直らない場合は、Excel をインストールし直してください。";
+      return L"Excel を起動できませんでした。\n"
+             L"起動している Excel をすべて終了してから、もう一度お試しください。\n"
+             L"問題が解決しない場合は、Excel をインストールし直してください。";
     case kCallRejected:
     case kRetryLater:
       // Only reported once the calls have been turned away for kBusyLimitMs.
-      return L"Excel から 60 秒待っても応答がありませんでした。"
+      return L"60 秒待ちましたが、Excel から応答がありませんでした。\n"
              L"Excel に表示されているメッセージを閉じるか、Excel を終了してから、"
              L"もう一度お試しください。";
     case kServerUnavailable:
     case kCallFailed:
     case kDisconnected:
-      return L"Excel との接続が途中で切れました。Excel が終了した可能性があります。"
-             L"Excel が開いていれば終了してから、もう一度お試しください。";
+      return L"Excel との接続が途中で切れました。Excel が終了した可能性があります。\n"
+             L"Excel が起動している場合は、終了してから、もう一度お試しください。";
     default:
       return nullptr;
   }

@@ -60,10 +60,12 @@ inline constexpr std::uint64_t kOwnExcelEndLimitMs = 10000;
 
 // What the user is told when an Excel is open.
 inline constexpr wchar_t kExcelOpenMessage[] =
-    L"Excel が開いています。\n\n"
-    L"開いている Excel は、終了するときにアドインの設定を元に戻してしまいます。\n"
-    L"Excel で開いているブックを保存して Excel をすべて終了してから、\n"
-    L"もう一度「開始」を押してください。";
+    L"Excel が起動しています。\n\n"
+    L"Excel を起動したままにすると、Excel の終了時にアドインの設定が元に戻ってしまいます。\n"
+    L"Excel で開いているブックを保存して、Excel をすべて終了してから、\n"
+    L"もう一度「開始」を押してください。\n\n"
+    L"Excel のウィンドウが表示されていなくても、Excel が起動していることがあります。\n"
+    L"その場合は、タスク マネージャーで Excel を終了してください。";
 
 // Starts Excel, runs the macro and quits Excel. Just before Excel is started, excels makes sure no
 // other Excel runs; when one does, the user has been told, nothing was started, and the answer is

@@ -42,7 +42,7 @@ RuntimeError PathTooLongError(std::wstring_view programPath) {
   return RuntimeError(
       kErrorPathTooLong,
       L"フォルダーのパスが長すぎるため、そのフォルダーにあるプログラムを起動"
-      L"できません。\nフォルダーをパスの短い場所 (たとえば C:\\Velmor_CD) にコピーし、"
+      L"できません。\nフォルダーをパスの短い場所（たとえば C:\\Velmor_CD）にコピーし、"
       L"そこから実行してください。",
       L"プログラムの起動", FolderOf(programPath));
 }

@@ -29,12 +29,12 @@ bool IsSystemHresult(std::uint32_t number) {
 
 std::wstring UndescribedServerError(std::wstring_view server, std::uint32_t number) {
   return std::wstring(server) + L" からエラー " + FormatErrorNumber(number) +
-         L" が報告されましたが、その説明はありませんでした。";
+         L" が報告されました。" + kNoErrorDescription;
 }
 
 std::wstring FormatReport(const RuntimeError& error) {
   std::wstring report = L"実行時エラー '" + FormatErrorNumber(error.Number()) + L"':\n\n";
-  report += error.Description().empty() ? L"(説明はありません)" : error.Description();
+  report += error.Description().empty() ? kNoErrorDescription : error.Description();
   report += L"\n\n処理: " + error.Operation();
   if (!error.Object().empty()) report += L"\n対象: " + error.Object();
   report += L"\n\nプログラムを終了します。";

@@ -45,6 +45,10 @@ std::wstring FormatErrorNumber(std::uint32_t number);
 // error's.
 bool IsSystemHresult(std::uint32_t number);
 
+// What the programs say wherever an error comes without a description: the system has no text for
+// its number, a server gave none, or a failure left it empty.
+inline constexpr wchar_t kNoErrorDescription[] = L"このエラーの説明は見つかりませんでした。";
+
 // The words for an error that a server reported without a description of its own.
 std::wstring UndescribedServerError(std::wstring_view server, std::uint32_t number);
 

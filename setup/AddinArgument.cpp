@@ -47,7 +47,7 @@ AddinArgument ReadAddinArgument(const std::wstring& commandLine) {
 
 std::wstring BadArgumentMessage(const std::wstring& text) {
   return L"コマンドライン引数「" + text + L"」は正しくありません。\n\n" +
-         L"追加するアドインは /A1 ～ /A5 の形で指定してください。\n" +
+         L"インストールするアドインは /A1 ～ /A5 の形で指定してください。\n" +
          L"セットアップを終了します。";
 }
 

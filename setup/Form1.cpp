@@ -91,7 +91,8 @@ void Form1::Command1_Click(std::int16_t /*Index*/) {
       // Windows is going down: another installer or Excel started now would be cut off midway.
       platform_.MsgBox(L"インストーラー（" + std::wstring(fileName) +
                            L"）が Windows の再起動を始めました。\n"
-                           L"再起動の後で、もう一度「開始」を押してください。",
+                           L"Windows の再起動後に、セットアップをもう一度起動して、"
+                           L"「開始」を押してください。",
                        velmor::MsgBoxStyle::kInformation);
       return false;
     }
@@ -118,8 +119,8 @@ void Form1::Command1_Click(std::int16_t /*Index*/) {
   platform_.MsgBox(L" ソフト展開完了！", velmor::MsgBoxStyle::kInformation, L"終了確認");
   if (!restartAskedBy.empty()) {
     platform_.MsgBox(L"インストーラー（" + restartAskedBy +
-                         L"）から、Windows の再起動を求められました。\n"
-                         L"アドインをお使いになる前に、Windows を再起動してください。",
+                         L"）の処理を完了するには、Windows の再起動が必要です。\n"
+                         L"アドインを使う前に、Windows を再起動してください。",
                      velmor::MsgBoxStyle::kInformation);
   }
 }

@@ -19,17 +19,20 @@ struct InstallerFailure {
 };
 
 constexpr std::uint32_t kCrashed = 0xC0000000u;  // any code with both top bits set
+constexpr wchar_t kTryAgain[] = L"もう一度「開始」を押すと、インストールをやり直します。";
 constexpr InstallerFailure kInstallerFailures[] = {
     {1602, L"インストールが取り消されたため、何もインストールされていません。",
      L"もう一度「開始」を押すと、インストーラーを改めて起動します。"},
-    {1618, L"ほかのインストールが実行中のため、インストールできませんでした。",
-     L"そのインストールが終わるまでお待ちになってから、もう一度「開始」を押してください。"},
-    {1603, L"インストール中にエラーが発生したため、インストールできませんでした。",
-     L"もう一度「開始」を押すと、やり直します。"},
-    {kCrashed, L"インストーラーが異常終了しました。", L"もう一度「開始」を押すと、やり直します。"},
+    {1618, L"別のインストールが実行中のため、インストールできませんでした。",
+     L"実行中のインストールが終わってから、もう一度「開始」を押してください。"},
+    {1603, L"インストール中にエラーが発生しました。", kTryAgain},
+    {kCrashed, L"インストーラーが異常終了しました。", kTryAgain},
 };
 constexpr InstallerFailure kOtherFailure = {0, L"インストーラーが正常に終了しませんでした。",
-                                            L"もう一度「開始」を押すと、やり直します。"};
+                                            kTryAgain};
+
+// How a box names the installer: on a line of its own, after a label.
+std::wstring InstallerLine(const std::wstring& path) { return L"インストーラー: " + path; }
 
 const InstallerFailure& FailureOf(std::uint32_t code) {
   const std::uint32_t key = (code & kCrashed) == kCrashed ? kCrashed : code;
@@ -47,9 +50,11 @@ InstallerResult RunInstaller(Module1& module, velmor::Platform& platform, const 
   const std::optional<std::uint32_t> code = module.RunAndWait(path);
   if (!code) {
     platform.MsgBox(
-        L"管理者として実行する許可が得られなかったため、次のインストーラーを実行できませんでした。"
-        L"インストールは行われていません。\n\n" +
-        path + L"\n\nもう一度「開始」を押すと、改めて許可をお願いします。");
+        L"管理者として実行する許可が得られなかったため、"
+        L"インストーラーを実行できませんでした。\n"
+        L"何もインストールされていません。\n\n" +
+        InstallerLine(path) +
+        L"\n\nもう一度「開始」を押すと、許可を求める画面がもう一度表示されます。");
     return InstallerResult::kNotDone;
   }
   switch (*code) {
@@ -71,7 +76,7 @@ InstallerResult RunInstaller(Module1& module, velmor::Platform& platform, const 
       break;
   }
   const InstallerFailure& failure = FailureOf(*code);
-  platform.MsgBox(std::wstring(failure.what) + L"\n\n" + path + L"\n終了コード: " +
+  platform.MsgBox(std::wstring(failure.what) + L"\n\n" + InstallerLine(path) + L"\n終了コード: " +
                   velmor::FormatErrorNumber(*code) + L"\n\n" + failure.remedy);
   return InstallerResult::kNotDone;
 }

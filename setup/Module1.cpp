@@ -26,9 +26,8 @@ std::wstring SecondCopyNotice(const std::wstring& commandLine, const std::wstrin
   const std::wstring running = runningCaption.starts_with(kTitlePrefix)
                                    ? runningCaption.substr(std::size(kTitlePrefix) - 1)
                                    : runningCaption;
-  return L"実行中のセットアップが " + running + L" をインストールしています。\n" + wanted +
-         L" は、そのセットアップを終了した後で、改めて起動すると"
-         L"インストールできます。";
+  return L"セットアップは既に実行中です（" + running + L"）。\n" + wanted +
+         L" をインストールするには、実行中のセットアップを終了してから、もう一度起動してください。";
 }
 
 Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*this, platform) {}

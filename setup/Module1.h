@@ -17,8 +17,10 @@ namespace setup {
 inline constexpr int kExitBadArgument = 2;
 
 // What a second start of the setup program with commandLine says while a first copy, whose window
-// has runningCaption, is running. The first copy's caption names the add-in it installs: a second
-// start for another add-in is told that it can be installed once the running setup has finished.
+// has runningCaption, is running. The first copy's caption names the add-in it was started for
+// (its window may only be open, not installing): a second start for another add-in is told that
+// setup is already running for that one, and that its own is installed by ending the running setup
+// and starting setup again.
 // Empty (nothing to say) for the same add-in, or for an argument that names no add-in.
 std::wstring SecondCopyNotice(const std::wstring& commandLine, const std::wstring& runningCaption);
 

@@ -35,11 +35,12 @@ void Module1::ReleaseAddin(std::int16_t row) {
   // The file goes after the macro has unregistered the add-in; a file that cannot go then would
   // leave the add-in half released. So it must be free before Excel is started.
   if (platform_.FileInUse(addinPath)) {
-    platform_.MsgBox(L"次のアドインファイルは、ほかのプログラムが使用中のため削除できません。\n\n" +
-                     addinPath +
-                     L"\n\nアドインの開放は行っていません（何も変更していません）。\n"
-                     L"ファイルを使用しているプログラムを終了してから、もう一度「開始」を押して"
-                     L"ください。");
+    platform_.MsgBox(
+        L"アドインファイルがほかのプログラムで使用中のため、削除できません。"
+        L"何も変更していません。\n\nファイル: " +
+        addinPath +
+        L"\n\nファイルを使用しているプログラムを終了してから、"
+        L"もう一度「開始」を押してください。");
     return;
   }
   // The file goes once the macro has returned, while Excel still runs.

@@ -9,7 +9,7 @@ std::wstring SystemErrorText(std::uint32_t code) {
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
-  if (length == 0) return L"システムはこのエラーの説明を持っていません。";
+  if (length == 0) return kNoErrorDescription;
   std::wstring text(buffer.get(), length);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
     text.pop_back();

@@ -22,7 +22,7 @@ void NativeDeleteFile(const std::wstring& path) {
     throw win32::Win32Error(GetLastError(), kDeleteOperation, path);
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    throw RuntimeError(ERROR_ACCESS_DENIED, L"フォルダーはファイルとして削除できません。",
+    throw RuntimeError(ERROR_ACCESS_DENIED, L"ファイルではなくフォルダーのため、削除できません。",
                        kDeleteOperation, path);
   }
   // A forced deletion removes a read-only file too; if the deletion then fails, the file keeps its

@@ -54,9 +54,9 @@ TEST(MessageText, LeavesEveryTextThatFitsExactlyAsItIs) {
   for (const std::wstring& text :
        {std::wstring(L" ソフト展開完了！"),
         std::wstring(L"アドイン関数(TorvaneEx)を開放しました。"),
-        std::wstring(
-            L"コマンドライン引数「/Ax」は正しくありません。\n\n追加するアドインは /A1 ～ /A5 "
-            L"の形で指定してください。\nセットアップを終了します。"),
+        std::wstring(L"コマンドライン引数「/Ax」は正しくありません。\n\nインストールするアドインは "
+                     L"/A1 ～ /A5 "
+                     L"の形で指定してください。\nセットアップを終了します。"),
         std::wstring(kMessageLineColumns, L'x'), std::wstring(kMessageLineColumns / 2, L'あ'),
         std::wstring(L"  two  spaces  \n\n  kept  "), std::wstring()}) {
     EXPECT_EQ(FitMessageText(text), text);

@@ -182,9 +182,9 @@ const ExitCodeCase kExitCodeCases[] = {
     {false, 3010, nullptr},
     {true, 1602, L"インストールが取り消されたため、何もインストールされていません。"},
     {false, 1602, L"もう一度「開始」を押すと、インストーラーを改めて起動します。"},
-    {true, 1618, L"ほかのインストールが実行中のため"},
-    {false, 1618, L"そのインストールが終わるまでお待ちになってから、もう一度「開始」を押して"},
-    {false, 1603, L"インストール中にエラーが発生したため、インストールできませんでした。"},
+    {true, 1618, L"別のインストールが実行中のため、インストールできませんでした。"},
+    {false, 1618, L"実行中のインストールが終わってから、もう一度「開始」を押してください。"},
+    {false, 1603, L"インストール中にエラーが発生しました。"},
     {true, 0xC0000005u, L"インストーラーが異常終了しました。"},
     {false, 0xC0000409u, L"インストーラーが異常終了しました。"},
     {false, 1, L"インストーラーが正常に終了しませんでした。"},
@@ -218,7 +218,7 @@ TEST(SetupInstallExitCodes, EachCodeIsDoneOrToldInWordsThatFitIt) {
     EXPECT_TRUE(platform.Lines(L"CreateObject").empty());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find(c.words), std::wstring::npos) << messages[0];
-    EXPECT_NE(messages[0].find(L"\n\n" + path + L"\n終了コード: " +
+    EXPECT_NE(messages[0].find(L"\n\nインストーラー: " + path + L"\n終了コード: " +
                                velmor::FormatErrorNumber(c.code) + L"\n\n"),
               std::wstring::npos)
         << messages[0];
@@ -237,7 +237,8 @@ TEST_F(SetupInstall, AnInstallerThatStartedTheRestartEndsTheClickWithoutExcel) {
   EXPECT_EQ(platform_.Lines(L"MsgBox"),
             (std::vector<std::wstring>{
                 L"MsgBox[64|Velmor_Setup] インストーラー（vcredist_x86.exe）が Windows "
-                L"の再起動を始めました。\n再起動の後で、もう一度「開始」を押してください。"}));
+                L"の再起動を始めました。\nWindows の再起動後に、セットアップをもう一度起動して、"
+                L"「開始」を押してください。"}));
   EXPECT_EQ(CheckColour(), velmor::kBlue);
   EXPECT_EQ(LabelColour(), velmor::kButtonText);
 
@@ -303,8 +304,8 @@ TEST_F(SetupInstall, ADeclinedElevationIsReportedNotMarkedDoneAndAskedAgainNextC
   const auto messages = platform_.Lines(L"MsgBox");
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].rfind(L"MsgBox[0|Velmor_Setup] ", 0), 0u);
-  EXPECT_NE(messages[0].find(kRedist), std::wstring::npos);
-  EXPECT_NE(messages[0].find(L"インストールは行われていません"), std::wstring::npos);
+  EXPECT_NE(messages[0].find(L"\n\nインストーラー: " + kRedist + L"\n\n"), std::wstring::npos);
+  EXPECT_NE(messages[0].find(L"何もインストールされていません"), std::wstring::npos);
   EXPECT_NE(messages[0].find(L"もう一度「開始」を押すと"), std::wstring::npos);
   EXPECT_EQ(CheckColour(), velmor::kButtonText);
   EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
@@ -339,9 +340,8 @@ TEST_F(SetupInstall, AnInstallerAskingForARestartIsNamedOnceAfterTheClosingMessa
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0], kDone);
   EXPECT_EQ(messages[1],
-            L"MsgBox[64|Velmor_Setup] インストーラー（vcredist_x86.exe）から、Windows "
-            L"の再起動を求められました。\nアドインをお使いになる前に、Windows "
-            L"を再起動してください。");
+            L"MsgBox[64|Velmor_Setup] インストーラー（vcredist_x86.exe）の処理を完了するには、"
+            L"Windows の再起動が必要です。\nアドインを使う前に、Windows を再起動してください。");
 
   // Nothing ran on the second click, so nothing asks for a restart.
   platform_.log.clear();

@@ -48,17 +48,14 @@ TEST(SecondCopy, ToldOnlyWhenItAsksForAnotherAddinThanTheRunningOne) {
       {L"", L"Velmor - CordaleEx.xla", nullptr},
       {L"/Ax", L"Velmor - TorvaneEx.xla", nullptr},  // names no add-in: nothing to install later
       {L"/A2", L"Velmor - TorvaneEx.xla",
-       L"実行中のセットアップが TorvaneEx.xla をインストールしています。\nBriselEx.xla "
-       L"は、そのセットアップを終了した後で、改めて起動するとインストールできます"
-       L"。"},
+       L"セットアップは既に実行中です（TorvaneEx.xla）。\nBriselEx.xla をインストールするには、"
+       L"実行中のセットアップを終了してから、もう一度起動してください。"},
       {L"/A5", L"Velmor - MalvixEx.xla",
-       L"実行中のセットアップが MalvixEx.xla をインストールしています。\nQuillon.exe "
-       L"は、そのセットアップを終了した後で、改めて起動するとインストールできます"
-       L"。"},
+       L"セットアップは既に実行中です（MalvixEx.xla）。\nQuillon.exe をインストールするには、"
+       L"実行中のセットアップを終了してから、もう一度起動してください。"},
       {L"/A3", L"Velmor - Quillon.exe",
-       L"実行中のセットアップが Quillon.exe をインストールしています。\nTorvaneEx.xla "
-       L"は、そのセットアップを終了した後で、改めて起動するとインストールできます"
-       L"。"},
+       L"セットアップは既に実行中です（Quillon.exe）。\nTorvaneEx.xla をインストールするには、"
+       L"実行中のセットアップを終了してから、もう一度起動してください。"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(setup::SecondCopyNotice(c.commandLine, c.runningCaption),

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <new>
 #include <stdexcept>
 
 #include "EventDispatch.h"
 #include "FakePlatform.h"
 #include "FormModel.h"
+#include "InternalFailure.h"
 #include "NumberText.h"
 #include "RuntimeError.h"
 #include "SharedModule.h"
@@ -75,10 +78,10 @@ TEST(RuntimeErrorReport, TheSystemsWordsOnlyForTheSystemsOwnNumbers) {
     EXPECT_EQ(velmor::IsSystemHresult(c.number), c.system) << velmor::FormatErrorNumber(c.number);
   }
   EXPECT_EQ(velmor::UndescribedServerError(L"Excel", 1004),
-            L"Excel からエラー 1004 が報告されましたが、その説明はありませんでした。");
-  EXPECT_EQ(
-      velmor::UndescribedServerError(L"Microsoft Excel", 0x800A03ECu),
-      L"Microsoft Excel からエラー 0x800A03EC が報告されましたが、その説明はありませんでした。");
+            L"Excel からエラー 1004 が報告されました。このエラーの説明は見つかりませんでした。");
+  EXPECT_EQ(velmor::UndescribedServerError(L"Microsoft Excel", 0x800A03ECu),
+            L"Microsoft Excel からエラー 0x800A03EC が報告されました。"
+            L"このエラーの説明は見つかりませんでした。");
 }
 
 TEST(NumberText, DecimalAndHexadecimalAtTheirEdges) {
@@ -112,8 +115,24 @@ TEST(EventDispatch, ReportsAnyEscapingErrorUnderTheProgramTitleAndAsksToEnd) {
   EXPECT_EQ(platform.log[0].rfind(L"MsgBox[0|Velmor_Setup] ", 0), 0u);
   EXPECT_NE(platform.log[0].find(L"C:\\Velmor\\x.xla"), std::wstring::npos);
 
-  EXPECT_FALSE(velmor::RunEventHandler(platform, [] { throw std::out_of_range("row 0"); }));
-  EXPECT_NE(platform.log.back().find(L"row 0"), std::wstring::npos);
+  // A failure from inside says what happened, then the library's own text for support.
+  const struct {
+    std::function<void()> fail;
+    const wchar_t* description;
+  } internal[] = {
+      {[] { throw std::bad_alloc(); }, L"メモリが不足しています。（内部エラー: std::bad_alloc）"},
+      {[] { throw velmor::InternalFailure(velmor::InternalFailureKind::kTooLarge, "vector"); },
+       L"データが大きすぎるため、処理を続けられません。（内部エラー: vector）"},
+      {[] { throw velmor::InternalFailure(velmor::InternalFailureKind::kOutOfRange, "at"); },
+       L"プログラムが範囲外のデータを参照しました。（内部エラー: at）"},
+      {[] { throw std::out_of_range("row 0"); },
+       L"プログラムの内部でエラーが発生しました。（内部エラー: row 0）"},
+      {[] { throw 42; }, L"プログラムの内部で原因不明のエラーが発生しました。\n"},
+  };
+  for (const auto& c : internal) {
+    EXPECT_FALSE(velmor::RunEventHandler(platform, c.fail));
+    EXPECT_NE(platform.log.back().find(c.description), std::wstring::npos) << platform.log.back();
+  }
 
   // A library's text in UTF-8 reaches the report as the characters it spells.
   EXPECT_FALSE(velmor::RunEventHandler(

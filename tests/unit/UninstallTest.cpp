@@ -192,7 +192,7 @@ TEST_F(Uninstall, AnOpenExcelOrAnAddinFileInUseStopsTheReleaseBeforeAnythingChan
       ASSERT_EQ(log.size(), c.log.size() + 1) << c.what;
       const std::wstring box = log.back();
       log.pop_back();
-      EXPECT_NE(box.find(L"\n\n" + addin + L"\n\n"), std::wstring::npos) << c.what;
+      EXPECT_NE(box.find(L"\n\nファイル: " + addin + L"\n\n"), std::wstring::npos) << c.what;
       EXPECT_NE(box.find(L"使用中"), std::wstring::npos) << c.what;
       EXPECT_NE(box.find(L"何も変更していません"), std::wstring::npos) << c.what;
     }

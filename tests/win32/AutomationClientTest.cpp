@@ -172,10 +172,12 @@ TEST(AutomationServerError, WithoutWordsOfItsOwnGetsTheSystemsOnlyForTheSystemsN
     std::wstring description;  // empty: the system's text
   } cases[] = {
       {1004, 0, L"", 1004,
-       L"Excel からエラー 1004 が報告されましたが、その説明はありませんでした。"},
-      {0, 0, L"", 0, L"Excel からエラー 0 が報告されましたが、その説明はありませんでした。"},
+       L"Excel からエラー 1004 が報告されました。このエラーの説明は見つかりませんでした。"},
+      {0, 0, L"", 0,
+       L"Excel からエラー 0 が報告されました。このエラーの説明は見つかりませんでした。"},
       {0, static_cast<HRESULT>(0x800A03ECu), L"Microsoft Excel", 0x800A03ECu,
-       L"Microsoft Excel からエラー 0x800A03EC が報告されましたが、その説明はありませんでした。"},
+       L"Microsoft Excel からエラー 0x800A03EC が報告されました。"
+       L"このエラーの説明は見つかりませんでした。"},
       {0, E_ACCESSDENIED, L"Microsoft Excel", 0x80070005u, L""},
   };
   for (const auto& c : cases) {
