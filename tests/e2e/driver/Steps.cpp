@@ -216,17 +216,17 @@ class Reader {
   }
 
   std::vector<Line> ValueLines(const Reference& ref, const Line& use, int depth) {
+    if (depth > kMaxDepth) Fail(L"values nested too deeply (does one use itself?)");
     const Value& value = values_.at(ref.name);
-    std::vector<std::wstring> args;
-    for (const std::wstring& arg : ref.args) args.push_back(Expand(arg, depth + 1));
-    if (args.size() != value.params.size()) {
+    if (ref.args.size() != value.params.size()) {
       Fail(L"$" + ref.name + L" takes " + std::to_wstring(value.params.size()) +
-           L" value(s), given " + std::to_wstring(args.size()));
+           L" value(s), given " + std::to_wstring(ref.args.size()));
     }
+    // The arguments go in as written; the lines are expanded where they are used.
     std::vector<Line> lines;
     for (const std::wstring& raw : value.lines) {
       lines.push_back(MakeLine(use.where + L" $" + ref.name, use.folder,
-                               std::wstring(use.indent, L' ') + Substitute(raw, value, args)));
+                               std::wstring(use.indent, L' ') + Substitute(raw, value, ref.args)));
     }
     return lines;
   }
