@@ -66,22 +66,30 @@ RuntimeError InPlainWords(const RuntimeError& error) {
   return RuntimeError(error.Number(), words, error.Operation(), error.Object());
 }
 
-// Makes an attempt until Excel answers it. A turned-away call did not run, so running it again
-// cannot do anything twice.
+// Makes an attempt until Excel answers it, or until it has been turned away for limitMs counted
+// from since. A turned-away call did not run, so running it again cannot do anything twice. This is
+// the one place that waits for a busy Excel: no message filter retries inside the calls
+// (Automation.h).
 template <typename Attempt>
-auto Patiently(Platform& platform, const Attempt& attempt) -> decltype(attempt()) {
-  const std::uint64_t first = platform.TickCount();
+auto Patiently(Platform& platform, const Attempt& attempt, std::uint64_t limitMs,
+               std::uint64_t since) -> decltype(attempt()) {
   for (;;) {
     try {
       return attempt();
     } catch (const RuntimeError& error) {
       if (!IsTurnedAway(error.Number())) throw InPlainWords(error);
-      const std::uint64_t waited = platform.TickCount() - first;
-      if (waited >= kBusyLimitMs) throw InPlainWords(error);
+      const std::uint64_t waited = platform.TickCount() - since;
+      if (waited >= limitMs) throw InPlainWords(error);
       platform.Pause(
-          static_cast<std::uint32_t>(std::min<std::uint64_t>(kBusyPauseMs, kBusyLimitMs - waited)));
+          static_cast<std::uint32_t>(std::min<std::uint64_t>(kBusyPauseMs, limitMs - waited)));
     }
   }
+}
+
+// The step's calls: each is tried for kBusyLimitMs from its own first attempt.
+template <typename Attempt>
+auto Patiently(Platform& platform, const Attempt& attempt) -> decltype(attempt()) {
+  return Patiently(platform, attempt, kBusyLimitMs, platform.TickCount());
 }
 
 // Starts Excel. A failure to start it that ExcelFailureWords has no words for (a damaged
@@ -129,25 +137,31 @@ class PatientObject final : public AutomationObject {
 
 // After a failure, while Excel may still run with its alerts off and the tool workbook open:
 // closes the workbooks without saving (the alerts are off by the time a workbook is open, so
-// nothing asks) and quits Excel. Each call is made once, without patience: an Excel that turns
-// calls away or is gone is left as it is. Nothing here may take the place of the failure being
-// reported.
-void CloseAfterFailure(AutomationObject& application, std::uint32_t failure) noexcept {
-  const auto excelStillAnswers = [](std::uint32_t number) {
+// nothing asks) and quits Excel. The user waits for this before the report, so a busy Excel is
+// waited for kCleanUpBusyLimitMs in all, not for the step's minute; an Excel that still turns the
+// calls away then, or is gone, is left as it is. Nothing here may take the place of the failure
+// being reported.
+void CloseAfterFailure(Platform& platform, AutomationObject& application,
+                       std::uint32_t failure) noexcept {
+  const auto stillAnswers = [](std::uint32_t number) {
     return !IsTurnedAway(number) && !IsServerGone(number);
   };
-  if (!excelStillAnswers(failure)) return;
-  try {
-    application.GetProperty(L"Workbooks")->Call(L"Close", {});
-  } catch (const RuntimeError& error) {
-    if (!excelStillAnswers(error.Number())) return;
-  } catch (...) {
-    return;
-  }
-  try {
-    application.Call(L"Quit", {});
-  } catch (...) {
+  if (!stillAnswers(failure)) return;
+  const std::uint64_t since = platform.TickCount();
+  // Whether Excel still answers after the attempt.
+  const auto briefly = [&](const auto& attempt) {
+    try {
+      Patiently(platform, attempt, kCleanUpBusyLimitMs, since);
+      return true;
+    } catch (const RuntimeError& error) {
+      return stillAnswers(error.Number());
+    } catch (...) {
+      return false;
+    }
+  };
+  if (briefly([&] { application.GetProperty(L"Workbooks")->Call(L"Close", {}); })) {
     // Excel may end before its answer, or stay; either way the original failure is reported.
+    briefly([&] { application.Call(L"Quit", {}); });
   }
 }
 
@@ -199,7 +213,7 @@ bool RunToolMacro(Platform& platform, ExcelWatch& excels, const ToolMacroCall& c
     if (afterMacro) afterMacro();
     excel.GetProperty(L"Workbooks")->Call(L"Close", {});
   } catch (const RuntimeError& error) {
-    CloseAfterFailure(*application, error.Number());
+    CloseAfterFailure(platform, *application, error.Number());
     throw;
   }
   excels.NoteOurs();

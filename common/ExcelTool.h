@@ -74,8 +74,9 @@ inline constexpr wchar_t kExcelOpenMessage[] =
 // tried again while Excel turns it away. A failure to create Excel that ExcelFailureWords has no
 // words for is told as Excel not starting, with what to check. An Excel gone during Quit has ended
 // as asked. Any other failure is thrown; an Excel already started that still answers is first made
-// to close its workbooks without saving and quit, each call made once, so that no Excel is left
-// behind with its alerts off. The failure thrown is always the original one.
+// to close its workbooks without saving and quit, waiting kCleanUpBusyLimitMs at most for a busy
+// one, so that no Excel is left behind with its alerts off. The failure thrown is always the
+// original one.
 [[nodiscard]] bool RunToolMacro(Platform& platform, ExcelWatch& excels, const ToolMacroCall& call,
                                 const std::function<void()>& afterMacro = {});
 
@@ -83,5 +84,9 @@ inline constexpr wchar_t kExcelOpenMessage[] =
 // between two attempts.
 inline constexpr std::uint64_t kBusyLimitMs = 60000;
 inline constexpr std::uint32_t kBusyPauseMs = 250;
+
+// How long the clean-up after a failure waits for a busy Excel, in all, before the user sees the
+// report.
+inline constexpr std::uint64_t kCleanUpBusyLimitMs = 5000;
 
 }  // namespace velmor

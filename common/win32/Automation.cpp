@@ -10,7 +10,6 @@
 
 #include "ComOwners.h"
 #include "ErrorText.h"
-#include "MessageFilter.h"
 #include "SystemLibrary.h"
 
 namespace velmor::win32 {
@@ -38,11 +37,9 @@ void Assign(UniqueVariant& target, const AutomationArg& value) {
 class DispatchObject final : public AutomationObject {
  public:
   // name: how the report names this object, e.g. "Excel.Application" or
-  // "Excel.Application.Workbooks". filter: the message filter registered while this object and
-  // the objects reached through it live.
-  DispatchObject(ComPtr<IDispatch> dispatch, std::wstring name,
-                 std::shared_ptr<MessageFilterScope> filter)
-      : dispatch_(std::move(dispatch)), name_(std::move(name)), filter_(std::move(filter)) {}
+  // "Excel.Application.Workbooks".
+  DispatchObject(ComPtr<IDispatch> dispatch, std::wstring name)
+      : dispatch_(std::move(dispatch)), name_(std::move(name)) {}
 
   void Put(std::wstring_view member, const AutomationArg& value) override {
     std::vector<UniqueVariant> args(1);
@@ -81,7 +78,7 @@ class DispatchObject final : public AutomationObject {
     VARIANT* v = result.get();
     if (V_VT(v) != VT_DISPATCH || V_DISPATCH(v) == nullptr) return nullptr;
     ComPtr<IDispatch> object(V_DISPATCH(v));  // takes its own reference; the variant keeps its one
-    return std::make_unique<DispatchObject>(std::move(object), Describe(member), filter_);
+    return std::make_unique<DispatchObject>(std::move(object), Describe(member));
   }
 
   void Invoke(std::wstring_view member, WORD flags, std::vector<UniqueVariant>& args,
@@ -138,20 +135,16 @@ class DispatchObject final : public AutomationObject {
 
   ComPtr<IDispatch> dispatch_;
   std::wstring name_;
-  std::shared_ptr<MessageFilterScope> filter_;
 };
 
 }  // namespace
 
-std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progId,
-                                                         RetryLimits busyRetry) {
+std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progId) {
   const std::wstring id(progId);
   constexpr wchar_t kCreateOperation[] = L"オートメーション オブジェクトの作成";
   CLSID clsid{};
   HRESULT hr = ole::CLSIDFromProgID(id.c_str(), &clsid);
   if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
-  // Registered before the server is started: it may turn calls away from the first one on.
-  auto filter = std::make_shared<MessageFilterScope>(busyRetry);
   ComPtr<IDispatch> dispatch;
   hr = ole::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&dispatch));
   if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
@@ -159,13 +152,11 @@ std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progI
   // allowed: a macro's message or the program's own first-run prompt would open behind our window.
   // Not being able to allow it changes where a window opens, not what happens.
   (void)ole::CoAllowSetForegroundWindow(dispatch.Get(), nullptr);
-  return std::make_unique<DispatchObject>(std::move(dispatch), id, std::move(filter));
+  return std::make_unique<DispatchObject>(std::move(dispatch), id);
 }
 
-std::unique_ptr<AutomationObject> AutomationObjectFor(IDispatch* dispatch, std::wstring name,
-                                                      RetryLimits busyRetry) {
-  return std::make_unique<DispatchObject>(ComPtr<IDispatch>(dispatch), std::move(name),
-                                          std::make_shared<MessageFilterScope>(busyRetry));
+std::unique_ptr<AutomationObject> AutomationObjectFor(IDispatch* dispatch, std::wstring name) {
+  return std::make_unique<DispatchObject>(ComPtr<IDispatch>(dispatch), std::move(name));
 }
 
 }  // namespace velmor::win32

@@ -7,21 +7,20 @@
 #include <string>
 #include <string_view>
 
-#include "MessageFilter.h"
 #include "Platform.h"
 
 struct IDispatch;
 
 namespace velmor::win32 {
 
-// busyRetry: how long COM tries again a call that the server asked to try later (on Windows; see
-// MessageFilter.h), for this object and the objects reached through it.
-std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progId,
-                                                         RetryLimits busyRetry);
+// No message filter is registered: a call that the server turns away (a busy Excel) fails at once
+// with RPC_E_CALL_REJECTED or RPC_E_SERVERCALL_RETRYLATER, and the caller decides how long to try
+// again (ExcelTool.h). A filter would retry inside the call instead, for as long as it allows,
+// whatever the caller wants.
+std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progId);
 
 // An automation object for a dispatch interface the caller already holds (it takes a reference of
 // its own); name is how error reports name it.
-std::unique_ptr<AutomationObject> AutomationObjectFor(IDispatch* dispatch, std::wstring name,
-                                                      RetryLimits busyRetry);
+std::unique_ptr<AutomationObject> AutomationObjectFor(IDispatch* dispatch, std::wstring name);
 
 }  // namespace velmor::win32

@@ -1,12 +1,14 @@
 #include "FormWindow.h"
 
 #include <commctrl.h>
+#include <imm.h>
+
+#include <optional>
 
 #include "AccessibleWindow.h"
 #include "ErrorText.h"
 #include "EventDispatch.h"
 #include "SystemLibrary.h"
-#include "Win32Support.h"
 
 namespace velmor::win32 {
 namespace {
@@ -56,8 +58,8 @@ COLORREF ToColorRef(ColorValue color) {
   return static_cast<COLORREF>(color & 0x00FFFFFFu);
 }
 
-FormWindow::FormWindow(HINSTANCE instance, Platform& platform, ComApartment& com)
-    : instance_(instance), platform_(platform), com_(com) {
+FormWindow::FormWindow(HINSTANCE instance, Platform& platform, StepWindow& steps, ComApartment& com)
+    : instance_(instance), platform_(platform), steps_(steps), com_(com) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   RegisterClasses(instance, &FormWindow::WindowProc, &FormWindow::PictureBoxProc);
@@ -129,6 +131,12 @@ void FormWindow::Load(Form& form) {
 
   try {
     CreateChildren();
+    // The window takes no text: it has no input context, so that an input method never claims a
+    // key typed to it (VK_PROCESSKEY) and no composition opens here. The step's waits drop the keys
+    // they read; a key the input method had claimed would then have left its composition open
+    // after the step, and Space would not press a button while a Japanese input method is on.
+    ImmAssociateContext(window_.get(), nullptr);
+    ImmAssociateContextEx(window_.get(), nullptr, IACE_CHILDREN);
   } catch (...) {
     // Half a window is no window: the form stays unloaded.
     window_.reset();
@@ -226,12 +234,7 @@ void FormWindow::ControlChanged(Form& form, const Control& control) {
   NotifyAccessibleChange(window_.get(), WindowOf(&control), form, control);
   for (Child& child : children_) {
     if (child.control != &control) continue;
-    if (HasCheckState(control.Spec().kind)) {
-      const WPARAM state = control.Value() != 0 ? BST_CHECKED : BST_UNCHECKED;
-      if (static_cast<WPARAM>(SendMessageW(child.window, BM_GETCHECK, 0, 0)) != state) {
-        SendMessageW(child.window, BM_SETCHECK, state, 0);
-      }
-    }
+    if (HasCheckState(control.Spec().kind)) ShowModelMark(child);
     InvalidateRect(child.window, nullptr, TRUE);
     return;
   }
@@ -239,58 +242,30 @@ void FormWindow::ControlChanged(Form& form, const Control& control) {
   InvalidateRect(window_.get(), &box, TRUE);
 }
 
-bool FormWindow::CursorOverWindow() const {
-  POINT cursor{};
-  if (!window_ || !GetCursorPos(&cursor)) return false;
-  RECT frame{};
-  GetWindowRect(window_.get(), &frame);
-  return PtInRect(&frame, cursor) != FALSE;
-}
-
-// For the length of a step the window behaves as the owner of a modal dialog: it is disabled, so
-// that no click or key acts on it (the waits read and drop input, so that none acts later either),
-// and the busy cursor shows over it. The waits keep every message flowing, so that it repaints and
-// is never taken for hung.
-void FormWindow::StepBegan(Form& /*form*/) {
-  if (!window_) return;
-  EnableWindow(window_.get(), FALSE);
-  if (CursorOverWindow()) SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32650)));  // APPSTARTING
-}
+// The window stays enabled during a step: the step's waits and the controls drop input and clicks
+// instead (StepState.h).
+void FormWindow::StepBegan(Form& form) { steps_.StepBegan(form.StepReason()); }
 
 void FormWindow::StepEnded(Form& /*form*/) {
+  const StepEffects effects = steps_.Report(StepEvent::kEnded);
   if (!window_) return;
-  // Nothing typed or clicked during the step acts after it.
-  DropQueuedInput();
-  EnableWindow(window_.get(), TRUE);
-  if (CursorOverWindow()) SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // ARROW
-  // The focus goes back to its control, provided no other program is the one the user works in.
-  // A disabled window cannot be activated: when the step's last message box or installer window
-  // closed, the activation may have gone nowhere, and the window takes it back here.
-  HWND foreground = GetForegroundWindow();
-  if (foreground == nullptr || foreground == GetDesktopWindow() || foreground == GetShellWindow() ||
-      IsOwnWindow(foreground)) {
-    if (foreground != window_.get()) SetForegroundWindow(window_.get());
-    RestoreFocus();
+  ShowModelMarks();
+  if (effects.giveFocusBack) RestoreFocus();
+}
+
+// The controls show the checks of the model, which nothing but the program changes during a step.
+void FormWindow::ShowModelMarks() {
+  for (const Child& child : children_) {
+    if (HasCheckState(child.control->Spec().kind)) ShowModelMark(child);
   }
 }
 
-void FormWindow::ExternalWorkBegan() {
-  // A message box of the step has enabled the window again; while an installer or Excel works
-  // for the step it is disabled.
-  if (window_ && form_ != nullptr && form_->StepRunning()) EnableWindow(window_.get(), FALSE);
-  // Windows asks for the reason to be given when the work begins, not when the session is about to
-  // end; it is shown to a user who tries to sign out or shut down meanwhile.
-  if (externalWork_++ == 0 && window_ && form_ != nullptr) {
-    shutdownBlocked_ =
-        ShutdownBlockReasonCreate(window_.get(), form_->StepReason().c_str()) != FALSE;
-  }
-}
-
-void FormWindow::ExternalWorkEnded() {
-  if (externalWork_ > 0 && --externalWork_ == 0) {
-    if (shutdownBlocked_ && window_) ShutdownBlockReasonDestroy(window_.get());
-    shutdownBlocked_ = false;
-  }
+void FormWindow::ShowModelMark(const Child& child) {
+  const WPARAM state = child.control->Value() != 0 ? BST_CHECKED : BST_UNCHECKED;
+  if (static_cast<WPARAM>(SendMessageW(child.window, BM_GETCHECK, 0, 0)) == state) return;
+  showingModel_ = true;
+  SendMessageW(child.window, BM_SETCHECK, state, 0);
+  showingModel_ = false;
 }
 
 int FormWindow::RunMessageLoop() {
@@ -376,6 +351,12 @@ void FormWindow::EndProgram(int exitCode) {
 void FormWindow::OnClicked(HWND controlWindow) {
   Child* clicked = ChildOf(controlWindow);
   if (ending_ || clicked == nullptr) return;
+  // During a step a click from anywhere changes nothing: a mark that changed all the same (a
+  // notification sent by another program) is put back.
+  if (steps_.Outputs().unavailable) {
+    ShowModelMarks();
+    return;
+  }
   // A check box or option button has already changed its mark; the model learns of it before any
   // handler runs.
   for (Child& child : children_) {
@@ -481,6 +462,7 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     auto* self = static_cast<FormWindow*>(create->lpCreateParams);
     self->window_ = UniqueWindow(window);
+    self->steps_.Attach(window);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     if (self->bigIcon_) {
       SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(self->bigIcon_.get()));
@@ -501,6 +483,8 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
 }
 
 LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  // The busy cursor, a close or the end of the session refused: as the step has it.
+  if (const std::optional<LRESULT> answer = steps_.Answer(message)) return *answer;
   switch (message) {
     case WM_ERASEBKGND: {
       RECT client{};
@@ -529,9 +513,6 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) OnClicked(reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_CLOSE:
-      // While a step runs the window stays (close box, Alt+F4, or a close another program sends
-      // while this one answers messages in a wait): the step's handler goes on underneath it.
-      if (form_->StepRunning()) return 0;
       // Closing from the title bar unloads the form, exactly as the exit button does.
       if (!ending_ && !RunEventHandler(platform_, [this] { form_->Unload(); })) {
         EndProgram(kExitRuntimeError);
@@ -548,19 +529,6 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       RestoreFocus();
       return 0;
-    case WM_SETCURSOR:
-      // Over the whole window while a step runs (the window is disabled, so its children ask it).
-      if (form_->StepRunning()) {
-        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32650)));  // IDC_APPSTARTING
-        return TRUE;
-      }
-      break;
-    case WM_QUERYENDSESSION:
-      // Ending the session while an installer or Excel works for us would leave that work half
-      // done: the system is asked to wait, for the reason given when the work began. A message
-      // box alone holds nothing up.
-      if (externalWork_ > 0) return FALSE;
-      break;
     case WM_SYSCOLORCHANGE:
       // Only top-level windows hear of a new colour scheme (a high-contrast theme, say); the
       // controls learn of it from their parent.
@@ -577,8 +545,7 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_DESTROY:
-      if (shutdownBlocked_) ShutdownBlockReasonDestroy(window_.get());
-      shutdownBlocked_ = false;
+      steps_.Attach(nullptr);
       children_.clear();
       PostQuitMessage(exitCode_);
       return 0;
@@ -594,10 +561,18 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window_.get(), message, wParam, lParam);
 }
 
-// Every control reports taking the focus, so the window knows which one to give it back to.
+// Every control reports taking the focus, so the window knows which one to give it back to. During
+// a step a control drops the input and the clicks that reach it, sent or posted by anyone: a
+// screen reader's default action and other programs' automation post BM_CLICK, and a message sent
+// from another process is delivered inside whatever wait this thread is in, past the step's loop.
+// The window's own BM_SETCHECK, which shows the model, passes.
 LRESULT CALLBACK FormWindow::ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR /*id*/, DWORD_PTR owner) noexcept {
   auto* self = reinterpret_cast<FormWindow*>(owner);
+  if (self->steps_.DropsControlMessage(message) &&
+      !(message == BM_SETCHECK && self->showingModel_)) {
+    return 0;
+  }
   if (message == WM_SETFOCUS && self->form_ != nullptr) {
     if (const Child* child = self->ChildOf(window)) self->form_->GotFocus(*child->control);
   } else if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == kClientObject) {

@@ -15,7 +15,7 @@
 #include "Handles.h"
 #include "Picture.h"
 #include "Platform.h"
-#include "Win32Platform.h"
+#include "StepWindow.h"
 
 namespace velmor::win32 {
 
@@ -33,8 +33,10 @@ constexpr bool ShowsFocusMark(bool focused, LRESULT uiState) {
 
 class FormWindow final : public FormHost {
  public:
-  // com is the thread's apartment: decoding the pictures needs it, and starts it if need be.
-  FormWindow(HINSTANCE instance, Platform& platform, ComApartment& com);
+  // steps: what the window does during a step, told when the window comes and goes and when a step
+  // begins and ends; com is the thread's apartment: decoding the pictures needs it, and starts it
+  // if need be.
+  FormWindow(HINSTANCE instance, Platform& platform, StepWindow& steps, ComApartment& com);
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
   ~FormWindow() override;
@@ -47,14 +49,12 @@ class FormWindow final : public FormHost {
   void StepBegan(Form& form) override;
   void StepEnded(Form& form) override;
 
-  // Told when an installer or Excel starts and stops working for a step: the session may not end
-  // meanwhile.
-  ExternalWorkObserver& ExternalWork() { return externalWorkObserver_; }
-
   HWND Handle() const { return window_.get(); }
 
-  // For the accessible objects: the form, a control's window and a box in client pixels.
+  // For the accessible objects: the form, a control's window and a box in client pixels, and what
+  // the window is during a step (unavailable while one runs).
   const Form* Model() const { return form_; }
+  StepOutputs StepNow() const { return steps_.Outputs(); }
   HWND WindowOf(const Control* control) const;
   RECT PxRect(const TwipsRect& box) const;
 
@@ -85,9 +85,10 @@ class FormWindow final : public FormHost {
   void DrawGraphicalButton(const DRAWITEMSTRUCT& item);
   void PaintPictureBox(HWND window, HDC dc);
   void OnClicked(HWND control);
+  void ShowModelMarks();
+  void ShowModelMark(const Child& child);
   void RestoreFocus();
   void ShowKeyboardCues();
-  bool CursorOverWindow() const;
   void EndProgram(int exitCode);
 
   int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
@@ -97,6 +98,7 @@ class FormWindow final : public FormHost {
 
   HINSTANCE instance_;
   Platform& platform_;
+  StepWindow& steps_;
   ComApartment& com_;
   Form* form_ = nullptr;
   // Owned from WM_NCCREATE; given up at WM_NCDESTROY, when the system has destroyed it.
@@ -104,23 +106,9 @@ class FormWindow final : public FormHost {
   int dpi_ = 96;
   int exitCode_ = 0;
   bool ending_ = false;
-  // A member rather than a second base class, which would cost the programs the runtime's support
-  // for multiple inheritance.
-  class WorkObserver final : public ExternalWorkObserver {
-   public:
-    explicit WorkObserver(FormWindow& window) : window_(window) {}
-    void ExternalWorkBegan() override { window_.ExternalWorkBegan(); }
-    void ExternalWorkEnded() override { window_.ExternalWorkEnded(); }
-
-   private:
-    FormWindow& window_;
-  };
-  void ExternalWorkBegan();
-  void ExternalWorkEnded();
-
-  WorkObserver externalWorkObserver_{*this};
-  int externalWork_ = 0;          // installers or Excel instances running for the current step
-  bool shutdownBlocked_ = false;  // a reason given to the system for refusing to end the session
+  // The window is setting a control's check from the model: a BM_SETCHECK that passes during a
+  // step, when the controls drop those that others send.
+  bool showingModel_ = false;
   std::vector<Child> children_;
   std::map<const FontSpec*, UniqueFont> fonts_;
   std::map<ColorValue, UniqueBrush> brushes_;

@@ -13,6 +13,7 @@
 #include "EventDispatch.h"
 #include "FormWindow.h"
 #include "SingleCopy.h"
+#include "StepWindow.h"
 #include "Win32Platform.h"
 
 namespace velmor::win32 {
@@ -43,9 +44,10 @@ int RunProgram(HINSTANCE instance, const wchar_t* title,
   // shows, and to reach Excel. Waiting for it here would only delay the window. It ends after
   // everything that used it.
   ComApartment com(ComApartment::When::kOnFirstUse);
-  FormWindow* window = nullptr;
-  Win32Platform platform(
-      title, [&window] { return window != nullptr ? window->Handle() : nullptr; }, com);
+  // What the window does during a step; the platform and the window tell it what happens, and the
+  // platform's message boxes belong to its window.
+  StepWindow steps;
+  Win32Platform platform(title, steps, com);
 
   // A second start brings the running copy forward and ends here, after saying what it has to say.
   SingleCopy singleCopy(title);
@@ -67,21 +69,13 @@ int RunProgram(HINSTANCE instance, const wchar_t* title,
   std::optional<FormWindow> formWindow;
   struct WindowGone {
     Module& module;
-    Win32Platform& platform;
-    FormWindow*& window;
-    ~WindowGone() {
-      module.Form1().Window().AttachHost(nullptr);
-      platform.ObserveExternalWork(nullptr);
-      window = nullptr;
-    }
+    ~WindowGone() { module.Form1().Window().AttachHost(nullptr); }
   };
-  if (!RunEventHandler(platform, [&] { formWindow.emplace(instance, platform, com); })) {
+  if (!RunEventHandler(platform, [&] { formWindow.emplace(instance, platform, steps, com); })) {
     return kExitRuntimeError;
   }
-  const WindowGone detach{module, platform, window};
-  window = &*formWindow;
-  module.Form1().Window().AttachHost(window);
-  platform.ObserveExternalWork(&window->ExternalWork());
+  const WindowGone detach{module};
+  module.Form1().Window().AttachHost(&*formWindow);
 
   if (!RunEventHandler(platform, [&module] { module.Main(); })) return kExitRuntimeError;
   // Main may decline to show the window; the program then ends here.

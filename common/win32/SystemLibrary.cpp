@@ -49,7 +49,6 @@ struct Ole32Functions {
   decltype(&::CoUninitialize) coUninitialize;
   decltype(&::CLSIDFromProgID) clsidFromProgId;
   decltype(&::CoCreateInstance) coCreateInstance;
-  decltype(&::CoRegisterMessageFilter) coRegisterMessageFilter;
   decltype(&::CoAllowSetForegroundWindow) coAllowSetForegroundWindow;
   decltype(&::CreateStreamOnHGlobal) createStreamOnHGlobal;
 };
@@ -61,7 +60,6 @@ const Ole32Functions& Ole32() {
       FunctionOf<decltype(&::CoUninitialize)>(library.get(), "CoUninitialize"),
       FunctionOf<decltype(&::CLSIDFromProgID)>(library.get(), "CLSIDFromProgID"),
       FunctionOf<decltype(&::CoCreateInstance)>(library.get(), "CoCreateInstance"),
-      FunctionOf<decltype(&::CoRegisterMessageFilter)>(library.get(), "CoRegisterMessageFilter"),
       FunctionOf<decltype(&::CoAllowSetForegroundWindow)>(library.get(),
                                                           "CoAllowSetForegroundWindow"),
       FunctionOf<decltype(&::CreateStreamOnHGlobal)>(library.get(), "CreateStreamOnHGlobal"),
@@ -148,11 +146,6 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
                          void** object) {
   const auto function = Ole32().coCreateInstance;
   return function != nullptr ? function(clsid, outer, context, iid, object) : kNotAvailable;
-}
-
-HRESULT CoRegisterMessageFilter(IMessageFilter* filter, IMessageFilter** previous) {
-  const auto function = Ole32().coRegisterMessageFilter;
-  return function != nullptr ? function(filter, previous) : kNotAvailable;
 }
 
 HRESULT CoAllowSetForegroundWindow(IUnknown* object, void* reserved) {

@@ -46,7 +46,6 @@ HRESULT CoInitializeEx(void* reserved, DWORD concurrencyModel);
 void CoUninitialize();
 HRESULT CLSIDFromProgID(const wchar_t* progId, CLSID* clsid);
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
-HRESULT CoRegisterMessageFilter(IMessageFilter* filter, IMessageFilter** previous);
 HRESULT CoAllowSetForegroundWindow(IUnknown* object, void* reserved);
 HRESULT CreateStreamOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease, IStream** stream);
 HRESULT OleLoadPicture(IStream* stream, LONG size, BOOL runMode, REFIID iid, void** picture);

@@ -9,7 +9,6 @@
 #include "Automation.h"
 #include "CommandLine.h"
 #include "ErrorText.h"
-#include "ExcelTool.h"
 #include "Handles.h"
 #include "LongPath.h"
 #include "MessageText.h"
@@ -23,23 +22,16 @@ namespace {
 // ERROR_ELEVATION_REQUIRED, which not every SDK's headers define.
 constexpr DWORD kErrorElevationRequired = 740;
 
-// Keyboard and mouse input, whichever window of the thread it is for.
-bool IsUserInput(UINT message) {
-  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
-}
-
 // Waits until object is signalled or the time is up (INFINITE: no limit; no object: only the
 // time); true when the object was signalled. The wait is a modal loop, as a dialog's is: every
 // message is read and dispatched, so that the messages other programs send to our windows are
 // answered (an installer that broadcasts a setting change waits for every window), the window
 // repaints, and Windows does not take it for hung (a window whose thread has read no input for 5
-// seconds is ghosted as "not responding": IsHungAppWindow). Keyboard and mouse input is read and
-// dropped, as the system does for a disabled window: the window is disabled while a step runs, and
-// a key typed now must not act later, on a message box that opens after the wait, say.
+// seconds is ghosted as "not responding": IsHungAppWindow). During a step, keyboard and mouse input
+// is read and dropped (the window stays enabled, see StepState.h): a key typed now must not act
+// later, on a message box that opens after the wait, say.
 bool WaitPumpingMessages(HANDLE object, DWORD milliseconds, const wchar_t* operation,
-                         const std::wstring& what) {
+                         const std::wstring& what, const StepWindow& steps) {
   const DWORD count = object != nullptr ? 1 : 0;
   const ULONGLONG start = GetTickCount64();
   bool quitPending = false;  // the loop has been asked to end: only sent messages from now on
@@ -69,7 +61,7 @@ bool WaitPumpingMessages(HANDLE object, DWORD milliseconds, const wchar_t* opera
         quitPending = true;
         break;
       }
-      if (IsUserInput(message.message)) continue;
+      if (IsUserInput(message.message) && steps.Outputs().dropsInput) continue;
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
@@ -77,8 +69,9 @@ bool WaitPumpingMessages(HANDLE object, DWORD milliseconds, const wchar_t* opera
 }
 
 // Waits for a process to end without a time limit and returns its exit code.
-DWORD WaitForExit(HANDLE process, const std::wstring& path) {
-  WaitPumpingMessages(process, INFINITE, L"プログラムの終了待ち", path);
+DWORD WaitForExit(HANDLE process, const std::wstring& path, StepWindow& steps) {
+  const StepWork work(steps, StepEvent::kInstallerStarted, StepEvent::kInstallerEnded);
+  WaitPumpingMessages(process, INFINITE, L"プログラムの終了待ち", path, steps);
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(process, &exitCode)) {
     throw Win32Error(GetLastError(), L"プログラムの終了コードの取得", path);
@@ -186,9 +179,8 @@ BOOL CALLBACK AddExcelProcess(HWND window, LPARAM list) noexcept {
 
 }  // namespace
 
-Win32Platform::Win32Platform(std::wstring title, std::function<HWND()> messageOwner,
-                             ComApartment& com)
-    : title_(std::move(title)), messageOwner_(std::move(messageOwner)), com_(com) {}
+Win32Platform::Win32Platform(std::wstring title, StepWindow& steps, ComApartment& com)
+    : steps_(steps), title_(std::move(title)), com_(com) {}
 
 std::wstring Win32Platform::AppPath() { return FolderOf(OwnPath()); }
 
@@ -199,14 +191,9 @@ void Win32Platform::MsgBox(std::wstring_view prompt, MsgBoxStyle style,
   const std::wstring text = FitMessageText(prompt);
   const std::wstring caption = title.value_or(title_);
   const UINT type = MB_OK | static_cast<UINT>(style) | MB_SETFOREGROUND;
-  HWND owner = MessageOwner();
-  // Input typed before the box opens is dropped, or the box would take it (a queued Enter would
-  // close it unseen). While a step runs the window is disabled; a message box disables its owner
-  // itself and, when it closes, activates the owner again only if it was enabled: so the window is
-  // enabled for the box, and stays so until the step waits for an installer or Excel again or ends
-  // (disabled again at once, it could miss an activation that the system completes late).
-  DropQueuedInput();
-  if (owner != nullptr && !IsWindowEnabled(owner)) EnableWindow(owner, TRUE);
+  HWND owner = steps_.Window();
+  // Input queued before the box opens is dropped, and the owner is enabled for it (StepWindow).
+  const StepWork box(steps_, StepEvent::kMessageOpened, StepEvent::kMessageClosed);
   // Windows keeps a program from taking the foreground from the program the user works in, so the
   // box may open behind it: the taskbar button flashes until the user comes back.
   HWND foreground = GetForegroundWindow();
@@ -246,8 +233,7 @@ ProgramRun Win32Platform::StartAndWait(const std::wstring& path) {
     TerminateProcess(process.hProcess, error);
     throw Win32Error(error, L"プログラムの起動", path);
   }
-  const ExternalWork work(workObserver_);
-  return {ProgramRun::Outcome::kEnded, WaitForExit(processHandle.get(), path)};
+  return {ProgramRun::Outcome::kEnded, WaitForExit(processHandle.get(), path, steps_)};
 }
 
 ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
@@ -257,7 +243,7 @@ ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
   // (The consent prompt is no error box and still shows.)
   execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   // The consent prompt belongs to this program's window.
-  execute.hwnd = MessageOwner();
+  execute.hwnd = steps_.Window();
   execute.lpVerb = L"runas";
   // The elevated program runs in another logon session, which does not see the user's mapped
   // network drives: a program on one is named by its UNC path.
@@ -283,19 +269,19 @@ ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
   if (!processHandle) {
     throw Win32Error(ERROR_INVALID_HANDLE, L"プログラムの起動（管理者として）", path);
   }
-  const ExternalWork work(workObserver_);
-  return {ProgramRun::Outcome::kEnded, WaitForExit(processHandle.get(), path)};
+  return {ProgramRun::Outcome::kEnded, WaitForExit(processHandle.get(), path, steps_)};
 }
 
 bool Win32Platform::FileExists(const std::wstring& path) { return NativeFileExists(path); }
 
 void Win32Platform::DeleteFileForced(const std::wstring& path) { NativeDeleteFile(path); }
 
-// An automation object for which external work runs until it is released.
+// An Excel the program drives, for as long as its application object lives.
 class Win32Platform::ObservedObject final : public AutomationObject {
  public:
-  ObservedObject(std::unique_ptr<AutomationObject> inner, ExternalWorkObserver* observer)
-      : inner_(std::move(inner)), work_(observer) {}
+  ObservedObject(std::unique_ptr<AutomationObject> inner, StepWindow& steps)
+      : inner_(std::move(inner)),
+        work_(steps, StepEvent::kExcelStarted, StepEvent::kExcelReleased) {}
   void Put(std::wstring_view member, const AutomationArg& value) override {
     inner_->Put(member, value);
   }
@@ -309,7 +295,7 @@ class Win32Platform::ObservedObject final : public AutomationObject {
 
  private:
   std::unique_ptr<AutomationObject> inner_;
-  ExternalWork work_;
+  StepWork work_;
 };
 
 bool Win32Platform::FileInUse(const std::wstring& path) { return NativeFileInUse(path); }
@@ -324,18 +310,14 @@ std::vector<std::uint32_t> Win32Platform::ExcelProcesses() {
 std::unique_ptr<AutomationObject> Win32Platform::CreateObject(std::wstring_view progId) {
   const HRESULT started = com_.Start();
   if (FAILED(started)) throw ComError(started, L"COM の初期化", L"");
-  // The objects the programs create are Excel's: COM tries its turned-away calls again for as long
-  // as the Excel step does.
-  std::unique_ptr<AutomationObject> object = CreateAutomationObject(
-      progId, {static_cast<DWORD>(kBusyLimitMs), static_cast<DWORD>(kBusyPauseMs)});
-  if (workObserver_ == nullptr) return object;
-  return std::make_unique<ObservedObject>(std::move(object), workObserver_);
+  // The objects the programs create are Excel's.
+  return std::make_unique<ObservedObject>(CreateAutomationObject(progId), steps_);
 }
 
 std::uint64_t Win32Platform::TickCount() { return GetTickCount64(); }
 
 void Win32Platform::Pause(std::uint32_t milliseconds) {
-  WaitPumpingMessages(nullptr, milliseconds, L"Excel の応答待ち", L"");
+  WaitPumpingMessages(nullptr, milliseconds, L"Excel の応答待ち", L"", steps_);
 }
 
 }  // namespace velmor::win32

@@ -2,31 +2,21 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "ComOwners.h"
 #include "Platform.h"
+#include "StepWindow.h"
 
 namespace velmor::win32 {
 
-// Told when the program starts to wait for work done outside it (an installer runs, Excel is in
-// use) and when that work has ended: the window then refuses to let the session end.
-class ExternalWorkObserver {
- public:
-  virtual void ExternalWorkBegan() = 0;
-  virtual void ExternalWorkEnded() = 0;
-
- protected:
-  ~ExternalWorkObserver() = default;
-};
-
 class Win32Platform final : public Platform {
  public:
-  // title: the program title; messageOwner answers the window that message boxes belong to (or
-  // null); com is the thread's apartment, which CreateObject starts if it has not started yet.
-  Win32Platform(std::wstring title, std::function<HWND()> messageOwner, ComApartment& com);
+  // title: the program title; steps: what the program's window does during a step, told of every
+  // message box, installer and Excel, and the window that message boxes belong to (if any); com is
+  // the thread's apartment, which CreateObject starts if it has not started yet.
+  Win32Platform(std::wstring title, StepWindow& steps, ComApartment& com);
 
   std::wstring AppPath() override;
   std::wstring CommandLine() override;
@@ -42,31 +32,11 @@ class Win32Platform final : public Platform {
   std::uint64_t TickCount() override;
   void Pause(std::uint32_t milliseconds) override;
 
-  void ObserveExternalWork(ExternalWorkObserver* observer) { workObserver_ = observer; }
-
  private:
-  // Tells the observer, if any, that external work runs for as long as it exists.
-  class ExternalWork {
-   public:
-    explicit ExternalWork(ExternalWorkObserver* observer) : observer_(observer) {
-      if (observer_ != nullptr) observer_->ExternalWorkBegan();
-    }
-    ExternalWork(const ExternalWork&) = delete;
-    ExternalWork& operator=(const ExternalWork&) = delete;
-    ~ExternalWork() {
-      if (observer_ != nullptr) observer_->ExternalWorkEnded();
-    }
-
-   private:
-    ExternalWorkObserver* observer_;
-  };
   class ObservedObject;
 
-  HWND MessageOwner() const { return messageOwner_ ? messageOwner_() : nullptr; }
-
-  ExternalWorkObserver* workObserver_ = nullptr;
+  StepWindow& steps_;
   std::wstring title_;
-  std::function<HWND()> messageOwner_;
   ComApartment& com_;
 };
 

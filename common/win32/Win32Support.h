@@ -27,6 +27,9 @@ bool RunningUnderWine();
 // Whether a window belongs to this process (false for none).
 bool IsOwnWindow(HWND window);
 
+// Keyboard and mouse input, whichever window of the thread it is for.
+bool IsUserInput(UINT message);
+
 // Removes the keyboard and mouse input waiting in the thread's queue.
 void DropQueuedInput();
 

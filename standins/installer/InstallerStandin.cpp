@@ -1,11 +1,14 @@
 // An installer stand-in. Velmor_Setup.exe runs two installers that sit beside it; this one program
 // is built under both names. It journals how it was started, shows a window for a while as an
 // installer would, lays out the product folder when it carries the product files, and ends with the
-// exit code its order file asks for.
+// exit code its order file asks for. Ordered so, it goes on running for a while after its window
+// has closed, as installers that clean up do, and asks every other program whether the session may
+// end, as Windows does for the restart an installer that ends with 1641 has started.
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "DescribeError.h"
 #include "Handles.h"
@@ -88,6 +91,43 @@ void PumpFor(long delayMs) {
   }
 }
 
+// EnumWindows' callback: adds a visible top-level window of another process to the list.
+BOOL CALLBACK AddOthersWindow(HWND window, LPARAM list) noexcept {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  try {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  } catch (...) {
+    return FALSE;
+  }
+  return TRUE;
+}
+
+std::wstring TitleOf(HWND window) {
+  std::wstring title(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  title.resize(static_cast<std::size_t>(
+      GetWindowTextW(window, title.data(), static_cast<int>(title.size()))));
+  return title;
+}
+
+// Sends WM_QUERYENDSESSION to every visible top-level window of the other programs and journals
+// each answer, as Windows does when a restart begins: a program that answers FALSE, or not within
+// the 5 seconds Windows gives it, holds the restart up. Nothing is restarted and no
+// WM_ENDSESSION follows.
+void QueryEndSession(const std::wstring& name) {
+  std::vector<HWND> windows;
+  EnumWindows(&AddOthersWindow, reinterpret_cast<LPARAM>(&windows));
+  for (HWND window : windows) {
+    DWORD_PTR answer = 0;
+    const bool answered =
+        SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) != 0;
+    standins::Journal(name, L"WM_QUERYENDSESSION \"" + TitleOf(window) + L"\" " +
+                                (answered ? L"answered " + std::to_wstring(answer)
+                                          : std::wstring(L"not answered")));
+  }
+}
+
 // Tells every top-level window that a setting changed and waits for each to answer, as installers
 // do after changing the environment. A plain SendMessage, on purpose: a window whose thread answers
 // nothing holds this installer up for as long as it does not answer.
@@ -112,7 +152,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                                       kProductFolder + L" (stand-in; closes by itself)."
                                 : L"Installing the runtime libraries (stand-in; closes by itself).";
 
-  const velmor::win32::UniqueWindow window(OpenWindow(instance, name, line, show));
+  velmor::win32::UniqueWindow window(OpenWindow(instance, name, line, show));
   if (window.get() == nullptr) {
     standins::Journal(name, L"no window: " + velmor::win32::DescribeError(GetLastError()));
   }
@@ -127,11 +167,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   } else if (isPackage) {
     ok = installer::LayOut(name, kProductFolder, files, standins::Orders(name, L"omit"));
   }
+  const long lingerMs = standins::OrderNumber(name, L"linger_ms", 0);
+  if (lingerMs > 0) {
+    window.reset();
+    standins::Journal(name, L"window closed");
+    Sleep(static_cast<DWORD>(lingerMs));
+  }
 
   // A failed install reports 1 whatever exit code was ordered, so that it is never taken for
   // success.
   const DWORD exitCode =
       ok ? static_cast<DWORD>(standins::OrderNumber(name, L"exit", kDefaultExitCode)) : 1;
+  if (standins::OrderNumber(name, L"query_end_session", 0) != 0) QueryEndSession(name);
   standins::Journal(name, L"end exit=" + std::to_wstring(exitCode));
   return static_cast<int>(exitCode);
 }

@@ -17,6 +17,7 @@
 #include "Handles.h"
 #include "RuntimeError.h"
 #include "StandinFiles.h"
+#include "StepWindow.h"
 #include "Utf8.h"
 #include "Win32Platform.h"
 #include "Win32Support.h"
@@ -102,14 +103,19 @@ void CheckRun(const ProgramRun& run, std::uint32_t exitCode, HWND window) {
         L"the posted key is still in the queue");
 }
 
+// The programs wait for an installer during a step, as here.
 ProgramRun StartWithMessagesPending(HWND window, bool elevated, velmor::Platform& platform,
-                                    const std::wstring& path) {
+                                    velmor::win32::StepWindow& steps, const std::wstring& path) {
   settingChanges = 0;
   postedSeen = 0;
   keysSeen = 0;
   PostMessageW(window, WM_APP, 0, 0);
   PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
-  return elevated ? platform.StartElevatedAndWait(path) : platform.StartAndWait(path);
+  steps.StepBegan(L"テスト中");
+  const ProgramRun run =
+      elevated ? platform.StartElevatedAndWait(path) : platform.StartAndWait(path);
+  steps.Report(velmor::StepEvent::kEnded);
+  return run;
 }
 
 ULONGLONG ProcessCpuMs() {
@@ -150,24 +156,26 @@ class PlatformStart : public testing::Test {
     ASSERT_NE(GetFileAttributesW(kDecoy.c_str()), INVALID_FILE_ATTRIBUTES)
         << "cannot lay out the decoy";
     Fresh();
+    steps.Attach(window.get());  // the elevation prompt belongs to it
   }
   static std::wstring Installer() { return kFolder + L"\\" + kName; }
 
   const UniqueWindow window{CreateTestWindow()};
   velmor::win32::ComApartment com;
-  velmor::win32::Win32Platform platform{L"PlatformStartTests", [this] { return window.get(); },
-                                        com};
+  velmor::win32::StepWindow steps;
+  velmor::win32::Win32Platform platform{L"PlatformStartTests", steps, com};
 };
 
 TEST_F(PlatformStart, DirectStartWaitsAnswersABroadcastDropsPostedInputAndAnswersTheExitCode) {
   Orders("exit=3010\r\ndelay_ms=500\r\nbroadcast=Environment\r\n");
-  CheckRun(StartWithMessagesPending(window.get(), false, platform, Installer()), 3010,
+  CheckRun(StartWithMessagesPending(window.get(), false, platform, steps, Installer()), 3010,
            window.get());
 }
 
 TEST_F(PlatformStart, ShellStartDoesTheSameThroughTheElevationVerbWithNoParameters) {
   Orders("exit=7\r\ndelay_ms=500\r\nbroadcast=Environment\r\n");
-  CheckRun(StartWithMessagesPending(window.get(), true, platform, Installer()), 7, window.get());
+  CheckRun(StartWithMessagesPending(window.get(), true, platform, steps, Installer()), 7,
+           window.get());
   const std::wstring journal = Journal();
   const size_t start = journal.find(kName + L": start ");
   const size_t commandLine = journal.find(L" cmdline=", start);

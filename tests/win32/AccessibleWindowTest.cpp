@@ -68,8 +68,9 @@ class ShownWindow {
 
  private:
   velmor::win32::ComApartment com_;
-  velmor::win32::Win32Platform platform_{L"win32_tests", nullptr, com_};
-  velmor::win32::FormWindow window_{GetModuleHandleW(nullptr), platform_, com_};
+  velmor::win32::StepWindow steps_;
+  velmor::win32::Win32Platform platform_{L"win32_tests", steps_, com_};
+  velmor::win32::FormWindow window_{GetModuleHandleW(nullptr), platform_, steps_, com_};
   velmor::Form form_;
 };
 

@@ -17,7 +17,6 @@
 #include "Dispatch.h"
 #include "ErrorText.h"
 #include "ExcelObjects.h"
-#include "ExcelTool.h"
 #include "RuntimeError.h"
 #include "TempFolder.h"
 
@@ -48,9 +47,8 @@ class AutomationClient : public testing::Test {
     environment.addinRoot = HKEY_CURRENT_USER;
     environment.addinKey = kTestOptions;
     environment.view = &view;
-    application = velmor::win32::AutomationObjectFor(
-        excel::CreateApplication(environment).Get(), L"Excel.Application",
-        {static_cast<DWORD>(velmor::kBusyLimitMs), velmor::kBusyPauseMs});
+    application = velmor::win32::AutomationObjectFor(excel::CreateApplication(environment).Get(),
+                                                     L"Excel.Application");
     workbook = folder_.File(L"ツール\\Velmor_Tool.xls");
   }
   ~AutomationClient() override { RegDeleteTreeW(HKEY_CURRENT_USER, kTestRoot); }
@@ -182,9 +180,8 @@ TEST(AutomationServerError, WithoutWordsOfItsOwnGetsTheSystemsOnlyForTheSystemsN
   };
   for (const auto& c : cases) {
     const Microsoft::WRL::ComPtr<IDispatch> server(new SilentlyFailing(c.code, c.scode, c.source));
-    const std::unique_ptr<AutomationObject> object = velmor::win32::AutomationObjectFor(
-        server.Get(), L"Excel.Application",
-        {static_cast<DWORD>(velmor::kBusyLimitMs), static_cast<DWORD>(velmor::kBusyPauseMs)});
+    const std::unique_ptr<AutomationObject> object =
+        velmor::win32::AutomationObjectFor(server.Get(), L"Excel.Application");
     try {
       object->Call(L"Run", {});
       ADD_FAILURE() << "no error";

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <imm.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,9 @@
 
 #include "FormModel.h"
 #include "FormWindow.h"
+#include "Handles.h"
+#include "StepWindow.h"
+#include "Utf8.h"
 #include "Win32Platform.h"
 
 namespace {
@@ -41,8 +45,9 @@ void DropQuitRequest() {
 
 TEST(FormWindow, IsMadeOnLoadAndDestroyedOnUnload) {
   velmor::win32::ComApartment com;
-  velmor::win32::Win32Platform platform(L"win32_tests", nullptr, com);
-  velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, com);
+  velmor::win32::StepWindow steps;
+  velmor::win32::Win32Platform platform(L"win32_tests", steps, com);
+  velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, steps, com);
   velmor::Form form(kForm);
   form.AttachHost(&window);
   EXPECT_EQ(window.Handle(), nullptr);
@@ -51,7 +56,14 @@ TEST(FormWindow, IsMadeOnLoadAndDestroyedOnUnload) {
   HWND handle = window.Handle();
   ASSERT_TRUE(IsWindow(handle));
   EXPECT_FALSE(IsWindowVisible(handle));
-  EXPECT_NE(FindWindowExW(handle, nullptr, L"BUTTON", L"終了"), nullptr);
+  HWND button = FindWindowExW(handle, nullptr, L"BUTTON", L"終了");
+  EXPECT_NE(button, nullptr);
+  // The window takes no text: no input method context, for it or its controls.
+  for (HWND taker : {handle, button}) {
+    const HIMC context = ImmGetContext(taker);
+    EXPECT_EQ(context, nullptr);
+    if (context != nullptr) ImmReleaseContext(taker, context);
+  }
 
   form.Unload();
   EXPECT_FALSE(IsWindow(handle));
@@ -61,10 +73,11 @@ TEST(FormWindow, IsMadeOnLoadAndDestroyedOnUnload) {
 
 TEST(FormWindow, LetsGoOfAWindowTheSystemDestroyed) {
   velmor::win32::ComApartment com;
-  velmor::win32::Win32Platform platform(L"win32_tests", nullptr, com);
+  velmor::win32::StepWindow steps;
+  velmor::win32::Win32Platform platform(L"win32_tests", steps, com);
   HWND handle = nullptr;
   {
-    velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, com);
+    velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, steps, com);
     velmor::Form form(kForm);
     form.AttachHost(&window);
     form.Load();
@@ -82,11 +95,12 @@ TEST(FormWindow, LetsGoOfAWindowTheSystemDestroyed) {
 // frame; they must be the window's own from then on, big and small, and absent for a form without.
 TEST(FormWindow, HasItsFormsIconsFromTheStartAndNoneWithout) {
   velmor::win32::ComApartment com;
-  velmor::win32::Win32Platform platform(L"win32_tests", nullptr, com);
+  velmor::win32::StepWindow steps;
+  velmor::win32::Win32Platform platform(L"win32_tests", steps, com);
   const auto iconsOf = [&](int iconId) {
     velmor::FormSpec spec = kForm;
     spec.iconId = iconId;
-    velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, com);
+    velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, steps, com);
     velmor::Form form(spec);
     form.AttachHost(&window);
     form.Load();
@@ -101,8 +115,8 @@ TEST(FormWindow, HasItsFormsIconsFromTheStartAndNoneWithout) {
   EXPECT_EQ(iconsOf(0), std::pair(false, false));
 }
 
-// A window with two buttons, for the keyboard and the steps.
-constexpr std::array<ControlSpec, 2> kButtons = {{
+// A window with two buttons and two option buttons, for the keyboard and the steps.
+constexpr std::array<ControlSpec, 4> kButtons = {{
     {.kind = ControlKind::kCommandButton,
      .name = L"Command1",
      .caption = L"開始",
@@ -113,6 +127,18 @@ constexpr std::array<ControlSpec, 2> kButtons = {{
      .caption = L"終了",
      .box = {120, 600, 1200, 400},
      .tabIndex = 1},
+    {.kind = ControlKind::kOptionButton,
+     .name = L"Option1",
+     .index = 0,
+     .caption = L"A",
+     .box = {1500, 120, 1200, 300},
+     .tabIndex = 2},
+    {.kind = ControlKind::kOptionButton,
+     .name = L"Option1",
+     .index = 1,
+     .caption = L"B",
+     .box = {1500, 600, 1200, 300},
+     .tabIndex = 3},
 }};
 
 const velmor::FormSpec kButtonForm{
@@ -132,63 +158,151 @@ class FormWindowSteps : public ::testing::Test {
   HWND Button(const wchar_t* caption) {
     return FindWindowExW(window_.Handle(), nullptr, L"BUTTON", caption);
   }
+  bool Checked(const wchar_t* caption) {
+    return SendMessageW(Button(caption), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
   HCURSOR CursorAfterSetCursor() {
     SendMessageW(window_.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(window_.Handle()),
                  MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     return GetCursor();
   }
+  // Dispatches what is queued, as the program's message loop does.
+  void RunQueue() {
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (!window_.HandleKey(message)) DispatchMessageW(&message);
+    }
+  }
+  // Every way another program, or a screen reader, clicks a control: input posted to it, a click
+  // posted and sent, a check set from outside, and the notification a control sends its parent.
+  void ClickFromOutside(const wchar_t* option) {
+    HWND start = Button(L"開始");
+    HWND button = Button(option);
+    PostMessageW(start, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(start, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PostMessageW(start, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(button, BM_CLICK, 0, 0);
+    SendMessageW(button, BM_CLICK, 0, 0);
+    PostMessageW(button, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    const WPARAM command = MAKEWPARAM(GetDlgCtrlID(start), BN_CLICKED);
+    PostMessageW(window_.Handle(), WM_COMMAND, command, reinterpret_cast<LPARAM>(start));
+    SendMessageW(window_.Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+  }
 
   velmor::win32::ComApartment com_;
-  velmor::win32::Win32Platform platform_{L"win32_tests", nullptr, com_};
-  velmor::win32::FormWindow window_{GetModuleHandleW(nullptr), platform_, com_};
+  velmor::win32::StepWindow steps_;
+  velmor::win32::Win32Platform platform_{L"win32_tests", steps_, com_};
+  velmor::win32::FormWindow window_{GetModuleHandleW(nullptr), platform_, steps_, com_};
   velmor::Form form_{kButtonForm};
 };
 
-// While a step waits (for an installer, or between Excel's retries) the window is disabled and
-// shows the busy cursor, and a click that arrives meanwhile is dropped: it must not act once the
-// step is over. Afterwards the window is enabled and the arrow is back.
-TEST_F(FormWindowSteps, InputDuringAStepsWaitIsDroppedAndTheWindowIsGivenBackAfter) {
-  int clicks = 0;
-  bool enabledDuringStep = true;
+// While a step waits (for an installer, or between Excel's retries) the window stays enabled and
+// shows the busy cursor. Nothing that reaches it from outside changes the choice or starts a
+// handler, during the step or after it; the program's own changes of the choice still show.
+// Afterwards the arrow is back.
+TEST_F(FormWindowSteps, DuringAStepClicksFromAnywhereChangeNothingThenOrAfter) {
+  int starts = 0;
+  int options = 0;
+  bool enabledDuringStep = false;
   HCURSOR cursorDuringStep = nullptr;
+  bool marksKept = false;
+  bool ownChangeShown = false;
   form_.BindClicks({{L"Command1",
                      [&](std::int16_t) {
-                       ++clicks;
+                       ++starts;
                        const velmor::Form::Step step = form_.BeginStep(L"テスト中");
                        enabledDuringStep = IsWindowEnabled(window_.Handle()) != FALSE;
                        cursorDuringStep = CursorAfterSetCursor();
-                       // A click and Enter on the Start button, queued while the step waits.
-                       HWND start = Button(L"開始");
-                       PostMessageW(start, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-                       PostMessageW(start, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-                       PostMessageW(start, WM_KEYDOWN, VK_RETURN, 0);
+                       ClickFromOutside(L"B");
                        platform_.Pause(200);
+                       marksKept = Checked(L"A") && !Checked(L"B") &&
+                                   form_(L"Option1", 0).Value() == 1 &&
+                                   form_(L"Option1", 1).Value() == 0;
+                       // The program itself changes the choice.
+                       form_(L"Option1", 0).SetValue(0);
+                       form_(L"Option1", 1).SetValue(1);
+                       ownChangeShown = !Checked(L"A") && Checked(L"B");
+                       // Queued as the step ends.
+                       ClickFromOutside(L"A");
                      }},
-                    {L"Command2", [](std::int16_t) {}}});
-  form_.Click(form_(L"Command1", velmor::kNoIndex));
-  MSG message{};
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (!window_.HandleKey(message)) DispatchMessageW(&message);
-  }
-  EXPECT_EQ(clicks, 1);
-  EXPECT_FALSE(enabledDuringStep);
+                    {L"Command2", [](std::int16_t) {}},
+                    {L"Option1", [&](std::int16_t) { ++options; }}});
+  form_(L"Option1", 0).SetValue(1);
+  form_.Click(form_(L"Command1"));
+  RunQueue();
+  EXPECT_EQ(starts, 1);
+  EXPECT_EQ(options, 0);
+  EXPECT_TRUE(enabledDuringStep);
   EXPECT_EQ(cursorDuringStep, LoadCursorW(nullptr, MAKEINTRESOURCEW(32650)));  // APPSTARTING
-  EXPECT_TRUE(IsWindowEnabled(window_.Handle()));
+  EXPECT_TRUE(marksKept);
+  EXPECT_TRUE(ownChangeShown);
+  EXPECT_FALSE(Checked(L"A"));
+  EXPECT_TRUE(Checked(L"B"));
+  EXPECT_EQ(form_(L"Option1", 1).Value(), 1);
   EXPECT_NE(CursorAfterSetCursor(), cursorDuringStep);
+  // After the step a click acts again.
+  SendMessageW(Button(L"A"), BM_CLICK, 0, 0);
+  EXPECT_EQ(options, 1);
+  EXPECT_EQ(form_(L"Option1", 0).Value(), 1);
 }
 
-// The session may end while the program only shows a message, not while an installer or Excel
-// works for it.
-TEST_F(FormWindowSteps, RefusesToEndTheSessionOnlyWhileExternalWorkRuns) {
+// The session may end while the program shows a message or waits for an installer (which decides
+// about its own work), not while Excel is driven; a close is refused during the whole step.
+TEST_F(FormWindowSteps, RefusesToEndTheSessionOnlyWhileExcelIsDriven) {
+  using velmor::StepEvent;
+  using velmor::win32::StepWork;
   const auto sessionMayEnd = [&] {
     return SendMessageW(window_.Handle(), WM_QUERYENDSESSION, 0, 0) != FALSE;
   };
-  const velmor::Form::Step step = form_.BeginStep(L"インストール中です。");
+  {
+    const velmor::Form::Step step = form_.BeginStep(L"インストール中です。");
+    EXPECT_TRUE(sessionMayEnd());
+    {
+      const StepWork installer(steps_, StepEvent::kInstallerStarted, StepEvent::kInstallerEnded);
+      EXPECT_TRUE(sessionMayEnd());
+    }
+    {
+      const StepWork excel(steps_, StepEvent::kExcelStarted, StepEvent::kExcelReleased);
+      EXPECT_FALSE(sessionMayEnd());
+      const StepWork box(steps_, StepEvent::kMessageOpened, StepEvent::kMessageClosed);
+      EXPECT_FALSE(sessionMayEnd());
+    }
+    EXPECT_TRUE(sessionMayEnd());
+    SendMessageW(window_.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(window_.Handle()));
+  }
   EXPECT_TRUE(sessionMayEnd());
-  window_.ExternalWork().ExternalWorkBegan();
-  EXPECT_FALSE(sessionMayEnd());
-  window_.ExternalWork().ExternalWorkEnded();
-  EXPECT_TRUE(sessionMayEnd());
+}
+
+// What counts as no program in front at the end of a step: the desktop, in any of the windows
+// Explorer draws it in, and the taskbars.
+TEST(DesktopOrTaskbar, AreTheDesktopsWindowsAndTheTaskbarsNotOtherWindows) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const auto isDesktop = [&](const wchar_t* className) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = &DefWindowProcW;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = className;
+    RegisterClassExW(&windowClass);
+    const velmor::win32::UniqueWindow window(CreateWindowExW(
+        0, className, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr));
+    EXPECT_NE(window.get(), nullptr) << velmor::Utf8FromWide(className);
+    const bool desktop = velmor::win32::IsDesktopOrTaskbar(window.get());
+    UnregisterClassW(className, instance);
+    return desktop;
+  };
+  EXPECT_TRUE(isDesktop(L"WorkerW"));
+  EXPECT_TRUE(isDesktop(L"Progman"));
+  EXPECT_TRUE(isDesktop(L"Shell_TrayWnd"));
+  EXPECT_TRUE(isDesktop(L"Shell_SecondaryTrayWnd"));
+  EXPECT_FALSE(isDesktop(L"CabinetWClass"));  // an Explorer folder is a program in front
+  EXPECT_FALSE(isDesktop(L"WorkerWindow"));
+  EXPECT_TRUE(velmor::win32::IsDesktopOrTaskbar(GetDesktopWindow()));
+  EXPECT_FALSE(velmor::win32::IsDesktopOrTaskbar(nullptr));
 }
 
 std::vector<WPARAM> uiStateChanges;  // what the window asked of WM_CHANGEUISTATE

@@ -41,7 +41,8 @@ class StartAndWait : public testing::Test {
   }
 
   velmor::win32::ComApartment com_;
-  velmor::win32::Win32Platform platform_{L"win32_tests", nullptr, com_};
+  velmor::win32::StepWindow steps_;
+  velmor::win32::Win32Platform platform_{L"win32_tests", steps_, com_};
   TempFolder folder_{L"process"};
 };
 
@@ -74,7 +75,8 @@ TEST_F(StartAndWait, AMissingProgramIsAnErrorNamingIt) {
 // Every Excel has a top-level main window of class XLMAIN, hidden while it runs for automation.
 TEST(ExcelProcesses, AreTheProcessesWithATopLevelExcelMainWindowHiddenOrNotEachOnce) {
   velmor::win32::ComApartment com;
-  velmor::win32::Win32Platform platform{L"win32_tests", nullptr, com};
+  velmor::win32::StepWindow steps;
+  velmor::win32::Win32Platform platform{L"win32_tests", steps, com};
   const DWORD self = GetCurrentProcessId();
   const auto count = [&] {
     const std::vector<std::uint32_t> running = platform.ExcelProcesses();

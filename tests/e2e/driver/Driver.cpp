@@ -487,6 +487,51 @@ class Driver {
         L"a window of any program titled " + Quote(title));
   }
 
+  // "other-window-gone <title> | <check> ...": waits for a visible top-level window of any program
+  // with that title, then until that window has gone while its program still runs (an installer
+  // that cleans up after closing its window), and checks the program's window at that moment:
+  // "enabled yes" or "enabled no"; "foreground": it becomes the active window before that other
+  // program ends, as Windows activates the next enabled window when the foreground one goes.
+  void OtherWindowGone(const std::wstring& rest) {
+    const std::vector<std::wstring> parts = SplitBars(rest);
+    if (parts.size() < 2) Fail(L"expected <title> | enabled yes|no [| foreground]");
+    HWND ours = RequireWindow();
+    HWND other = nullptr;
+    WaitFor(
+        [&] {
+          for (HWND hwnd : VisibleTopLevelWindows()) {
+            if (TitleMatches(parts[0], WindowText(hwnd))) other = hwnd;
+          }
+          return other != nullptr;
+        },
+        L"a window of any program titled " + Quote(parts[0]));
+    const UniqueHandle program(OpenProcess(SYNCHRONIZE, FALSE, WindowProcessId(other)));
+    if (!program) Fail(L"cannot open the program of " + Quote(parts[0]));
+    const auto running = [&] { return WaitForSingleObject(program.get(), 0) == WAIT_TIMEOUT; };
+    WaitFor([&] { return !IsWindow(other); }, L"the window " + Quote(parts[0]) + L" to go");
+    const bool enabled = IsWindowEnabled(ours) != FALSE;
+    if (!running()) Fail(L"its program ended with its window: nothing was checked");
+    Out(L"    gone, its program still runs; the window is " +
+        std::wstring(enabled ? L"enabled" : L"disabled") + L"\n");
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+      if (parts[i] == L"enabled yes" || parts[i] == L"enabled no") {
+        if (enabled != (parts[i] == L"enabled yes")) {
+          Fail(std::wstring(L"the window was ") + (enabled ? L"enabled" : L"disabled"));
+        }
+      } else if (parts[i] == L"foreground") {
+        WaitFor(
+            [&] {
+              if (GetForegroundWindow() == ours) return true;
+              if (!running()) Fail(L"the other program ended before the window was activated");
+              return false;
+            },
+            L"the window to become the active one");
+      } else {
+        Fail(L"unknown check " + Quote(parts[i]));
+      }
+    }
+  }
+
   void NoMessageBox(unsigned long ms) {
     RequireProcess();
     Poll(ms, [&] { return !ProcessRunning(); }, {true, false});
@@ -619,7 +664,7 @@ class Driver {
     if (IsHungAppWindow(RequireWindow())) Fail(L"the window is not responding");
   }
 
-  // "enabled yes|no": the program's window takes input, or is disabled (while a step runs).
+  // "enabled yes|no": the program's window takes input, or is disabled.
   void ExpectEnabled(const std::wstring& rest) {
     const bool want = rest == L"yes";
     if (!want && rest != L"no") Fail(L"expected enabled yes or enabled no");
@@ -956,6 +1001,7 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"picture", [](Driver& d, const Step& step) { d.ExpectPicture(step.rest); }},
       {L"send", [](Driver& d, const Step& step) { d.SendToWindow(step.rest); }},
       {L"other-window", [](Driver& d, const Step& step) { d.WaitOtherWindow(step.rest); }},
+      {L"other-window-gone", [](Driver& d, const Step& step) { d.OtherWindowGone(step.rest); }},
       {L"launch", [](Driver& d, const Step& step) { d.Launch(step.rest); }},
       {L"close-other", [](Driver& d, const Step& step) { d.CloseOther(step.rest); }},
       {L"msgbox-fits", [](Driver& d, const Step&) { d.MessageBoxFits(); }},
