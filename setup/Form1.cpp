@@ -17,9 +17,12 @@ using velmor::ControlSpec;
 using namespace velmor::parts;
 
 // The add-in labels' colours are the run's progress: the add-in this run installs, and one whose
-// package has run. The check box turns blue once its installer has run.
-constexpr velmor::ColorMeaning kAddinLabelMeanings[] = {{velmor::kButtonText, L"選択中"},
-                                                        {velmor::kBlue, L"展開済み"}};
+// package has run. The check box turns blue once its installer has run. The words are those a
+// Japanese screen reader speaks well: a label cannot be selected, so not "selected"; and the
+// package's work is named as the closing message names it, since "expanded" alone is heard as a
+// tree item's state.
+constexpr velmor::ColorMeaning kAddinLabelMeanings[] = {{velmor::kButtonText, L"インストール対象"},
+                                                        {velmor::kBlue, L"ソフト展開済み"}};
 constexpr velmor::ColorMeaning kCheckBoxMeanings[] = {{velmor::kBlue, L"インストール済み"}};
 
 // The label of the add-in of a catalogue row.

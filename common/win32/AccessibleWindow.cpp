@@ -6,18 +6,24 @@
 
 #include "AccessibleForm.h"
 #include "ComObject.h"
+#include "ComOwners.h"
 #include "FormWindow.h"
-#include "Handles.h"
 #include "SystemLibrary.h"
 
 namespace velmor::win32 {
 namespace {
+
+using Microsoft::WRL::ComPtr;
 
 static_assert(static_cast<long>(AccessibleRole::kGraphic) == ROLE_SYSTEM_GRAPHIC &&
               static_cast<long>(AccessibleRole::kStaticText) == ROLE_SYSTEM_STATICTEXT &&
               static_cast<long>(AccessibleRole::kPushButton) == ROLE_SYSTEM_PUSHBUTTON &&
               static_cast<long>(AccessibleRole::kCheckButton) == ROLE_SYSTEM_CHECKBUTTON &&
               static_cast<long>(AccessibleRole::kRadioButton) == ROLE_SYSTEM_RADIOBUTTON);
+
+// While a step runs, the window and everything it shows are unavailable: nothing the user or an
+// assistive program does acts on them (StepState.h).
+bool SaysUnavailable(const FormWindow& owner) { return owner.StepNow().unavailable; }
 
 HRESULT PutText(std::wstring_view text, BSTR* out) {
   if (text.empty()) return S_FALSE;
@@ -31,15 +37,28 @@ HRESULT PutChild(long id, VARIANT* out) {
   return S_OK;
 }
 
-// Every child is a simple element of the window's object; a control window's object speaks for its
-// control alone. Nothing here throws once the object exists.
+// Whether a control that is a button of the system is held down (by the mouse, or by Space).
+bool HeldDown(const Control& control, HWND window) {
+  const ControlKind kind = control.Spec().kind;
+  return window != nullptr &&
+         (kind == ControlKind::kCommandButton || kind == ControlKind::kCheckBox ||
+          kind == ControlKind::kOptionButton) &&
+         (SendMessageW(window, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+}
+
+// The object of the window's client area (control null) or of a control's own window. The client
+// object names its children by child id, or hands out the object of a child that has one; a
+// control's object has no children. Nothing here throws into COM.
 class AccessibleObject final : public ComObject<IAccessible> {
  public:
-  AccessibleObject(FormWindow& owner, const Control* control)
-      : owner_(&owner),
-        form_(owner.Handle()),
+  AccessibleObject(AccessibleObjects& objects, const Control* control)
+      : objects_(&objects),
+        form_(objects.Owner().Handle()),
         control_(control),
-        shown_(AccessibleControls(*owner.Model())) {}
+        shown_(AccessibleControls(*objects.Owner().Model())) {}
+
+  // The window is going; from now on every call fails with CO_E_OBJNOTCONNECTED.
+  void Disconnect() { objects_ = nullptr; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     if (object != nullptr && riid == __uuidof(IDispatch)) {
@@ -65,26 +84,42 @@ class AccessibleObject final : public ComObject<IAccessible> {
     return E_NOTIMPL;
   }
 
-  // The parent would be the system's object for the window itself (OBJID_WINDOW); a screen
-  // reader has that from the window, and the client area's object does not hand it out.
+  // The client object's parent is the system's object for the window itself; a control's is the
+  // client object, which lists it.
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
     if (parent == nullptr) return E_POINTER;
     *parent = nullptr;
-    return Owner() != nullptr ? S_FALSE : CO_E_OBJNOTCONNECTED;
+    if (objects_ == nullptr) return CO_E_OBJNOTCONNECTED;
+    if (control_ == nullptr) {
+      return oleacc::AccessibleObjectFromWindow(form_, static_cast<DWORD>(OBJID_WINDOW),
+                                                __uuidof(IDispatch),
+                                                reinterpret_cast<void**>(parent));
+    }
+    return ComBorder([&] {
+      *parent = objects_->Of(nullptr).Detach();
+      return *parent != nullptr ? S_OK : E_FAIL;
+    });
   }
 
   HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
     if (count == nullptr) return E_POINTER;
-    *count = Owner() == nullptr ? 0 : Count();
-    return Owner() == nullptr ? CO_E_OBJNOTCONNECTED : S_OK;
+    *count = objects_ == nullptr ? 0 : Count();
+    return objects_ == nullptr ? CO_E_OBJNOTCONNECTED : S_OK;
   }
 
+  // A child with a window of its own is an object; a painted label is a simple element.
   HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** object) override {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     const Control* control = nullptr;
     const HRESULT result = Find(child, control);
-    return result == S_OK ? S_FALSE : result;
+    if (result != S_OK || control == nullptr || control == control_) {
+      return result == S_OK ? S_FALSE : result;
+    }
+    return ComBorder([&] {
+      *object = objects_->Of(control).Detach();
+      return *object != nullptr ? S_OK : S_FALSE;
+    });
   }
 
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
@@ -118,16 +153,14 @@ class AccessibleObject final : public ComObject<IAccessible> {
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
     if (focus == nullptr) return E_POINTER;
     V_VT(focus) = VT_EMPTY;
-    FormWindow* owner = Owner();
-    if (owner == nullptr) return CO_E_OBJNOTCONNECTED;
+    if (objects_ == nullptr) return CO_E_OBJNOTCONNECTED;
     HWND focused = GetFocus();
-    if (control_ == nullptr && focused == form_) return PutChild(CHILDID_SELF, focus);
-    for (long id = 1; id <= static_cast<long>(shown_.size()); ++id) {
-      const Control* control = shown_[static_cast<std::size_t>(id - 1)];
-      if (control_ != nullptr && control != control_) continue;
-      if (focused != nullptr && owner->WindowOf(control) == focused) {
-        return PutChild(control_ != nullptr ? CHILDID_SELF : id, focus);
-      }
+    if (focused == nullptr) return S_FALSE;
+    if (focused == (control_ == nullptr ? form_ : WindowOf(control_))) {
+      return PutChild(CHILDID_SELF, focus);
+    }
+    for (long id = 1; id <= Count(); ++id) {
+      if (WindowOf(Shown(id)) == focused) return ComBorder([&] { return PutChildOf(id, focus); });
     }
     return S_FALSE;
   }
@@ -142,7 +175,22 @@ class AccessibleObject final : public ComObject<IAccessible> {
     return Text(child, action, &AccessibleItem::defaultAction);
   }
 
-  HRESULT STDMETHODCALLTYPE accSelect(long, VARIANT) override { return DISP_E_MEMBERNOTFOUND; }
+  // Taking the focus is the one selection these objects know: the window's, which gives it to the
+  // control that had it last, or a control's. A painted label cannot take it. The window is not
+  // brought to the front: the system's objects, too, move the focus only within a window that is
+  // active already. S_FALSE when the focus did not arrive.
+  HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override {
+    const Control* control = nullptr;
+    const HRESULT result = Find(child, control);
+    if (result != S_OK) return result;
+    if (flags != SELFLAG_TAKEFOCUS) return DISP_E_MEMBERNOTFOUND;
+    HWND target = control == nullptr ? form_ : WindowOf(control);
+    if (target == nullptr) return DISP_E_MEMBERNOTFOUND;
+    if (SaysUnavailable(*Owner())) return E_FAIL;
+    SetFocus(target);
+    HWND focused = GetFocus();
+    return focused == target || (control == nullptr && IsChild(form_, focused)) ? S_OK : S_FALSE;
+  }
 
   HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height,
                                         VARIANT child) override {
@@ -161,51 +209,65 @@ class AccessibleObject final : public ComObject<IAccessible> {
     return S_OK;
   }
 
-  // From the window: its first and last child; from a child: the next or previous one in tab
-  // order. A control window's object has no children and no siblings of its own.
+  // In tab order. From the client object: its first and last child, and from a child the next or
+  // previous one. From a control's own object: the next or previous control that has an object of
+  // its own (a painted label has only a child id, which names it to the client object alone).
   HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override {
     if (end == nullptr) return E_POINTER;
     V_VT(end) = VT_EMPTY;
     const Control* control = nullptr;
     const HRESULT result = Find(start, control);
     if (result != S_OK) return result;
-    const long from = control_ == nullptr ? V_I4(&start) : 0;
+    const long shown = static_cast<long>(shown_.size());
+    if (control_ != nullptr) {
+      const long step = direction == NAVDIR_NEXT ? 1 : direction == NAVDIR_PREVIOUS ? -1 : 0;
+      if (step == 0) return S_FALSE;
+      for (long id = IdOf(control_) + step; id >= 1 && id <= shown; id += step) {
+        if (WindowOf(Shown(id)) != nullptr) return ComBorder([&] { return PutChildOf(id, end); });
+      }
+      return S_FALSE;
+    }
+    const long from = V_I4(&start);
     long to = 0;
     if (control == nullptr && direction == NAVDIR_FIRSTCHILD) to = 1;
-    if (control == nullptr && direction == NAVDIR_LASTCHILD) to = Count();
-    if (from != 0 && direction == NAVDIR_NEXT) to = from + 1;
-    if (from != 0 && direction == NAVDIR_PREVIOUS) to = from - 1;
-    return to >= 1 && to <= Count() ? PutChild(to, end) : S_FALSE;
+    if (control == nullptr && direction == NAVDIR_LASTCHILD) to = shown;
+    if (from != CHILDID_SELF && direction == NAVDIR_NEXT) to = from + 1;
+    if (from != CHILDID_SELF && direction == NAVDIR_PREVIOUS) to = from - 1;
+    if (to < 1 || to > shown) return S_FALSE;
+    return ComBorder([&] { return PutChildOf(to, end); });
   }
 
-  // The control windows lie above the labels painted on the window's surface.
+  // The control windows lie above the labels painted on the window's surface. A control's own
+  // object has no children: only its own box counts.
   HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* child) override {
     if (child == nullptr) return E_POINTER;
     V_VT(child) = VT_EMPTY;
-    if (Owner() == nullptr) return CO_E_OBJNOTCONNECTED;
+    if (objects_ == nullptr) return CO_E_OBJNOTCONNECTED;
     const POINT point{x, y};
-    // A control window's object has no children: only its own box counts.
     for (const bool painted : {false, true}) {
       for (long id = 1; id <= Count(); ++id) {
-        const Control* control = shown_[static_cast<std::size_t>(id - 1)];
-        if ((control->Spec().kind == ControlKind::kLabel) != painted) continue;
-        const RECT box = ScreenBox(control);
-        if (PtInRect(&box, point)) return PutChild(id, child);
+        if ((Shown(id)->Spec().kind == ControlKind::kLabel) != painted) continue;
+        const RECT box = ScreenBox(Shown(id));
+        if (PtInRect(&box, point)) return ComBorder([&] { return PutChildOf(id, child); });
       }
     }
-    const RECT client = ScreenBox(control_);
-    return PtInRect(&client, point) ? PutChild(CHILDID_SELF, child) : S_FALSE;
+    const RECT own = ScreenBox(control_);
+    return PtInRect(&own, point) ? PutChild(CHILDID_SELF, child) : S_FALSE;
   }
 
-  // Posted, as a click would be: the click's handler must not run inside this call.
+  // Posted to the window, as a click would be: the click's handler must not run inside this call.
+  // While a step runs nothing is done.
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
     const Control* control = nullptr;
     const HRESULT result = Find(child, control);
     if (result != S_OK) return result;
-    if (control == nullptr || DescribeControl(*control, nullptr).defaultAction.empty()) {
+    HWND window = control != nullptr ? WindowOf(control) : nullptr;
+    if (window == nullptr || DescribeControl(*control, nullptr).defaultAction.empty()) {
       return DISP_E_MEMBERNOTFOUND;
     }
-    return PostMessageW(Owner()->WindowOf(control), BM_CLICK, 0, 0) ? S_OK : E_FAIL;
+    if (SaysUnavailable(*Owner())) return E_FAIL;
+    return PostMessageW(form_, kDefaultActionMessage, 0, reinterpret_cast<LPARAM>(window)) ? S_OK
+                                                                                           : E_FAIL;
   }
 
   HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
@@ -218,31 +280,47 @@ class AccessibleObject final : public ComObject<IAccessible> {
     return DISP_E_MEMBERNOTFOUND;
   }
 
-  // The window's FormWindow while the window lives: the window holds its FormWindow from creation
-  // to WM_NCDESTROY.
-  FormWindow* Owner() const {
-    return GetWindowLongPtrW(form_, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(owner_) ? owner_
-                                                                                         : nullptr;
-  }
+  // The window's FormWindow while the window lives.
+  FormWindow* Owner() const { return objects_ != nullptr ? &objects_->Owner() : nullptr; }
 
   long Count() const { return control_ != nullptr ? 0 : static_cast<long>(shown_.size()); }
+  const Control* Shown(long id) const { return shown_[static_cast<std::size_t>(id - 1)]; }
+  HWND WindowOf(const Control* control) const { return Owner()->WindowOf(control); }
 
-  // The control a child id names: null for the object itself (the window's client area, or the
-  // control of a control window's object).
+  long IdOf(const Control* control) const {
+    for (long id = 1; id <= static_cast<long>(shown_.size()); ++id) {
+      if (Shown(id) == control) return id;
+    }
+    return 0;
+  }
+
+  // A child as the screen reader is to have it: its own object when it has one, else its child
+  // id. Throws std::bad_alloc.
+  HRESULT PutChildOf(long id, VARIANT* out) {
+    if (ComPtr<IAccessible> object = objects_->Of(Shown(id))) {
+      V_VT(out) = VT_DISPATCH;
+      V_DISPATCH(out) = object.Detach();
+      return S_OK;
+    }
+    return PutChild(id, out);
+  }
+
+  // The control a child id names: null for the client object itself; for a control's own object,
+  // only CHILDID_SELF names anything (its control).
   HRESULT Find(const VARIANT& child, const Control*& control) const {
     control = control_;
-    if (Owner() == nullptr) return CO_E_OBJNOTCONNECTED;
+    if (objects_ == nullptr) return CO_E_OBJNOTCONNECTED;
     if (V_VT(&child) != VT_I4) return E_INVALIDARG;
     const long id = V_I4(&child);
     if (id == CHILDID_SELF) return S_OK;
     if (id < 1 || id > Count()) return E_INVALIDARG;
-    control = shown_[static_cast<std::size_t>(id - 1)];
+    control = Shown(id);
     return S_OK;
   }
 
-  // The item of a child as it is now: for the window's client area, one with only its name.
-  HRESULT Look(const VARIANT& child, AccessibleItem& item) const {
-    const Control* control = nullptr;
+  // The item of a child as it is now, and its control; for the client area (S_FALSE), one with
+  // only its name.
+  HRESULT Look(const VARIANT& child, AccessibleItem& item, const Control*& control) const {
     const HRESULT result = Find(child, control);
     if (result != S_OK) return result;
     if (control == nullptr) {
@@ -250,8 +328,8 @@ class AccessibleObject final : public ComObject<IAccessible> {
       return S_FALSE;
     }
     HWND focus = GetFocus();
-    item = DescribeControl(
-        *control, focus != nullptr && Owner()->WindowOf(control) == focus ? control : nullptr);
+    item = DescribeControl(*control,
+                           focus != nullptr && WindowOf(control) == focus ? control : nullptr);
     return S_OK;
   }
 
@@ -259,7 +337,8 @@ class AccessibleObject final : public ComObject<IAccessible> {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     AccessibleItem item;
-    const HRESULT result = Look(child, item);
+    const Control* control = nullptr;
+    const HRESULT result = Look(child, item, control);
     return FAILED(result) ? result : PutText(item.*words, out);
   }
 
@@ -268,19 +347,22 @@ class AccessibleObject final : public ComObject<IAccessible> {
     if (out == nullptr) return E_POINTER;
     V_VT(out) = VT_EMPTY;
     AccessibleItem item;
-    const HRESULT result = Look(child, item);
+    const Control* control = nullptr;
+    const HRESULT result = Look(child, item, control);
     if (FAILED(result)) return result;
+    const long unavailable = SaysUnavailable(*Owner()) ? STATE_SYSTEM_UNAVAILABLE : 0;
     if (result == S_FALSE) {  // the client area
-      return PutChild(
-          state ? STATE_SYSTEM_FOCUSABLE | (GetFocus() == form_ ? STATE_SYSTEM_FOCUSED : 0)
-                : ROLE_SYSTEM_CLIENT,
-          out);
+      return PutChild(state ? STATE_SYSTEM_FOCUSABLE |
+                                  (GetFocus() == form_ ? STATE_SYSTEM_FOCUSED : 0) | unavailable
+                            : ROLE_SYSTEM_CLIENT,
+                      out);
     }
     if (!state) return PutChild(static_cast<long>(item.role), out);
-    return PutChild((item.focusable ? STATE_SYSTEM_FOCUSABLE : STATE_SYSTEM_READONLY) |
-                        (item.focused ? STATE_SYSTEM_FOCUSED : 0) |
-                        (item.checked ? STATE_SYSTEM_CHECKED : 0),
-                    out);
+    return PutChild(
+        (item.focusable ? STATE_SYSTEM_FOCUSABLE : STATE_SYSTEM_READONLY) |
+            (item.focused ? STATE_SYSTEM_FOCUSED : 0) | (item.checked ? STATE_SYSTEM_CHECKED : 0) |
+            (HeldDown(*control, WindowOf(control)) ? STATE_SYSTEM_PRESSED : 0) | unavailable,
+        out);
   }
 
   // A control's box, or the client area for none, in screen pixels.
@@ -295,7 +377,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
     return box;
   }
 
-  FormWindow* owner_;
+  AccessibleObjects* objects_;  // null once the window is gone
   HWND form_;
   const Control* control_;  // null: the window's client area
   std::vector<const Control*> shown_;
@@ -303,29 +385,62 @@ class AccessibleObject final : public ComObject<IAccessible> {
 
 }  // namespace
 
-Microsoft::WRL::ComPtr<IAccessible> MakeAccessibleObject(FormWindow& owner,
-                                                         const Control* control) {
-  return Microsoft::WRL::ComPtr<IAccessible>(new AccessibleObject(owner, control));
+AccessibleObjects::~AccessibleObjects() {
+  for (auto& made : made_) static_cast<AccessibleObject*>(made.second.Get())->Disconnect();
 }
 
-LRESULT AccessibleObjectResult(FormWindow& owner, const Control* control, WPARAM wParam) noexcept {
+ComPtr<IAccessible> AccessibleObjects::Of(const Control* control) {
+  for (const auto& made : made_) {
+    if (made.first == control) return made.second;
+  }
+  if (control != nullptr && owner_.WindowOf(control) == nullptr) return nullptr;
+  ComPtr<IAccessible> object(new AccessibleObject(*this, control));
+  made_.emplace_back(control, object);
+  return object;
+}
+
+LRESULT AccessibleObjectResult(AccessibleObjects& objects, const Control* control,
+                               WPARAM wParam) noexcept {
   try {
-    const Microsoft::WRL::ComPtr<IAccessible> object = MakeAccessibleObject(owner, control);
+    const ComPtr<IAccessible> object = objects.Of(control);
+    if (!object) return 0;
     return oleacc::LresultFromObject(__uuidof(IAccessible), wParam, object.Get());
   } catch (...) {
     return E_OUTOFMEMORY;  // the one failure that can throw here
   }
 }
 
+void CarryOutDefaultAction(const FormWindow& owner, HWND control) {
+  if (owner.Model() == nullptr || SaysUnavailable(owner) || control == nullptr ||
+      GetParent(control) != owner.Handle()) {
+    return;
+  }
+  SendMessageW(control, BM_CLICK, 0, 0);
+}
+
 void NotifyAccessibleChange(HWND form, HWND controlWindow, const Form& model,
                             const Control& control) {
   const long id = AccessibleChildId(model, control);
   if (id == 0) return;
-  NotifyWinEvent(EVENT_OBJECT_STATECHANGE, form, OBJID_CLIENT, id);
-  if (control.Spec().colorMeanings.empty()) return;
-  NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, form, OBJID_CLIENT, id);
-  if (controlWindow != nullptr) {
-    NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, controlWindow, OBJID_CLIENT, CHILDID_SELF);
+  // A control with a window of its own is named as Windows names it, by that window; a painted
+  // label by its child id.
+  HWND window = controlWindow != nullptr ? controlWindow : form;
+  const LONG child = controlWindow != nullptr ? CHILDID_SELF : id;
+  NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window, OBJID_CLIENT, child);
+  if (!control.Spec().colorMeanings.empty()) {
+    NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, window, OBJID_CLIENT, child);
+  }
+}
+
+void NotifyAvailabilityChange(const FormWindow& owner) {
+  HWND form = owner.Handle();
+  if (form == nullptr || owner.Model() == nullptr) return;
+  NotifyWinEvent(EVENT_OBJECT_STATECHANGE, form, OBJID_CLIENT, CHILDID_SELF);
+  const std::vector<const Control*> shown = AccessibleControls(*owner.Model());
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    HWND window = owner.WindowOf(shown[i]);
+    NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window != nullptr ? window : form, OBJID_CLIENT,
+                   window != nullptr ? CHILDID_SELF : static_cast<LONG>(i + 1));
   }
 }
 

@@ -1,16 +1,22 @@
 #pragma once
 
 // The accessible objects (MSAA IAccessible) of a form's window, which a screen reader asks for with
-// WM_GETOBJECT: one for the window's client area, whose children are the controls the window shows,
-// painted labels included (see AccessibleForm.h); and one for each control window, which speaks
-// for that control alone, so that a control with the focus is described as the window's object
-// describes it. Each answers from the form model at the time of the call; once its window is gone,
-// every call fails with CO_E_OBJNOTCONNECTED.
+// WM_GETOBJECT. The window's client area is one object; its children are the controls the window
+// shows, painted labels included (see AccessibleForm.h). A control with a window of its own is an
+// object of its own, the same one whether it is met among the client object's children, by a hit
+// test, as the focus, by navigation or from the control's window (which is how Windows names it in
+// its focus and state events); a painted label is a simple child, named by its child id. Every
+// object has a parent: the client object's is the system's object for the window itself
+// (OBJID_WINDOW), a control's is the client object. Each answers from the form model at the time
+// of the call; once its window is gone, every call fails with CO_E_OBJNOTCONNECTED.
 
 #include <windows.h>
 
 #include <oleacc.h>
 #include <wrl/client.h>
+
+#include <utility>
+#include <vector>
 
 #include "FormModel.h"
 
@@ -18,15 +24,50 @@ namespace velmor::win32 {
 
 class FormWindow;
 
-// The object of a loaded form window (control nullptr) or of the window of one of its controls.
-Microsoft::WRL::ComPtr<IAccessible> MakeAccessibleObject(FormWindow& owner, const Control* control);
+// The objects of one window, made when a screen reader first asks for them and kept while the
+// window lives. No object holds a reference to another: a control's object reaches its parent,
+// and the client object its children, through this list, so nothing keeps another alive in a
+// cycle. Lives on the window's thread.
+class AccessibleObjects {
+ public:
+  explicit AccessibleObjects(FormWindow& owner) : owner_(owner) {}
+  AccessibleObjects(const AccessibleObjects&) = delete;
+  AccessibleObjects& operator=(const AccessibleObjects&) = delete;
+  // The window is going: each object lets go of it, however long a screen reader keeps it.
+  ~AccessibleObjects();
 
-// The answer to WM_GETOBJECT for OBJID_CLIENT: such an object, passed through LresultFromObject.
-LRESULT AccessibleObjectResult(FormWindow& owner, const Control* control, WPARAM wParam) noexcept;
+  // The object of the window's client area (control null) or of a control's own window; the same
+  // one each time. Null for a control without a window of its own. Throws std::bad_alloc.
+  Microsoft::WRL::ComPtr<IAccessible> Of(const Control* control);
+
+  FormWindow& Owner() const { return owner_; }
+
+ private:
+  FormWindow& owner_;
+  std::vector<std::pair<const Control*, Microsoft::WRL::ComPtr<IAccessible>>> made_;
+};
+
+// The answer to WM_GETOBJECT for OBJID_CLIENT: the object, passed through LresultFromObject; 0
+// when there is none.
+LRESULT AccessibleObjectResult(AccessibleObjects& objects, const Control* control,
+                               WPARAM wParam) noexcept;
+
+// A default action is carried out later, as a click would be, by this message posted to the form's
+// window with the control's window as lParam: the click's handler must not run inside the screen
+// reader's call. The window passes it to CarryOutDefaultAction.
+inline constexpr UINT kDefaultActionMessage = WM_APP + 1;
+
+// Clicks the control, unless the window's objects say unavailable by now (a step has begun since
+// the action was asked for).
+void CarryOutDefaultAction(const FormWindow& owner, HWND control);
 
 // Tells assistive programs that a control of the form's window changed (its tick or its colour,
 // and with the colour what it says in words). controlWindow is the control's own window, if any.
 void NotifyAccessibleChange(HWND form, HWND controlWindow, const Form& model,
                             const Control& control);
+
+// Tells them that the window and all it shows became unavailable, or available again: a step began
+// or ended.
+void NotifyAvailabilityChange(const FormWindow& owner);
 
 }  // namespace velmor::win32

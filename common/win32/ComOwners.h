@@ -83,7 +83,7 @@ class ComApartment {
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
   ~ComApartment() {
-    if (started_ && SUCCEEDED(result_)) ole::CoUninitialize();
+    if (started_ && SUCCEEDED(result_) && !leftToProcessEnd_) ole::CoUninitialize();
   }
   // Starts COM unless this owner has tried already; the result of that one attempt.
   HRESULT Start() {
@@ -95,8 +95,15 @@ class ComApartment {
   }
   HRESULT Result() const { return result_; }
 
+  // Objects of this thread were handed to other processes (a screen reader's accessible objects):
+  // COM is left to end with the process. Wine 8's CoUninitialize can wait without end for a call
+  // on them that is just being answered, such as a screen reader's default action that closed the
+  // window; the end of the process lets go of them on Windows and Wine alike.
+  void LeaveToProcessEnd() { leftToProcessEnd_ = true; }
+
  private:
   bool started_ = false;
+  bool leftToProcessEnd_ = false;
   HRESULT result_ = S_OK;
 };
 

@@ -5,7 +5,6 @@
 
 #include <optional>
 
-#include "AccessibleWindow.h"
 #include "ErrorText.h"
 #include "EventDispatch.h"
 #include "SystemLibrary.h"
@@ -128,6 +127,7 @@ void FormWindow::Load(Form& form) {
                   frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_,
                   this);
   if (!window_) throw Win32Error(GetLastError(), L"ウィンドウの作成", caption);
+  accessible_.emplace(*this);
 
   try {
     CreateChildren();
@@ -211,6 +211,10 @@ void FormWindow::Show(Form& /*form*/) {
   RestoreFocus();
 }
 
+Microsoft::WRL::ComPtr<IAccessible> FormWindow::AccessibleObject(const Control* control) {
+  return accessible_ ? accessible_->Of(control) : nullptr;
+}
+
 HWND FormWindow::WindowOf(const Control* control) const {
   for (const Child& child : children_) {
     if (child.control == control) return child.window;
@@ -243,13 +247,17 @@ void FormWindow::ControlChanged(Form& form, const Control& control) {
 }
 
 // The window stays enabled during a step: the step's waits and the controls drop input and clicks
-// instead (StepState.h).
-void FormWindow::StepBegan(Form& form) { steps_.StepBegan(form.StepReason()); }
+// instead (StepState.h). Its accessible objects say that it is unavailable.
+void FormWindow::StepBegan(Form& form) {
+  steps_.StepBegan(form.StepReason());
+  NotifyAvailabilityChange(*this);
+}
 
 void FormWindow::StepEnded(Form& /*form*/) {
   const StepEffects effects = steps_.Report(StepEvent::kEnded);
   if (!window_) return;
   ShowModelMarks();
+  NotifyAvailabilityChange(*this);
   if (effects.giveFocusBack) RestoreFocus();
 }
 
@@ -539,13 +547,18 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       InvalidateRect(window_.get(), nullptr, TRUE);
       break;
     case WM_GETOBJECT:
-      if (static_cast<DWORD>(lParam) == kClientObject) {
+      if (static_cast<DWORD>(lParam) == kClientObject && accessible_) {
         (void)com_.Start();  // the object is handed over through COM
-        return AccessibleObjectResult(*this, nullptr, wParam);
+        com_.LeaveToProcessEnd();
+        return AccessibleObjectResult(*accessible_, nullptr, wParam);
       }
       break;
+    case kDefaultActionMessage:
+      CarryOutDefaultAction(*this, reinterpret_cast<HWND>(lParam));
+      return 0;
     case WM_DESTROY:
       steps_.Attach(nullptr);
+      accessible_.reset();
       children_.clear();
       PostQuitMessage(exitCode_);
       return 0;
@@ -576,11 +589,13 @@ LRESULT CALLBACK FormWindow::ChildProc(HWND window, UINT message, WPARAM wParam,
   if (message == WM_SETFOCUS && self->form_ != nullptr) {
     if (const Child* child = self->ChildOf(window)) self->form_->GotFocus(*child->control);
   } else if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == kClientObject) {
-    // A control with the focus is described as the window's object describes it: the picture
-    // box by what it shows, the graphical button as a button, the check box with its progress.
-    if (const Child* child = self->ChildOf(window)) {
+    // A control is one object, whether a screen reader meets it among the window's children or
+    // from its own window, as Windows names it in focus and state events.
+    const Child* child = self->ChildOf(window);
+    if (child != nullptr && self->accessible_) {
       (void)self->com_.Start();
-      return AccessibleObjectResult(*self, child->control, wParam);
+      self->com_.LeaveToProcessEnd();
+      return AccessibleObjectResult(*self->accessible_, child->control, wParam);
     }
   } else if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(window, &FormWindow::ChildProc, 0);

@@ -8,8 +8,10 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <vector>
 
+#include "AccessibleWindow.h"
 #include "ComOwners.h"
 #include "FormModel.h"
 #include "Handles.h"
@@ -57,6 +59,10 @@ class FormWindow final : public FormHost {
   StepOutputs StepNow() const { return steps_.Outputs(); }
   HWND WindowOf(const Control* control) const;
   RECT PxRect(const TwipsRect& box) const;
+
+  // The accessible object of the window's client area (control null) or of a control's own
+  // window, the one a screen reader gets from WM_GETOBJECT; null when there is none, or no window.
+  Microsoft::WRL::ComPtr<IAccessible> AccessibleObject(const Control* control);
 
   // The keys the window answers itself, as a dialog does (Tab, the arrow keys, Enter, Esc), for
   // the message loop to call before dispatching; true when the message was used.
@@ -110,6 +116,9 @@ class FormWindow final : public FormHost {
   // step, when the controls drop those that others send.
   bool showingModel_ = false;
   std::vector<Child> children_;
+  // Made with the window, gone with it: the objects a screen reader has been given then answer
+  // that they are no longer connected.
+  std::optional<AccessibleObjects> accessible_;
   std::map<const FontSpec*, UniqueFont> fonts_;
   std::map<ColorValue, UniqueBrush> brushes_;
   UniqueIcon bigIcon_;

@@ -41,8 +41,9 @@ int RunProgram(HINSTANCE instance, const wchar_t* title,
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 
   // COM starts when first needed: to decode the pictures at the first paint, once the window
-  // shows, and to reach Excel. Waiting for it here would only delay the window. It ends after
-  // everything that used it.
+  // shows, to reach Excel, and to hand a screen reader the window's accessible objects. Waiting for
+  // it here would only delay the window. It ends after everything that used it, or, once a screen
+  // reader has had objects, with the process (ComApartment::LeaveToProcessEnd).
   ComApartment com(ComApartment::When::kOnFirstUse);
   // What the window does during a step; the platform and the window tell it what happens, and the
   // platform's message boxes belong to its window.

@@ -192,5 +192,12 @@ LRESULT LresultFromObject(REFIID iid, WPARAM wParam, IUnknown* object) {
   return function != nullptr ? function(iid, wParam, object) : kNotAvailable;
 }
 
+HRESULT AccessibleObjectFromWindow(HWND window, DWORD objectId, REFIID iid, void** object) {
+  *object = nullptr;
+  const auto function =
+      FunctionOf<decltype(&::AccessibleObjectFromWindow)>(OleAcc(), "AccessibleObjectFromWindow");
+  return function != nullptr ? function(window, objectId, iid, object) : kNotAvailable;
+}
+
 }  // namespace oleacc
 }  // namespace velmor::win32

@@ -57,11 +57,13 @@ HRESULT VariantClear(VARIANT* value);
 inline void VariantInit(VARIANT* value) { V_VT(value) = VT_EMPTY; }
 }  // namespace ole
 
-// LresultFromObject of oleacc.dll, which hands a window's accessible object to the program that
-// asked for it with WM_GETOBJECT. When the DLL or the function cannot be had, ERROR_PROC_NOT_FOUND
-// as an HRESULT, as it returns its own failures.
+// Functions of oleacc.dll: LresultFromObject, which hands a window's accessible object to the
+// program that asked for it with WM_GETOBJECT, and AccessibleObjectFromWindow, which gives the
+// system's object for a window (the parent of the window's own client object). When the DLL or the
+// function cannot be had, ERROR_PROC_NOT_FOUND as an HRESULT, as they return their own failures.
 namespace oleacc {
 LRESULT LresultFromObject(REFIID iid, WPARAM wParam, IUnknown* object);
+HRESULT AccessibleObjectFromWindow(HWND window, DWORD objectId, REFIID iid, void** object);
 }  // namespace oleacc
 
 }  // namespace velmor::win32

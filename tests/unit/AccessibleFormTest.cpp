@@ -123,12 +123,13 @@ TEST(AccessibleForm, TheSetupWindowSaysWhichAddinThisRunInstallsAndWhatHasRun) {
   platform.commandLine = L"/A3";
   setup::Module1 module(platform);
   module.Main();
-  EXPECT_EQ(Progress(module), (std::vector<std::wstring>{L"", L"", L"", L"選択中", L"", L""}));
+  EXPECT_EQ(Progress(module),
+            (std::vector<std::wstring>{L"", L"", L"", L"インストール対象", L"", L""}));
 
   module.Form1().Check1().SetValue(1);
   module.Form1().Command1_Click(1);  // both installers run; the Excel step finds no files
-  EXPECT_EQ(Progress(module),
-            (std::vector<std::wstring>{L"インストール済み", L"", L"", L"展開済み", L"", L""}));
+  EXPECT_EQ(Progress(module), (std::vector<std::wstring>{L"インストール済み", L"", L"",
+                                                         L"ソフト展開済み", L"", L""}));
   const auto items = Items(module.Form1().Window(), nullptr);
   EXPECT_TRUE(items[7].checked);
   EXPECT_EQ(items[7].defaultAction, L"チェックを外す");

@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "Accessibility.h"
 #include "Checks.h"
 #include "Console.h"
 #include "DescribeError.h"
@@ -1008,6 +1009,12 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"start-second", [](Driver& d, const Step& step) { d.StartSecond(step.rest); }},
       {L"minimize", [](Driver& d, const Step&) { d.Minimize(); }},
       {L"foreground", [](Driver& d, const Step&) { d.Foreground(); }},
+      {L"reader",
+       [](Driver& d, const Step& step) {
+         RunReaderStep(step.rest, {d.RequireWindow(), d.timeoutMs_,
+                                   [&d](const std::function<bool()>& done,
+                                        const std::wstring& what) { d.WaitFor(done, what); }});
+       }},
       {L"case", [](Driver& d, const Step&) { d.Case(); }},
       // Preparing the state.
       {L"remove", [](Driver&, const Step& step) { TestBed::Remove(step.rest); }},

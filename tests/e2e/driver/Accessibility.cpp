@@ -1,0 +1,542 @@
+// The "reader" steps. A screen reader asks a window for its object (AccessibleObjectFromWindow,
+// OBJID_CLIENT), walks its children, and on a focus event asks the focused control's window for
+// its object; it reads each object's name, role, state, description and default action, and acts
+// through the default action and by taking the focus. These steps do the same from this process,
+// each attempt on a thread of its own in a COM apartment of its own and bounded by the step
+// timeout, so that a program that does not answer fails the step instead of hanging the driver.
+//
+//   reader window | <name> | <role> | <states>
+//       The window's client object says this, and has a parent (the system's window object).
+//   reader count <n>
+//       The client object has n children.
+//   reader child <n> object|element | <name> | <role> | <states> | <description> | <action>
+//       Child n of the client object. An "object" is handed out as an object of its own
+//       (get_accChild), read through itself: its parent is the client object, and it is the very
+//       object the control window at its place answers with. An "element" has a child id only and
+//       is read through the client object.
+//   reader focus | <name> | <role> | <states> | <description> | <action>
+//       The focused control's window's object, as a reader reads it on a focus event: it says
+//       this, its parent is the client object, and it is the client object's focus.
+//   reader do <n> [refused|ends]
+//       Child n's default action, which succeeds; with "refused", fails; with "ends", ends the
+//       program (which may end before it answers).
+//   reader take-focus <n>
+//       Child n's own object takes the keyboard focus (accSelect, SELFLAG_TAKEFOCUS).
+//   reader next|previous <n> <m>|none
+//       Navigating from child n's own object lands on child m's object (or on nothing).
+//   reader hold <n> / reader let-go <n>
+//       The mouse button goes down on child n's control window, and comes up outside it (no click).
+//
+// Roles: client, window, graphic, static text, push button, check button, radio button. States,
+// in any order: focusable, focused, checked, pressed, unavailable, read-only (an empty field:
+// none). The steps that read wait, within the step timeout, until what they read holds.
+
+#include "Accessibility.h"
+
+#include <oleacc.h>
+#include <wrl/client.h>
+
+#include <array>
+#include <memory>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "ComOwners.h"
+#include "Console.h"
+#include "Handles.h"
+#include "Steps.h"
+
+namespace e2e {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+using velmor::win32::UniqueBstr;
+using velmor::win32::UniqueHandle;
+using velmor::win32::UniqueVariant;
+
+constexpr std::array<std::pair<long, std::wstring_view>, 7> kRoles{{
+    {ROLE_SYSTEM_CLIENT, L"client"},
+    {ROLE_SYSTEM_WINDOW, L"window"},
+    {ROLE_SYSTEM_GRAPHIC, L"graphic"},
+    {ROLE_SYSTEM_STATICTEXT, L"static text"},
+    {ROLE_SYSTEM_PUSHBUTTON, L"push button"},
+    {ROLE_SYSTEM_CHECKBUTTON, L"check button"},
+    {ROLE_SYSTEM_RADIOBUTTON, L"radio button"},
+}};
+
+constexpr std::array<std::pair<long, std::wstring_view>, 6> kStates{{
+    {STATE_SYSTEM_FOCUSABLE, L"focusable"},
+    {STATE_SYSTEM_FOCUSED, L"focused"},
+    {STATE_SYSTEM_CHECKED, L"checked"},
+    {STATE_SYSTEM_PRESSED, L"pressed"},
+    {STATE_SYSTEM_UNAVAILABLE, L"unavailable"},
+    {STATE_SYSTEM_READONLY, L"read-only"},
+}};
+
+std::wstring Hex(unsigned long value) {
+  wchar_t text[16];
+  swprintf(text, 16, L"0x%08lX", value);
+  return text;
+}
+
+std::wstring RoleText(long role) {
+  for (const auto& [value, word] : kRoles) {
+    if (value == role) return std::wstring(word);
+  }
+  return L"role " + Hex(static_cast<unsigned long>(role));
+}
+
+std::wstring StateText(long state) {
+  std::wstring text;
+  for (const auto& [bit, word] : kStates) {
+    if ((state & bit) == 0) continue;
+    text += (text.empty() ? L"" : L" ") + std::wstring(word);
+    state &= ~bit;
+  }
+  if (state != 0) text += (text.empty() ? L"" : L" ") + Hex(static_cast<unsigned long>(state));
+  return text.empty() ? L"(none)" : text;
+}
+
+long ParseRole(const std::wstring& text) {
+  for (const auto& [value, word] : kRoles) {
+    if (word == text) return value;
+  }
+  Fail(L"unknown role " + Quote(text));
+}
+
+long ParseStates(const std::wstring& text) {
+  long state = 0;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find(L' ', at), text.size());
+    const std::wstring word = text.substr(at, end - at);
+    at = end + 1;
+    if (word.empty()) continue;
+    bool known = false;
+    for (const auto& [bit, name] : kStates) {
+      if (name == word) {
+        state |= bit;
+        known = true;
+      }
+    }
+    if (!known) Fail(L"unknown state " + Quote(word));
+  }
+  return state;
+}
+
+// What a reader is told of one object or element.
+struct Said {
+  std::wstring name;
+  long role = 0;
+  long state = 0;
+  std::wstring description;
+  std::wstring action;
+  bool operator==(const Said&) const = default;
+};
+
+std::wstring Describe(const Said& said) {
+  return Quote(said.name) + L" | " + RoleText(said.role) + L" | " + StateText(said.state) + L" | " +
+         Quote(said.description) + L" | " + Quote(said.action);
+}
+
+VARIANT ChildId(long id) {
+  VARIANT child{};
+  V_VT(&child) = VT_I4;
+  V_I4(&child) = id;
+  return child;
+}
+
+[[noreturn]] void FailCall(const wchar_t* call, HRESULT result) {
+  Fail(std::wstring(call) + L" failed: " + Hex(static_cast<unsigned long>(result)));
+}
+
+std::wstring TextOf(IAccessible& object,
+                    HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long id,
+                    const wchar_t* call) {
+  UniqueBstr text;
+  const HRESULT result = (object.*get)(ChildId(id), text.put());
+  if (result != S_OK && result != S_FALSE) FailCall(call, result);
+  return text ? std::wstring(text.get()) : std::wstring();
+}
+
+long NumberOf(IAccessible& object, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*),
+              long id, const wchar_t* call) {
+  UniqueVariant value;
+  const HRESULT result = (object.*get)(ChildId(id), value.put());
+  if (result != S_OK) FailCall(call, result);
+  if (V_VT(value.get()) != VT_I4) Fail(std::wstring(call) + L" did not answer a number");
+  return V_I4(value.get());
+}
+
+Said Read(IAccessible& object, long id) {
+  return {TextOf(object, &IAccessible::get_accName, id, L"get_accName"),
+          NumberOf(object, &IAccessible::get_accRole, id, L"get_accRole"),
+          NumberOf(object, &IAccessible::get_accState, id, L"get_accState"),
+          TextOf(object, &IAccessible::get_accDescription, id, L"get_accDescription"),
+          TextOf(object, &IAccessible::get_accDefaultAction, id, L"get_accDefaultAction")};
+}
+
+// One object, as COM tells: the same IUnknown.
+bool Same(IUnknown* a, IUnknown* b) {
+  ComPtr<IUnknown> first;
+  ComPtr<IUnknown> second;
+  return a != nullptr && b != nullptr &&
+         SUCCEEDED(a->QueryInterface(__uuidof(IUnknown),
+                                     reinterpret_cast<void**>(first.GetAddressOf()))) &&
+         SUCCEEDED(b->QueryInterface(__uuidof(IUnknown),
+                                     reinterpret_cast<void**>(second.GetAddressOf()))) &&
+         first.Get() == second.Get();
+}
+
+ComPtr<IAccessible> ObjectOfWindow(HWND window) {
+  ComPtr<IAccessible> object;
+  const HRESULT result =
+      AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                 reinterpret_cast<void**>(object.GetAddressOf()));
+  if (FAILED(result) || !object) FailCall(L"AccessibleObjectFromWindow", result);
+  return object;
+}
+
+// Child n's own object; null for a simple element.
+ComPtr<IAccessible> ChildObject(IAccessible& client, long n) {
+  ComPtr<IDispatch> dispatch;
+  const HRESULT result = client.get_accChild(ChildId(n), dispatch.GetAddressOf());
+  if (result != S_OK && result != S_FALSE) FailCall(L"get_accChild", result);
+  ComPtr<IAccessible> object;
+  if (dispatch && FAILED(dispatch.As(&object))) Fail(L"child's object is not IAccessible");
+  return object;
+}
+
+ComPtr<IAccessible> RequireChildObject(IAccessible& client, long n) {
+  ComPtr<IAccessible> object = ChildObject(client, n);
+  if (!object) Fail(L"child " + std::to_wstring(n) + L" is not an object of its own");
+  return object;
+}
+
+// The control window at the middle of an object's place on the screen.
+HWND WindowAt(HWND form, IAccessible& object) {
+  long left = 0, top = 0, width = 0, height = 0;
+  const HRESULT result = object.accLocation(&left, &top, &width, &height, ChildId(CHILDID_SELF));
+  if (result != S_OK) FailCall(L"accLocation", result);
+  POINT middle{left + width / 2, top + height / 2};
+  ScreenToClient(form, &middle);
+  HWND found = ChildWindowFromPointEx(form, middle, CWP_SKIPINVISIBLE);
+  if (found == nullptr || found == form) Fail(L"no control window lies at the object's place");
+  return found;
+}
+
+bool HasParent(IAccessible& object, IUnknown* parent) {
+  ComPtr<IDispatch> answer;
+  return object.get_accParent(answer.GetAddressOf()) == S_OK && Same(answer.Get(), parent);
+}
+
+// What one attempt found: problem empty when what it checks holds; heard, what the reader was told.
+struct Attempt {
+  std::wstring problem;
+  std::wstring heard;
+};
+
+struct Task {
+  std::function<Attempt()> work;
+  Attempt answer;
+};
+
+DWORD WINAPI RunTask(void* parameter) {
+  const std::unique_ptr<std::shared_ptr<Task>> task(static_cast<std::shared_ptr<Task>*>(parameter));
+  const velmor::win32::ComApartment com;
+  try {
+    (*task)->answer = (*task)->work();
+  } catch (const Failure& failure) {
+    (*task)->answer.problem = failure.message;
+  } catch (...) {
+    (*task)->answer.problem = L"the reader failed";
+  }
+  return 0;
+}
+
+// Runs work on a thread of its own, at most ms. A thread that does not end in time is left to
+// itself (it holds its own share of the task) and the step fails.
+Attempt Bounded(unsigned long ms, std::function<Attempt()> work) {
+  const auto task = std::make_shared<Task>(Task{std::move(work), {}});
+  auto handed = std::make_unique<std::shared_ptr<Task>>(task);
+  const UniqueHandle thread(CreateThread(nullptr, 0, &RunTask, handed.get(), 0, nullptr));
+  if (!thread) Fail(L"cannot start the reader's thread");
+  handed.release();  // the thread owns it now
+  if (WaitForSingleObject(thread.get(), ms) != WAIT_OBJECT_0) {
+    Fail(L"the program did not answer the screen reader within " + std::to_wstring(ms / 1000) +
+         L" s");
+  }
+  return task->answer;
+}
+
+class Reader {
+ public:
+  explicit Reader(const ReaderHost& host) : host_(host), form_(host.window) {}
+
+  void Run(const std::wstring& rest) {
+    const std::vector<std::wstring> parts = SplitBars(rest);
+    std::vector<std::wstring> words;
+    for (size_t at = 0; at < parts[0].size();) {
+      const size_t end = std::min(parts[0].find(L' ', at), parts[0].size());
+      if (end > at) words.push_back(parts[0].substr(at, end - at));
+      at = end + 1;
+    }
+    if (words.empty()) Fail(L"expected what to read");
+    const std::wstring& verb = words[0];
+    const auto number = [&](size_t i) {
+      if (i >= words.size()) Fail(L"expected a child number");
+      return static_cast<long>(RequireNumber(words[i], L"a child number"));
+    };
+    const auto said = [&](size_t first) {
+      if (parts.size() != first + 5) {
+        Fail(L"expected <name> | <role> | <states> | <description> | <default action>");
+      }
+      return Said{parts[first], ParseRole(parts[first + 1]), ParseStates(parts[first + 2]),
+                  parts[first + 3], parts[first + 4]};
+    };
+    if (verb == L"window") {
+      if (parts.size() != 4) Fail(L"expected reader window | <name> | <role> | <states>");
+      ExpectWindow(Said{parts[1], ParseRole(parts[2]), ParseStates(parts[3]), L"", L""});
+    } else if (verb == L"count") {
+      ExpectCount(number(1));
+    } else if (verb == L"child") {
+      if (words.size() != 3 || (words[2] != L"object" && words[2] != L"element")) {
+        Fail(L"expected reader child <n> object|element | ...");
+      }
+      ExpectChild(number(1), words[2] == L"object", said(1));
+    } else if (verb == L"focus") {
+      ExpectFocus(said(1));
+    } else if (verb == L"do") {
+      const std::wstring what = words.size() > 2 ? words[2] : L"";
+      if (words.size() > 3 || (what != L"" && what != L"refused" && what != L"ends")) {
+        Fail(L"expected reader do <n> [refused|ends]");
+      }
+      DoDefaultAction(number(1), what == L"refused" ? Outcome::kRefused
+                                 : what == L"ends"  ? Outcome::kEnds
+                                                    : Outcome::kTaken);
+    } else if (verb == L"take-focus") {
+      TakeFocus(number(1));
+    } else if (verb == L"next" || verb == L"previous") {
+      if (words.size() != 3) Fail(L"expected reader " + verb + L" <n> <m>|none");
+      ExpectNavigation(verb == L"next", number(1), words[2] == L"none" ? 0 : number(2));
+    } else if (verb == L"hold" || verb == L"let-go") {
+      Press(number(1), verb == L"hold");
+    } else {
+      Fail(L"unknown reader step " + Quote(verb));
+    }
+  }
+
+ private:
+  // Polls check until it finds nothing wrong; the step fails at the timeout with its last finding.
+  void Expect(const std::wstring& what, const std::function<Attempt()>& check) {
+    Attempt last;
+    const auto holds = [&] {
+      last = Bounded(host_.timeoutMs, check);
+      return last.problem.empty();
+    };
+    try {
+      host_.waitFor(holds, what);
+    } catch (const Failure& failure) {
+      Fail(last.problem.empty() ? failure.message
+                                : failure.message + L"; the reader found: " + last.problem);
+    }
+    if (!last.heard.empty()) Out(L"    " + last.heard + L"\n");
+  }
+
+  // Once, not waited for.
+  void Act(const std::function<Attempt()>& act) {
+    const Attempt attempt = Bounded(host_.timeoutMs, act);
+    if (!attempt.problem.empty()) Fail(attempt.problem);
+    if (!attempt.heard.empty()) Out(L"    " + attempt.heard + L"\n");
+  }
+
+  static Attempt Compare(const Said& said, const Said& want, std::wstring heard) {
+    heard += Describe(said);
+    if (said == want) return {L"", heard};
+    return {L"says " + Describe(said) + L", expected " + Describe(want), heard};
+  }
+
+  void ExpectWindow(const Said& want) {
+    HWND form = form_;
+    Expect(L"the window's object to say " + Describe(want), [form, want] {
+      const ComPtr<IAccessible> client = ObjectOfWindow(form);
+      Said said = Read(*client.Get(), CHILDID_SELF);
+      said.description.clear();
+      said.action.clear();
+      Attempt attempt = Compare(said, want, L"window: ");
+      if (!attempt.problem.empty()) return attempt;
+      ComPtr<IDispatch> parent;
+      const HRESULT result = client->get_accParent(parent.GetAddressOf());
+      ComPtr<IAccessible> parentObject;
+      if (result != S_OK || !parent || FAILED(parent.As(&parentObject))) {
+        return Attempt{
+            L"the window's object has no parent (" + Hex(static_cast<unsigned long>(result)) + L")",
+            attempt.heard};
+      }
+      UniqueVariant role;
+      const bool hasRole = parentObject->get_accRole(ChildId(CHILDID_SELF), role.put()) == S_OK &&
+                           V_VT(role.get()) == VT_I4;
+      attempt.heard += L"; parent: the system's window object, " +
+                       (hasRole ? RoleText(V_I4(role.get())) : std::wstring(L"without a role"));
+      return attempt;
+    });
+  }
+
+  void ExpectCount(long want) {
+    HWND form = form_;
+    Expect(L"the window's object to have " + std::to_wstring(want) + L" children", [form, want] {
+      long count = 0;
+      const HRESULT result = ObjectOfWindow(form)->get_accChildCount(&count);
+      if (result != S_OK) FailCall(L"get_accChildCount", result);
+      const std::wstring heard = std::to_wstring(count) + L" children";
+      return Attempt{count == want ? L"" : heard, heard};
+    });
+  }
+
+  void ExpectChild(long n, bool object, const Said& want) {
+    HWND form = form_;
+    Expect(L"child " + std::to_wstring(n) + L" to say " + Describe(want), [form, n, object, want] {
+      const ComPtr<IAccessible> client = ObjectOfWindow(form);
+      const ComPtr<IAccessible> own = ChildObject(*client.Get(), n);
+      const std::wstring where = L"child " + std::to_wstring(n) + L" ";
+      if (!object) {
+        if (own) return Attempt{where + L"is an object of its own, expected an element", L""};
+        return Compare(Read(*client.Get(), n), want, where + L"(element): ");
+      }
+      if (!own) return Attempt{where + L"is an element, expected an object of its own", L""};
+      Attempt attempt = Compare(Read(*own.Get(), CHILDID_SELF), want, where + L"(object): ");
+      if (!attempt.problem.empty()) return attempt;
+      if (!HasParent(*own.Get(), client.Get())) {
+        attempt.problem = where + L"does not have the window's object as its parent";
+      } else if (!Same(ObjectOfWindow(WindowAt(form, *own.Get())).Get(), own.Get())) {
+        attempt.problem = where + L"is not the object its control window answers with";
+      }
+      return attempt;
+    });
+  }
+
+  void ExpectFocus(const Said& want) {
+    HWND form = form_;
+    Expect(L"the focused control to say " + Describe(want), [form, want] {
+      GUITHREADINFO info{};
+      info.cbSize = sizeof info;
+      if (!GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info) ||
+          info.hwndFocus == nullptr || !IsChild(form, info.hwndFocus)) {
+        return Attempt{L"no control of the window has the focus", L""};
+      }
+      const ComPtr<IAccessible> focused = ObjectOfWindow(info.hwndFocus);
+      Attempt attempt = Compare(Read(*focused.Get(), CHILDID_SELF), want, L"focus: ");
+      if (!attempt.problem.empty()) return attempt;
+      const ComPtr<IAccessible> client = ObjectOfWindow(form);
+      UniqueVariant focus;
+      const HRESULT result = client->get_accFocus(focus.put());
+      if (!HasParent(*focused.Get(), client.Get())) {
+        attempt.problem = L"the focused control's object does not have the window's as its parent";
+      } else if (result != S_OK || V_VT(focus.get()) != VT_DISPATCH ||
+                 !Same(V_DISPATCH(focus.get()), focused.Get())) {
+        attempt.problem = L"the window's object names another focus";
+      }
+      return attempt;
+    });
+  }
+
+  // What a default action is to do: act, be refused, or end the program.
+  enum class Outcome { kTaken, kRefused, kEnds };
+
+  // An action that ends the program may end it before the answer is sent: Wine answers from a
+  // thread of its own, after the program's thread has gone on to the action.
+  void DoDefaultAction(long n, Outcome outcome) {
+    HWND form = form_;
+    Act([form, n, outcome] {
+      const ComPtr<IAccessible> client = ObjectOfWindow(form);
+      const ComPtr<IAccessible> own = ChildObject(*client.Get(), n);
+      const ComPtr<IAccessible>& target = own ? own : client;
+      const long id = own ? CHILDID_SELF : n;
+      const std::wstring action =
+          TextOf(*target.Get(), &IAccessible::get_accDefaultAction, id, L"get_accDefaultAction");
+      const HRESULT result = target->accDoDefaultAction(ChildId(id));
+      const std::wstring heard =
+          L"default action " + Quote(action) + L": " + Hex(static_cast<unsigned long>(result));
+      const bool ended = result == RPC_E_DISCONNECTED || result == RPC_E_SERVER_DIED ||
+                         result == RPC_E_SERVER_DIED_DNE ||
+                         result == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) ||
+                         result == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE) ||
+                         result == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE);
+      const bool expected = outcome == Outcome::kRefused ? FAILED(result)
+                            : outcome == Outcome::kEnds  ? result == S_OK || ended
+                                                         : result == S_OK;
+      if (!expected) {
+        return Attempt{(outcome == Outcome::kRefused ? L"the default action was taken: "
+                                                     : L"the default action failed: ") +
+                           heard,
+                       heard};
+      }
+      return Attempt{L"", heard};
+    });
+  }
+
+  void TakeFocus(long n) {
+    HWND form = form_;
+    Act([form, n] {
+      const ComPtr<IAccessible> own = RequireChildObject(*ObjectOfWindow(form).Get(), n);
+      const HRESULT result = own->accSelect(SELFLAG_TAKEFOCUS, ChildId(CHILDID_SELF));
+      if (result != S_OK) FailCall(L"accSelect", result);
+      return Attempt{};
+    });
+  }
+
+  void ExpectNavigation(bool next, long n, long m) {
+    HWND form = form_;
+    const std::wstring what = L"navigating from child " + std::to_wstring(n) + L" to land on " +
+                              (m == 0 ? std::wstring(L"nothing") : L"child " + std::to_wstring(m));
+    Expect(what, [form, next, n, m] {
+      const ComPtr<IAccessible> client = ObjectOfWindow(form);
+      const ComPtr<IAccessible> own = RequireChildObject(*client.Get(), n);
+      UniqueVariant end;
+      const HRESULT result =
+          own->accNavigate(next ? NAVDIR_NEXT : NAVDIR_PREVIOUS, ChildId(CHILDID_SELF), end.put());
+      if (m == 0) {
+        return Attempt{
+            result == S_FALSE && V_VT(end.get()) == VT_EMPTY
+                ? L""
+                : L"it lands on something (" + Hex(static_cast<unsigned long>(result)) + L")",
+            L""};
+      }
+      const ComPtr<IAccessible> want = RequireChildObject(*client.Get(), m);
+      if (result != S_OK || V_VT(end.get()) != VT_DISPATCH ||
+          !Same(V_DISPATCH(end.get()), want.Get())) {
+        return Attempt{L"it lands elsewhere (" + Hex(static_cast<unsigned long>(result)) + L")",
+                       L""};
+      }
+      return Attempt{};
+    });
+  }
+
+  // The mouse button down in the middle of the control window, or up well outside it, which lets
+  // a held button go without clicking it.
+  void Press(long n, bool down) {
+    HWND form = form_;
+    Act([form, n, down] {
+      const ComPtr<IAccessible> own = RequireChildObject(*ObjectOfWindow(form).Get(), n);
+      HWND window = WindowAt(form, *own.Get());
+      RECT box{};
+      GetClientRect(window, &box);
+      const LPARAM where = down ? MAKELPARAM(box.right / 2, box.bottom / 2)
+                                : MAKELPARAM(static_cast<WORD>(-100), static_cast<WORD>(-100));
+      if (!PostMessageW(window, down ? WM_LBUTTONDOWN : WM_LBUTTONUP, down ? MK_LBUTTON : 0,
+                        where)) {
+        Fail(L"cannot post the mouse button");
+      }
+      return Attempt{};
+    });
+  }
+
+  const ReaderHost& host_;
+  HWND form_;
+};
+
+}  // namespace
+
+void RunReaderStep(const std::wstring& rest, const ReaderHost& host) { Reader(host).Run(rest); }
+
+}  // namespace e2e
