@@ -47,6 +47,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kPollInterval = 40ms;
 constexpr unsigned long kDefaultTimeoutMs = 30000;
+constexpr unsigned long kRunTimeoutMs = 60000;
 
 // The short (8.3) form of an existing path; empty when the system cannot give one.
 std::wstring ShortPathName(const std::wstring& path) {
@@ -1024,7 +1025,10 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"order", [](Driver&, const Step& step) { TestBed::Order(step.rest); }},
       {L"set-addins", [](Driver&, const Step& step) { TestBed::SetAddins(step.rest); }},
       {L"lock", [](Driver& d, const Step& step) { d.bed_.Hold(step.rest); }},
-      {L"run", [](Driver& d, const Step& step) { d.bed_.Run(step.rest, d.timeoutMs_); }},
+      // A program run to lay out the state gets a minute, or the step timeout when longer.
+      {L"run",
+       [](Driver& d,
+          const Step& step) { d.bed_.Run(step.rest, std::max(d.timeoutMs_, kRunTimeoutMs)); }},
       // Checking the outcome.
       {L"journal", [](Driver&, const Step& step) { ExpectJournal(step.items); }, true},
       {L"journal-has", [](Driver&, const Step& step) { ExpectJournalHas(step.rest); }},
