@@ -4,7 +4,7 @@
 # TorvaneEx with Velmor_Setup.exe /A3 and removes it again with C:\Velmor\UnInstall.exe.
 #   bash scripts/demo.sh              on a usable display: real windows to click; each step waits
 #   bash scripts/demo.sh --headless   (or with no display) on Xvfb, driven, with screenshots
-# Screenshots go to build/win64/artifacts/demo/.
+# Screenshots go to build/win64/artifacts/demo_setup/ and demo_uninstall/.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
@@ -33,10 +33,23 @@ step_build() {
 }
 step_build
 
-# The scenario library brings the prefix, display, distribution folder and driver helpers, and ends
-# everything started here when the demo exits.
-# shellcheck source=../tests/e2e/lib.sh
-source "$ROOT/tests/e2e/lib.sh" "$ROOT/build/win64"
+# The test bed: the prefix, the display, and the end of everything started here when the demo
+# exits.
+# shellcheck source=wine-env.sh
+source "$ROOT/scripts/wine-env.sh" "$ROOT/build/win64"
+trap velmor_cleanup EXIT
+trap 'exit 130' INT TERM HUP
+DIST='C:\dist\Velmor CD'
+VELMOR=$WINEPREFIX/drive_c/Velmor
+JOURNAL=$WINEPREFIX/drive_c/standins/journal.txt
+
+# Runs the driver on one of the demo's steps files (scripts/demo_<name>.steps); its screenshots go
+# to build/win64/artifacts/demo_<name>/.
+drive() {
+  vwine 600 "$VELMOR_BUILD/tests/e2e/driver/e2e_driver.exe" \
+    "$(velmor_winpath "$ROOT/scripts/demo_$1.steps")" >/dev/null ||
+    { echo "demo: the driver failed on scripts/demo_$1.steps" >&2 && exit 1; }
+}
 
 step_prepare() {
   echo "== display and Wine prefix"
@@ -44,64 +57,53 @@ step_prepare() {
     headless=1
     export VELMOR_HEADLESS=1
   fi
-  e2e_begin
-  velmor_register_excel_standin >/dev/null || e2e_fail "registering the Excel stand-in failed"
+  velmor_start_display
+  velmor_prepare_prefix
+  velmor_register_excel_standin 2>/dev/null ||
+    { echo "demo: registering the Excel stand-in failed" >&2 && exit 1; }
 }
 
 step_layout() {
-  echo "== distribution folder $E2E_DIST_WIN"
-  e2e_install_program Velmor_Setup.exe vcredist_x86.exe Velmor_Pgm.exe
-  ls -1 "$E2E_DIST" | sed 's/^/    /'
+  echo "== distribution folder $DIST"
+  drive layout
+  ls -1 "$(velmor_unixpath "$DIST")" | sed 's/^/    /'
 }
 
 step_setup_interactive() {
   echo "== Velmor_Setup.exe /A3 on $DISPLAY: tick the redistributable if you like, press 開始, then 終了"
   local rc=0
-  e2e_in_dist vwine 3600 "$E2E_DIST/Velmor_Setup.exe" /A3 || rc=$?
+  # Started from its folder, as from Explorer.
+  cd "$(velmor_unixpath "$DIST")"
+  vwine 3600 "$DIST\\Velmor_Setup.exe" /A3 || rc=$?
+  cd "$ROOT"
   echo "    Velmor_Setup.exe ended with exit code $rc"
 }
 
 step_uninstall_interactive() {
-  if [[ ! -f $E2E_VELMOR/UnInstall.exe ]]; then
+  if [[ ! -f $VELMOR/UnInstall.exe ]]; then
     echo "== no C:\\Velmor\\UnInstall.exe (the package did not run): nothing to uninstall"
     return
   fi
   echo "== C:\\Velmor\\UnInstall.exe on $DISPLAY: choose TorvaneEx.xla, press 開始, then 終了"
   local rc=0
-  vwine 3600 "$E2E_VELMOR/UnInstall.exe" || rc=$?
+  vwine 3600 "$VELMOR/UnInstall.exe" || rc=$?
   echo "    UnInstall.exe ended with exit code $rc"
 }
 
 step_setup_headless() {
   echo "== Velmor_Setup.exe /A3 on Xvfb ($DISPLAY), driven: redistributable ticked, 開始"
-  e2e_drive <<EOF
-start "$E2E_DIST_WIN\\Velmor_Setup.exe" /A3
-window Velmor - TorvaneEx.xla
-client-size 395 264
-check Microsoft Visual C++ 2010 x86 Redistributable - 10.0.3019
-screenshot $(e2e_artifact_win setup_before.bmp)
-click 開始
-msgbox 終了確認 | " ソフト展開完了！"
-screenshot $(e2e_artifact_win setup_after.bmp)
-click 終了
-exited 0
-EOF
+  drive setup
 }
 
 step_uninstall_headless() {
   echo "== C:\\Velmor\\UnInstall.exe on Xvfb ($DISPLAY), driven: TorvaneEx.xla chosen, 開始"
-  e2e_drive <<EOF
-start "C:\\Velmor\\UnInstall.exe"
-window Velmor Ａｄｄｉｎ　開放
-click TorvaneEx.xla
-window Velmor - TorvaneEx UnInstall
-screenshot $(e2e_artifact_win uninstall_before.bmp)
-click 開始
-msgbox UnInstall | アドイン関数(TorvaneEx)を開放しました。
-screenshot $(e2e_artifact_win uninstall_after.bmp)
-click 終了
-exited 0
-EOF
+  drive uninstall
+}
+
+# Excel's add-in values (OPEN, OPEN1, ...) as "NAME=DATA" lines.
+addin_values() {
+  vwine 60 reg query 'HKCU\Software\Microsoft\Office\16.0\Excel\Options' 2>/dev/null |
+    tr -d '\r' | sed -n 's/^ *\(OPEN[0-9]*\) *REG_SZ *\(.*\)$/\1=\2/p' || true
 }
 
 # What the stand-ins saw since the last report: installers with their exit codes, Excel's calls.
@@ -109,7 +111,7 @@ REPORTED_LINES=0
 step_report() {
   echo "== what happened"
   local lines
-  lines=$(e2e_journal | tail -n +$((REPORTED_LINES + 1)))
+  lines=$({ tr -d '\r' <"$JOURNAL" 2>/dev/null || true; } | tail -n +$((REPORTED_LINES + 1)))
   REPORTED_LINES=$((REPORTED_LINES + $(printf '%s' "$lines" | grep -c '' || true)))
   echo "    installers run (exit codes):"
   printf '%s\n' "$lines" | sed -n 's/^\(.*\.exe\): end exit=\(.*\)$/        \1 exit code \2/p' |
@@ -118,10 +120,10 @@ step_report() {
   printf '%s\n' "$lines" | sed -n 's/^excel: \([^#].*\)$/        \1/p' | grep . ||
     echo "        (nothing)"
   echo "    C:\\Velmor now holds:"
-  if [[ -d $E2E_VELMOR ]]; then ls -1 "$E2E_VELMOR" | sed 's/^/        /'; else echo "        (nothing)"; fi
+  if [[ -d $VELMOR ]]; then ls -1 "$VELMOR" | sed 's/^/        /'; else echo "        (nothing)"; fi
   echo "    add-ins registered for Excel:"
   local values
-  values=$(e2e_addin_values)
+  values=$(addin_values)
   if [[ -n $values ]]; then printf '%s\n' "$values" | sed 's/^/        /'; else echo "        (none)"; fi
 }
 
@@ -133,7 +135,7 @@ if ((headless)); then
   step_uninstall_headless
   step_report
   echo "    screenshots:"
-  ls -1 "$E2E_ARTIFACTS"/*.png | sed 's/^/        /'
+  ls -1 "$VELMOR_BUILD"/artifacts/demo_*/*.png | sed 's/^/        /'
 else
   step_setup_interactive
   step_report

@@ -236,13 +236,17 @@ velmor_register_excel_standin() {
     velmor_log "Excel stand-in not built: $exe"
     return 1
   fi
+  # The output goes through a file, not a pipe: a wineserver that this call starts holds a pipe
+  # open for the seconds it lingers after its last program.
+  output=$(mktemp)
   while :; do
     attempt=$((attempt + 1))
     rc=0
-    output=$(vwine 60 "$exe" /RegServer 2>&1) || rc=$?
-    [[ -z $output ]] || printf '%s\n' "$output" | sed 's/^/[ExcelStandin \/RegServer] /' >&2
+    vwine 60 "$exe" /RegServer >"$output" 2>&1 || rc=$?
+    sed 's/^/[ExcelStandin \/RegServer] /' "$output" >&2
     if ((rc == 0)) && velmor_excel_standin_registered; then
       ((attempt == 1)) || velmor_log "the Excel stand-in is registered (attempt $attempt)"
+      rm -f "$output"
       return 0
     fi
     if ((rc == 0)); then
@@ -250,7 +254,7 @@ velmor_register_excel_standin() {
     else
       velmor_log "Excel stand-in registration, attempt $attempt: exit $rc"
     fi
-    ((SECONDS < deadline)) || return 1
+    ((SECONDS < deadline)) || { rm -f "$output" && return 1; }
     timeout 30 "$VELMOR_WINESERVER" -w >/dev/null 2>&1 || true
     sleep 1
   done

@@ -23,14 +23,15 @@
 namespace {
 
 // Messages go to stderr when there is one (a script ran us), otherwise to a message box.
-void Tell(const std::wstring& message) {
+void Tell(const std::wstring& message, bool failure = true) {
   const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   if (error != nullptr && error != INVALID_HANDLE_VALUE) {
     const std::string bytes = velmor::Utf8FromWide(message + L"\n");
     DWORD written = 0;
     if (WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return;
   }
-  MessageBoxW(nullptr, message.c_str(), L"Excel stand-in", MB_OK | MB_ICONERROR);
+  MessageBoxW(nullptr, message.c_str(), L"Excel stand-in",
+              MB_OK | (failure ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
 excel::ServerWindow* serverWindow = nullptr;
@@ -95,9 +96,10 @@ int Serve(HINSTANCE instance) {
 
 constexpr wchar_t kUsage[] =
     L"Usage: ExcelStandin.exe [/RegServer [/force] | /UnregServer | -Embedding]\n"
-    L"/RegServer registers the stand-in as Excel.Application (only inside a Wine prefix unless "
-    L"/force is given); /UnregServer removes that registration. With no argument it is an Excel "
-    L"the user opened.";
+    L"/RegServer registers the stand-in as Excel.Application: under Wine and when elevated for "
+    L"the machine, otherwise for this user. It never replaces another Excel.Application; /force "
+    L"registers it in front of one for this user. /UnregServer removes the registration. With no "
+    L"argument it is an Excel the user opened.";
 
 }  // namespace
 
@@ -136,21 +138,22 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     Tell(kUsage);
     return 2;
   }
+  if (force && !registerServer) {
+    Tell(kUsage);
+    return 2;
+  }
+  const excel::Scope scope = excel::ScopeForThisProcess();
   if (registerServer) {
-    if (!force && !velmor::win32::RunningUnderWine()) {
-      Tell(
-          L"Refusing to register: this is not a Wine prefix, and registering would replace "
-          L"Excel.Application for every program on this machine. Give /force to register anyway.");
-      return 1;
-    }
     const excel::Outcome outcome =
-        excel::RegisterServer(excel::MachineClasses(), velmor::win32::ModuleFileName());
-    if (!outcome.ok) Tell(L"Registration failed: " + outcome.message);
+        excel::RegisterServer(scope, velmor::win32::ModuleFileName(), force);
+    Tell(outcome.ok ? outcome.message : L"Registration refused: " + outcome.message, !outcome.ok);
     return outcome.ok ? 0 : 1;
   }
   if (unregisterServer) {
-    const excel::Outcome outcome = excel::UnregisterServer(excel::MachineClasses());
-    if (!outcome.ok) Tell(L"Unregistration failed: " + outcome.message);
+    const excel::Outcome outcome = excel::UnregisterServer(scope.keys);
+    Tell(outcome.ok ? L"The Excel stand-in's registration under " + scope.name + L" is removed."
+                    : L"Unregistration failed: " + outcome.message,
+         !outcome.ok);
     return outcome.ok ? 0 : 1;
   }
   return Serve(instance);

@@ -2,9 +2,12 @@
 
 #include <objbase.h>
 
+#include <algorithm>
+
 #include "ExcelObjects.h"
 #include "Handles.h"
 #include "Text.h"
+#include "Win32Support.h"
 
 namespace excel {
 
@@ -50,6 +53,16 @@ LSTATUS WriteDefault(HKEY parent, const std::wstring& subkey, REGSAM view,
 }
 
 std::wstring ClassKeyPath() { return L"CLSID\\" + ClsidText(); }
+
+// Whether this process runs with an administrator's full token (elevated).
+bool Elevated() {
+  velmor::win32::UniqueHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+         elevation.TokenIsElevated != 0;
+}
 std::wstring ProgIdClsidPath() { return std::wstring(kProgId) + L"\\CLSID"; }
 
 }  // namespace
@@ -65,20 +78,61 @@ std::wstring ClsidText() {
   return text;
 }
 
-Outcome RegisterServer(const std::vector<ClassesKey>& keys, std::wstring_view serverPath) {
+Scope ScopeForThisProcess() {
+  if (velmor::win32::RunningUnderWine()) {
+    return {L"HKLM\\Software\\Classes",
+            MachineClasses(),
+            {},
+            false,
+            L"per machine: Wine reads COM classes only there"};
+  }
+  if (Elevated()) {
+    return {L"HKLM\\Software\\Classes",
+            MachineClasses(),
+            {},
+            false,
+            L"per machine, as this is an elevated process: elevated programs do not use per-user "
+            L"classes"};
+  }
+  return {L"HKCU\\Software\\Classes",
+          {{HKEY_CURRENT_USER, L"Software\\Classes", 0}},
+          MachineClasses(),
+          true,
+          L"for this user only (no administrator needed)"};
+}
+
+Outcome RegisterServer(const Scope& scope, std::wstring_view serverPath, bool force) {
   const std::wstring ours = ClsidText();
-  // Look at every view before writing anything, so that a refusal leaves the registry untouched.
-  for (const ClassesKey& classes : keys) {
+  // Look everywhere before writing anything, so that a refusal leaves the registry untouched.
+  std::vector<ClassesKey> looked = scope.keys;
+  looked.insert(looked.end(), scope.seen.begin(), scope.seen.end());
+  for (const ClassesKey& classes : looked) {
     UniqueHkey key;
     if (OpenClasses(classes, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
     const std::wstring current = DefaultValue(key.get(), ProgIdClsidPath());
-    if (!current.empty() && !EqualsIgnoringCase(current, ours)) {
-      return {false, L"Excel.Application is already registered with the class " + current +
-                         L"; that registration is left as it is."};
+    if (current.empty() || EqualsIgnoringCase(current, ours)) continue;
+    const std::wstring server = DefaultValue(key.get(), L"CLSID\\" + current + L"\\LocalServer32");
+    const std::wstring found = L"Excel.Application is already registered with the class " +
+                               current + (server.empty() ? L"" : L" (" + server + L")") +
+                               L", a real Excel most likely. ";
+    // Found where the registration would be written, it would be replaced; found elsewhere, a
+    // per-user registration would only stand in front of it.
+    const bool written =
+        std::any_of(scope.keys.begin(), scope.keys.end(), [&](const ClassesKey& k) {
+          return k.root == classes.root && k.path == classes.path && k.view == classes.view;
+        });
+    if (written || !scope.mayShadow) {
+      return {false, found + L"Registering the stand-in under " + scope.name +
+                         L" would replace it; nothing was changed."};
+    }
+    if (!force) {
+      return {false, found +
+                         L"Nothing was changed. Give /force to register the stand-in in front "
+                         L"of it for this user; /UnregServer gives it back."};
     }
   }
   const std::wstring command = L"\"" + std::wstring(serverPath) + L"\"";
-  for (const ClassesKey& classes : keys) {
+  for (const ClassesKey& classes : scope.keys) {
     UniqueHkey key;
     LSTATUS status = RegCreateKeyExW(classes.root, classes.path.c_str(), 0, nullptr, 0,
                                      KEY_CREATE_SUB_KEY | KEY_SET_VALUE | classes.view, nullptr,
@@ -102,7 +156,8 @@ Outcome RegisterServer(const std::vector<ClassesKey>& keys, std::wstring_view se
       return {false, L"Could not write the registration under " + classes.path + ErrorText(status)};
     }
   }
-  return {true, L""};
+  return {true, L"The Excel stand-in " + command + L" is registered as Excel.Application under " +
+                    scope.name + L", " + scope.why + L". /UnregServer removes it."};
 }
 
 Outcome UnregisterServer(const std::vector<ClassesKey>& keys) {

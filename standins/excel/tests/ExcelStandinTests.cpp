@@ -620,22 +620,35 @@ TEST(ExcelStandin, ServerLock) {
 TEST(ExcelStandin, Registration) {
   RemoveTestKeys();
   const std::wstring classesPath = std::wstring(kTestRoot) + L"\\Classes";
+  const std::wstring machinePath = std::wstring(kTestRoot) + L"\\Machine";
   const std::vector<ClassesKey> keys = {{HKEY_CURRENT_USER, classesPath, 0}};
+  const std::vector<ClassesKey> machine = {{HKEY_CURRENT_USER, machinePath, 0}};
+  const Scope here{L"the test key", keys, {}, false, L"for the test"};
   const std::wstring clsid = ClsidText();
-  const auto read = [&](const std::wstring& subkey) {
+  const auto read = [&](const std::wstring& subkey, const std::wstring& root = L"") {
     wchar_t text[512] = {};
     DWORD size = sizeof(text);
-    const std::wstring full = classesPath + L"\\" + subkey;
+    const std::wstring full = (root.empty() ? classesPath : root) + L"\\" + subkey;
     if (RegGetValueW(HKEY_CURRENT_USER, full.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text,
                      &size) != ERROR_SUCCESS) {
       return std::wstring(L"<none>");
     }
     return std::wstring(text);
   };
+  const auto plantForeign = [&](const std::wstring& root) {
+    const std::wstring foreign = L"{00024500-0000-0000-C000-000000000046}";
+    UniqueHkey key;
+    const std::wstring progid = root + L"\\Excel.Application\\CLSID";
+    RegCreateKeyExW(HKEY_CURRENT_USER, progid.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                    key.put(), nullptr);
+    RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(foreign.c_str()),
+                   static_cast<DWORD>((foreign.size() + 1) * sizeof(wchar_t)));
+    return foreign;
+  };
 
   EXPECT_TRUE(clsid == L"{59B98C01-D4BA-4D19-887E-1B0D74130B70}");
-  EXPECT_TRUE(RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe").ok);
-  EXPECT_TRUE(RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe").ok);  // again: ours, so allowed
+  EXPECT_TRUE(RegisterServer(here, L"C:\\Tools\\ExcelStandin.exe", false).ok);
+  EXPECT_TRUE(RegisterServer(here, L"C:\\Tools\\ExcelStandin.exe", false).ok);  // ours again
   EXPECT_TRUE(read(L"Excel.Application\\CLSID") == clsid);
   EXPECT_TRUE(read(L"CLSID\\" + clsid + L"\\ProgID") == L"Excel.Application");
   EXPECT_TRUE(read(L"CLSID\\" + clsid + L"\\LocalServer32") == L"\"C:\\Tools\\ExcelStandin.exe\"");
@@ -644,17 +657,29 @@ TEST(ExcelStandin, Registration) {
   EXPECT_TRUE(read(L"CLSID\\" + clsid + L"\\ProgID") == L"<none>");
   EXPECT_TRUE(UnregisterServer(keys).ok);  // nothing left to remove is no failure
 
-  // Somebody else's Excel.Application is neither replaced nor removed.
-  const std::wstring foreign = L"{00024500-0000-0000-C000-000000000046}";
-  UniqueHkey key;
-  const std::wstring progid = classesPath + L"\\Excel.Application\\CLSID";
-  RegCreateKeyExW(HKEY_CURRENT_USER, progid.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                  key.put(), nullptr);
-  RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(foreign.c_str()),
-                 static_cast<DWORD>((foreign.size() + 1) * sizeof(wchar_t)));
-  key.reset();
-  const Outcome refused = RegisterServer(keys, L"C:\\Tools\\ExcelStandin.exe");
-  EXPECT_TRUE(!refused.ok && Contains(refused.message, foreign));
+  // Another Excel.Application where COM also looks (a real Excel of the machine): a per-user
+  // registration stands in front of it only when told to, and leaves it as it is.
+  const std::wstring foreign = plantForeign(machinePath);
+  const Scope user{L"the user's key", keys, machine, true, L"for this user"};
+  const Outcome refused = RegisterServer(user, L"C:\\Tools\\ExcelStandin.exe", false);
+  EXPECT_TRUE(!refused.ok && Contains(refused.message, foreign) &&
+              Contains(refused.message, L"/force"));
+  EXPECT_TRUE(read(L"Excel.Application\\CLSID") == L"<none>");
+  EXPECT_FALSE(
+      RegisterServer(Scope{L"", keys, machine, false, L""}, L"C:\\Tools\\ExcelStandin.exe", true)
+          .ok);
+  EXPECT_TRUE(RegisterServer(user, L"C:\\Tools\\ExcelStandin.exe", true).ok);
+  EXPECT_TRUE(read(L"Excel.Application\\CLSID") == clsid);
+  EXPECT_TRUE(UnregisterServer(keys).ok);
+  EXPECT_TRUE(read(L"Excel.Application\\CLSID", machinePath) == foreign);
+
+  // Where the registration would be written, somebody else's is neither replaced, even when
+  // told to, nor removed.
+  plantForeign(classesPath);
+  for (const bool force : {false, true}) {
+    const Outcome replaced = RegisterServer(user, L"C:\\Tools\\ExcelStandin.exe", force);
+    EXPECT_TRUE(!replaced.ok && Contains(replaced.message, foreign));
+  }
   EXPECT_TRUE(read(L"Excel.Application\\CLSID") == foreign);
   EXPECT_TRUE(read(L"CLSID\\" + clsid + L"\\LocalServer32") == L"<none>");
   EXPECT_TRUE(UnregisterServer(keys).ok);
@@ -678,8 +703,8 @@ TEST(ExcelStandin, ServedOutOfProcess) {
   const std::wstring server =
       velmor::FolderOf(velmor::win32::ModuleFileName()) + L"\\ExcelStandin.exe";
   ASSERT_FALSE(GetFileAttributesW(server.c_str()) == INVALID_FILE_ATTRIBUTES);
-  const std::vector<ClassesKey> keys = MachineClasses();
-  EXPECT_TRUE(RegisterServer(keys, server).ok);
+  const Scope scope = ScopeForThisProcess();
+  EXPECT_TRUE(RegisterServer(scope, server, false).ok);
   const std::wstring folder = standins::StateFolder();
   const std::wstring orders = folder + L"\\excel.cfg";
   const std::wstring journal = folder + L"\\journal.txt";
@@ -729,7 +754,7 @@ TEST(ExcelStandin, ServedOutOfProcess) {
     EXPECT_TRUE(lines.find("#exit") == std::string::npos);
   }
   DeleteFileW(orders.c_str());
-  EXPECT_TRUE(UnregisterServer(keys).ok);
+  EXPECT_TRUE(UnregisterServer(scope.keys).ok);
 }
 
 }  // namespace

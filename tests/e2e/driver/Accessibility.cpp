@@ -43,6 +43,7 @@
 #include <vector>
 
 #include "ComOwners.h"
+#include "Console.h"
 #include "Handles.h"
 #include "Steps.h"
 

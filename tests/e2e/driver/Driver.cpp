@@ -1,9 +1,15 @@
-// e2e_driver: runs a steps file against a Windows program and its windows.
+// e2e_driver: runs a scenario, a steps file, against the programs of the build: lays out the
+// state, drives the windows as a person would and checks the outcome.
 //
 //   e2e_driver.exe <steps file (UTF-8)>
 //
-// Exit code 0 when every step passed; 1 at the first step that failed or timed out (the reason is
-// written to stderr); 2 for a usage or steps-file error. Each step is echoed as it starts.
+// The programs are found in the build folder, the nearest folder above the driver that holds
+// CMakeCache.txt; screenshots go to its artifacts\<scenario> folder. Relative paths in the steps
+// start from the steps file's folder.
+//
+// Exit code 0 when every step passed; 1 at the first step that failed or timed out (the reason,
+// the journal and a picture of the screen, artifacts\<scenario>\failure.png, are left behind);
+// 2 for a usage or steps-file error. Each step is echoed as it starts.
 
 #include <windows.h>
 
@@ -19,13 +25,17 @@
 #include <vector>
 
 #include "Accessibility.h"
+#include "Checks.h"
+#include "Console.h"
 #include "DescribeError.h"
 #include "Handles.h"
 #include "LayoutSteps.h"
 #include "Pixels.h"
 #include "RuntimeError.h"
 #include "Steps.h"
+#include "TestBed.h"
 #include "Utf8.h"
+#include "Win32Support.h"
 #include "WindowQueries.h"
 
 namespace e2e {
@@ -37,19 +47,8 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kPollInterval = 40ms;
-
-// The full path of a path, whatever its length; empty when the system cannot make one.
-std::wstring FullPathName(const std::wstring& path) {
-  std::wstring full(MAX_PATH, L'\0');
-  for (;;) {
-    // The length without the null when the path fits; the room needed, null included, when not.
-    const DWORD length =
-        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0) return {};
-    if (length < full.size()) return full.substr(0, length);
-    full.resize(length);
-  }
-}
+constexpr unsigned long kDefaultTimeoutMs = 30000;
+constexpr unsigned long kRunTimeoutMs = 60000;
 
 // The short (8.3) form of an existing path; empty when the system cannot give one.
 std::wstring ShortPathName(const std::wstring& path) {
@@ -95,21 +94,59 @@ struct Watch {
 
 class Driver {
  public:
+  Driver(TestBed& bed, std::wstring artifacts) : bed_(bed), artifacts_(std::move(artifacts)) {}
+
   void Execute(const Step& step) {
     const Verb* verb = FindVerb(step.verb);
     if (verb == nullptr) Fail(L"unknown step " + Quote(step.verb));
-    verb->run(*this, step.rest);
+    if (!verb->takesItems && !step.items.empty()) Fail(L"this step takes no indented lines");
+    verb->run(*this, step);
   }
 
   // Every step the driver knows: its name in a steps file and what it does with the rest of the
-  // line.
+  // line and the indented lines under it.
   struct Verb {
     std::wstring_view name;
-    void (*run)(Driver& d, const std::wstring& rest);
+    void (*run)(Driver& d, const Step& step);
+    bool takesItems = false;
   };
   static const Verb* FindVerb(std::wstring_view name);
 
+  // After a failed step: a picture of the whole screen and the journal for the report, and the
+  // programs the scenario started are ended.
+  void AfterFailure() {
+    const std::wstring picture = artifacts_ + L"failure.png";
+    try {
+      SaveScreenPicture(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                        picture);
+      Err(L"e2e_driver: the screen is saved as " + picture + L"\n");
+    } catch (const Failure& failure) {
+      Err(L"e2e_driver: " + failure.message + L"\n");
+    }
+    const std::vector<std::wstring> journal = JournalLines();
+    if (!journal.empty()) {
+      Err(L"e2e_driver: the journal (" + std::wstring(kJournalPath) + L"):\n");
+      for (const std::wstring& line : journal) Err(L"    " + line + L"\n");
+    }
+    if (ProcessRunning()) TerminateProcess(process_.get(), 1);
+    for (const UniqueHandle& process : launched_) TerminateProcess(process.get(), 1);
+  }
+
  private:
+  // ---- cases
+
+  // "case <title>": a new part of the scenario. The program of the one before must have ended;
+  // files it held are let go, the time limit is the default again.
+  void Case() {
+    if (ProcessRunning()) Fail(L"the program of the case before still runs (end it with exited)");
+    process_.reset();
+    pid_ = 0;
+    window_ = nullptr;
+    seenTitles_.clear();
+    timeoutMs_ = kDefaultTimeoutMs;
+    bed_.ReleaseHeld();
+  }
+
   // ---- process
 
   bool ProcessRunning() const {
@@ -127,21 +164,10 @@ class Driver {
   }
 
   void Start(const std::wstring& rest) {
-    std::wstring program;
-    std::wstring args;
-    if (rest.starts_with(L'"')) {
-      const size_t close = rest.find(L'"', 1);
-      if (close == std::wstring::npos) Fail(L"unbalanced quote in the program path");
-      program = rest.substr(1, close - 1);
-      args = Trim(rest.substr(close + 1));
-    } else {
-      const size_t space = rest.find_first_of(L" \t");
-      program = rest.substr(0, space);
-      args = space == std::wstring::npos ? L"" : Trim(rest.substr(space));
-    }
+    auto [program, args] = SplitCommand(rest);
     if (program.empty()) Fail(L"expected a program path");
 
-    const std::wstring full = FullPathName(program);
+    const std::wstring full = FullPathName(bed_.Program(program));
     if (full.empty()) Fail(L"bad program path " + Quote(program));
     // A path beyond MAX_PATH is given in its short form, as a launcher that cannot pass long
     // paths would.
@@ -402,32 +428,6 @@ class Driver {
     }
   }
 
-  // "write <path> | <text>": replaces the file with the text in UTF-8, for a stand-in's orders
-  // that must change while the program under test runs.
-  void WriteTextFile(const std::wstring& rest) {
-    const size_t bar = rest.find(L'|');
-    if (bar == std::wstring::npos) Fail(L"expected <path> | <text>");
-    const std::wstring path = Trim(rest.substr(0, bar));
-    const std::string bytes = velmor::Utf8FromWide(Unescape(Trim(rest.substr(bar + 1))) + L"\n");
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file ||
-        !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-      Fail(L"cannot write " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
-    }
-  }
-
-  // "lock <path>": holds the file open, sharing reading only, until the driver ends, as another
-  // program that has the file open would.
-  void Lock(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-      Fail(L"cannot open " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
-    locks_.push_back(std::move(file));
-  }
-
   // "send WM_CLOSE" or "send WM_QUERYENDSESSION [<answer>]": sends the message to the window, as
   // another program would, and waits for the answer within the step timeout; with <answer> given,
   // the answer must be that number. A program that does not answer fails the step.
@@ -453,20 +453,11 @@ class Driver {
     }
   }
 
-  // "launch <path>": starts another program with no arguments, as its user would from its icon
-  // (an Excel the user opens), and goes on at once; the driver neither watches nor ends it.
-  void Launch(const std::wstring& path) {
-    if (path.empty()) Fail(L"expected a program path");
-    std::wstring commandLine = L"\"" + path + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &si, &pi)) {
-      Fail(L"cannot start " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
-    }
-    const UniqueHandle process(pi.hProcess);
-    const UniqueHandle thread(pi.hThread);
+  // "launch <program>": starts another program with no arguments, as its user would from its
+  // icon (an Excel the user opens), and goes on at once. The driver does not watch it; it ends it
+  // only when a step fails.
+  void Launch(const std::wstring& program) {
+    launched_.push_back(StartProgram(bed_.Program(program), L"").process);
   }
 
   // "close-other <title>": closes the visible top-level window of any program with that title, as
@@ -549,14 +540,17 @@ class Driver {
     Poll(ms, [&] { return !ProcessRunning(); }, {true, false});
   }
 
-  void Screenshot(const std::wstring& path) {
-    if (path.empty()) Fail(L"expected a file path");
+  // "screenshot <name>.png": what the screen shows of the window, as a PNG file in the
+  // scenario's artifacts folder.
+  void Screenshot(const std::wstring& name) {
+    if (name.empty()) Fail(L"expected a file name");
+    const std::wstring path = JoinPath(artifacts_, name);
     HWND hwnd = RequireWindow();
     // Let the program finish painting; a program busy in a handler is captured as it is.
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored);
     std::this_thread::sleep_for(300ms);
-    SaveWindowBitmap(hwnd, path);
+    SaveWindowPicture(hwnd, path);
   }
 
   void Exited(const std::wstring& rest) {
@@ -905,35 +899,15 @@ class Driver {
       told = SplitBars(rest.substr(bar + 1));
       for (std::wstring& text : told) text = Unescape(text);
     }
-    std::wstring program = command;
-    std::wstring args;
-    if (command.starts_with(L'"')) {
-      const size_t close = command.find(L'"', 1);
-      if (close == std::wstring::npos) Fail(L"unbalanced quote in the program path");
-      program = command.substr(1, close - 1);
-      args = Trim(command.substr(close + 1));
-    } else if (const size_t space = command.find_first_of(L" \t"); space != std::wstring::npos) {
-      program = command.substr(0, space);
-      args = Trim(command.substr(space));
-    }
-    std::wstring commandLine = L"\"" + program + L"\"" + (args.empty() ? L"" : L" " + args);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &si, &pi)) {
-      Fail(L"cannot start " + Quote(program) + L": " +
-           velmor::win32::DescribeError(GetLastError()));
-    }
-    const UniqueHandle thread(pi.hThread);
-    const UniqueHandle second(pi.hProcess);
-    Out(L"    second pid " + std::to_wstring(pi.dwProcessId) + L"\n");
+    const auto [program, args] = SplitCommand(command);
+    const StartedProcess second = StartProgram(bed_.Program(program), args);
+    Out(L"    second pid " + std::to_wstring(second.pid) + L"\n");
     std::wstring shown;
     HWND answered = nullptr;
     WaitFor(
         [&] {
           for (HWND hwnd : VisibleTopLevelWindows()) {
-            if (WindowProcessId(hwnd) != pi.dwProcessId || hwnd == answered) continue;
+            if (WindowProcessId(hwnd) != second.pid || hwnd == answered) continue;
             const std::optional<MessageBoxInfo> box = AsMessageBox(hwnd);
             if (!told.empty() && answered == nullptr && box) {
               bool matches = box->title == told[0];
@@ -949,11 +923,11 @@ class Driver {
               shown = Quote(WindowText(hwnd));
             }
           }
-          return WaitForSingleObject(second.get(), 0) == WAIT_OBJECT_0;
+          return WaitForSingleObject(second.process.get(), 0) == WAIT_OBJECT_0;
         },
         L"the second copy to end");
     DWORD code = 0;
-    GetExitCodeProcess(second.get(), &code);
+    GetExitCodeProcess(second.process.get(), &code);
     Out(L"    second copy ended, exit code " + velmor::FormatErrorNumber(code) + L"\n");
     if (!shown.empty()) Fail(L"the second copy showed a window titled " + shown);
     if (!told.empty() && answered == nullptr) Fail(L"the second copy showed no message box");
@@ -985,85 +959,119 @@ class Driver {
         [this](unsigned long ms, const std::function<bool()>& done) { return Poll(ms, done, {}); }};
   }
 
+  TestBed& bed_;
+  std::wstring artifacts_;  // with a trailing backslash
   UniqueHandle process_;
   DWORD pid_ = 0;
   HWND window_ = nullptr;
-  unsigned long timeoutMs_ = 30000;
+  unsigned long timeoutMs_ = kDefaultTimeoutMs;
   std::set<std::wstring> seenTitles_;
   std::map<DWORD, bool> winedbg_;
-  std::vector<UniqueHandle> locks_;
+  std::vector<UniqueHandle> launched_;
 };
 
 const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
   static constexpr Verb kVerbs[] = {
-      {L"start", [](Driver& d, const std::wstring& rest) { d.Start(rest); }},
-      {L"window", [](Driver& d, const std::wstring& rest) { d.WaitWindow(rest); }},
-      {L"client-size", [](Driver& d, const std::wstring& rest) { d.ClientSize(rest); }},
-      {L"click", [](Driver& d, const std::wstring& rest) { d.Click(rest); }},
-      {L"check", [](Driver& d, const std::wstring& rest) { d.SetCheck(rest, true); }},
-      {L"uncheck", [](Driver& d, const std::wstring& rest) { d.SetCheck(rest, false); }},
-      {L"close", [](Driver& d, const std::wstring&) { d.Close(); }},
-      {L"msgbox", [](Driver& d, const std::wstring& rest) { d.ExpectMessageBox(rest, false); }},
+      {L"start", [](Driver& d, const Step& step) { d.Start(step.rest); }},
+      {L"window", [](Driver& d, const Step& step) { d.WaitWindow(step.rest); }},
+      {L"client-size", [](Driver& d, const Step& step) { d.ClientSize(step.rest); }},
+      {L"click", [](Driver& d, const Step& step) { d.Click(step.rest); }},
+      {L"check", [](Driver& d, const Step& step) { d.SetCheck(step.rest, true); }},
+      {L"uncheck", [](Driver& d, const Step& step) { d.SetCheck(step.rest, false); }},
+      {L"close", [](Driver& d, const Step&) { d.Close(); }},
+      {L"msgbox", [](Driver& d, const Step& step) { d.ExpectMessageBox(step.rest, false); }},
       {L"msgbox-contains",
-       [](Driver& d, const std::wstring& rest) { d.ExpectMessageBox(rest, true); }},
+       [](Driver& d, const Step& step) { d.ExpectMessageBox(step.rest, true); }},
       {L"no-msgbox",
-       [](Driver& d, const std::wstring& rest) {
-         d.NoMessageBox(RequireNumber(rest, L"<milliseconds>"));
+       [](Driver& d, const Step& step) {
+         d.NoMessageBox(RequireNumber(step.rest, L"<milliseconds>"));
        }},
-      {L"screenshot", [](Driver& d, const std::wstring& rest) { d.Screenshot(rest); }},
-      {L"exited", [](Driver& d, const std::wstring& rest) { d.Exited(rest); }},
+      {L"screenshot", [](Driver& d, const Step& step) { d.Screenshot(step.rest); }},
+      {L"exited", [](Driver& d, const Step& step) { d.Exited(step.rest); }},
       {L"no-window",
-       [](Driver& d, const std::wstring& rest) {
-         const auto [title, ms] = SplitTrailingNumber(rest);
+       [](Driver& d, const Step& step) {
+         const auto [title, ms] = SplitTrailingNumber(step.rest);
          d.NoWindow(title, ms);
        }},
-      {L"never-window", [](Driver& d, const std::wstring& rest) { d.NeverWindow(rest); }},
+      {L"never-window", [](Driver& d, const Step& step) { d.NeverWindow(step.rest); }},
       {L"sleep",
-       [](Driver& d, const std::wstring& rest) {
-         d.Poll(RequireNumber(rest, L"<milliseconds>"), nullptr, {false, false});
+       [](Driver& d, const Step& step) {
+         d.Poll(RequireNumber(step.rest, L"<milliseconds>"), nullptr, {false, false});
        }},
       {L"timeout",
-       [](Driver& d, const std::wstring& rest) {
-         d.timeoutMs_ = RequireNumber(rest, L"<seconds>") * 1000;
+       [](Driver& d, const Step& step) {
+         d.timeoutMs_ = RequireNumber(step.rest, L"<seconds>") * 1000;
        }},
-      {L"write", [](Driver& d, const std::wstring& rest) { d.WriteTextFile(rest); }},
-      {L"lock", [](Driver& d, const std::wstring& rest) { d.Lock(rest); }},
-      {L"key", [](Driver& d, const std::wstring& rest) { d.PressKeys(rest); }},
-      {L"not-hung", [](Driver& d, const std::wstring&) { d.ExpectNotHung(); }},
-      {L"enabled", [](Driver& d, const std::wstring& rest) { d.ExpectEnabled(rest); }},
-      {L"marks", [](Driver& d, const std::wstring& rest) { d.ExpectMarks(rest); }},
-      {L"windows-key", [](Driver& d, const std::wstring& rest) { d.PressKeysAsWindows(rest); }},
-      {L"focus", [](Driver& d, const std::wstring& rest) { d.ExpectFocus(rest); }},
-      {L"twips-rect", [](Driver& d, const std::wstring& rest) { d.ExpectTwipsRect(rest); }},
-      {L"z-order", [](Driver& d, const std::wstring& rest) { d.ExpectZOrder(rest); }},
-      {L"caption-lines", [](Driver& d, const std::wstring& rest) { d.ExpectCaptionLines(rest); }},
-      {L"picture", [](Driver& d, const std::wstring& rest) { d.ExpectPicture(rest); }},
-      {L"send", [](Driver& d, const std::wstring& rest) { d.SendToWindow(rest); }},
-      {L"other-window", [](Driver& d, const std::wstring& rest) { d.WaitOtherWindow(rest); }},
-      {L"other-window-gone", [](Driver& d, const std::wstring& rest) { d.OtherWindowGone(rest); }},
-      {L"launch", [](Driver& d, const std::wstring& rest) { d.Launch(rest); }},
-      {L"close-other", [](Driver& d, const std::wstring& rest) { d.CloseOther(rest); }},
-      {L"msgbox-fits", [](Driver& d, const std::wstring&) { d.MessageBoxFits(); }},
-      {L"start-second", [](Driver& d, const std::wstring& rest) { d.StartSecond(rest); }},
-      {L"minimize", [](Driver& d, const std::wstring&) { d.Minimize(); }},
-      {L"foreground", [](Driver& d, const std::wstring&) { d.Foreground(); }},
-      {L"dpi-change",
-       [](Driver& d, const std::wstring& rest) { RunDpiChangeStep(rest, d.ForLayout()); }},
-      {L"layout", [](Driver& d, const std::wstring& rest) { RunLayoutStep(rest, d.ForLayout()); }},
-      {L"gdi-flat",
-       [](Driver& d, const std::wstring& rest) { RunGdiFlatStep(rest, d.ForLayout()); }},
+      {L"key", [](Driver& d, const Step& step) { d.PressKeys(step.rest); }},
+      {L"not-hung", [](Driver& d, const Step&) { d.ExpectNotHung(); }},
+      {L"enabled", [](Driver& d, const Step& step) { d.ExpectEnabled(step.rest); }},
+      {L"marks", [](Driver& d, const Step& step) { d.ExpectMarks(step.rest); }},
+      {L"windows-key", [](Driver& d, const Step& step) { d.PressKeysAsWindows(step.rest); }},
+      {L"focus", [](Driver& d, const Step& step) { d.ExpectFocus(step.rest); }},
+      {L"twips-rect", [](Driver& d, const Step& step) { d.ExpectTwipsRect(step.rest); }},
+      {L"z-order", [](Driver& d, const Step& step) { d.ExpectZOrder(step.rest); }},
+      {L"caption-lines", [](Driver& d, const Step& step) { d.ExpectCaptionLines(step.rest); }},
+      {L"picture", [](Driver& d, const Step& step) { d.ExpectPicture(step.rest); }},
+      {L"send", [](Driver& d, const Step& step) { d.SendToWindow(step.rest); }},
+      {L"other-window", [](Driver& d, const Step& step) { d.WaitOtherWindow(step.rest); }},
+      {L"other-window-gone", [](Driver& d, const Step& step) { d.OtherWindowGone(step.rest); }},
+      {L"launch", [](Driver& d, const Step& step) { d.Launch(step.rest); }},
+      {L"close-other", [](Driver& d, const Step& step) { d.CloseOther(step.rest); }},
+      {L"msgbox-fits", [](Driver& d, const Step&) { d.MessageBoxFits(); }},
+      {L"start-second", [](Driver& d, const Step& step) { d.StartSecond(step.rest); }},
+      {L"minimize", [](Driver& d, const Step&) { d.Minimize(); }},
+      {L"foreground", [](Driver& d, const Step&) { d.Foreground(); }},
+      {L"dpi-change", [](Driver& d, const Step& step) { RunDpiChangeStep(step.rest, d.ForLayout()); }},
+      {L"layout", [](Driver& d, const Step& step) { RunLayoutStep(step.rest, d.ForLayout()); }},
+      {L"gdi-flat", [](Driver& d, const Step& step) { RunGdiFlatStep(step.rest, d.ForLayout()); }},
       {L"reader",
-       [](Driver& d, const std::wstring& rest) {
-         RunReaderStep(rest, {d.RequireWindow(), d.timeoutMs_,
-                              [&d](const std::function<bool()>& done, const std::wstring& what) {
-                                d.WaitFor(done, what);
-                              }});
+       [](Driver& d, const Step& step) {
+         RunReaderStep(step.rest, {d.RequireWindow(), d.timeoutMs_,
+                                   [&d](const std::function<bool()>& done,
+                                        const std::wstring& what) { d.WaitFor(done, what); }});
        }},
+      {L"case", [](Driver& d, const Step&) { d.Case(); }},
+      // Preparing the state.
+      {L"remove", [](Driver&, const Step& step) { TestBed::Remove(step.rest); }},
+      {L"copy", [](Driver& d, const Step& step) { d.bed_.Copy(step.rest); }},
+      {L"read-only", [](Driver&, const Step& step) { TestBed::MakeReadOnly(step.rest); }},
+      {L"write", [](Driver&, const Step& step) { TestBed::Write(step.rest); }},
+      {L"order", [](Driver&, const Step& step) { TestBed::Order(step.rest); }},
+      {L"set-addins", [](Driver&, const Step& step) { TestBed::SetAddins(step.rest); }},
+      {L"lock", [](Driver& d, const Step& step) { d.bed_.Hold(step.rest); }},
+      // A program run to lay out the state gets a minute, or the step timeout when longer.
+      {L"run",
+       [](Driver& d,
+          const Step& step) { d.bed_.Run(step.rest, std::max(d.timeoutMs_, kRunTimeoutMs)); }},
+      // Checking the outcome.
+      {L"journal", [](Driver&, const Step& step) { ExpectJournal(step.items); }, true},
+      {L"journal-has", [](Driver&, const Step& step) { ExpectJournalHas(step.rest); }},
+      {L"journal-lacks", [](Driver&, const Step& step) { ExpectJournalLacks(step.rest); }},
+      {L"journal-count", [](Driver&, const Step& step) { ExpectJournalCount(step.rest); }},
+      {L"addins", [](Driver&, const Step& step) { ExpectAddins(step.rest); }},
+      {L"exists", [](Driver&, const Step& step) { ExpectFile(step.rest); }},
+      {L"absent", [](Driver&, const Step& step) { ExpectAbsent(step.rest); }},
+      {L"files", [](Driver&, const Step& step) { ExpectFiles(step.rest); }},
+      {L"excel-server", [](Driver& d, const Step& step) { ExpectExcelServer(step.rest, d.bed_); }},
   };
   for (const Verb& verb : kVerbs) {
     if (verb.name == name) return &verb;
   }
   return nullptr;
+}
+
+bool IsKnownVerb(std::wstring_view verb) { return Driver::FindVerb(verb) != nullptr; }
+
+// The build folder: the nearest folder above the driver's own that holds CMakeCache.txt.
+std::optional<std::wstring> FindBuildFolder() {
+  std::wstring folder = FolderOf(velmor::win32::ModuleFileName());
+  while (!folder.empty()) {
+    if (GetFileAttributesW((folder + L"CMakeCache.txt").c_str()) != INVALID_FILE_ATTRIBUTES) {
+      return folder;
+    }
+    folder = FolderOf(folder.substr(0, folder.size() - 1));
+  }
+  return std::nullopt;
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -1073,31 +1081,54 @@ int Run(int argc, wchar_t** argv) {
     Err(L"usage: e2e_driver <steps file>\n");
     return 2;
   }
-  std::wstring error;
-  const auto steps = ReadSteps(argv[1], error);
-  if (!steps) {
-    Err(L"e2e_driver: " + error + L"\n");
+  const std::wstring stepsPath = FullPathName(argv[1]);
+  const std::optional<std::wstring> build = FindBuildFolder();
+  if (!build) {
+    Err(L"e2e_driver: no build folder (one with CMakeCache.txt) above " +
+        velmor::win32::ModuleFileName() + L"\n");
     return 2;
   }
-  Driver driver;
-  for (const Step& step : *steps) {
-    Out(L"[" + std::to_wstring(step.line) + L"] " + StepText(step) + L"\n");
+  std::wstring scenario = stepsPath.substr(FolderOf(stepsPath).size());
+  scenario = scenario.substr(0, scenario.rfind(L'.'));
+  const std::wstring artifacts = *build + L"artifacts\\" + scenario + L"\\";
+
+  std::vector<Step> steps;
+  try {
+    CreateFolders(artifacts);
+    if (!SetCurrentDirectoryW(FolderOf(stepsPath).c_str())) {
+      Fail(L"cannot enter the folder of " + stepsPath);
+    }
+    const StepsSource source{ReadFileBytes,
+                             IsKnownVerb,
+                             {{L"SCREEN_DPI", std::to_wstring(ScreenDpi())},
+                              {L"ARTIFACTS", artifacts.substr(0, artifacts.size() - 1)}}};
+    steps = ReadSteps(stepsPath, source);
+  } catch (const Failure& failure) {
+    Err(L"e2e_driver: " + failure.message + L"\n");
+    return 2;
+  }
+  TestBed bed(*build);
+  Driver driver(bed, artifacts);
+  for (const Step& step : steps) {
+    if (step.verb == L"case") {
+      Out(L"== " + step.rest + L" (" + step.where + L")\n");
+    } else {
+      Out(L"[" + step.where + L"] " + StepText(step) + L"\n");
+    }
     try {
       driver.Execute(step);
     } catch (const Failure& failure) {
-      Err(L"e2e_driver: FAILED at line " + std::to_wstring(step.line) + L" (" + StepText(step) +
-          L"): " + failure.message + L"\n");
+      Err(L"e2e_driver: FAILED at " + step.where + L" (" + StepText(step) + L"): " +
+          failure.message + L"\n");
+      driver.AfterFailure();
       return 1;
     }
   }
-  Out(L"e2e_driver: all " + std::to_wstring(steps->size()) + L" steps passed\n");
+  Out(L"e2e_driver: all " + std::to_wstring(steps.size()) + L" steps passed\n");
   return 0;
 }
 
 }  // namespace
-
-bool IsKnownVerb(std::wstring_view verb) { return Driver::FindVerb(verb) != nullptr; }
-
 }  // namespace e2e
 
 int wmain(int argc, wchar_t** argv) { return e2e::Run(argc, argv); }

@@ -29,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Console.h"
 #include "DescribeError.h"
 #include "Handles.h"
 #include "Pixels.h"

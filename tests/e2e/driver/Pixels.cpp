@@ -3,6 +3,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 #include <shlwapi.h>
+#include <wincodec.h>
 #include <wrl/client.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 namespace e2e {
 namespace {
 
+using Microsoft::WRL::ComPtr;
 using velmor::win32::ComApartment;
 using velmor::win32::SelectedObject;
 using velmor::win32::UniqueBitmap;
@@ -35,58 +37,54 @@ int ColourDistance(DWORD a, DWORD b) {
 
 }  // namespace
 
-void SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
+void SaveScreenPicture(const RECT& rect, const std::wstring& path) {
+  RECT r = rect;
+  r.left = std::max(0L, r.left);
+  r.top = std::max(0L, r.top);
+  r.right = std::min(r.right, static_cast<LONG>(GetSystemMetrics(SM_CXSCREEN)));
+  r.bottom = std::min(r.bottom, static_cast<LONG>(GetSystemMetrics(SM_CYSCREEN)));
+  if (r.right <= r.left || r.bottom <= r.top) Fail(L"the window is not on the screen");
+  const UINT width = static_cast<UINT>(r.right - r.left);
+  const UINT height = static_cast<UINT>(r.bottom - r.top);
+  // 0x00RRGGBB in memory is blue, green, red and an unused byte: WIC's 32bppBGR.
+  std::vector<DWORD> pixels = CaptureScreen(r);
+
+  const ComApartment com;
+  ComPtr<IWICImagingFactory> factory;
+  ComPtr<IWICStream> stream;
+  ComPtr<IWICBitmapEncoder> encoder;
+  ComPtr<IWICBitmapFrameEncode> frame;
+  ComPtr<IWICBitmap> bitmap;
+  const auto check = [&](HRESULT hr, const wchar_t* what) {
+    if (FAILED(hr)) {
+      Fail(L"cannot save " + Quote(path) + L" (" + what + L"): " +
+           velmor::win32::DescribeError(static_cast<DWORD>(hr)));
+    }
+  };
+  check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                         __uuidof(IWICImagingFactory), &factory),
+        L"imaging factory");
+  check(factory->CreateBitmapFromMemory(width, height, GUID_WICPixelFormat32bppBGR, width * 4,
+                                        width * height * 4, reinterpret_cast<BYTE*>(pixels.data()),
+                                        &bitmap),
+        L"bitmap");
+  check(factory->CreateStream(&stream), L"stream");
+  check(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE), L"file");
+  check(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder), L"PNG encoder");
+  check(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache), L"encoder");
+  check(encoder->CreateNewFrame(&frame, nullptr), L"frame");
+  check(frame->Initialize(nullptr), L"frame");
+  check(frame->SetSize(width, height), L"size");
+  // The encoder converts the pixels to a format of its own.
+  check(frame->WriteSource(bitmap.Get(), nullptr), L"pixels");
+  check(frame->Commit(), L"frame");
+  check(encoder->Commit(), L"file");
+}
+
+void SaveWindowPicture(HWND hwnd, const std::wstring& path) {
   RECT r{};
   if (!GetWindowRect(hwnd, &r)) Fail(L"cannot read the window's position");
-  const int left = std::max(0L, r.left);
-  const int top = std::max(0L, r.top);
-  const int right = std::min(r.right, static_cast<LONG>(GetSystemMetrics(SM_CXSCREEN)));
-  const int bottom = std::min(r.bottom, static_cast<LONG>(GetSystemMetrics(SM_CYSCREEN)));
-  const int width = right - left;
-  const int height = bottom - top;
-  if (width <= 0 || height <= 0) Fail(L"the window is not on the screen");
-
-  const WindowDC screen(nullptr);
-  const UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
-  const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
-  if (!screen.get() || !memory.get() || !bitmap.get()) Fail(L"cannot create a bitmap");
-  {
-    const SelectedObject selected(memory.get(), bitmap.get());
-    if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), left, top, SRCCOPY | CAPTUREBLT)) {
-      Fail(L"cannot copy the window from the screen");
-    }
-  }
-
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  const DWORD imageSize = stride * static_cast<DWORD>(height);
-  info.bmiHeader.biSizeImage = imageSize;
-  std::vector<char> pixels(imageSize);
-  if (GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &info,
-                DIB_RGB_COLORS) != height) {
-    Fail(L"cannot read the captured pixels");
-  }
-
-  BITMAPFILEHEADER header{};
-  header.bfType = 0x4D42;  // "BM"
-  header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-  header.bfSize = header.bfOffBits + imageSize;
-
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) Fail(L"cannot create " + path + L": " + velmor::win32::DescribeError(GetLastError()));
-  DWORD written = 0;
-  const bool ok =
-      WriteFile(file.get(), &header, sizeof header, &written, nullptr) &&
-      WriteFile(file.get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
-      WriteFile(file.get(), pixels.data(), imageSize, &written, nullptr) && written == imageSize;
-  if (!ok) Fail(L"cannot write " + path + L": " + velmor::win32::DescribeError(GetLastError()));
+  SaveScreenPicture(r, path);
 }
 
 int ScreenDpi() {

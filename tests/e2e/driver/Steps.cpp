@@ -1,28 +1,31 @@
 #include "Steps.h"
 
-#include <windows.h>
+#include <algorithm>
 
-#include "DescribeError.h"
-#include "Handles.h"
 #include "Utf8.h"
 
 namespace e2e {
 namespace {
 
-using velmor::win32::UniqueHandle;
+// Values within values, and files within files, at most this deep: deeper is a loop.
+constexpr int kMaxDepth = 32;
+// The longest text $REPEAT makes.
+constexpr unsigned long kMaxRepeat = 1'000'000;
 
-void Write(DWORD which, std::wstring_view text) {
-  HANDLE h = GetStdHandle(which);
-  if (h == nullptr || h == INVALID_HANDLE_VALUE) return;
-  DWORD mode = 0;
-  DWORD written = 0;
-  if (GetConsoleMode(h, &mode)) {
-    WriteConsoleW(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  } else {
-    const std::string bytes = velmor::Utf8FromWide(text);
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  }
-}
+struct Line {
+  std::wstring where;   // "<file>:<line>", and the values it came through
+  std::wstring folder;  // the folder that relative includes start from
+  size_t indent = 0;
+  std::wstring text;  // without its indentation
+};
+
+struct Value {
+  std::vector<std::wstring> params;
+  std::vector<std::wstring> lines;  // as written, with their indentation
+};
+
+bool IsNameStart(wchar_t c) { return c >= L'A' && c <= L'Z'; }
+bool IsNameChar(wchar_t c) { return IsNameStart(c) || (c >= L'0' && c <= L'9') || c == L'_'; }
 
 bool ParseNumber(std::wstring_view s, unsigned long& value) {
   if (s.empty() || s.size() > 9) return false;
@@ -35,12 +38,295 @@ bool ParseNumber(std::wstring_view s, unsigned long& value) {
   return true;
 }
 
+Line MakeLine(std::wstring where, std::wstring folder, std::wstring_view raw) {
+  const size_t indent = std::min(raw.find_first_not_of(L" \t"), raw.size());
+  return {std::move(where), std::move(folder), indent, Trim(raw)};
+}
+
+// The first word of a text and the rest after it, trimmed.
+std::pair<std::wstring, std::wstring> SplitWord(const std::wstring& text) {
+  const size_t space = text.find_first_of(L" \t");
+  if (space == std::wstring::npos) return {text, L""};
+  return {text.substr(0, space), Trim(text.substr(space))};
+}
+
+// A reference to a value at text[at] ("$NAME" or "$NAME(args)"), read up to its end.
+struct Reference {
+  std::wstring name;
+  std::vector<std::wstring> args;  // as written, not yet expanded
+  bool call = false;               // written with parentheses
+  size_t end = 0;                  // the index after the reference
+};
+
+std::optional<Reference> ReadReference(const std::wstring& text, size_t at) {
+  if (at + 1 >= text.size() || text[at] != L'$' || !IsNameStart(text[at + 1])) return std::nullopt;
+  Reference ref;
+  size_t i = at + 1;
+  while (i < text.size() && IsNameChar(text[i])) ref.name += text[i++];
+  if (i < text.size() && text[i] == L'(') {
+    ref.call = true;
+    int depth = 1;
+    std::wstring arg;
+    for (++i; i < text.size(); ++i) {
+      const wchar_t c = text[i];
+      if (c == L'(') ++depth;
+      if (c == L')' && --depth == 0) break;
+      if (c == L',' && depth == 1) {
+        ref.args.push_back(Trim(arg));
+        arg.clear();
+      } else {
+        arg += c;
+      }
+    }
+    if (i >= text.size()) Fail(L"$" + ref.name + L"( has no closing parenthesis");
+    ref.args.push_back(Trim(arg));
+    ++i;
+  }
+  ref.end = i;
+  return ref;
+}
+
+class Reader {
+ public:
+  explicit Reader(const StepsSource& source) : source_(source) {}
+
+  std::vector<Step> Read(const std::wstring& path) {
+    ReadFile(path, L"");
+    return std::move(steps_);
+  }
+
+ private:
+  // Runs what a line asks for, adding the line's place to a failure.
+  template <typename F>
+  static void At(const std::wstring& where, F&& f) {
+    try {
+      f();
+    } catch (const Failure& failure) {
+      if (failure.message.starts_with(where)) throw;
+      Fail(where + L": " + failure.message);
+    }
+  }
+
+  void ReadFile(const std::wstring& path, const std::wstring& from) {
+    if (std::find(open_.begin(), open_.end(), path) != open_.end() || open_.size() > kMaxDepth) {
+      Fail(from + L": " + path + L" includes itself");
+    }
+    std::wstring error;
+    std::optional<std::string> bytes = source_.read(path, error);
+    if (!bytes) Fail((from.empty() ? L"" : from + L": ") + L"cannot read " + path + L": " + error);
+    if (bytes->starts_with("\xEF\xBB\xBF")) bytes->erase(0, 3);
+    const std::wstring text = velmor::WideFromUtf8(*bytes);
+    const std::wstring folder = FolderOf(path);
+    const std::wstring name = path.substr(folder.size());
+    std::vector<Line> lines;
+    for (size_t pos = 0, number = 1; pos <= text.size(); ++number) {
+      size_t end = text.find(L'\n', pos);
+      if (end == std::wstring::npos) end = text.size();
+      lines.push_back(MakeLine(name + L":" + std::to_wstring(number), folder,
+                               WithoutCR(text.substr(pos, end - pos))));
+      pos = end + 1;
+    }
+    open_.push_back(path);
+    Process(lines, 0);
+    open_.pop_back();
+  }
+
+  void Process(const std::vector<Line>& lines, int depth) {
+    if (depth > kMaxDepth) Fail(L"values nested too deeply (does one use itself?)");
+    bool underStep = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const Line& line = lines[i];
+      if (line.text.empty() || line.text.starts_with(L'#')) continue;
+      if (line.indent > 0) {
+        if (!underStep) Fail(line.where + L": an indented line must follow a step");
+        At(line.where, [&] { AddItems(line, steps_.back().items, depth); });
+        continue;
+      }
+      underStep = false;
+      const auto [word, rest] = SplitWord(line.text);
+      if (word == L"let") {
+        At(line.where, [&, &rest = rest] { i = Let(lines, i, rest); });
+      } else if (word == L"include") {
+        At(line.where,
+           [&, &rest = rest] { ReadFile(JoinPath(line.folder, Expand(rest, depth)), line.where); });
+      } else if (auto lines2 = StandaloneValue(line, depth)) {
+        Process(*lines2, depth + 1);
+      } else {
+        At(line.where, [&] {
+          auto [verb, stepRest] = SplitWord(Expand(line.text, depth));
+          if (!source_.isVerb(verb)) Fail(L"unknown step " + Quote(verb));
+          steps_.push_back({line.where, std::move(verb), std::move(stepRest), {}});
+        });
+        underStep = true;
+      }
+    }
+  }
+
+  // "let NAME = text", "let NAME(A, B) = text", or "let NAME =" with the indented lines below as
+  // its lines. Returns the index of the last line it took.
+  size_t Let(const std::vector<Line>& lines, size_t at, const std::wstring& rest) {
+    const size_t equals = rest.find(L'=');
+    if (equals == std::wstring::npos) Fail(L"expected let NAME = text");
+    const std::wstring head = Trim(rest.substr(0, equals));
+    const std::optional<Reference> ref = ReadReference(L"$" + head, 0);
+    if (!ref || ref->end != head.size() + 1) Fail(L"a value's name is A-Z, 0-9 and _: " + head);
+    if (source_.builtins.contains(ref->name) || ref->name == L"REPEAT") {
+      Fail(L"$" + ref->name + L" is given by the driver");
+    }
+    Value value;
+    if (ref->call) {
+      for (const std::wstring& param : ref->args) {
+        const std::optional<Reference> p = ReadReference(L"$" + param, 0);
+        if (!p || p->call || p->end != param.size() + 1) Fail(L"bad parameter name " + param);
+        value.params.push_back(param);
+      }
+    }
+    const std::wstring text = Trim(rest.substr(equals + 1));
+    size_t last = at;
+    if (!text.empty()) {
+      value.lines.push_back(text);
+    } else {
+      // The indented lines below, indented as they are relative to the least indented one.
+      size_t least = std::wstring::npos;
+      for (size_t i = at + 1; i < lines.size(); ++i) {
+        if (lines[i].text.empty()) continue;
+        if (lines[i].indent == 0) break;
+        least = std::min(least, lines[i].indent);
+        last = i;
+      }
+      if (last == at) Fail(L"$" + ref->name + L" has no lines (indent them under the let)");
+      for (size_t i = at + 1; i <= last; ++i) {
+        const size_t indent = lines[i].text.empty() ? 0 : lines[i].indent - least;
+        value.lines.push_back(std::wstring(indent, L' ') + lines[i].text);
+      }
+    }
+    values_[ref->name] = std::move(value);
+    return last;
+  }
+
+  // A line that is only a reference to one of our values stands for that value's lines.
+  std::optional<std::vector<Line>> StandaloneValue(const Line& line, int depth) {
+    std::optional<std::vector<Line>> result;
+    At(line.where, [&] {
+      const std::optional<Reference> ref = ReadReference(line.text, 0);
+      if (!ref || ref->end != line.text.size() || !values_.contains(ref->name)) return;
+      result = ValueLines(*ref, line, depth);
+    });
+    return result;
+  }
+
+  std::vector<Line> ValueLines(const Reference& ref, const Line& use, int depth) {
+    if (depth > kMaxDepth) Fail(L"values nested too deeply (does one use itself?)");
+    const Value& value = values_.at(ref.name);
+    if (ref.args.size() != value.params.size()) {
+      Fail(L"$" + ref.name + L" takes " + std::to_wstring(value.params.size()) +
+           L" value(s), given " + std::to_wstring(ref.args.size()));
+    }
+    // The arguments go in as written; the lines are expanded where they are used.
+    std::vector<Line> lines;
+    for (const std::wstring& raw : value.lines) {
+      lines.push_back(MakeLine(use.where + L" $" + ref.name, use.folder,
+                               std::wstring(use.indent, L' ') + Substitute(raw, value, ref.args)));
+    }
+    return lines;
+  }
+
+  // The text with the value's parameters replaced by the arguments; everything else as it is.
+  static std::wstring Substitute(const std::wstring& text, const Value& value,
+                                 const std::vector<std::wstring>& args) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size();) {
+      if (text.compare(i, 2, L"$$") == 0) {
+        out += L"$$";
+        i += 2;
+        continue;
+      }
+      if (text[i] == L'$' && i + 1 < text.size() && IsNameStart(text[i + 1])) {
+        size_t end = i + 1;
+        while (end < text.size() && IsNameChar(text[end])) ++end;
+        const std::wstring name = text.substr(i + 1, end - i - 1);
+        const auto param = std::find(value.params.begin(), value.params.end(), name);
+        if (param != value.params.end()) {
+          out += args[static_cast<size_t>(param - value.params.begin())];
+          i = end;
+          continue;
+        }
+      }
+      out += text[i++];
+    }
+    return out;
+  }
+
+  // The item lines under a step; a line that is only a value's name stands for all its lines.
+  void AddItems(const Line& line, std::vector<std::wstring>& items, int depth) {
+    if (depth > kMaxDepth) Fail(L"values nested too deeply (does one use itself?)");
+    if (line.text.empty() || line.text.starts_with(L'#')) return;
+    if (const auto lines = StandaloneValue(line, depth)) {
+      for (const Line& sub : *lines) AddItems(sub, items, depth + 1);
+    } else {
+      items.push_back(Expand(line.text, depth));
+    }
+  }
+
+  // The text with every reference replaced by its value.
+  std::wstring Expand(const std::wstring& text, int depth) {
+    if (depth > kMaxDepth) Fail(L"values nested too deeply (does one use itself?)");
+    std::wstring out;
+    for (size_t i = 0; i < text.size();) {
+      if (text.compare(i, 2, L"$$") == 0) {
+        out += L'$';
+        i += 2;
+        continue;
+      }
+      const std::optional<Reference> ref = ReadReference(text, i);
+      if (!ref) {
+        out += text[i++];
+        continue;
+      }
+      out += ValueText(*ref, depth);
+      i = ref->end;
+    }
+    return out;
+  }
+
+  std::wstring ValueText(const Reference& ref, int depth) {
+    if (ref.name == L"REPEAT") {
+      unsigned long count = 0;
+      if (ref.args.size() != 2 || !ParseNumber(Expand(ref.args[1], depth + 1), count) ||
+          count > kMaxRepeat) {
+        Fail(L"expected $REPEAT(text, count), count at most " + std::to_wstring(kMaxRepeat));
+      }
+      const std::wstring unit = Expand(ref.args[0], depth + 1);
+      std::wstring out;
+      for (unsigned long n = 0; n < count; ++n) out += unit;
+      return out;
+    }
+    if (const auto builtin = source_.builtins.find(ref.name); builtin != source_.builtins.end()) {
+      if (ref.call) Fail(L"$" + ref.name + L" takes no values");
+      return builtin->second;
+    }
+    if (!values_.contains(ref.name)) Fail(L"unknown value $" + ref.name);
+    const std::vector<Line> lines = ValueLines(ref, Line{}, depth);
+    if (lines.size() != 1) {
+      Fail(L"$" + ref.name + L" has " + std::to_wstring(lines.size()) +
+           L" lines: use it on a line of its own");
+    }
+    return Expand(lines.front().text, depth + 1);
+  }
+
+  const StepsSource& source_;
+  std::map<std::wstring, Value> values_;
+  std::vector<std::wstring> open_;  // the files being read, outermost first
+  std::vector<Step> steps_;
+};
+
 }  // namespace
 
 [[noreturn]] void Fail(std::wstring message) { throw Failure{std::move(message)}; }
 
-void Out(std::wstring_view text) { Write(STD_OUTPUT_HANDLE, text); }
-void Err(std::wstring_view text) { Write(STD_ERROR_HANDLE, text); }
+std::vector<Step> ReadSteps(const std::wstring& path, const StepsSource& source) {
+  return Reader(source).Read(path);
+}
 
 std::wstring Trim(std::wstring_view s) {
   const auto first = s.find_first_not_of(L" \t");
@@ -81,44 +367,6 @@ std::wstring Quote(std::wstring_view s) {
   return out + L"\"";
 }
 
-std::optional<std::vector<Step>> ReadSteps(const std::wstring& path, std::wstring& error) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    error = L"cannot open " + path + L": " + velmor::win32::DescribeError(GetLastError());
-    return std::nullopt;
-  }
-  std::string bytes;
-  char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-  const std::wstring text = velmor::WideFromUtf8(bytes);
-
-  std::vector<Step> steps;
-  int lineNo = 0;
-  size_t pos = 0;
-  while (pos <= text.size()) {
-    size_t end = text.find(L'\n', pos);
-    if (end == std::wstring::npos) end = text.size();
-    ++lineNo;
-    std::wstring line = Trim(WithoutCR(text.substr(pos, end - pos)));
-    pos = end + 1;
-    if (line.empty() || line[0] == L'#') continue;
-    const size_t space = line.find_first_of(L" \t");
-    Step step;
-    step.line = lineNo;
-    step.verb = line.substr(0, space);
-    step.rest = space == std::wstring::npos ? L"" : Trim(line.substr(space));
-    if (!IsKnownVerb(step.verb)) {
-      error = L"line " + std::to_wstring(lineNo) + L": unknown step " + Quote(step.verb);
-      return std::nullopt;
-    }
-    steps.push_back(std::move(step));
-  }
-  return steps;
-}
-
 std::wstring StepText(const Step& step) {
   return step.rest.empty() ? step.verb : step.verb + L" " + step.rest;
 }
@@ -135,6 +383,26 @@ std::vector<std::wstring> SplitBars(std::wstring_view s) {
   return parts;
 }
 
+std::vector<std::wstring> Words(std::wstring_view s) {
+  std::vector<std::wstring> words;
+  size_t i = 0;
+  while (true) {
+    i = s.find_first_not_of(L" \t", i);
+    if (i == std::wstring_view::npos) break;
+    if (s[i] == L'"') {
+      const size_t close = s.find(L'"', i + 1);
+      if (close == std::wstring_view::npos) Fail(L"unbalanced quote in " + Quote(s));
+      words.emplace_back(s.substr(i + 1, close - i - 1));
+      i = close + 1;
+    } else {
+      const size_t end = s.find_first_of(L" \t", i);
+      words.emplace_back(s.substr(i, end == std::wstring_view::npos ? s.npos : end - i));
+      i = end;
+    }
+  }
+  return words;
+}
+
 std::pair<std::wstring, unsigned long> SplitTrailingNumber(const std::wstring& rest) {
   const size_t space = rest.find_last_of(L" \t");
   unsigned long value = 0;
@@ -148,6 +416,17 @@ unsigned long RequireNumber(const std::wstring& s, const wchar_t* what) {
   unsigned long value = 0;
   if (!ParseNumber(s, value)) Fail(std::wstring(L"expected ") + what + L", got " + Quote(s));
   return value;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& path) {
+  const bool absolute = (path.size() >= 2 && path[1] == L':') || path.starts_with(L'\\');
+  if (absolute || folder.empty()) return path;
+  return folder + path;
 }
 
 }  // namespace e2e
