@@ -44,7 +44,8 @@ void Control::Reset() {
   caption_ = std::wstring(spec_->caption);
 }
 
-Form::Form(const FormSpec& spec) : spec_(spec), caption_(spec.caption) {
+Form::Form(const FormSpec& spec, ProgramForm* handlers)
+    : spec_(spec), caption_(spec.caption), handlers_(handlers) {
   controls_.reserve(spec.controls.size());
   for (const ControlSpec& control : spec.controls) controls_.emplace_back(control, *this);
 }
@@ -91,31 +92,9 @@ void Form::Unload() {
   for (Control& control : controls_) control.Reset();
 }
 
-void Form::BindClicks(std::vector<ClickHandler> handlers) {
-  for (std::size_t i = 0; i < handlers.size(); ++i) {
-    const std::wstring_view name = handlers[i].name;
-    const std::string what(name.begin(), name.end());  // control names are ASCII
-    for (std::size_t j = 0; j < i; ++j) {
-      if (handlers[j].name == name) throw BindingError("click handler bound twice: " + what);
-    }
-    const bool clickable = std::any_of(controls_.begin(), controls_.end(), [&](const Control& c) {
-      return c.Spec().name == name && (c.Spec().kind == ControlKind::kCommandButton ||
-                                       c.Spec().kind == ControlKind::kOptionButton);
-    });
-    if (!clickable) throw BindingError("no button or option button to bind: " + what);
-    if (!handlers[i].handler) throw BindingError("click handler missing: " + what);
-  }
-  clickHandlers_ = std::move(handlers);
-}
-
 void Form::Click(const Control& control) {
-  if (stepRunning_) return;
-  for (const ClickHandler& bound : clickHandlers_) {
-    if (bound.name == control.Spec().name) {
-      bound.handler(control.Spec().index);
-      return;
-    }
-  }
+  if (stepRunning_ || handlers_ == nullptr || control.Spec().click == nullptr) return;
+  control.Spec().click(*handlers_, control.Spec().index);
 }
 
 Form::Step Form::BeginStep(std::wstring reason) {

@@ -1,14 +1,12 @@
 #pragma once
 
 // A window as data. Each program's Form1 is a table of ControlSpec rows (kind, name, index,
-// caption, geometry in twips, font, colours, tab index), listed front to back. The properties the
-// logic reads and writes at run time (ForeColor, Value, Caption) live here, exactly as set, so the
-// whole behaviour can be tested without a window; a FormHost (the Win32 window in the programs)
-// shows the model and hears of every change.
+// caption, geometry in twips, font, colours, tab index, click handler), listed front to back. The
+// properties the logic reads and writes at run time (ForeColor, Value, Caption) live here, exactly
+// as set, so the whole behaviour can be tested without a window; a FormHost (the Win32 window in
+// the programs) shows the model and hears of every change.
 
 #include <cstdint>
-#include <exception>
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -45,6 +43,13 @@ struct ColorMeaning {
 inline constexpr std::int16_t kNoIndex = -1;  // a single control, not a member of a control array
 inline constexpr int kNoTab = -1;             // labels and lines take no focus
 
+class ProgramForm;
+
+// What a click on a command button or option button runs: a handler of the program's window,
+// bound to the control's row by a member pointer (OnClick in ProgramForm.h), given the clicked
+// member's index (kNoIndex for a single control).
+using ClickHandler = void (*)(ProgramForm& window, std::int16_t index);
+
 struct ControlSpec {
   ControlKind kind = ControlKind::kLabel;
   std::wstring_view name;
@@ -58,6 +63,7 @@ struct ControlSpec {
   bool paintsBackground =
       false;  // labels: fill the box with backColor, or let the form show through
   int tabIndex = kNoTab;
+  ClickHandler click = nullptr;  // command buttons and option buttons only; null: none
   int pictureId = 0;  // resource of a graphical button's or picture box's picture; 0 for none
   // For assistive technology: the name of a control without a caption (what its picture shows),
   // and the meanings of its text colours.
@@ -96,16 +102,17 @@ struct KeyAction {
 // labels and lines cannot.
 bool CanTakeFocus(const ControlSpec& spec);
 
-// A window table and the handlers bound to it that do not fit together: a fault of the program,
-// found when its Form1 is built.
-class BindingError : public std::exception {
- public:
-  explicit BindingError(std::string what) : what_(std::move(what)) {}
-  const char* what() const noexcept override { return what_.c_str(); }
-
- private:
-  std::string what_;
-};
+// Whether only command buttons and option buttons have click handlers: a program's table is
+// checked with this when it is compiled.
+constexpr bool ClicksOnlyOnButtons(std::span<const ControlSpec> controls) {
+  for (const ControlSpec& control : controls) {
+    if (control.click != nullptr && control.kind != ControlKind::kCommandButton &&
+        control.kind != ControlKind::kOptionButton) {
+      return false;
+    }
+  }
+  return true;
+}
 
 // "Label1(4)", or "Label2" for a single control.
 std::wstring ControlDisplayName(std::wstring_view name, std::int16_t index);
@@ -152,7 +159,9 @@ class FormHost {
 
 class Form {
  public:
-  explicit Form(const FormSpec& spec);
+  // handlers: the program's window whose handlers the table's rows name; null runs none (a form
+  // shown without its program, in tests).
+  explicit Form(const FormSpec& spec, ProgramForm* handlers = nullptr);
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
 
@@ -174,19 +183,9 @@ class Form {
   bool IsLoaded() const { return loaded_; }
   bool IsVisible() const { return visible_; }
 
-  // What a click on a command button or option button runs: the handler of the control's name,
-  // given the clicked member's index (kNoIndex for a single control).
-  struct ClickHandler {
-    std::wstring_view name;
-    std::function<void(std::int16_t index)> handler;
-  };
-  // Binds the program's Form1 handlers, once, when the form is built. A name that is not a command
-  // button or option button of the table, or is bound twice, is a fault of the program: throws
-  // BindingError, which the unit tests that build each Form1 catch.
-  void BindClicks(std::vector<ClickHandler> handlers);
-
-  // Called by the host when the user clicks a command button or an option button. While a step
-  // runs the click does nothing: one handler never runs inside another.
+  // Called by the host when the user clicks a command button or an option button: runs the
+  // handler of the control's row. While a step runs the click does nothing: one handler never
+  // runs inside another.
   void Click(const Control& control);
 
   // A step (the work behind the Start button) runs from BeginStep until the returned object is
@@ -239,7 +238,7 @@ class Form {
   const FormSpec& spec_;
   std::vector<Control> controls_;
   std::wstring caption_;
-  std::vector<ClickHandler> clickHandlers_;
+  ProgramForm* handlers_;
   FormHost* host_ = nullptr;
   const Control* focused_ = nullptr;
   bool loaded_ = false;

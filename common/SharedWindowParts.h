@@ -4,6 +4,7 @@
 // exit button and the Start button's size and font.
 
 #include "FormModel.h"
+#include "ProgramForm.h"
 #include "ResourceIds.h"
 
 namespace velmor::parts {
@@ -55,7 +56,8 @@ constexpr ControlSpec HorizontalRule(std::int16_t index, int x1, int x2, int y) 
           .foreColor = kWindowText};
 }
 
-constexpr ControlSpec StartButton(int left) {
+// The Start button, whose click runs the program's Command1_Click.
+constexpr ControlSpec StartButton(int left, ClickHandler click) {
   return {.kind = ControlKind::kCommandButton,
           .name = L"Command1",
           .index = 1,
@@ -63,6 +65,7 @@ constexpr ControlSpec StartButton(int left) {
           .box = {left, 1080, 1095, 975},
           .font = kGothicBold1125,
           .tabIndex = 1,
+          .click = click,
           .pictureId = VELMOR_IDR_START_PICTURE};
 }
 
@@ -71,7 +74,8 @@ inline constexpr ControlSpec kExitButton{.kind = ControlKind::kCommandButton,
                                          .caption = L"終了",
                                          .box = {4920, 3360, 855, 495},
                                          .font = kGothicBold975,
-                                         .tabIndex = 2};
+                                         .tabIndex = 2,
+                                         .click = OnClick<&ProgramForm::Command2_Click>};
 
 inline constexpr ControlSpec kLogoBox{.kind = ControlKind::kPictureBox,
                                       .name = L"Picture2",

@@ -50,7 +50,7 @@ constexpr std::array kControls{
                 .tabIndex = 8,
                 .colorMeanings = kCheckBoxMeanings},
     kExitButton,
-    StartButton(240),
+    StartButton(240, velmor::OnClick<&Form1::Command1_Click>),
     kLogoBox,
     AddinLabel(5, 2740, 13, velmor::kButtonText),
     AddinLabel(4, 2480, 12, velmor::kTooltipText),
@@ -67,17 +67,14 @@ constexpr std::array kControls{
     kCompanyLabel,
 };
 
+static_assert(velmor::ClicksOnlyOnButtons(kControls));
+
 }  // namespace
 
 const velmor::FormSpec kForm1Spec = ProgramWindow(L"Velmor Setup", VELMOR_IDI_APP, kControls);
 
 Form1::Form1(Module1& module, velmor::Platform& platform)
-    : ProgramForm(kForm1Spec), module_(module), platform_(platform) {
-  form_.BindClicks({
-      {L"Command1", [this](std::int16_t index) { Command1_Click(index); }},
-      {L"Command2", [this](std::int16_t) { Command2_Click(); }},
-  });
-}
+    : ProgramForm(kForm1Spec), module_(module), platform_(platform) {}
 
 void Form1::Command1_Click(std::int16_t /*Index*/) {
   const velmor::Form::Step step = form_.BeginStep(L"インストール中です。");

@@ -21,7 +21,8 @@ constexpr ControlSpec AddinOption(std::int16_t row, int top, int tab) {
           .caption = velmor::AddinOfRow(row).caption,
           .box = {2520, top, 1935, 255},
           .font = kArialBold975,
-          .tabIndex = tab};
+          .tabIndex = tab,
+          .click = velmor::OnClick<&Form1::Option1_Click>};
 }
 
 // Front to back: where two controls overlap, the earlier one lies on top. The option buttons are
@@ -33,7 +34,7 @@ constexpr std::array kControls{
     AddinOption(2, 1605, 9),
     AddinOption(1, 1320, 8),
     kExitButton,
-    StartButton(480),
+    StartButton(480, velmor::OnClick<&Form1::Command1_Click>),
     kLogoBox,
     PlainLabel(L"Label5", velmor::kNoIndex, L"Addin関数を開放します。", {3240, 780, 2655, 255},
                kGothicBold975, 7),
@@ -45,19 +46,15 @@ constexpr std::array kControls{
     kCompanyLabel,
 };
 
+static_assert(velmor::ClicksOnlyOnButtons(kControls));
+
 }  // namespace
 
 // The window has no icon of its own.
 const velmor::FormSpec kForm1Spec = ProgramWindow(L"Velmor Ａｄｄｉｎ　開放", 0, kControls);
 
 Form1::Form1(Module1& module, velmor::Platform& platform)
-    : ProgramForm(kForm1Spec), module_(module), platform_(platform) {
-  form_.BindClicks({
-      {L"Command1", [this](std::int16_t index) { Command1_Click(index); }},
-      {L"Command2", [this](std::int16_t) { Command2_Click(); }},
-      {L"Option1", [this](std::int16_t index) { Option1_Click(index); }},
-  });
-}
+    : ProgramForm(kForm1Spec), module_(module), platform_(platform) {}
 
 void Form1::Option1_Click(std::int16_t Index) {
   for (const velmor::Addin& addin : velmor::kAddins) {

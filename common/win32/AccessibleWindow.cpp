@@ -7,7 +7,6 @@
 #include "AccessibleForm.h"
 #include "ComObject.h"
 #include "ComOwners.h"
-#include "FormWindow.h"
 #include "SystemLibrary.h"
 
 namespace velmor::win32 {
@@ -20,10 +19,6 @@ static_assert(static_cast<long>(AccessibleRole::kGraphic) == ROLE_SYSTEM_GRAPHIC
               static_cast<long>(AccessibleRole::kPushButton) == ROLE_SYSTEM_PUSHBUTTON &&
               static_cast<long>(AccessibleRole::kCheckButton) == ROLE_SYSTEM_CHECKBUTTON &&
               static_cast<long>(AccessibleRole::kRadioButton) == ROLE_SYSTEM_RADIOBUTTON);
-
-// While a step runs, the window and everything it shows are unavailable: nothing the user or an
-// assistive program does acts on them (StepState.h).
-bool SaysUnavailable(const FormWindow& owner) { return owner.StepNow().unavailable; }
 
 HRESULT PutText(std::wstring_view text, BSTR* out) {
   if (text.empty()) return S_FALSE;
@@ -51,14 +46,11 @@ bool HeldDown(const Control& control, HWND window) {
 // control's object has no children. Nothing here throws into COM.
 class AccessibleObject final : public ComObject<IAccessible> {
  public:
-  AccessibleObject(AccessibleObjects& objects, const Control* control)
-      : objects_(&objects),
-        form_(objects.Owner().Handle()),
+  AccessibleObject(const AccessibleObjects& objects, const Control* control)
+      : alive_(objects.Alive()),
+        form_(objects.Controls().Parent()),
         control_(control),
-        shown_(AccessibleControls(*objects.Owner().Model())) {}
-
-  // The window is going; from now on every call fails with CO_E_OBJNOTCONNECTED.
-  void Disconnect() { objects_ = nullptr; }
+        shown_(AccessibleControls(*objects.Controls().Model())) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     if (object != nullptr && riid == __uuidof(IDispatch)) {
@@ -89,22 +81,22 @@ class AccessibleObject final : public ComObject<IAccessible> {
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
     if (parent == nullptr) return E_POINTER;
     *parent = nullptr;
-    if (objects_ == nullptr) return CO_E_OBJNOTCONNECTED;
+    if (Objects() == nullptr) return CO_E_OBJNOTCONNECTED;
     if (control_ == nullptr) {
       return oleacc::AccessibleObjectFromWindow(form_, static_cast<DWORD>(OBJID_WINDOW),
                                                 __uuidof(IDispatch),
                                                 reinterpret_cast<void**>(parent));
     }
     return ComBorder([&] {
-      *parent = objects_->Of(nullptr).Detach();
+      *parent = Objects()->Of(nullptr).Detach();
       return *parent != nullptr ? S_OK : E_FAIL;
     });
   }
 
   HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
     if (count == nullptr) return E_POINTER;
-    *count = objects_ == nullptr ? 0 : Count();
-    return objects_ == nullptr ? CO_E_OBJNOTCONNECTED : S_OK;
+    *count = Objects() == nullptr ? 0 : Count();
+    return Objects() == nullptr ? CO_E_OBJNOTCONNECTED : S_OK;
   }
 
   // A child with a window of its own is an object; a painted label is a simple element.
@@ -117,7 +109,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
       return result == S_OK ? S_FALSE : result;
     }
     return ComBorder([&] {
-      *object = objects_->Of(control).Detach();
+      *object = Objects()->Of(control).Detach();
       return *object != nullptr ? S_OK : S_FALSE;
     });
   }
@@ -153,7 +145,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
     if (focus == nullptr) return E_POINTER;
     V_VT(focus) = VT_EMPTY;
-    if (objects_ == nullptr) return CO_E_OBJNOTCONNECTED;
+    if (Objects() == nullptr) return CO_E_OBJNOTCONNECTED;
     HWND focused = GetFocus();
     if (focused == nullptr) return S_FALSE;
     if (focused == (control_ == nullptr ? form_ : WindowOf(control_))) {
@@ -186,7 +178,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
     if (flags != SELFLAG_TAKEFOCUS) return DISP_E_MEMBERNOTFOUND;
     HWND target = control == nullptr ? form_ : WindowOf(control);
     if (target == nullptr) return DISP_E_MEMBERNOTFOUND;
-    if (SaysUnavailable(*Owner())) return E_FAIL;
+    if (Objects()->Unavailable()) return E_FAIL;
     SetFocus(target);
     HWND focused = GetFocus();
     return focused == target || (control == nullptr && IsChild(form_, focused)) ? S_OK : S_FALSE;
@@ -242,7 +234,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
   HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* child) override {
     if (child == nullptr) return E_POINTER;
     V_VT(child) = VT_EMPTY;
-    if (objects_ == nullptr) return CO_E_OBJNOTCONNECTED;
+    if (Objects() == nullptr) return CO_E_OBJNOTCONNECTED;
     const POINT point{x, y};
     for (const bool painted : {false, true}) {
       for (long id = 1; id <= Count(); ++id) {
@@ -265,7 +257,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
     if (window == nullptr || DescribeControl(*control, nullptr).defaultAction.empty()) {
       return DISP_E_MEMBERNOTFOUND;
     }
-    if (SaysUnavailable(*Owner())) return E_FAIL;
+    if (Objects()->Unavailable()) return E_FAIL;
     return PostMessageW(form_, kDefaultActionMessage, 0, reinterpret_cast<LPARAM>(window)) ? S_OK
                                                                                            : E_FAIL;
   }
@@ -280,12 +272,13 @@ class AccessibleObject final : public ComObject<IAccessible> {
     return DISP_E_MEMBERNOTFOUND;
   }
 
-  // The window's FormWindow while the window lives.
-  FormWindow* Owner() const { return objects_ != nullptr ? &objects_->Owner() : nullptr; }
+  // The window's objects while the window lives; null once it is gone, and from then on every
+  // call fails with CO_E_OBJNOTCONNECTED.
+  AccessibleObjects* Objects() const { return *alive_; }
 
   long Count() const { return control_ != nullptr ? 0 : static_cast<long>(shown_.size()); }
   const Control* Shown(long id) const { return shown_[static_cast<std::size_t>(id - 1)]; }
-  HWND WindowOf(const Control* control) const { return Owner()->WindowOf(control); }
+  HWND WindowOf(const Control* control) const { return Objects()->Controls().WindowOf(control); }
 
   long IdOf(const Control* control) const {
     for (long id = 1; id <= static_cast<long>(shown_.size()); ++id) {
@@ -297,7 +290,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
   // A child as the screen reader is to have it: its own object when it has one, else its child
   // id. Throws std::bad_alloc.
   HRESULT PutChildOf(long id, VARIANT* out) {
-    if (ComPtr<IAccessible> object = objects_->Of(Shown(id))) {
+    if (ComPtr<IAccessible> object = Objects()->Of(Shown(id))) {
       V_VT(out) = VT_DISPATCH;
       V_DISPATCH(out) = object.Detach();
       return S_OK;
@@ -309,7 +302,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
   // only CHILDID_SELF names anything (its control).
   HRESULT Find(const VARIANT& child, const Control*& control) const {
     control = control_;
-    if (objects_ == nullptr) return CO_E_OBJNOTCONNECTED;
+    if (Objects() == nullptr) return CO_E_OBJNOTCONNECTED;
     if (V_VT(&child) != VT_I4) return E_INVALIDARG;
     const long id = V_I4(&child);
     if (id == CHILDID_SELF) return S_OK;
@@ -324,7 +317,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
     const HRESULT result = Find(child, control);
     if (result != S_OK) return result;
     if (control == nullptr) {
-      item.name = Owner()->Model()->Caption();
+      item.name = Objects()->Controls().Model()->Caption();
       return S_FALSE;
     }
     HWND focus = GetFocus();
@@ -350,7 +343,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
     const Control* control = nullptr;
     const HRESULT result = Look(child, item, control);
     if (FAILED(result)) return result;
-    const long unavailable = SaysUnavailable(*Owner()) ? STATE_SYSTEM_UNAVAILABLE : 0;
+    const long unavailable = Objects()->Unavailable() ? STATE_SYSTEM_UNAVAILABLE : 0;
     if (result == S_FALSE) {  // the client area
       return PutChild(state ? STATE_SYSTEM_FOCUSABLE |
                                   (GetFocus() == form_ ? STATE_SYSTEM_FOCUSED : 0) | unavailable
@@ -369,7 +362,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
   RECT ScreenBox(const Control* control) const {
     RECT box{};
     if (control != nullptr) {
-      box = Owner()->PxRect(control->Spec().box);
+      box = Objects()->Controls().PxRect(control->Spec().box);
     } else {
       GetClientRect(form_, &box);
     }
@@ -377,7 +370,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
     return box;
   }
 
-  AccessibleObjects* objects_;  // null once the window is gone
+  AccessibleObjects::Token alive_;
   HWND form_;
   const Control* control_;  // null: the window's client area
   std::vector<const Control*> shown_;
@@ -385,15 +378,11 @@ class AccessibleObject final : public ComObject<IAccessible> {
 
 }  // namespace
 
-AccessibleObjects::~AccessibleObjects() {
-  for (auto& made : made_) static_cast<AccessibleObject*>(made.second.Get())->Disconnect();
-}
-
 ComPtr<IAccessible> AccessibleObjects::Of(const Control* control) {
   for (const auto& made : made_) {
     if (made.first == control) return made.second;
   }
-  if (control != nullptr && owner_.WindowOf(control) == nullptr) return nullptr;
+  if (control != nullptr && controls_.WindowOf(control) == nullptr) return nullptr;
   ComPtr<IAccessible> object(new AccessibleObject(*this, control));
   made_.emplace_back(control, object);
   return object;
@@ -410,9 +399,10 @@ LRESULT AccessibleObjectResult(AccessibleObjects& objects, const Control* contro
   }
 }
 
-void CarryOutDefaultAction(const FormWindow& owner, HWND control) {
-  if (owner.Model() == nullptr || SaysUnavailable(owner) || control == nullptr ||
-      GetParent(control) != owner.Handle()) {
+void CarryOutDefaultAction(const AccessibleObjects& objects, HWND control) {
+  const ControlWindows& controls = objects.Controls();
+  if (controls.Model() == nullptr || objects.Unavailable() || control == nullptr ||
+      GetParent(control) != controls.Parent()) {
     return;
   }
   SendMessageW(control, BM_CLICK, 0, 0);
@@ -432,15 +422,25 @@ void NotifyAccessibleChange(HWND form, HWND controlWindow, const Form& model,
   }
 }
 
-void NotifyAvailabilityChange(const FormWindow& owner) {
-  HWND form = owner.Handle();
-  if (form == nullptr || owner.Model() == nullptr) return;
+void NotifyAvailabilityChange(const ControlWindows& controls) {
+  HWND form = controls.Parent();
+  if (form == nullptr || controls.Model() == nullptr) return;
   NotifyWinEvent(EVENT_OBJECT_STATECHANGE, form, OBJID_CLIENT, CHILDID_SELF);
-  const std::vector<const Control*> shown = AccessibleControls(*owner.Model());
+  const std::vector<const Control*> shown = AccessibleControls(*controls.Model());
   for (std::size_t i = 0; i < shown.size(); ++i) {
-    HWND window = owner.WindowOf(shown[i]);
+    HWND window = controls.WindowOf(shown[i]);
     NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window != nullptr ? window : form, OBJID_CLIENT,
                    window != nullptr ? CHILDID_SELF : static_cast<LONG>(i + 1));
+  }
+}
+
+void NotifyLocationChange(const ControlWindows& controls) {
+  HWND form = controls.Parent();
+  if (form == nullptr || controls.Model() == nullptr) return;
+  const std::vector<const Control*> shown = AccessibleControls(*controls.Model());
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    if (controls.WindowOf(shown[i]) != nullptr) continue;
+    NotifyWinEvent(EVENT_OBJECT_LOCATIONCHANGE, form, OBJID_CLIENT, static_cast<LONG>(i + 1));
   }
 }
 

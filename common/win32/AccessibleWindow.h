@@ -15,14 +15,15 @@
 #include <oleacc.h>
 #include <wrl/client.h>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
+#include "ControlWindows.h"
 #include "FormModel.h"
+#include "StepWindow.h"
 
 namespace velmor::win32 {
-
-class FormWindow;
 
 // The objects of one window, made when a screen reader first asks for them and kept while the
 // window lives. No object holds a reference to another: a control's object reaches its parent,
@@ -30,20 +31,33 @@ class FormWindow;
 // cycle. Lives on the window's thread.
 class AccessibleObjects {
  public:
-  explicit AccessibleObjects(FormWindow& owner) : owner_(owner) {}
+  // controls: the window's controls; steps: what the window is during a step (unavailable while
+  // one runs).
+  AccessibleObjects(const ControlWindows& controls, const StepWindow& steps)
+      : controls_(controls), steps_(steps) {}
   AccessibleObjects(const AccessibleObjects&) = delete;
   AccessibleObjects& operator=(const AccessibleObjects&) = delete;
   // The window is going: each object lets go of it, however long a screen reader keeps it.
-  ~AccessibleObjects();
+  ~AccessibleObjects() { *alive_ = nullptr; }
 
   // The object of the window's client area (control null) or of a control's own window; the same
   // one each time. Null for a control without a window of its own. Throws std::bad_alloc.
   Microsoft::WRL::ComPtr<IAccessible> Of(const Control* control);
 
-  FormWindow& Owner() const { return owner_; }
+  const ControlWindows& Controls() const { return controls_; }
+  // While a step runs, the window and everything it shows are unavailable: nothing the user or an
+  // assistive program does acts on them (StepState.h).
+  bool Unavailable() const { return steps_.Outputs().unavailable; }
+
+  // What each object holds to reach this list: the list while the window lives, null from the
+  // moment it goes.
+  using Token = std::shared_ptr<AccessibleObjects*>;
+  const Token& Alive() const { return alive_; }
 
  private:
-  FormWindow& owner_;
+  const ControlWindows& controls_;
+  const StepWindow& steps_;
+  Token alive_ = std::make_shared<AccessibleObjects*>(this);
   std::vector<std::pair<const Control*, Microsoft::WRL::ComPtr<IAccessible>>> made_;
 };
 
@@ -59,7 +73,7 @@ inline constexpr UINT kDefaultActionMessage = WM_APP + 1;
 
 // Clicks the control, unless the window's objects say unavailable by now (a step has begun since
 // the action was asked for).
-void CarryOutDefaultAction(const FormWindow& owner, HWND control);
+void CarryOutDefaultAction(const AccessibleObjects& objects, HWND control);
 
 // Tells assistive programs that a control of the form's window changed (its tick or its colour,
 // and with the colour what it says in words). controlWindow is the control's own window, if any.
@@ -68,6 +82,10 @@ void NotifyAccessibleChange(HWND form, HWND controlWindow, const Form& model,
 
 // Tells them that the window and all it shows became unavailable, or available again: a step began
 // or ended.
-void NotifyAvailabilityChange(const FormWindow& owner);
+void NotifyAvailabilityChange(const ControlWindows& controls);
+
+// Tells them that the labels painted on the window moved (it was laid out at a new DPI); the system
+// tells them of the control windows itself.
+void NotifyLocationChange(const ControlWindows& controls);
 
 }  // namespace velmor::win32

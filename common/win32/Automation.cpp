@@ -30,7 +30,8 @@ void Assign(UniqueVariant& target, const AutomationArg& value) {
     const std::wstring& text = std::get<std::wstring>(value);
     V_VT(v) = VT_BSTR;
     V_BSTR(v) = ole::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    if (V_BSTR(v) == nullptr) throw ComError(E_OUTOFMEMORY, kCallOperation, L"");
+    if (V_BSTR(v) == nullptr)
+      throw ComError(E_OUTOFMEMORY, L"SysAllocStringLen", kCallOperation, L"");
   }
 }
 
@@ -87,7 +88,8 @@ class DispatchObject final : public AutomationObject {
     LPOLESTR names[] = {name.data()};
     DISPID id = DISPID_UNKNOWN;
     HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, kLocale, &id);
-    if (FAILED(hr)) throw ComError(hr, kCallOperation, Describe(member));
+    if (FAILED(hr))
+      throw ComError(hr, L"IDispatch::GetIDsOfNames", kCallOperation, Describe(member));
 
     // VARIANTARG is VARIANT; the vector holds them contiguously behind the owner wrapper.
     std::vector<VARIANT> raw;
@@ -109,7 +111,7 @@ class DispatchObject final : public AutomationObject {
                            result != nullptr ? result->put() : nullptr, exception.get(),
                            &badArgument);
     if (hr == DISP_E_EXCEPTION) throw ServerError(*exception.get(), member);
-    if (FAILED(hr)) throw ComError(hr, kCallOperation, Describe(member));
+    if (FAILED(hr)) throw ComError(hr, L"IDispatch::Invoke", kCallOperation, Describe(member));
   }
 
   // An error raised inside the server (Excel, or a macro it runs): its own words reach the user.
@@ -144,10 +146,10 @@ std::unique_ptr<AutomationObject> CreateAutomationObject(std::wstring_view progI
   constexpr wchar_t kCreateOperation[] = L"オートメーション オブジェクトの作成";
   CLSID clsid{};
   HRESULT hr = ole::CLSIDFromProgID(id.c_str(), &clsid);
-  if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
+  if (FAILED(hr)) throw ComError(hr, L"CLSIDFromProgID", kCreateOperation, id);
   ComPtr<IDispatch> dispatch;
   hr = ole::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&dispatch));
-  if (FAILED(hr)) throw ComError(hr, kCreateOperation, id);
+  if (FAILED(hr)) throw ComError(hr, L"CoCreateInstance", kCreateOperation, id);
   // The server runs in a process of its own, which may not take the foreground from us unless
   // allowed: a macro's message or the program's own first-run prompt would open behind our window.
   // Not being able to allow it changes where a window opens, not what happens.

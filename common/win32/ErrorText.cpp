@@ -17,13 +17,23 @@ std::wstring SystemErrorText(std::uint32_t code) {
   return text;
 }
 
-RuntimeError Win32Error(DWORD code, std::wstring operation, std::wstring object) {
-  return RuntimeError(code, SystemErrorText(code), std::move(operation), std::move(object));
+std::wstring OperationAndCall(std::wstring_view operation, std::wstring_view call) {
+  std::wstring text(operation);
+  if (!call.empty()) text.append(L"（").append(call).append(L"）");
+  return text;
 }
 
-RuntimeError ComError(HRESULT result, std::wstring operation, std::wstring object) {
+RuntimeError Win32Error(DWORD code, std::wstring_view call, std::wstring_view operation,
+                        std::wstring object) {
+  return RuntimeError(code, SystemErrorText(code), OperationAndCall(operation, call),
+                      std::move(object));
+}
+
+RuntimeError ComError(HRESULT result, std::wstring_view call, std::wstring_view operation,
+                      std::wstring object) {
   const auto code = static_cast<std::uint32_t>(result);
-  return RuntimeError(code, SystemErrorText(code), std::move(operation), std::move(object));
+  return RuntimeError(code, SystemErrorText(code), OperationAndCall(operation, call),
+                      std::move(object));
 }
 
 }  // namespace velmor::win32

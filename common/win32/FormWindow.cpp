@@ -13,103 +13,43 @@ namespace velmor::win32 {
 namespace {
 
 constexpr wchar_t kFormClass[] = L"VelmorForm";
-constexpr wchar_t kPictureBoxClass[] = L"VelmorPictureBox";
-constexpr int kFirstControlId = 100;
 // WM_GETOBJECT's object id arrives in the low 32 bits of lParam.
 constexpr DWORD kClientObject =
     static_cast<DWORD>(OBJID_CLIENT);  // clear of IDOK and IDCANCEL, which the dialog manager sends
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
-bool IsWindowed(ControlKind kind) {
-  return kind == ControlKind::kCheckBox || kind == ControlKind::kOptionButton ||
-         kind == ControlKind::kCommandButton || kind == ControlKind::kPictureBox;
-}
-
-bool HasCheckState(ControlKind kind) {
-  return kind == ControlKind::kCheckBox || kind == ControlKind::kOptionButton;
-}
-
-// A class registered already (by an earlier window of this process) is used as it is.
-void RegisterWindowClass(const WNDCLASSEXW& windowClass) {
-  if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    throw Win32Error(GetLastError(), L"ウィンドウ クラスの登録", windowClass.lpszClassName);
-  }
-}
-
-void RegisterClasses(HINSTANCE instance, WNDPROC formProc, WNDPROC pictureProc) {
-  WNDCLASSEXW form{};
-  form.cbSize = sizeof(form);
-  form.lpfnWndProc = formProc;
-  form.hInstance = instance;
-  form.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  form.lpszClassName = kFormClass;
-  RegisterWindowClass(form);
-
-  WNDCLASSEXW picture = form;
-  picture.lpfnWndProc = pictureProc;
-  picture.lpszClassName = kPictureBoxClass;
-  RegisterWindowClass(picture);
+// The size of the window whose client area is the form's at a DPI, its frame measured at that DPI.
+SIZE WindowSizeAt(const FormSpec& form, int dpi) {
+  const TwipsScale scale{dpi};
+  RECT frame{0, 0, scale.Px(form.clientWidth), scale.Px(form.clientHeight)};
+  user32::AdjustWindowRectForDpi(&frame, kStyle, kExStyle, static_cast<UINT>(dpi));
+  return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
 
 }  // namespace
-
-COLORREF ToColorRef(ColorValue color) {
-  if (IsSystemColor(color)) return GetSysColor(SystemColorIndex(color));
-  return static_cast<COLORREF>(color & 0x00FFFFFFu);
-}
 
 FormWindow::FormWindow(HINSTANCE instance, Platform& platform, StepWindow& steps, ComApartment& com)
     : instance_(instance), platform_(platform), steps_(steps), com_(com) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  RegisterClasses(instance, &FormWindow::WindowProc, &FormWindow::PictureBoxProc);
+  RegisterWindowClass(instance, kFormClass, &FormWindow::WindowProc);
+  FormPainter::RegisterPictureBox(instance);
 }
 
 // The window goes first: its last messages still reach the children, fonts and brushes.
 FormWindow::~FormWindow() { window_.reset(); }
 
-RECT FormWindow::PxRect(const TwipsRect& box) const {
-  return RECT{Px(box.left), Px(box.top), Px(box.left + box.width), Px(box.top + box.height)};
-}
-
-HFONT FormWindow::FontFor(const FontSpec& font) {
-  UniqueFont& slot = fonts_[&font];
-  if (!slot) {
-    const std::wstring face(font.face);
-    // Rounded down: the captions fill their boxes at 96 DPI, and a font rounded up at other DPIs
-    // would wrap them.
-    const int height = -static_cast<int>(font.points * dpi_ / 72.0);
-    slot.reset(CreateFontW(height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE,
-                           static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                           face.c_str()));
-  }
-  return slot.get();
-}
-
-HBRUSH FormWindow::BrushFor(ColorValue color) {
-  UniqueBrush& slot = brushes_[color];
-  if (!slot) slot.reset(CreateSolidBrush(ToColorRef(color)));
-  return slot.get();
-}
-
-FormWindow::Child* FormWindow::ChildOf(HWND window) {
-  for (Child& child : children_) {
-    if (child.window == window) return &child;
-  }
-  return nullptr;
-}
-
 void FormWindow::Load(Form& form) {
   form_ = &form;
+  // Made at the system DPI; a window of a monitor at another DPI is then laid out at that one.
+  int dpi = 96;
   {
     const WindowDC screen(nullptr);
-    dpi_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
   }
   const FormSpec& spec = form.Spec();
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  RECT frame{0, 0, Px(spec.clientWidth), Px(spec.clientHeight)};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  const SIZE frame = WindowSizeAt(spec, dpi);
   // The icons are loaded first and given to the window as soon as it exists (at WM_NCCREATE),
   // before the window system has made the frame: set any later, they would be converted for it once
   // more.
@@ -123,14 +63,24 @@ void FormWindow::Load(Form& form) {
   }
   const std::wstring caption = form.Caption();
   // The window procedure takes ownership at WM_NCCREATE.
-  CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_,
-                  this);
-  if (!window_) throw Win32Error(GetLastError(), L"ウィンドウの作成", caption);
-  accessible_.emplace(*this);
+  CreateWindowExW(kExStyle, kFormClass, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                  frame.cx, frame.cy, nullptr, nullptr, instance_, this);
+  if (!window_) throw Win32Error(GetLastError(), L"CreateWindowExW", L"ウィンドウの作成", caption);
 
   try {
-    CreateChildren();
+    if (const int own = static_cast<int>(user32::DpiForWindow(window_.get())); own != dpi) {
+      dpi = own;
+      const SIZE size = WindowSizeAt(spec, dpi);
+      SetWindowPos(window_.get(), nullptr, 0, 0, size.cx, size.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    controls_.Create(instance_, window_.get(), form, dpi, &painter_);
+    painter_.GiveFonts(false);
+    FitClientArea();
+    for (const ControlWindows::Child& child : controls_.Children()) {
+      SetWindowSubclass(child.window, &FormWindow::ChildProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    }
+    accessible_.emplace(controls_, steps_);
     // The window takes no text: it has no input context, so that an input method never claims a
     // key typed to it (VK_PROCESSKEY) and no composition opens here. The step's waits drop the keys
     // they read; a key the input method had claimed would then have left its composition open
@@ -144,60 +94,36 @@ void FormWindow::Load(Form& form) {
   }
 }
 
-void FormWindow::CreateChildren() {
-  // Created front to back, as the table lists them: a new child goes beneath those before it, so
-  // where two overlap the one listed earlier lies on top. The focus does not follow this order; the
-  // window moves it in tab order itself (HandleKey).
-  std::vector<Control>& controls = form_->Controls();
-  ControlKind previousKind = ControlKind::kLabel;
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    Control& control = controls[i];
-    const ControlSpec& spec = control.Spec();
-    if (!IsWindowed(spec.kind)) continue;
-    const wchar_t* className = L"BUTTON";
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS;
-    switch (spec.kind) {
-      case ControlKind::kCheckBox:
-        style |= BS_AUTOCHECKBOX | BS_MULTILINE;
-        break;
-      case ControlKind::kOptionButton:
-        style |= BS_AUTORADIOBUTTON | BS_MULTILINE;
-        break;
-      case ControlKind::kCommandButton:
-        style |= spec.pictureId != 0 ? BS_OWNERDRAW : (BS_PUSHBUTTON | BS_MULTILINE);
-        break;
-      default:
-        className = kPictureBoxClass;
-        break;
-    }
-    // Option buttons that follow one another form one group: selecting one clears the others.
-    if (!(spec.kind == ControlKind::kOptionButton && previousKind == ControlKind::kOptionButton)) {
-      style |= WS_GROUP;
-    }
-    previousKind = spec.kind;
+// Resizes the window so that its client area is exactly the form's at the window's DPI, the
+// top-left corner staying where it is. The system's frame can differ from the one the window was
+// measured for: Wine keeps drawing it at the system DPI.
+void FormWindow::FitClientArea() {
+  RECT client{};
+  GetClientRect(window_.get(), &client);
+  const int dx = controls_.Px(form_->Spec().clientWidth) - client.right;
+  const int dy = controls_.Px(form_->Spec().clientHeight) - client.bottom;
+  if (dx == 0 && dy == 0) return;
+  RECT frame{};
+  GetWindowRect(window_.get(), &frame);
+  SetWindowPos(window_.get(), nullptr, 0, 0, frame.right - frame.left + dx,
+               frame.bottom - frame.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
-    const RECT box = PxRect(spec.box);
-    const std::wstring caption = control.Caption();
-    HWND child = CreateWindowExW(
-        0, className, caption.c_str(), style, box.left, box.top, box.right - box.left,
-        box.bottom - box.top, window_.get(),
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i))),
-        instance_, nullptr);
-    if (child == nullptr) throw Win32Error(GetLastError(), L"コントロールの作成", caption);
-    if (spec.font.points > 0) {
-      SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec.font)), FALSE);
-    }
-    // Themed check boxes and option buttons draw their text in the theme's colour and ignore the
-    // one the program sets; without a theme they use the colour given at WM_CTLCOLORSTATIC.
-    if (HasCheckState(spec.kind)) SetWindowThemeFromSystem(child, L"", L"");
-    // On Windows an option button that takes the keyboard focus clicks itself (BM_SETDONTCLICK);
-    // here the keyboard selects explicitly (HandleKey), and a focus alone must never change the
-    // choice. Older systems, and Wine, ignore the message; the Tab order does not depend on it.
-    if (spec.kind == ControlKind::kOptionButton) SendMessageW(child, BM_SETDONTCLICK, TRUE, 0);
-    SetWindowSubclass(child, &FormWindow::ChildProc, 0, reinterpret_cast<DWORD_PTR>(this));
-    children_.push_back(
-        Child{&control, child, spec.pictureId != 0 ? Picture(spec.pictureId) : Picture()});
-  }
+// The window came to a monitor of another DPI (WM_DPICHANGED): it is laid out again as it is when
+// it starts at that DPI. Every control from its twips, the fonts made again for the DPI (the
+// pictures keep their own pixels, as at any DPI), the window moved to the rectangle the system
+// suggests with the form's client area, then all of it repainted.
+void FormWindow::MoveToDpi(int dpi, const RECT& suggested) {
+  if (!window_ || form_ == nullptr || dpi <= 0) return;
+  controls_.Rescale(dpi);
+  painter_.DpiChanged();
+  SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top,
+               suggested.right - suggested.left, suggested.bottom - suggested.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  FitClientArea();
+  RedrawWindow(window_.get(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  NotifyLocationChange(controls_);
 }
 
 void FormWindow::Show(Form& /*form*/) {
@@ -215,16 +141,9 @@ Microsoft::WRL::ComPtr<IAccessible> FormWindow::AccessibleObject(const Control* 
   return accessible_ ? accessible_->Of(control) : nullptr;
 }
 
-HWND FormWindow::WindowOf(const Control* control) const {
-  for (const Child& child : children_) {
-    if (child.control == control) return child.window;
-  }
-  return nullptr;
-}
-
 void FormWindow::RestoreFocus() {
   if (!window_ || form_ == nullptr) return;
-  if (HWND control = WindowOf(form_->ControlToFocus())) SetFocus(control);
+  if (HWND control = controls_.WindowOf(form_->ControlToFocus())) SetFocus(control);
 }
 
 void FormWindow::Unload(Form& /*form*/) { window_.reset(); }
@@ -235,14 +154,14 @@ void FormWindow::CaptionChanged(Form& form) {
 
 void FormWindow::ControlChanged(Form& form, const Control& control) {
   if (!window_) return;
-  NotifyAccessibleChange(window_.get(), WindowOf(&control), form, control);
-  for (Child& child : children_) {
-    if (child.control != &control) continue;
-    if (HasCheckState(control.Spec().kind)) ShowModelMark(child);
-    InvalidateRect(child.window, nullptr, TRUE);
+  HWND window = controls_.WindowOf(&control);
+  NotifyAccessibleChange(window_.get(), window, form, control);
+  if (window != nullptr) {
+    if (HasCheckState(control.Spec().kind)) ShowModelMark(window, control);
+    InvalidateRect(window, nullptr, TRUE);
     return;
   }
-  const RECT box = PxRect(control.Spec().box);
+  const RECT box = controls_.PxRect(control.Spec().box);
   InvalidateRect(window_.get(), &box, TRUE);
 }
 
@@ -250,29 +169,29 @@ void FormWindow::ControlChanged(Form& form, const Control& control) {
 // instead (StepState.h). Its accessible objects say that it is unavailable.
 void FormWindow::StepBegan(Form& form) {
   steps_.StepBegan(form.StepReason());
-  NotifyAvailabilityChange(*this);
+  NotifyAvailabilityChange(controls_);
 }
 
 void FormWindow::StepEnded(Form& /*form*/) {
   const StepEffects effects = steps_.Report(StepEvent::kEnded);
   if (!window_) return;
   ShowModelMarks();
-  NotifyAvailabilityChange(*this);
+  NotifyAvailabilityChange(controls_);
   if (effects.giveFocusBack) RestoreFocus();
 }
 
 // The controls show the checks of the model, which nothing but the program changes during a step.
 void FormWindow::ShowModelMarks() {
-  for (const Child& child : children_) {
-    if (HasCheckState(child.control->Spec().kind)) ShowModelMark(child);
+  for (const ControlWindows::Child& child : controls_.Children()) {
+    if (HasCheckState(child.control->Spec().kind)) ShowModelMark(child.window, *child.control);
   }
 }
 
-void FormWindow::ShowModelMark(const Child& child) {
-  const WPARAM state = child.control->Value() != 0 ? BST_CHECKED : BST_UNCHECKED;
-  if (static_cast<WPARAM>(SendMessageW(child.window, BM_GETCHECK, 0, 0)) == state) return;
+void FormWindow::ShowModelMark(HWND window, const Control& control) {
+  const WPARAM state = control.Value() != 0 ? BST_CHECKED : BST_UNCHECKED;
+  if (static_cast<WPARAM>(SendMessageW(window, BM_GETCHECK, 0, 0)) == state) return;
   showingModel_ = true;
-  SendMessageW(child.window, BM_SETCHECK, state, 0);
+  SendMessageW(window, BM_SETCHECK, state, 0);
   showingModel_ = false;
 }
 
@@ -286,66 +205,6 @@ int FormWindow::RunMessageLoop() {
   return exitCode_;
 }
 
-bool FormWindow::HandleKey(const MSG& message) {
-  if (message.message != WM_KEYDOWN || !window_ || form_ == nullptr) return false;
-  if (message.hwnd != window_.get() && !IsChild(window_.get(), message.hwnd)) return false;
-  if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
-  Key key{};
-  switch (message.wParam) {
-    case VK_TAB:
-      key = Key::kTab;
-      break;
-    case VK_RETURN:
-      key = Key::kEnter;
-      break;
-    case VK_ESCAPE:
-      key = Key::kEscape;
-      break;
-    case VK_LEFT:
-      key = Key::kLeft;
-      break;
-    case VK_RIGHT:
-      key = Key::kRight;
-      break;
-    case VK_UP:
-      key = Key::kUp;
-      break;
-    case VK_DOWN:
-      key = Key::kDown;
-      break;
-    default:
-      return false;  // Space and the rest go to the focused control (Space presses a button)
-  }
-  const KeyAction action = form_->KeyDown(key, GetKeyState(VK_SHIFT) < 0);
-  HWND target = WindowOf(action.target);
-  // The keyboard moves the focus: from now on the controls show where it is.
-  if (action.kind == KeyAction::Kind::kMoveFocus || action.kind == KeyAction::Kind::kSelectOption) {
-    ShowKeyboardCues();
-  }
-  switch (action.kind) {
-    case KeyAction::Kind::kMoveFocus:
-      if (target != nullptr) SetFocus(target);
-      break;
-    case KeyAction::Kind::kSelectOption:
-      if (target != nullptr) {
-        SetFocus(target);
-        // As a click would: the group's marks change, then the handler runs.
-        SendMessageW(target, BM_CLICK, 0, 0);
-      }
-      break;
-    case KeyAction::Kind::kPress:
-      if (target != nullptr) OnClicked(target);
-      break;
-    case KeyAction::Kind::kNone:
-      break;
-  }
-  return true;
-}
-
-void FormWindow::ShowKeyboardCues() {
-  SendMessageW(window_.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-}
-
 void FormWindow::EndProgram(int exitCode) {
   ending_ = true;
   exitCode_ = exitCode;
@@ -357,7 +216,7 @@ void FormWindow::EndProgram(int exitCode) {
 }
 
 void FormWindow::OnClicked(HWND controlWindow) {
-  Child* clicked = ChildOf(controlWindow);
+  Control* clicked = controls_.ControlOf(controlWindow);
   if (ending_ || clicked == nullptr) return;
   // During a step a click from anywhere changes nothing: a mark that changed all the same (a
   // notification sent by another program) is put back.
@@ -367,101 +226,23 @@ void FormWindow::OnClicked(HWND controlWindow) {
   }
   // A check box or option button has already changed its mark; the model learns of it before any
   // handler runs.
-  for (Child& child : children_) {
+  for (const ControlWindows::Child& child : controls_.Children()) {
     if (!HasCheckState(child.control->Spec().kind)) continue;
     const int value = SendMessageW(child.window, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
     if (value != child.control->Value()) child.control->SetValue(value);
   }
-  const ControlKind kind = clicked->control->Spec().kind;
+  const ControlKind kind = clicked->Spec().kind;
   if (kind != ControlKind::kCommandButton && kind != ControlKind::kOptionButton) return;
   // An option button that takes the focus unselected notifies a click although nothing was
   // selected; only a real click leaves it selected.
-  if (kind == ControlKind::kOptionButton && clicked->control->Value() == 0) return;
-  Control& control = *clicked->control;
-  if (!RunEventHandler(platform_, [&] { form_->Click(control); })) EndProgram(kExitRuntimeError);
+  if (kind == ControlKind::kOptionButton && clicked->Value() == 0) return;
+  if (!RunEventHandler(platform_, [&] { form_->Click(*clicked); })) EndProgram(kExitRuntimeError);
 }
 
-void FormWindow::Paint(HDC dc) {
-  const std::vector<Control>& controls = form_->Controls();
-  SetBkMode(dc, TRANSPARENT);
-  // Back to front, so that a label listed earlier is drawn over one listed later.
-  for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
-    const ControlSpec& spec = it->Spec();
-    if (spec.kind == ControlKind::kLine) {
-      UniquePen pen(CreatePen(PS_SOLID, 1, ToColorRef(it->ForeColor())));
-      const SelectedObject selected(dc, pen.get());
-      const int x1 = Px(spec.line.x1), y1 = Px(spec.line.y1);
-      const int x2 = Px(spec.line.x2), y2 = Px(spec.line.y2);
-      MoveToEx(dc, x1, y1, nullptr);
-      // LineTo leaves out the last point; a line includes both ends.
-      LineTo(dc, x2 + (y1 == y2 ? 1 : 0), y2 + (x1 == x2 ? 1 : 0));
-    } else if (spec.kind == ControlKind::kLabel) {
-      RECT box = PxRect(spec.box);
-      if (spec.paintsBackground) FillRect(dc, &box, BrushFor(spec.backColor));
-      const std::wstring& caption = it->Caption();
-      if (caption.empty()) continue;
-      const SelectedObject font(dc, FontFor(spec.font));
-      SetTextColor(dc, ToColorRef(it->ForeColor()));
-      DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &box,
-                DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-    }
-  }
-}
-
-void FormWindow::DrawGraphicalButton(const DRAWITEMSTRUCT& item) {
-  Child* child = ChildOf(item.hwndItem);
-  if (child == nullptr) return;
-  HDC dc = item.hDC;
-  RECT box = item.rcItem;
-  const bool pushed = (item.itemState & ODS_SELECTED) != 0;
-  DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
-  const int shift = pushed ? 1 : 0;
-
-  const ControlSpec& spec = child->control->Spec();
-  const std::wstring& caption = child->control->Caption();
-  const SelectedObject font(dc, FontFor(spec.font));
-  // Without COM the picture cannot be decoded and is left out; the caption is drawn all the same.
-  (void)com_.Start();
-  RECT text{0, 0, box.right - box.left, 0};
-  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
-            DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  // The picture keeps its own pixels at any DPI, so it stays sharp.
-  const SIZE picture = child->picture.PixelSize(dpi_);
-  const int pictureWidth = picture.cx;
-  const int pictureHeight = picture.cy;
-  const int gap = Px(4 * 15);
-  const int contentHeight = pictureHeight + gap + (text.bottom - text.top);
-  const int top = box.top + (box.bottom - box.top - contentHeight) / 2 + shift;
-  // The picture sits centred above the caption.
-  child->picture.Draw(dc, box.left + (box.right - box.left - pictureWidth) / 2 + shift, top,
-                      pictureWidth, pictureHeight);
-  RECT captionBox{box.left + shift, top + pictureHeight + gap, box.right + shift, box.bottom};
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &captionBox,
-            DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-  if (DrawsFocusRect(item.itemState)) {
-    RECT focus = box;
-    InflateRect(&focus, -4, -4);
-    DrawFocusRect(dc, &focus);
-  }
-}
-
-void FormWindow::PaintPictureBox(HWND window, HDC dc) {
-  Child* child = ChildOf(window);
-  if (child == nullptr) return;
-  RECT client{};
-  GetClientRect(window, &client);
-  FillRect(dc, &client, BrushFor(child->control->Spec().backColor));
-  (void)com_.Start();  // for decoding the picture, as for a graphical button
-  // Drawn unscaled from the top-left corner; the box clips what does not fit.
-  const SIZE size = child->picture.PixelSize(dpi_);
-  child->picture.Draw(dc, 0, 0, size.cx, size.cy);
-  // The box takes the first focus; a rectangle inside its edge shows that it has it.
-  if (ShowsFocusMark(GetFocus() == window, SendMessageW(window, WM_QUERYUISTATE, 0, 0))) {
-    InflateRect(&client, -1, -1);
-    DrawFocusRect(dc, &client);
-  }
+LRESULT FormWindow::AnswerGetObject(const Control* control, WPARAM wParam) {
+  (void)com_.Start();  // the object is handed over through COM
+  com_.LeaveToProcessEnd();
+  return win32::AccessibleObjectResult(*accessible_, control, wParam);
 }
 
 LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
@@ -494,28 +275,23 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   // The busy cursor, a close or the end of the session refused: as the step has it.
   if (const std::optional<LRESULT> answer = steps_.Answer(message)) return *answer;
   switch (message) {
-    case WM_ERASEBKGND: {
-      RECT client{};
-      GetClientRect(window_.get(), &client);
-      FillRect(reinterpret_cast<HDC>(wParam), &client, BrushFor(form_->Spec().backColor));
+    case WM_ERASEBKGND:
+      painter_.EraseBackground(reinterpret_cast<HDC>(wParam));
       return 1;
-    }
     case WM_PAINT: {
       const PaintDc dc(window_.get());
-      Paint(dc.get());
+      painter_.Paint(dc.get());
       return 0;
     }
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: {
-      const Child* child = ChildOf(reinterpret_cast<HWND>(lParam));
-      if (child == nullptr) break;
-      HDC dc = reinterpret_cast<HDC>(wParam);
-      SetTextColor(dc, ToColorRef(child->control->ForeColor()));
-      SetBkColor(dc, ToColorRef(child->control->Spec().backColor));
-      return reinterpret_cast<LRESULT>(BrushFor(child->control->Spec().backColor));
-    }
+    case WM_CTLCOLORBTN:
+      if (HBRUSH brush = painter_.ControlColors(reinterpret_cast<HWND>(lParam),
+                                                reinterpret_cast<HDC>(wParam))) {
+        return reinterpret_cast<LRESULT>(brush);
+      }
+      break;
     case WM_DRAWITEM:
-      DrawGraphicalButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      painter_.DrawGraphicalButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) OnClicked(reinterpret_cast<HWND>(lParam));
@@ -540,26 +316,34 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOLORCHANGE:
       // Only top-level windows hear of a new colour scheme (a high-contrast theme, say); the
       // controls learn of it from their parent.
-      brushes_.clear();
-      for (const Child& child : children_) {
+      painter_.ColorsChanged();
+      for (const ControlWindows::Child& child : controls_.Children()) {
         SendMessageW(child.window, WM_SYSCOLORCHANGE, wParam, lParam);
       }
       InvalidateRect(window_.get(), nullptr, TRUE);
       break;
+    case WM_GETDPISCALEDSIZE:
+      // Asked before WM_DPICHANGED: the size that gives the form's client area at the new DPI.
+      if (form_ == nullptr || lParam == 0) break;
+      *reinterpret_cast<SIZE*>(lParam) = WindowSizeAt(form_->Spec(), static_cast<int>(wParam));
+      return TRUE;
+    case WM_DPICHANGED:
+      // The DPI is the message's: Wine's GetDpiForWindow keeps the system DPI.
+      if (lParam == 0) break;
+      MoveToDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_GETOBJECT:
       if (static_cast<DWORD>(lParam) == kClientObject && accessible_) {
-        (void)com_.Start();  // the object is handed over through COM
-        com_.LeaveToProcessEnd();
-        return AccessibleObjectResult(*accessible_, nullptr, wParam);
+        return AnswerGetObject(nullptr, wParam);
       }
       break;
     case kDefaultActionMessage:
-      CarryOutDefaultAction(*this, reinterpret_cast<HWND>(lParam));
+      if (accessible_) CarryOutDefaultAction(*accessible_, reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_DESTROY:
       steps_.Attach(nullptr);
       accessible_.reset();
-      children_.clear();
+      controls_.Clear();
       PostQuitMessage(exitCode_);
       return 0;
     case WM_NCDESTROY: {
@@ -586,52 +370,23 @@ LRESULT CALLBACK FormWindow::ChildProc(HWND window, UINT message, WPARAM wParam,
       !(message == BM_SETCHECK && self->showingModel_)) {
     return 0;
   }
-  if (message == WM_SETFOCUS && self->form_ != nullptr) {
-    if (const Child* child = self->ChildOf(window)) self->form_->GotFocus(*child->control);
-  } else if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == kClientObject) {
-    // A control is one object, whether a screen reader meets it among the window's children or
-    // from its own window, as Windows names it in focus and state events.
-    const Child* child = self->ChildOf(window);
-    if (child != nullptr && self->accessible_) {
-      (void)self->com_.Start();
-      self->com_.LeaveToProcessEnd();
-      return AccessibleObjectResult(*self->accessible_, child->control, wParam);
-    }
-  } else if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(window, &FormWindow::ChildProc, 0);
-  }
-  return DefSubclassProc(window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK FormWindow::PictureBoxProc(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam) noexcept {
-  auto* owner = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(GetParent(window), GWLP_USERDATA));
   try {
-    switch (message) {
-      case WM_PAINT: {
-        const PaintDc dc(window);
-        if (owner != nullptr) owner->PaintPictureBox(window, dc.get());
-        return 0;
+    if (message == WM_SETFOCUS && self->form_ != nullptr) {
+      if (const Control* control = self->controls_.ControlOf(window)) {
+        self->form_->GotFocus(*control);
       }
-      case WM_ERASEBKGND:
-        return 1;
-      case WM_LBUTTONDOWN:
-        SetFocus(window);
-        return 0;
-      case WM_SETFOCUS:
-      case WM_KILLFOCUS:
-        InvalidateRect(window, nullptr, FALSE);
-        break;
-      case WM_UPDATEUISTATE:
-        InvalidateRect(window, nullptr, FALSE);
-        break;
-      default:
-        break;
+    } else if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == kClientObject) {
+      // A control is one object, whether a screen reader meets it among the window's children or
+      // from its own window, as Windows names it in focus and state events.
+      const Control* control = self->controls_.ControlOf(window);
+      if (control != nullptr && self->accessible_) return self->AnswerGetObject(control, wParam);
+    } else if (message == WM_NCDESTROY) {
+      RemoveWindowSubclass(window, &FormWindow::ChildProc, 0);
     }
   } catch (...) {
     // As in the form's own procedure: nothing may cross into the system's code.
   }
-  return DefWindowProcW(window, message, wParam, lParam);
+  return DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace velmor::win32

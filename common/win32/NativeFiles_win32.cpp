@@ -19,7 +19,7 @@ bool NativeFileExists(const std::wstring& path) {
 void NativeDeleteFile(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    throw win32::Win32Error(GetLastError(), kDeleteOperation, path);
+    throw win32::Win32Error(GetLastError(), L"GetFileAttributesW", kDeleteOperation, path);
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     throw RuntimeError(ERROR_ACCESS_DENIED, L"ファイルではなくフォルダーのため、削除できません。",
@@ -29,12 +29,12 @@ void NativeDeleteFile(const std::wstring& path) {
   // read-only mark, so nothing about it changes.
   const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   if (readOnly && !SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
-    throw win32::Win32Error(GetLastError(), kDeleteOperation, path);
+    throw win32::Win32Error(GetLastError(), L"SetFileAttributesW", kDeleteOperation, path);
   }
   if (!DeleteFileW(path.c_str())) {
     const DWORD error = GetLastError();
     if (readOnly) SetFileAttributesW(path.c_str(), attributes);
-    throw win32::Win32Error(error, kDeleteOperation, path);
+    throw win32::Win32Error(error, L"DeleteFileW", kDeleteOperation, path);
   }
 }
 
@@ -44,7 +44,7 @@ bool NativeFileInUse(const std::wstring& path) {
   if (file) return false;
   const DWORD error = GetLastError();
   if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
-  throw win32::Win32Error(error, L"ファイルが削除できるかどうかの確認", path);
+  throw win32::Win32Error(error, L"CreateFileW", L"ファイルが削除できるかどうかの確認", path);
 }
 
 }  // namespace velmor

@@ -35,11 +35,15 @@ IPicture* Picture::Decoded() const {
   ComPtr<IStream> stream;
   if (FAILED(ole::CreateStreamOnHGlobal(memory.get(), TRUE, &stream))) return nullptr;
   memory.release();
+  {
+    const WindowDC screen(nullptr);
+    decodedAtDpi_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
+  }
   ole::OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_PPV_ARGS(&picture_));
   return picture_.Get();
 }
 
-SIZE Picture::PixelSize(int dpi) const {
+SIZE Picture::PixelSize() const {
   SIZE size{0, 0};
   IPicture* picture = Decoded();
   if (picture == nullptr) return size;
@@ -48,8 +52,8 @@ SIZE Picture::PixelSize(int dpi) const {
   picture->get_Width(&width);
   picture->get_Height(&height);
   // HIMETRIC is 1/100 mm: 2540 to the inch.
-  size.cx = MulDiv(width, dpi, 2540);
-  size.cy = MulDiv(height, dpi, 2540);
+  size.cx = MulDiv(width, decodedAtDpi_, 2540);
+  size.cy = MulDiv(height, decodedAtDpi_, 2540);
   return size;
 }
 

@@ -18,9 +18,10 @@ class Picture {
   // longer delays the window's appearance. An empty picture when the resource cannot be had.
   explicit Picture(int resourceId) : resourceId_(resourceId) {}
 
-  // The picture's own size in pixels. OLE keeps the size in HIMETRIC, converted from pixels at the
-  // screen's DPI when the picture was loaded; dpi is that screen DPI.
-  SIZE PixelSize(int dpi) const;
+  // The picture's own size in pixels, whatever the DPI of the window it is drawn in: OLE keeps the
+  // size in HIMETRIC, converted from pixels at the screen's DPI when the picture was decoded, and
+  // it is converted back at that DPI.
+  SIZE PixelSize() const;
 
   // Draws the picture with its top-left corner at (x, y), cx by cy device pixels.
   void Draw(HDC dc, int x, int y, int cx, int cy) const;
@@ -31,6 +32,7 @@ class Picture {
 
   int resourceId_ = 0;
   mutable bool decoded_ = false;
+  mutable int decodedAtDpi_ = 96;
   mutable Microsoft::WRL::ComPtr<IPicture> picture_;
 };
 

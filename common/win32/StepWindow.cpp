@@ -43,13 +43,17 @@ void StepWindow::StepBegan(std::wstring reason) {
 
 StepEffects StepWindow::Report(StepEvent event) {
   const StepOutputs before = state_.Outputs();
-  StepEffects effects = state_.On(event);
-  const StepOutputs after = state_.Outputs();
-  // Queued input goes even without a window: a message box opening before the window exists would
-  // take it as well.
+  StepState next = state_;
+  StepEffects effects = next.On(event);
+  // What was queued goes before the new state shows: a screen reader or a test that asks whether
+  // the step is over (the accessible objects' unavailable state) while it goes still hears of the
+  // step, so what it types once it hears the step has ended is not dropped with it. Queued input
+  // goes even without a window: a message box opening before the window exists would take it.
   if (effects.dropQueuedInput) DropQueuedInput();
+  if (window_ != nullptr && effects.dropQueuedClicks) DropQueuedClicks();
+  state_ = next;
+  const StepOutputs after = state_.Outputs();
   if (window_ == nullptr) return {.dropQueuedInput = effects.dropQueuedInput};
-  if (effects.dropQueuedClicks) DropQueuedClicks();
 
   // A message box disables its owner while it shows and, when it closes, enables and activates the
   // owner only if the owner was enabled when it opened: the window is enabled for it, as always.

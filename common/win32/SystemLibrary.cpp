@@ -200,4 +200,33 @@ HRESULT AccessibleObjectFromWindow(HWND window, DWORD objectId, REFIID iid, void
 }
 
 }  // namespace oleacc
+
+namespace user32 {
+namespace {
+
+// user32 is loaded with every program that has a window; only its newer functions are looked up.
+HMODULE User32() { return GetModuleHandleW(L"user32.dll"); }
+
+UINT SystemDpi() {
+  const WindowDC screen(nullptr);
+  return static_cast<UINT>(GetDeviceCaps(screen.get(), LOGPIXELSY));
+}
+
+}  // namespace
+
+UINT DpiForWindow(HWND window) {
+  static const auto function =
+      FunctionOf<decltype(&::GetDpiForWindow)>(User32(), "GetDpiForWindow");
+  const UINT dpi = function != nullptr ? function(window) : 0;
+  return dpi != 0 ? dpi : SystemDpi();
+}
+
+BOOL AdjustWindowRectForDpi(RECT* rect, DWORD style, DWORD exStyle, UINT dpi) {
+  static const auto function =
+      FunctionOf<decltype(&::AdjustWindowRectExForDpi)>(User32(), "AdjustWindowRectExForDpi");
+  if (function != nullptr) return function(rect, style, FALSE, exStyle, dpi);
+  return AdjustWindowRectEx(rect, style, FALSE, exStyle);
+}
+
+}  // namespace user32
 }  // namespace velmor::win32

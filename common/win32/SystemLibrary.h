@@ -12,6 +12,8 @@
 //   first paint, once the window shows) and to reach Excel.
 // - oleacc.dll is not on the list, as uxtheme.dll is not, and only a screen reader or another
 //   assistive program needs it, when it first asks a window for its accessible object.
+// - user32.dll's functions for the DPI of each monitor came with Windows 10 (1607): importing them
+//   would keep the programs from starting on older systems.
 // Each DLL is loaded on first use and kept until the program ends.
 
 #include <windows.h>
@@ -65,5 +67,15 @@ namespace oleacc {
 LRESULT LresultFromObject(REFIID iid, WPARAM wParam, IUnknown* object);
 HRESULT AccessibleObjectFromWindow(HWND window, DWORD objectId, REFIID iid, void** object);
 }  // namespace oleacc
+
+// Functions of user32.dll that older systems lack. Where Windows has no DPI for each monitor,
+// every window is at the system DPI, and these answer for it.
+namespace user32 {
+// GetDpiForWindow: the DPI of the window (of its monitor, for a per-monitor aware window).
+UINT DpiForWindow(HWND window);
+// AdjustWindowRectExForDpi, for a window without a menu: the window rectangle around a client
+// rectangle, the frame measured at dpi.
+BOOL AdjustWindowRectForDpi(RECT* rect, DWORD style, DWORD exStyle, UINT dpi);
+}  // namespace user32
 
 }  // namespace velmor::win32

@@ -22,6 +22,8 @@ namespace {
 // ERROR_ELEVATION_REQUIRED, which not every SDK's headers define.
 constexpr DWORD kErrorElevationRequired = 740;
 
+constexpr wchar_t kElevatedStart[] = L"管理者としてのプログラムの起動";
+
 // Waits until object is signalled or the time is up (INFINITE: no limit; no object: only the
 // time); true when the object was signalled. The wait is a modal loop, as a dialog's is: every
 // message is read and dispatched, so that the messages other programs send to our windows are
@@ -47,7 +49,9 @@ bool WaitPumpingMessages(HANDLE object, DWORD milliseconds, const wchar_t* opera
         quitPending ? QS_SENDMESSAGE : QS_ALLINPUT, quitPending ? 0 : MWMO_INPUTAVAILABLE);
     if (count != 0 && woken == WAIT_OBJECT_0) return true;
     if (woken == WAIT_TIMEOUT) return false;
-    if (woken != WAIT_OBJECT_0 + count) throw Win32Error(GetLastError(), operation, what);
+    if (woken != WAIT_OBJECT_0 + count) {
+      throw Win32Error(GetLastError(), L"MsgWaitForMultipleObjectsEx", operation, what);
+    }
     MSG message;
     if (quitPending) {
       // Answers every message sent to this thread and removes nothing from the queue.
@@ -74,7 +78,7 @@ DWORD WaitForExit(HANDLE process, const std::wstring& path, StepWindow& steps) {
   WaitPumpingMessages(process, INFINITE, L"プログラムの終了待ち", path, steps);
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(process, &exitCode)) {
-    throw Win32Error(GetLastError(), L"プログラムの終了コードの取得", path);
+    throw Win32Error(GetLastError(), L"GetExitCodeProcess", L"プログラムの終了コードの取得", path);
   }
   return exitCode;
 }
@@ -82,7 +86,9 @@ DWORD WaitForExit(HANDLE process, const std::wstring& path, StepWindow& steps) {
 // The full path of the running program file.
 std::wstring OwnPath() {
   std::wstring path = ModuleFileName();
-  if (path.empty()) throw Win32Error(GetLastError(), L"プログラムのフォルダーの取得", L"");
+  if (path.empty()) {
+    throw Win32Error(GetLastError(), L"GetModuleFileNameW", L"プログラムのフォルダーの取得", L"");
+  }
   return path;
 }
 
@@ -139,7 +145,7 @@ RuntimeError StartError(DWORD code, const std::wstring& path) {
       GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
     return PathTooLongError(LongForm(path));
   }
-  return Win32Error(code, L"プログラムの起動", path);
+  return Win32Error(code, L"CreateProcessW", L"プログラムの起動", path);
 }
 
 // The path an elevated program can be started by: the UNC form of a path on a mapped network
@@ -202,7 +208,7 @@ void Win32Platform::MsgBox(std::wstring_view prompt, MsgBoxStyle style,
     FlashWindowEx(&flash);
   }
   if (MessageBoxW(owner, text.c_str(), caption.c_str(), type) == 0) {
-    throw Win32Error(GetLastError(), L"メッセージの表示", caption);
+    throw Win32Error(GetLastError(), L"MessageBoxW", L"メッセージの表示", caption);
   }
 }
 
@@ -231,7 +237,7 @@ ProgramRun Win32Platform::StartAndWait(const std::wstring& path) {
   if (ResumeThread(process.hThread) == static_cast<DWORD>(-1)) {
     const DWORD error = GetLastError();
     TerminateProcess(process.hProcess, error);
-    throw Win32Error(error, L"プログラムの起動", path);
+    throw Win32Error(error, L"ResumeThread", L"プログラムの起動", path);
   }
   return {ProgramRun::Outcome::kEnded, WaitForExit(processHandle.get(), path, steps_)};
 }
@@ -263,11 +269,11 @@ ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
   if (!ShellExecuteExFromSystem(&execute)) {
     const DWORD error = GetLastError();
     if (error == ERROR_CANCELLED) return {ProgramRun::Outcome::kElevationDeclined};
-    throw Win32Error(error, L"プログラムの起動（管理者として）", path);
+    throw Win32Error(error, L"ShellExecuteExW", kElevatedStart, path);
   }
   const UniqueHandle processHandle(execute.hProcess);
   if (!processHandle) {
-    throw Win32Error(ERROR_INVALID_HANDLE, L"プログラムの起動（管理者として）", path);
+    throw Win32Error(ERROR_INVALID_HANDLE, L"ShellExecuteExW", kElevatedStart, path);
   }
   return {ProgramRun::Outcome::kEnded, WaitForExit(processHandle.get(), path, steps_)};
 }
@@ -309,7 +315,7 @@ std::vector<std::uint32_t> Win32Platform::ExcelProcesses() {
 
 std::unique_ptr<AutomationObject> Win32Platform::CreateObject(std::wstring_view progId) {
   const HRESULT started = com_.Start();
-  if (FAILED(started)) throw ComError(started, L"COM の初期化", L"");
+  if (FAILED(started)) throw ComError(started, L"CoInitializeEx", L"COM の初期化", L"");
   // The objects the programs create are Excel's.
   return std::make_unique<ObservedObject>(CreateAutomationObject(progId), steps_);
 }

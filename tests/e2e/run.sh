@@ -4,11 +4,11 @@
 # Starts the world the steps file tests/e2e/<scenario>.steps needs (a display, the Wine prefix,
 # the Excel stand-in registered in it), runs the driver on it and ends what it started. The dpi
 # scenario runs in a prefix of its own at 96, 120 and 144 DPI, since the DPI is a setting of the
-# whole prefix.
+# whole prefix; dpi_change runs in it at 96 DPI.
 set -euo pipefail
 scenario=${1:?usage: $0 <scenario> BUILD_DIR}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [[ $scenario == dpi ]]; then
+if [[ $scenario == dpi || $scenario == dpi_change ]]; then
   VELMOR_WINEPREFIX="$(mkdir -p "${2:?}" && cd "$2" && pwd)/wineprefix-dpi"
   export VELMOR_WINEPREFIX
 fi
@@ -42,6 +42,9 @@ if [[ $scenario == dpi ]]; then
     set_dpi "$dpi"
     drive
   done
+elif [[ $scenario == dpi_change ]]; then
+  set_dpi 96
+  drive
 else
   drive
 fi

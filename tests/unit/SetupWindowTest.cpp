@@ -4,9 +4,12 @@
 
 #include <array>
 #include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "FakePlatform.h"
+#include "ProgramForm.h"
 #include "setup/Form1.h"
 #include "setup/Module1.h"
 
@@ -111,35 +114,55 @@ TEST(FormModel, AWindowThatCouldNotBeMadeLeavesTheFormUnloaded) {
 
 namespace {
 
-constexpr std::array<velmor::ControlSpec, 4> kBindingControls = {{
+// A program's window with handlers of both kinds: taking the clicked member's index, and none.
+class BindingWindow : public velmor::ProgramForm {
+ public:
+  BindingWindow();
+  void Command1_Click(std::int16_t index) {
+    calls.push_back(L"Command1 " + std::to_wstring(index));
+  }
+  void Option1_Click(std::int16_t index) { calls.push_back(L"Option1 " + std::to_wstring(index)); }
+  void Command3_Click() { calls.push_back(L"Command3"); }
+  std::vector<std::wstring> calls;
+};
+
+constexpr std::array<velmor::ControlSpec, 5> kBindingControls = {{
     {.kind = velmor::ControlKind::kLabel, .name = L"Label1"},
-    {.kind = velmor::ControlKind::kCommandButton, .name = L"Command1", .index = 0},
-    {.kind = velmor::ControlKind::kCommandButton, .name = L"Command1", .index = 1},
-    {.kind = velmor::ControlKind::kOptionButton, .name = L"Option1", .index = 2},
+    {.kind = velmor::ControlKind::kCommandButton,
+     .name = L"Command1",
+     .index = 0,
+     .click = velmor::OnClick<&BindingWindow::Command1_Click>},
+    {.kind = velmor::ControlKind::kCommandButton,
+     .name = L"Command1",
+     .index = 1,
+     .click = velmor::OnClick<&BindingWindow::Command1_Click>},
+    {.kind = velmor::ControlKind::kOptionButton,
+     .name = L"Option1",
+     .index = 2,
+     .click = velmor::OnClick<&BindingWindow::Option1_Click>},
+    {.kind = velmor::ControlKind::kCommandButton,
+     .name = L"Command3",
+     .click = velmor::OnClick<&BindingWindow::Command3_Click>},
 }};
+static_assert(velmor::ClicksOnlyOnButtons(kBindingControls));
 const velmor::FormSpec kBindingForm{.caption = L"bindings", .controls = kBindingControls};
 
-TEST(ClickBindings, RunTheHandlerOfTheClickedNameWithItsIndex) {
-  velmor::Form form(kBindingForm);
-  std::vector<std::wstring> calls;
-  form.BindClicks({
-      {L"Command1", [&](std::int16_t i) { calls.push_back(L"Command1 " + std::to_wstring(i)); }},
-      {L"Option1", [&](std::int16_t i) { calls.push_back(L"Option1 " + std::to_wstring(i)); }},
-  });
+BindingWindow::BindingWindow() : ProgramForm(kBindingForm) {}
+
+TEST(ClickBindings, RunTheHandlerOfTheClickedRowWithItsIndex) {
+  BindingWindow window;
+  velmor::Form& form = window.Window();
   form.Click(form(L"Command1", 1));
   form.Click(form(L"Option1", 2));
   form.Click(form(L"Command1", 0));
+  form.Click(form(L"Command3"));
   form.Click(form(L"Label1"));  // nothing is bound to it
-  EXPECT_EQ(calls, (std::vector<std::wstring>{L"Command1 1", L"Option1 2", L"Command1 0"}));
-}
-
-TEST(ClickBindings, ANameThatIsNoButtonOrIsBoundTwiceIsRefusedAtOnce) {
-  velmor::Form form(kBindingForm);
-  const auto none = [](std::int16_t) {};
-  EXPECT_THROW(form.BindClicks({{L"Command3", none}}), velmor::BindingError);  // not in the table
-  EXPECT_THROW(form.BindClicks({{L"Label1", none}}), velmor::BindingError);    // not clickable
-  EXPECT_THROW(form.BindClicks({{L"Command1", none}, {L"Command1", none}}), velmor::BindingError);
-  EXPECT_THROW(form.BindClicks({{L"Option1", nullptr}}), velmor::BindingError);
+  EXPECT_EQ(window.calls,
+            (std::vector<std::wstring>{L"Command1 1", L"Option1 2", L"Command1 0", L"Command3"}));
+  // The same table shown without its program's window runs nothing.
+  velmor::Form alone(kBindingForm);
+  alone.Click(alone(L"Command1", 1));
+  EXPECT_EQ(window.calls.size(), 4u);
 }
 
 }  // namespace

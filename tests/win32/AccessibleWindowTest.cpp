@@ -62,7 +62,7 @@ class ShownWindow {
   }
   // A control's box in screen pixels, as the window lays it out.
   RECT ScreenBox(const velmor::Control& control) const {
-    RECT box = window_.PxRect(control.Spec().box);
+    RECT box = window_.Controls().PxRect(control.Spec().box);
     MapWindowPoints(Handle(), nullptr, reinterpret_cast<POINT*>(&box), 2);
     return box;
   }
@@ -192,7 +192,7 @@ TEST_P(BothWindows, EveryChildSaysWhatItIsAndWhereItLies) {
     const velmor::Control& control = *shownControls[static_cast<std::size_t>(id - 1)];
     RECT expected = shown.ScreenBox(control);
     if (control.Spec().kind != velmor::ControlKind::kLabel) {
-      HWND own = shown.Window().WindowOf(&control);
+      HWND own = shown.Window().Controls().WindowOf(&control);
       ASSERT_NE(own, nullptr);
       GetWindowRect(own, &expected);
     }
@@ -372,9 +372,9 @@ TEST(AccessibleObject, SaysWhatTheInstallStepDidAndRaisesAnEventForIt) {
   shown.Form()(L"Check1").SetForeColor(velmor::kBlue);
   shown.Form()(L"Label1", 2).SetForeColor(velmor::kBlue);
   const bool labelHeard = Heard({EVENT_OBJECT_DESCRIPTIONCHANGE, shown.Handle(), OBJID_CLIENT, 11});
-  const bool checkBoxHeard =
-      Heard({EVENT_OBJECT_DESCRIPTIONCHANGE, shown.Window().WindowOf(&shown.Form()(L"Check1")),
-             OBJID_CLIENT, CHILDID_SELF});
+  const bool checkBoxHeard = Heard({EVENT_OBJECT_DESCRIPTIONCHANGE,
+                                    shown.Window().Controls().WindowOf(&shown.Form()(L"Check1")),
+                                    OBJID_CLIENT, CHILDID_SELF});
   UnhookWinEvent(hook);
   EXPECT_TRUE(labelHeard);
   EXPECT_TRUE(checkBoxHeard);
@@ -391,7 +391,7 @@ TEST(AccessibleObject, SaysWhatTheInstallStepDidAndRaisesAnEventForIt) {
 TEST(AccessibleObject, ADefaultActionThatMeetsAStepDoesNothing) {
   ShownWindow shown(setup::kForm1Spec);
   const ComPtr<IAccessible> object = shown.Object();
-  HWND checkBox = shown.Window().WindowOf(&shown.Form()(L"Check1"));
+  HWND checkBox = shown.Window().Controls().WindowOf(&shown.Form()(L"Check1"));
   heard.clear();
   const HWINEVENTHOOK hook =
       SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr, &Listen,

@@ -33,18 +33,22 @@ TEST(ErrorText, ACodeTheSystemHasNoWordsForStillGetsASentence) {
   EXPECT_NE(unknown, SystemErrorText(ERROR_FILE_NOT_FOUND));
 }
 
-TEST(ErrorText, ErrorsCarryCodeWordsOperationAndObject) {
-  const velmor::RuntimeError win32 = Win32Error(ERROR_ACCESS_DENIED, L"ファイルの削除", L"C:\\a");
+// The report's operation line names the system call that failed after our words for the work.
+TEST(ErrorText, ErrorsCarryCodeWordsOperationWithTheCallAndObject) {
+  const velmor::RuntimeError win32 =
+      Win32Error(ERROR_ACCESS_DENIED, L"DeleteFileW", L"ファイルの削除", L"C:\\a");
   EXPECT_EQ(win32.Number(), static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
   EXPECT_EQ(win32.Description(), SystemErrorText(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(win32.Operation(), L"ファイルの削除");
+  EXPECT_EQ(win32.Operation(), L"ファイルの削除（DeleteFileW）");
   EXPECT_EQ(win32.Object(), L"C:\\a");
 
-  const velmor::RuntimeError com =
-      ComError(static_cast<HRESULT>(0x800401F3u), L"作成", L"Excel.Application");
+  const velmor::RuntimeError com = ComError(static_cast<HRESULT>(0x800401F3u), L"CLSIDFromProgID",
+                                            L"作成", L"Excel.Application");
   EXPECT_EQ(com.Number(), 0x800401F3u);
   EXPECT_EQ(com.Description(), SystemErrorText(0x800401F3u));
+  EXPECT_EQ(com.Operation(), L"作成（CLSIDFromProgID）");
   EXPECT_EQ(com.Object(), L"Excel.Application");
+  EXPECT_NE(velmor::FormatReport(com).find(L"処理: 作成（CLSIDFromProgID）"), std::wstring::npos);
 }
 
 }  // namespace

@@ -9,12 +9,15 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <utility>
 #include <vector>
 
 #include "FormModel.h"
+#include "FormPainter.h"
 #include "FormWindow.h"
 #include "Handles.h"
+#include "ProgramForm.h"
 #include "StepWindow.h"
 #include "Utf8.h"
 #include "Win32Platform.h"
@@ -115,13 +118,26 @@ TEST(FormWindow, HasItsFormsIconsFromTheStartAndNoneWithout) {
   EXPECT_EQ(iconsOf(0), std::pair(false, false));
 }
 
-// A window with two buttons and two option buttons, for the keyboard and the steps.
+// A window with two buttons and two option buttons, for the keyboard and the steps; what its
+// Start button does is the test's.
+class ButtonWindow : public velmor::ProgramForm {
+ public:
+  ButtonWindow();
+  void Command1_Click(std::int16_t) {
+    if (onStart) onStart();
+  }
+  void Option1_Click(std::int16_t) { ++options; }
+  std::function<void()> onStart;
+  int options = 0;
+};
+
 constexpr std::array<ControlSpec, 4> kButtons = {{
     {.kind = ControlKind::kCommandButton,
      .name = L"Command1",
      .caption = L"開始",
      .box = {120, 120, 1200, 400},
-     .tabIndex = 0},
+     .tabIndex = 0,
+     .click = velmor::OnClick<&ButtonWindow::Command1_Click>},
     {.kind = ControlKind::kCommandButton,
      .name = L"Command2",
      .caption = L"終了",
@@ -132,17 +148,21 @@ constexpr std::array<ControlSpec, 4> kButtons = {{
      .index = 0,
      .caption = L"A",
      .box = {1500, 120, 1200, 300},
-     .tabIndex = 2},
+     .tabIndex = 2,
+     .click = velmor::OnClick<&ButtonWindow::Option1_Click>},
     {.kind = ControlKind::kOptionButton,
      .name = L"Option1",
      .index = 1,
      .caption = L"B",
      .box = {1500, 600, 1200, 300},
-     .tabIndex = 3},
+     .tabIndex = 3,
+     .click = velmor::OnClick<&ButtonWindow::Option1_Click>},
 }};
 
 const velmor::FormSpec kButtonForm{
     .caption = L"テスト", .clientWidth = 3000, .clientHeight = 1500, .controls = kButtons};
+
+ButtonWindow::ButtonWindow() : ProgramForm(kButtonForm) {}
 
 class FormWindowSteps : public ::testing::Test {
  protected:
@@ -196,7 +216,8 @@ class FormWindowSteps : public ::testing::Test {
   velmor::win32::StepWindow steps_;
   velmor::win32::Win32Platform platform_{L"win32_tests", steps_, com_};
   velmor::win32::FormWindow window_{GetModuleHandleW(nullptr), platform_, steps_, com_};
-  velmor::Form form_{kButtonForm};
+  ButtonWindow buttons_;
+  velmor::Form& form_ = buttons_.Window();
 };
 
 // While a step waits (for an installer, or between Excel's retries) the window stays enabled and
@@ -205,31 +226,27 @@ class FormWindowSteps : public ::testing::Test {
 // Afterwards the arrow is back.
 TEST_F(FormWindowSteps, DuringAStepClicksFromAnywhereChangeNothingThenOrAfter) {
   int starts = 0;
-  int options = 0;
+  const int& options = buttons_.options;
   bool enabledDuringStep = false;
   HCURSOR cursorDuringStep = nullptr;
   bool marksKept = false;
   bool ownChangeShown = false;
-  form_.BindClicks({{L"Command1",
-                     [&](std::int16_t) {
-                       ++starts;
-                       const velmor::Form::Step step = form_.BeginStep(L"テスト中");
-                       enabledDuringStep = IsWindowEnabled(window_.Handle()) != FALSE;
-                       cursorDuringStep = CursorAfterSetCursor();
-                       ClickFromOutside(L"B");
-                       platform_.Pause(200);
-                       marksKept = Checked(L"A") && !Checked(L"B") &&
-                                   form_(L"Option1", 0).Value() == 1 &&
-                                   form_(L"Option1", 1).Value() == 0;
-                       // The program itself changes the choice.
-                       form_(L"Option1", 0).SetValue(0);
-                       form_(L"Option1", 1).SetValue(1);
-                       ownChangeShown = !Checked(L"A") && Checked(L"B");
-                       // Queued as the step ends.
-                       ClickFromOutside(L"A");
-                     }},
-                    {L"Command2", [](std::int16_t) {}},
-                    {L"Option1", [&](std::int16_t) { ++options; }}});
+  buttons_.onStart = [&] {
+    ++starts;
+    const velmor::Form::Step step = form_.BeginStep(L"テスト中");
+    enabledDuringStep = IsWindowEnabled(window_.Handle()) != FALSE;
+    cursorDuringStep = CursorAfterSetCursor();
+    ClickFromOutside(L"B");
+    platform_.Pause(200);
+    marksKept = Checked(L"A") && !Checked(L"B") && form_(L"Option1", 0).Value() == 1 &&
+                form_(L"Option1", 1).Value() == 0;
+    // The program itself changes the choice.
+    form_(L"Option1", 0).SetValue(0);
+    form_(L"Option1", 1).SetValue(1);
+    ownChangeShown = !Checked(L"A") && Checked(L"B");
+    // Queued as the step ends.
+    ClickFromOutside(L"A");
+  };
   form_(L"Option1", 0).SetValue(1);
   form_.Click(form_(L"Command1"));
   RunQueue();

@@ -539,4 +539,22 @@ class Reader {
 
 void RunReaderStep(const std::wstring& rest, const ReaderHost& host) { Reader(host).Run(rest); }
 
+void WaitUntilAvailable(const ReaderHost& host) {
+  HWND form = host.window;
+  Attempt last;
+  const auto available = [&] {
+    last = Bounded(host.timeoutMs, [form] {
+      const long state = NumberOf(*ObjectOfWindow(form).Get(), &IAccessible::get_accState,
+                                  CHILDID_SELF, L"get_accState");
+      return Attempt{(state & STATE_SYSTEM_UNAVAILABLE) != 0 ? L"unavailable" : L"", L""};
+    });
+    return last.problem.empty();
+  };
+  try {
+    host.waitFor(available, L"the window to take input again (its object to say available)");
+  } catch (const Failure& failure) {
+    Fail(failure.message + L"; the reader found: " + last.problem);
+  }
+}
+
 }  // namespace e2e

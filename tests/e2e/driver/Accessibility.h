@@ -22,4 +22,8 @@ struct ReaderHost {
 
 void RunReaderStep(const std::wstring& rest, const ReaderHost& host);
 
+// Waits, within the step timeout, until the window's object no longer says that it is unavailable:
+// the step the program was running has ended, and what is typed from now on is read.
+void WaitUntilAvailable(const ReaderHost& host);
+
 }  // namespace e2e

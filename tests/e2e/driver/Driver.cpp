@@ -29,6 +29,7 @@
 #include "Console.h"
 #include "DescribeError.h"
 #include "Handles.h"
+#include "LayoutSteps.h"
 #include "Pixels.h"
 #include "RuntimeError.h"
 #include "Steps.h"
@@ -598,7 +599,10 @@ class Driver {
   }
 
   // "key shift+Tab", "key alt+F4", "key space": real key presses, sent to whatever window has the
-  // focus once the program's window is the active one.
+  // focus once the program's window is the active one and its step, if one ran, has ended. A key
+  // typed during a step is dropped at its end, as a user's would be: the step's last message box
+  // gives the focus back a moment before the step ends, so the window's object is asked whether
+  // the window takes input again.
   void PressKeys(const std::wstring& rest) {
     static const std::map<std::wstring, WORD> kKeys = {
         {L"tab", VK_TAB},     {L"return", VK_RETURN}, {L"enter", VK_RETURN}, {L"escape", VK_ESCAPE},
@@ -619,6 +623,7 @@ class Driver {
     }
     HWND window = RequireWindow();
     WaitFor([&] { return GetForegroundWindow() == window; }, L"the window to be the active one");
+    WaitUntilAvailable(ForReader());
     std::vector<INPUT> inputs;
     const auto add = [&inputs](WORD vk, bool up) {
       INPUT input{};
@@ -948,6 +953,24 @@ class Driver {
             L"the window to come to the front");
   }
 
+  // What the reader steps need: the window, the timeout and the driver's wait.
+  ReaderHost ForReader() {
+    return {RequireWindow(), timeoutMs_,
+            [this](const std::function<bool()>& done, const std::wstring& what) {
+              WaitFor(done, what);
+            }};
+  }
+
+  // What the layout steps need: the window, the timeout and the driver's waits.
+  LayoutHost ForLayout() {
+    return {
+        RequireWindow(), timeoutMs_,
+        [this](const std::function<bool()>& done, const std::wstring& what) {
+          WaitFor(done, what);
+        },
+        [this](unsigned long ms, const std::function<bool()>& done) { return Poll(ms, done, {}); }};
+  }
+
   TestBed& bed_;
   std::wstring artifacts_;  // with a trailing backslash
   UniqueHandle process_;
@@ -1010,12 +1033,11 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"start-second", [](Driver& d, const Step& step) { d.StartSecond(step.rest); }},
       {L"minimize", [](Driver& d, const Step&) { d.Minimize(); }},
       {L"foreground", [](Driver& d, const Step&) { d.Foreground(); }},
-      {L"reader",
-       [](Driver& d, const Step& step) {
-         RunReaderStep(step.rest, {d.RequireWindow(), d.timeoutMs_,
-                                   [&d](const std::function<bool()>& done,
-                                        const std::wstring& what) { d.WaitFor(done, what); }});
-       }},
+      {L"dpi-change",
+       [](Driver& d, const Step& step) { RunDpiChangeStep(step.rest, d.ForLayout()); }},
+      {L"layout", [](Driver& d, const Step& step) { RunLayoutStep(step.rest, d.ForLayout()); }},
+      {L"gdi-flat", [](Driver& d, const Step& step) { RunGdiFlatStep(step.rest, d.ForLayout()); }},
+      {L"reader", [](Driver& d, const Step& step) { RunReaderStep(step.rest, d.ForReader()); }},
       {L"case", [](Driver& d, const Step&) { d.Case(); }},
       // Preparing the state.
       {L"remove", [](Driver&, const Step& step) { TestBed::Remove(step.rest); }},
@@ -1084,8 +1106,10 @@ int Run(int argc, wchar_t** argv) {
     if (!SetCurrentDirectoryW(FolderOf(stepsPath).c_str())) {
       Fail(L"cannot enter the folder of " + stepsPath);
     }
-    const StepsSource source{
-        ReadFileBytes, IsKnownVerb, {{L"SCREEN_DPI", std::to_wstring(ScreenDpi())}}};
+    const StepsSource source{ReadFileBytes,
+                             IsKnownVerb,
+                             {{L"SCREEN_DPI", std::to_wstring(ScreenDpi())},
+                              {L"ARTIFACTS", artifacts.substr(0, artifacts.size() - 1)}}};
     steps = ReadSteps(stepsPath, source);
   } catch (const Failure& failure) {
     Err(L"e2e_driver: " + failure.message + L"\n");
