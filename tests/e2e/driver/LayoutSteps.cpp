@@ -25,8 +25,10 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Console.h"
@@ -34,6 +36,7 @@
 #include "Handles.h"
 #include "Pixels.h"
 #include "Steps.h"
+#include "TestBed.h"
 #include "TestBedHook.h"
 #include "Utf8.h"
 #include "WindowQueries.h"
@@ -148,29 +151,12 @@ Capture CaptureClient(HWND window) {
   return {client.right - client.left, client.bottom - client.top, CaptureScreen(client)};
 }
 
-void WriteFileBytes(const std::wstring& path, const void* data, std::size_t size) {
-  const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  if (!file || !WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) ||
-      written != size) {
-    Fail(L"cannot write " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
-  }
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-  const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    Fail(L"cannot open " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
-  }
-  std::string bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    bytes.append(buffer, got);
-  }
-  return bytes;
+// Every byte of a file the driver wrote; fails the step when it cannot be read.
+std::string ReadSaved(const std::wstring& path) {
+  std::wstring error;
+  std::optional<std::string> bytes = ReadFileBytes(path, error);
+  if (!bytes) Fail(L"cannot open " + Quote(path) + L": " + error);
+  return std::move(*bytes);
 }
 
 // A 32-bit top-down BMP file, which picture viewers show.
@@ -191,11 +177,11 @@ void SaveCapture(const Capture& capture, const std::wstring& path) {
   std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
   bytes.append(reinterpret_cast<const char*>(&info), sizeof(info));
   bytes.append(reinterpret_cast<const char*>(capture.pixels.data()), imageSize);
-  WriteFileBytes(path, bytes.data(), bytes.size());
+  WriteBytes(path, bytes);
 }
 
 Capture LoadCapture(const std::wstring& path) {
-  const std::string bytes = ReadFileBytes(path);
+  const std::string bytes = ReadSaved(path);
   BITMAPFILEHEADER file{};
   BITMAPINFOHEADER info{};
   if (bytes.size() < sizeof(file) + sizeof(info)) Fail(Quote(path) + L" is no picture");
@@ -243,7 +229,7 @@ void SaveLayout(const std::wstring& path, const LayoutHost& host) {
   std::wstring text;
   for (const std::wstring& line : layout.lines) text += line + L"\n";
   const std::string bytes = velmor::Utf8FromWide(text);
-  WriteFileBytes(path, bytes.data(), bytes.size());
+  WriteBytes(path, bytes);
   // Saved once what the window shows holds still: the hook has had it painted, and the system
   // shows it when the program next waits for messages, which it does before it answers this.
   DWORD_PTR ignored = 0;
@@ -265,7 +251,7 @@ void SaveLayout(const std::wstring& path, const LayoutHost& host) {
 void ExpectSameLayout(const std::wstring& path, const LayoutHost& host) {
   AskHook(host, 0);
   const Layout layout = LayoutOf(host.window);
-  const std::wstring saved = velmor::WideFromUtf8(ReadFileBytes(path));
+  const std::wstring saved = velmor::WideFromUtf8(ReadSaved(path));
   std::vector<std::wstring> savedLines;
   for (std::size_t at = 0; at < saved.size();) {
     const std::size_t end = saved.find(L'\n', at);

@@ -65,17 +65,6 @@ void FindPrograms(const std::wstring& folder, std::map<std::wstring, std::wstrin
   }
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  CreateFolders(FolderOf(FullPathName(path)));
-  UniqueHandle file(CreateFileW(FileApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  if (!file ||
-      !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-    FailWith(L"cannot write " + Quote(path), GetLastError());
-  }
-}
-
 bool IsAddinName(std::wstring_view name) {
   if (!name.starts_with(L"OPEN")) return false;
   name.remove_prefix(4);
@@ -98,6 +87,17 @@ std::vector<std::wstring> AddinNames(HKEY key) {
 }
 
 }  // namespace
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  CreateFolders(FolderOf(FullPathName(path)));
+  UniqueHandle file(CreateFileW(FileApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (!file ||
+      !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+    FailWith(L"cannot write " + Quote(path), GetLastError());
+  }
+}
 
 std::wstring FullPathName(const std::wstring& path) {
   std::wstring full(MAX_PATH, L'\0');

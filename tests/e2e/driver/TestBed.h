@@ -36,6 +36,9 @@ void CreateFolders(const std::wstring& folder);
 // Every byte of a file that others may still be writing; nothing when it cannot be opened.
 std::optional<std::string> ReadFileBytes(const std::wstring& path, std::wstring& error);
 
+// Writes a file (and the folders above it), replacing what it held; fails the step when it cannot.
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+
 // Excel's add-in values as "NAME=DATA" (OPEN="C:\Velmor\TorvaneEx.xla"), sorted by name.
 std::vector<std::wstring> AddinValues();
 
