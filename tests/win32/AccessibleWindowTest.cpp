@@ -19,7 +19,7 @@
 #include "AccessibleWindow.h"
 #include "FormWindow.h"
 #include "Handles.h"
-#include "Win32Platform.h"
+#include "TestWindow.h"
 #include "setup/Form1.h"
 #include "uninstall/Form1.h"
 
@@ -35,44 +35,19 @@ VARIANT Child(long id) {
   return child;
 }
 
-// WM_DESTROY asks the message loop to end; these tests run none, so the request is taken back.
-void DropQuitRequest() {
-  MSG message{};
-  while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-  }
-}
-
 // A shown window of either program, its controls in the state the named test gives them.
-class ShownWindow {
+class ShownWindow : public TestWindow {
  public:
-  explicit ShownWindow(const velmor::FormSpec& spec) : form_(spec) {
-    form_.AttachHost(&window_);
-    form_.Show();
-  }
-  ~ShownWindow() {
-    form_.Unload();
-    form_.AttachHost(nullptr);
-    DropQuitRequest();
-  }
-  velmor::Form& Form() { return form_; }
-  velmor::win32::FormWindow& Window() { return window_; }
-  HWND Handle() const { return window_.Handle(); }
+  using TestWindow::TestWindow;
   ComPtr<IAccessible> Object(const velmor::Control* control = nullptr) {
-    return window_.AccessibleObject(control);
+    return Window().AccessibleObject(control);
   }
   // A control's box in screen pixels, as the window lays it out.
   RECT ScreenBox(const velmor::Control& control) const {
-    RECT box = window_.Controls().PxRect(control.Spec().box);
+    RECT box = Controls().PxRect(control.Spec().box);
     MapWindowPoints(Handle(), nullptr, reinterpret_cast<POINT*>(&box), 2);
     return box;
   }
-
- private:
-  velmor::win32::ComApartment com_;
-  velmor::win32::StepWindow steps_;
-  velmor::win32::Win32Platform platform_{L"win32_tests", steps_, com_};
-  velmor::win32::FormWindow window_{GetModuleHandleW(nullptr), platform_, steps_, com_};
-  velmor::Form form_;
 };
 
 struct Said {

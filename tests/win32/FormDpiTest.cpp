@@ -16,38 +16,15 @@
 #include <vector>
 
 #include "FormWindow.h"
-#include "StepWindow.h"
-#include "Win32Platform.h"
+#include "TestWindow.h"
 #include "setup/Form1.h"
 #include "uninstall/Form1.h"
 
 namespace {
 
-// WM_DESTROY asks the message loop to end; these tests run none, so the request is taken back.
-void DropQuitRequest() {
-  MSG message{};
-  while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-  }
-}
-
-class ShownWindow {
+class ShownWindow : public TestWindow {
  public:
-  explicit ShownWindow(const velmor::FormSpec& spec) : form_(spec) {
-    form_.AttachHost(&window_);
-    form_.Show();
-    Paint();
-  }
-  ~ShownWindow() {
-    form_.Unload();
-    form_.AttachHost(nullptr);
-    DropQuitRequest();
-  }
-  ShownWindow(const ShownWindow&) = delete;
-  ShownWindow& operator=(const ShownWindow&) = delete;
-
-  HWND Handle() const { return window_.Handle(); }
-  const velmor::win32::ControlWindows& Controls() const { return window_.Controls(); }
-  const velmor::FormSpec& Spec() const { return form_.Spec(); }
+  explicit ShownWindow(const velmor::FormSpec& spec) : TestWindow(spec) { Paint(); }
 
   // As Windows does when the window reaches a monitor of that DPI: it asks for the window's size
   // there, and suggests that size where the window is.
@@ -65,13 +42,6 @@ class ShownWindow {
   }
 
   void Paint() const { RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
-
- private:
-  velmor::win32::ComApartment com_;
-  velmor::win32::StepWindow steps_;
-  velmor::win32::Win32Platform platform_{L"win32_tests", steps_, com_};
-  velmor::win32::FormWindow window_{GetModuleHandleW(nullptr), platform_, steps_, com_};
-  velmor::Form form_;
 };
 
 std::vector<HWND> ChildrenOf(HWND window) {

@@ -19,6 +19,7 @@
 #include "Handles.h"
 #include "ProgramForm.h"
 #include "StepWindow.h"
+#include "TestWindow.h"
 #include "Utf8.h"
 #include "Win32Platform.h"
 
@@ -38,13 +39,6 @@ constexpr std::array<ControlSpec, 2> kControls = {{
 
 const velmor::FormSpec kForm{
     .caption = L"テスト", .clientWidth = 3000, .clientHeight = 1500, .controls = kControls};
-
-// WM_DESTROY asks the message loop to end; these tests run none, so the request is taken back.
-void DropQuitRequest() {
-  MSG message{};
-  while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-  }
-}
 
 TEST(FormWindow, IsMadeOnLoadAndDestroyedOnUnload) {
   velmor::win32::ComApartment com;
