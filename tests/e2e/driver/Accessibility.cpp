@@ -44,8 +44,7 @@
 
 #include "ComOwners.h"
 #include "Console.h"
-#include "Handles.h"
-#include "Steps.h"
+#include "Driver.h"
 
 namespace e2e {
 namespace {
@@ -98,15 +97,15 @@ std::wstring StateText(long state) {
   return text.empty() ? L"(none)" : text;
 }
 
-long ParseRole(const std::wstring& text) {
+unsigned long ParseRole(const std::wstring& text) {
   for (const auto& [value, word] : kRoles) {
-    if (word == text) return value;
+    if (word == text) return static_cast<unsigned long>(value);
   }
   Fail(L"unknown role " + Quote(text));
 }
 
-long ParseStates(const std::wstring& text) {
-  long state = 0;
+unsigned long ParseStates(const std::wstring& text) {
+  unsigned long state = 0;
   for (size_t at = 0; at < text.size();) {
     const size_t end = std::min(text.find(L' ', at), text.size());
     const std::wstring word = text.substr(at, end - at);
@@ -115,7 +114,7 @@ long ParseStates(const std::wstring& text) {
     bool known = false;
     for (const auto& [bit, name] : kStates) {
       if (name == word) {
-        state |= bit;
+        state |= static_cast<unsigned long>(bit);
         known = true;
       }
     }
@@ -269,73 +268,22 @@ Attempt Bounded(unsigned long ms, std::function<Attempt()> work) {
   return task->answer;
 }
 
+// What a default action is to do: act, be refused, or end the program.
+enum class Outcome { kTaken, kRefused, kEnds };
+
 class Reader {
  public:
-  explicit Reader(const ReaderHost& host) : host_(host), form_(host.window) {}
+  explicit Reader(Driver& d) : d_(d), form_(d.RequireWindow()) {}
 
-  void Run(const std::wstring& rest) {
-    const std::vector<std::wstring> parts = SplitBars(rest);
-    std::vector<std::wstring> words;
-    for (size_t at = 0; at < parts[0].size();) {
-      const size_t end = std::min(parts[0].find(L' ', at), parts[0].size());
-      if (end > at) words.push_back(parts[0].substr(at, end - at));
-      at = end + 1;
-    }
-    if (words.empty()) Fail(L"expected what to read");
-    const std::wstring& verb = words[0];
-    const auto number = [&](size_t i) {
-      if (i >= words.size()) Fail(L"expected a child number");
-      return static_cast<long>(RequireNumber(words[i], L"a child number"));
-    };
-    const auto said = [&](size_t first) {
-      if (parts.size() != first + 5) {
-        Fail(L"expected <name> | <role> | <states> | <description> | <default action>");
-      }
-      return Said{parts[first], ParseRole(parts[first + 1]), ParseStates(parts[first + 2]),
-                  parts[first + 3], parts[first + 4]};
-    };
-    if (verb == L"window") {
-      if (parts.size() != 4) Fail(L"expected reader window | <name> | <role> | <states>");
-      ExpectWindow(Said{parts[1], ParseRole(parts[2]), ParseStates(parts[3]), L"", L""});
-    } else if (verb == L"count") {
-      ExpectCount(number(1));
-    } else if (verb == L"child") {
-      if (words.size() != 3 || (words[2] != L"object" && words[2] != L"element")) {
-        Fail(L"expected reader child <n> object|element | ...");
-      }
-      ExpectChild(number(1), words[2] == L"object", said(1));
-    } else if (verb == L"focus") {
-      ExpectFocus(said(1));
-    } else if (verb == L"do") {
-      const std::wstring what = words.size() > 2 ? words[2] : L"";
-      if (words.size() > 3 || (what != L"" && what != L"refused" && what != L"ends")) {
-        Fail(L"expected reader do <n> [refused|ends]");
-      }
-      DoDefaultAction(number(1), what == L"refused" ? Outcome::kRefused
-                                 : what == L"ends"  ? Outcome::kEnds
-                                                    : Outcome::kTaken);
-    } else if (verb == L"take-focus") {
-      TakeFocus(number(1));
-    } else if (verb == L"next" || verb == L"previous") {
-      if (words.size() != 3) Fail(L"expected reader " + verb + L" <n> <m>|none");
-      ExpectNavigation(verb == L"next", number(1), words[2] == L"none" ? 0 : number(2));
-    } else if (verb == L"hold" || verb == L"let-go") {
-      Press(number(1), verb == L"hold");
-    } else {
-      Fail(L"unknown reader step " + Quote(verb));
-    }
-  }
-
- private:
   // Polls check until it finds nothing wrong; the step fails at the timeout with its last finding.
   void Expect(const std::wstring& what, const std::function<Attempt()>& check) {
     Attempt last;
     const auto holds = [&] {
-      last = Bounded(host_.timeoutMs, check);
+      last = Bounded(d_.timeoutMs, check);
       return last.problem.empty();
     };
     try {
-      host_.waitFor(holds, what);
+      d_.WaitFor(holds, what);
     } catch (const Failure& failure) {
       Fail(last.problem.empty() ? failure.message
                                 : failure.message + L"; the reader found: " + last.problem);
@@ -345,7 +293,7 @@ class Reader {
 
   // Once, not waited for.
   void Act(const std::function<Attempt()>& act) {
-    const Attempt attempt = Bounded(host_.timeoutMs, act);
+    const Attempt attempt = Bounded(d_.timeoutMs, act);
     if (!attempt.problem.empty()) Fail(attempt.problem);
     if (!attempt.heard.empty()) Out(L"    " + attempt.heard + L"\n");
   }
@@ -440,9 +388,6 @@ class Reader {
     });
   }
 
-  // What a default action is to do: act, be refused, or end the program.
-  enum class Outcome { kTaken, kRefused, kEnds };
-
   // An action that ends the program may end it before the answer is sent: Wine answers from a
   // thread of its own, after the program's thread has gone on to the action.
   void DoDefaultAction(long n, Outcome outcome) {
@@ -531,19 +476,74 @@ class Reader {
     });
   }
 
-  const ReaderHost& host_;
+  Driver& d_;
   HWND form_;
 };
 
+// What a reader is told, from the arguments from first on: name, role, and as far as given,
+// states, description and default action.
+Said SaidFrom(const Args& args, size_t first) {
+  const auto text = [&](size_t i) { return first + i < args.size() ? args[first + i].text : L""; };
+  return {text(0), static_cast<long>(args[first + 1].value),
+          first + 2 < args.size() ? static_cast<long>(args[first + 2].value) : 0, text(3), text(4)};
+}
+
+// A child's number, or "none" (0).
+unsigned long ParseChild(const std::wstring& text) {
+  return text == L"none" ? 0 : ReadArgs(L"a child's number or none:", L"<n:n>", text, {})[0].value;
+}
+
+constexpr Verb kVerbs[] = {
+    {L"reader window", L"| <name> | <role:role> | [<states:states>]",
+     [](Driver& d, const Step& s) { Reader(d).ExpectWindow(SaidFrom(s.args, 0)); }},
+    {L"reader count", L"<n:n>",
+     [](Driver& d, const Step& s) { Reader(d).ExpectCount(static_cast<long>(s.args[0].value)); }},
+    {L"reader child",
+     L"<n:n> object/element | <name> | <role:role> | [<states:states>] | [<description>] | "
+     L"[<action>]",
+     [](Driver& d, const Step& s) {
+       Reader(d).ExpectChild(static_cast<long>(s.args[0].value), s.args[1].text == L"object",
+                             SaidFrom(s.args, 2));
+     }},
+    {L"reader focus", L"| <name> | <role:role> | [<states:states>] | [<description>] | [<action>]",
+     [](Driver& d, const Step& s) { Reader(d).ExpectFocus(SaidFrom(s.args, 0)); }},
+    {L"reader do", L"<n:n> [refused/ends]",
+     [](Driver& d, const Step& s) {
+       const std::wstring what = s.args.size() > 1 ? s.args[1].text : L"";
+       Reader(d).DoDefaultAction(static_cast<long>(s.args[0].value),
+                                 what == L"refused" ? Outcome::kRefused
+                                 : what == L"ends"  ? Outcome::kEnds
+                                                    : Outcome::kTaken);
+     }},
+    {L"reader take-focus", L"<n:n>",
+     [](Driver& d, const Step& s) { Reader(d).TakeFocus(static_cast<long>(s.args[0].value)); }},
+    {L"reader next", L"<n:n> <m:child>",
+     [](Driver& d, const Step& s) {
+       Reader(d).ExpectNavigation(true, static_cast<long>(s.args[0].value),
+                                  static_cast<long>(s.args[1].value));
+     }},
+    {L"reader previous", L"<n:n> <m:child>",
+     [](Driver& d, const Step& s) {
+       Reader(d).ExpectNavigation(false, static_cast<long>(s.args[0].value),
+                                  static_cast<long>(s.args[1].value));
+     }},
+    {L"reader hold", L"<n:n>",
+     [](Driver& d, const Step& s) { Reader(d).Press(static_cast<long>(s.args[0].value), true); }},
+    {L"reader let-go", L"<n:n>",
+     [](Driver& d, const Step& s) { Reader(d).Press(static_cast<long>(s.args[0].value), false); }},
+};
+
+constexpr Kind kKinds[] = {{L"role", ParseRole}, {L"states", ParseStates}, {L"child", ParseChild}};
+
 }  // namespace
 
-void RunReaderStep(const std::wstring& rest, const ReaderHost& host) { Reader(host).Run(rest); }
+Family ReaderSteps() { return {kVerbs, kKinds}; }
 
-void WaitUntilAvailable(const ReaderHost& host) {
-  HWND form = host.window;
+void WaitUntilAvailable(Driver& d) {
+  HWND form = d.RequireWindow();
   Attempt last;
   const auto available = [&] {
-    last = Bounded(host.timeoutMs, [form] {
+    last = Bounded(d.timeoutMs, [form] {
       const long state = NumberOf(*ObjectOfWindow(form).Get(), &IAccessible::get_accState,
                                   CHILDID_SELF, L"get_accState");
       return Attempt{(state & STATE_SYSTEM_UNAVAILABLE) != 0 ? L"unavailable" : L"", L""};
@@ -551,7 +551,7 @@ void WaitUntilAvailable(const ReaderHost& host) {
     return last.problem.empty();
   };
   try {
-    host.waitFor(available, L"the window to take input again (its object to say available)");
+    d.WaitFor(available, L"the window to take input again (its object to say available)");
   } catch (const Failure& failure) {
     Fail(failure.message + L"; the reader found: " + last.problem);
   }

@@ -1,3 +1,11 @@
+// The steps that check the outcome outside the program's windows: what the stand-ins journalled,
+// Excel's add-in list, the files left behind, and which server Excel.Application names.
+//
+// The stand-ins journal from processes of their own, some of them (the Excel stand-in's "#exit",
+// written after its COM shutdown) after the program under test has ended. A check of the journal
+// therefore first waits, with a bound, until every stand-in that journalled its start has
+// journalled its end, and a check of what the journal holds waits, with the same bound, for it.
+
 #include "Checks.h"
 
 #include <windows.h>
@@ -9,9 +17,7 @@
 
 #include "Console.h"
 #include "DescribeError.h"
-#include "Handles.h"
-#include "Steps.h"
-#include "TestBed.h"
+#include "Driver.h"
 #include "Utf8.h"
 
 namespace e2e {
@@ -20,7 +26,6 @@ namespace {
 using namespace std::chrono_literals;
 using velmor::win32::DescribeError;
 using velmor::win32::UniqueFind;
-using velmor::win32::UniqueHandle;
 
 // How long a check waits for the stand-ins to finish and for the journal to show what it looks
 // for: a stand-in ends within a second or two, far longer on a loaded machine.
@@ -166,35 +171,6 @@ std::wstring List(const std::vector<std::wstring>& items) {
   return L"[" + out + L"]";
 }
 
-// The default value of a key of HKEY_CLASSES_ROOT, as this user sees it; empty when missing.
-std::wstring ClassesValue(const std::wstring& subkey) {
-  wchar_t data[1024] = {};
-  DWORD size = sizeof data - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_CLASSES_ROOT, subkey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data,
-                   &size) != ERROR_SUCCESS) {
-    return {};
-  }
-  return data;
-}
-
-// The program of a server command line: the quoted path, or everything up to the first space.
-std::wstring CommandProgram(const std::wstring& command) { return SplitCommand(command).first; }
-
-bool SameFile(const std::wstring& a, const std::wstring& b) {
-  const auto identify = [](const std::wstring& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
-    const UniqueHandle file(CreateFileW(
-        FileApiPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
-    return info;
-  };
-  const auto x = identify(a);
-  const auto y = identify(b);
-  return x && y && x->dwVolumeSerialNumber == y->dwVolumeSerialNumber &&
-         x->nFileIndexHigh == y->nFileIndexHigh && x->nFileIndexLow == y->nFileIndexLow;
-}
-
 }  // namespace
 
 std::vector<std::wstring> JournalLines() {
@@ -211,6 +187,8 @@ std::vector<std::wstring> JournalLines() {
   }
   return lines;
 }
+
+namespace {
 
 void ExpectJournal(const std::vector<std::wstring>& items) {
   if (items.empty()) {
@@ -256,11 +234,7 @@ void ExpectJournalLacks(const std::wstring& text) {
   }
 }
 
-void ExpectJournalCount(const std::wstring& rest) {
-  const size_t bar = rest.find(L'|');
-  if (bar == std::wstring::npos) Fail(L"expected <count> | <text>");
-  const unsigned long want = RequireNumber(Trim(rest.substr(0, bar)), L"<count>");
-  const std::wstring text = Trim(rest.substr(bar + 1));
+void ExpectJournalCount(unsigned long want, const std::wstring& text) {
   const size_t have =
       CountLines(SettledJournal(), [&](const std::wstring& l) { return Holds(l, text); });
   if (have != want) {
@@ -269,10 +243,10 @@ void ExpectJournalCount(const std::wstring& rest) {
   }
 }
 
-void ExpectAddins(const std::wstring& rest) {
+void ExpectAddins(const Args& args) {
   std::vector<std::wstring> want;
-  for (const std::wstring& part : SplitBars(rest)) {
-    if (!part.empty()) want.push_back(part);
+  for (const Arg& arg : args) {
+    if (!arg.text.empty()) want.push_back(arg.text);
   }
   std::sort(want.begin(), want.end());
   const std::vector<std::wstring> have = AddinValues();
@@ -299,16 +273,15 @@ void ExpectAbsent(const std::wstring& path) {
   }
 }
 
-void ExpectFiles(const std::wstring& rest) {
-  const std::vector<std::wstring> parts = SplitBars(rest);
+void ExpectFiles(const Args& args) {
   std::vector<std::wstring> want;
-  for (size_t i = 1; i < parts.size(); ++i) {
-    if (!parts[i].empty()) want.push_back(parts[i]);
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (!args[i].text.empty()) want.push_back(args[i].text);
   }
   std::sort(want.begin(), want.end());
   std::vector<std::wstring> have;
   WIN32_FIND_DATAW data{};
-  UniqueFind find(FindFirstFileExW(FileApiPath(parts[0]).c_str(), FindExInfoBasic, &data,
+  UniqueFind find(FindFirstFileExW(FileApiPath(args[0].text).c_str(), FindExInfoBasic, &data,
                                    FindExSearchNameMatch, nullptr, 0));
   if (find) {
     do {
@@ -317,33 +290,44 @@ void ExpectFiles(const std::wstring& rest) {
   }
   std::sort(have.begin(), have.end());
   if (have != want) {
-    Fail(L"files matching " + Quote(parts[0]) + L": expected " + List(want) + L", found " +
+    Fail(L"files matching " + Quote(args[0].text) + L": expected " + List(want) + L", found " +
          List(have));
   }
 }
 
-void ExpectExcelServer(const std::wstring& rest, TestBed& bed) {
-  if (rest != L"standin" && rest != L"none") Fail(L"expected excel-server standin or none");
-  const std::wstring clsid = ClassesValue(L"Excel.Application\\CLSID");
-  const std::wstring server =
-      clsid.empty() ? L"" : ClassesValue(L"CLSID\\" + clsid + L"\\LocalServer32");
-  if (rest == L"none") {
-    if (!clsid.empty()) {
-      Fail(L"Excel.Application is still registered (class " + clsid + L", server " + Quote(server) +
-           L"): this step needs a machine where nothing but the Excel stand-in is registered as "
-           L"Excel. Register the stand-in again with ExcelStandin.exe /RegServer");
-    }
-    return;
-  }
-  const std::wstring standin = bed.Program(L"ExcelStandin.exe");
-  if (clsid.empty()) {
-    Fail(L"Excel.Application is not registered: register the Excel stand-in first (" + standin +
-         L" /RegServer)");
-  }
-  if (!SameFile(CommandProgram(server), standin)) {
-    Fail(L"Excel.Application is served by " + Quote(server) + L", not by the Excel stand-in " +
-         Quote(standin) + L": register the stand-in first (ExcelStandin.exe /RegServer)");
+// "excel-server none": no Excel.Application is registered at all, as the stand-in's case for a
+// missing Excel needs.
+void ExpectNoExcel() {
+  const std::wstring server = ExcelServer();
+  if (!server.empty()) {
+    Fail(
+        L"Excel.Application still names " + Quote(server) +
+        L": this case needs a machine where nothing but the Excel stand-in answers to it. Register "
+        L"the stand-in again with ExcelStandin.exe /RegServer");
   }
 }
+
+constexpr Verb kVerbs[] = {
+    {L"journal", L"", [](Driver&, const Step& s) { ExpectJournal(s.items); }, true},
+    {L"journal-has", L"<text>", [](Driver&, const Step& s) { ExpectJournalHas(s.args[0].text); }},
+    {L"journal-lacks", L"<text>",
+     [](Driver&, const Step& s) { ExpectJournalLacks(s.args[0].text); }},
+    {L"journal-count", L"<count:n> | <text>",
+     [](Driver&, const Step& s) { ExpectJournalCount(s.args[0].value, s.args[1].text); }},
+    // Excel's add-in list holds exactly these values ("addins" alone: none).
+    {L"addins", L"[<value:addin>]...", [](Driver&, const Step& s) { ExpectAddins(s.args); }},
+    {L"exists", L"<file>", [](Driver&, const Step& s) { ExpectFile(s.args[0].text); }},
+    {L"absent", L"<path>", [](Driver&, const Step& s) { ExpectAbsent(s.args[0].text); }},
+    // The files matching the pattern are exactly these.
+    {L"files", L"<pattern> | [<name>]...", [](Driver&, const Step& s) { ExpectFiles(s.args); }},
+    // Excel.Application, as COM finds it for the programs the driver starts, is served by the
+    // build's Excel stand-in; if not, the run stops.
+    {L"excel-server standin", L"", [](Driver& d, const Step&) { d.bed.RequireStandin(false); }},
+    {L"excel-server none", L"", [](Driver&, const Step&) { ExpectNoExcel(); }},
+};
+
+}  // namespace
+
+Family OutcomeSteps() { return {kVerbs}; }
 
 }  // namespace e2e

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "Console.h"
 #include "DescribeError.h"
+#include "Driver.h"
 #include "RuntimeError.h"
 #include "Steps.h"
 #include "Utf8.h"
+#include "Win32Support.h"
 
 namespace e2e {
 namespace {
@@ -15,6 +18,10 @@ using velmor::win32::DescribeError;
 using velmor::win32::UniqueFind;
 using velmor::win32::UniqueHandle;
 using velmor::win32::UniqueHkey;
+
+constexpr unsigned long kRunTimeoutMs = 60000;
+// How deep a driver runs: one started by a scenario's driver is one level deeper.
+constexpr wchar_t kDepthVariable[] = L"VELMOR_E2E_DEPTH";
 
 std::wstring Lower(std::wstring s) {
   for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
@@ -71,6 +78,20 @@ bool IsAddinName(std::wstring_view name) {
   return std::all_of(name.begin(), name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
+// "NAME=DATA", its name one of Excel's add-in values.
+unsigned long ReadAddinValue(const std::wstring& text) {
+  const size_t equals = text.find(L'=');
+  if (equals == std::wstring::npos || !IsAddinName(text.substr(0, equals))) {
+    Fail(L"expected OPEN=<data>, OPEN1=<data>, ...; got " + Quote(text));
+  }
+  return 0;
+}
+
+unsigned long ReadCommand(const std::wstring& text) {
+  SplitCommand(text);
+  return 0;
+}
+
 // The names of Excel's add-in values, in a key opened for querying.
 std::vector<std::wstring> AddinNames(HKEY key) {
   std::vector<std::wstring> names;
@@ -84,6 +105,133 @@ std::vector<std::wstring> AddinNames(HKEY key) {
     if (IsAddinName(name)) names.emplace_back(name, length);
   }
   return names;
+}
+
+// Whoever changes Excel's add-in list holds this; once the list is put back for the last time
+// nothing changes it any more, not a step that runs on while the run is being stopped.
+SRWLOCK addinList = SRWLOCK_INIT;
+bool addinListPutBack = false;
+
+// The lines of a file of saved add-in values, without its comments.
+std::vector<std::wstring> SavedLines(const std::string& bytes) {
+  const std::wstring text = WithoutCR(velmor::WideFromUtf8(bytes));
+  std::vector<std::wstring> values;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find(L'\n', at), text.size());
+    if (end > at && text[at] != L'#') values.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return values;
+}
+
+// The short (8.3) form of an existing path; empty when the system cannot give one.
+std::wstring ShortPathName(const std::wstring& path) {
+  const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring shortForm(needed, L'\0');
+  const DWORD length = GetShortPathNameW(path.c_str(), shortForm.data(), needed);
+  if (length == 0 || length >= needed) return {};
+  shortForm.resize(length);
+  return shortForm;
+}
+
+// Makes a folder the current folder for its lifetime; the one before comes back at its end.
+class CurrentFolderFor {
+ public:
+  explicit CurrentFolderFor(const std::wstring& folder) {
+    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    if (needed > 0) {
+      previous_.resize(needed);
+      const DWORD length = GetCurrentDirectoryW(needed, previous_.data());
+      previous_.resize(length < needed ? length : 0);
+    }
+    if (!SetCurrentDirectoryW(folder.c_str())) {
+      FailWith(L"cannot enter the folder " + Quote(folder), GetLastError());
+    }
+  }
+  ~CurrentFolderFor() {
+    if (!previous_.empty()) SetCurrentDirectoryW(previous_.c_str());
+  }
+  CurrentFolderFor(const CurrentFolderFor&) = delete;
+  CurrentFolderFor& operator=(const CurrentFolderFor&) = delete;
+
+ private:
+  std::wstring previous_;
+};
+
+// Whether this process, and so every program it starts, runs elevated.
+bool Elevated() {
+  UniqueHandle token;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+         GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
+bool MachineClassesOnly() {
+  static const bool machineOnly = velmor::win32::RunningUnderWine() || Elevated();
+  return machineOnly;
+}
+
+// A value of a class key as COM finds it: a key of the user's classes hides the machine's key of
+// that name, with all that is in it. Empty when missing.
+std::wstring ClassesValue(const std::wstring& key, const std::wstring& subkey) {
+  for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    UniqueHkey classes;
+    if ((root == HKEY_CURRENT_USER && MachineClassesOnly()) ||
+        RegOpenKeyExW(root, (L"Software\\Classes\\" + key).c_str(), 0, KEY_QUERY_VALUE,
+                      classes.put()) != ERROR_SUCCESS) {
+      continue;
+    }
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    if (RegGetValueW(classes.get(), subkey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS) {
+      return {};
+    }
+    return data;
+  }
+  return {};
+}
+
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+  const auto identify = [](const std::wstring& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
+    const UniqueHandle file(CreateFileW(
+        FileApiPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return info;
+  };
+  const auto x = identify(a);
+  const auto y = identify(b);
+  return x && y && x->dwVolumeSerialNumber == y->dwVolumeSerialNumber &&
+         x->nFileIndexHigh == y->nFileIndexHigh && x->nFileIndexLow == y->nFileIndexLow;
+}
+
+void Remove(const std::wstring& path) {
+  const std::wstring api = FileApiPath(path);
+  const DWORD attributes = GetFileAttributesW(api.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (IsMissing(GetLastError())) return;
+    FailWith(L"cannot remove " + Quote(path), GetLastError());
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    SetFileAttributesW(api.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    // A link to a folder goes by itself; what it leads to stays.
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      const std::wstring full = FullPathName(path);
+      for (const WIN32_FIND_DATAW& entry : FolderEntries(full)) {
+        Remove(full + L"\\" + entry.cFileName);
+      }
+    }
+    if (!RemoveDirectoryW(api.c_str())) FailWith(L"cannot remove " + Quote(path), GetLastError());
+  } else if (!DeleteFileW(api.c_str())) {
+    FailWith(L"cannot remove " + Quote(path), GetLastError());
+  }
 }
 
 }  // namespace
@@ -159,52 +307,114 @@ std::vector<std::wstring> AddinValues() {
   if (status != ERROR_SUCCESS) FailWith(L"cannot open Excel's add-in list", status);
   std::vector<std::wstring> values;
   for (const std::wstring& name : AddinNames(key.get())) {
-    wchar_t data[2048] = {};
-    DWORD size = sizeof data - sizeof(wchar_t);
-    if (RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, data, &size) ==
-        ERROR_SUCCESS) {
-      values.push_back(name + L"=" + data);
+    DWORD size = 0;
+    LSTATUS got =
+        RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size);
+    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+    if (got == ERROR_SUCCESS) {
+      got = RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, data.data(),
+                         &size);
     }
+    if (got != ERROR_SUCCESS)
+      FailWith(L"cannot read the add-in value " + name + L" as a text", got);
+    data.resize(size / sizeof(wchar_t) - 1);
+    values.push_back(name + L"=" + data);
   }
   std::sort(values.begin(), values.end());
   return values;
 }
 
-std::pair<std::wstring, std::wstring> SplitCommand(const std::wstring& command) {
-  if (command.starts_with(L'"')) {
-    const size_t close = command.find(L'"', 1);
-    if (close == std::wstring::npos) Fail(L"unbalanced quote in the program path");
-    return {command.substr(1, close - 1), Trim(command.substr(close + 1))};
+void SetAddinValues(const std::vector<std::wstring>& values) {
+  for (const std::wstring& value : values) ReadAddinValue(value);
+  AcquireSRWLockExclusive(&addinList);
+  const struct Release {
+    ~Release() { ReleaseSRWLockExclusive(&addinList); }
+  } release;
+  if (addinListPutBack) Fail(L"the run is ending: Excel's add-in list has been put back");
+  UniqueHkey key;
+  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kAddinKey, 0, nullptr, 0,
+                                   KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
+  if (status != ERROR_SUCCESS) FailWith(L"cannot open Excel's add-in list", status);
+  for (const std::wstring& name : AddinNames(key.get())) {
+    status = RegDeleteValueW(key.get(), name.c_str());
+    if (status != ERROR_SUCCESS) FailWith(L"cannot remove the add-in value " + name, status);
   }
-  const size_t space = command.find_first_of(L" \t");
-  if (space == std::wstring::npos) return {command, L""};
-  return {command.substr(0, space), Trim(command.substr(space))};
+  for (const std::wstring& value : values) {
+    const size_t equals = value.find(L'=');
+    const std::wstring name = value.substr(0, equals);
+    const std::wstring data = value.substr(equals + 1);
+    status = RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(data.c_str()),
+                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    if (status != ERROR_SUCCESS) FailWith(L"cannot set the add-in value " + name, status);
+  }
 }
 
-StartedProcess StartProgram(const std::wstring& path, const std::wstring& args, bool shareOutput) {
-  if (path.empty()) Fail(L"expected a program path");
-  const std::wstring folder = FolderOf(path);
-  std::wstring commandLine = L"\"" + path + L"\"" + (args.empty() ? L"" : L" " + args);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  if (shareOutput) {
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = nullptr;
-    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    for (HANDLE h : {si.hStdOutput, si.hStdError}) {
-      if (h != nullptr && h != INVALID_HANDLE_VALUE) {
-        SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-      }
+std::wstring ExcelServer() {
+  const std::wstring clsid = ClassesValue(L"Excel.Application", L"CLSID");
+  return clsid.empty() ? L"" : ClassesValue(L"CLSID\\" + clsid, L"LocalServer32");
+}
+
+SavedAddins::SavedAddins(bool keep) : keep_(keep) {
+  wchar_t depth[16] = {};
+  GetEnvironmentVariableW(kDepthVariable, depth, 16);
+  file_ = Folder() + L"\\excel-addins-" + std::to_wstring(_wtoi(depth)) + L".txt";
+  SetEnvironmentVariableW(kDepthVariable, std::to_wstring(_wtoi(depth) + 1).c_str());
+  std::wstring error;
+  if (const std::optional<std::string> left = ReadFileBytes(file_, error)) {
+    Out(L"e2e_driver: a run that was stopped left Excel's add-in list in " + file_ +
+        L": putting it back first\n");
+    SetAddinValues(SavedLines(*left));
+    if (keep_) DeleteFileW(file_.c_str());
+    return;
+  }
+  if (keep_) return;
+  std::wstring text =
+      L"# Excel's add-in list (HKEY_CURRENT_USER\\" + std::wstring(kAddinKey) +
+      L") as e2e_driver found it. It puts it back when the run ends, or the next run does.\n";
+  for (const std::wstring& value : AddinValues()) {
+    if (value.find_first_of(L"\r\n") != std::wstring::npos) {
+      Fail(L"the add-in value " + Quote(value) + L" holds a line break: the driver cannot save it");
     }
+    text += value + L"\n";
   }
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, shareOutput, 0, nullptr,
-                      folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-    FailWith(L"cannot start " + Quote(path), GetLastError());
+  // Written whole or not at all: a run stopped meanwhile leaves no half list to put back.
+  WriteBytes(file_ + L".new", velmor::Utf8FromWide(text));
+  if (!MoveFileExW((file_ + L".new").c_str(), file_.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    FailWith(L"cannot save Excel's add-in list in " + Quote(file_), GetLastError());
   }
-  const UniqueHandle thread(pi.hThread);
-  return {UniqueHandle(pi.hProcess), pi.dwProcessId};
+}
+
+SavedAddins::~SavedAddins() {
+  try {
+    PutBack();
+  } catch (const Failure& failure) {
+    Err(L"e2e_driver: " + failure.message + L"\n");
+  }
+}
+
+std::wstring SavedAddins::Folder() {
+  wchar_t local[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    Fail(L"LOCALAPPDATA names no folder: there is no place to save Excel's add-in list");
+  }
+  return std::wstring(local) + L"\\Velmor test bed";
+}
+
+void SavedAddins::PutBack() {
+  if (keep_ || file_.empty()) return;
+  std::wstring error;
+  const std::optional<std::string> saved = ReadFileBytes(file_, error);
+  if (!saved) Fail(L"cannot read the saved add-in list " + Quote(file_) + L": " + error);
+  SetAddinValues(SavedLines(*saved));
+  AcquireSRWLockExclusive(&addinList);
+  addinListPutBack = true;
+  ReleaseSRWLockExclusive(&addinList);
+  if (!DeleteFileW(file_.c_str())) FailWith(L"cannot remove " + Quote(file_), GetLastError());
+  Out(L"e2e_driver: Excel's add-in list is as the run found it\n");
+  file_.clear();
 }
 
 TestBed::TestBed(std::wstring buildFolder) : build_(std::move(buildFolder)) {}
@@ -222,95 +432,71 @@ std::wstring TestBed::Program(const std::wstring& nameOrPath) {
   return found->second;
 }
 
-void TestBed::Remove(const std::wstring& path) {
-  const std::wstring api = FileApiPath(path);
-  const DWORD attributes = GetFileAttributesW(api.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    if (IsMissing(GetLastError())) return;
-    FailWith(L"cannot remove " + Quote(path), GetLastError());
+StartedProcess TestBed::Start(const std::wstring& command, bool shareOutput) {
+  const auto [name, args] = SplitCommand(command);
+  const std::wstring full = FullPathName(Program(name));
+  if (name.empty() || full.empty()) Fail(L"bad program path " + Quote(name));
+  RequireStandin(true);
+  // A path beyond MAX_PATH is given in its short form, as a launcher that cannot pass long
+  // paths would.
+  std::wstring launch = full;
+  if (full.size() >= MAX_PATH) {
+    const std::wstring shortForm = ShortPathName(full);
+    if (!shortForm.empty() && shortForm.size() < MAX_PATH) launch = shortForm;
   }
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    SetFileAttributesW(api.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  // The program starts in its own folder, as it does when opened from Explorer.
+  const std::wstring folder = FolderOf(launch);
+  std::wstring commandLine = L"\"" + launch + L"\"" + (args.empty() ? L"" : L" " + args);
+  // Wine 8's CreateProcessW copies the long form of the program's path into a buffer of MAX_PATH
+  // characters and, when that form does not fit, goes on with the buffer unwritten: the program
+  // it looks for is then whatever its stack held before, so a start by a short path worked or
+  // failed with "file not found" depending on how this driver was compiled. Such a program is
+  // named relative to its folder, made this driver's current folder for the call: that name's
+  // long form fits, and Windows resolves it the same way.
+  std::wstring application = launch;
+  std::optional<CurrentFolderFor> inFolder;
+  if (launch != full && !folder.empty()) {
+    inFolder.emplace(folder);
+    application = launch.substr(folder.size());
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    // A link to a folder goes by itself; what it leads to stays.
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      const std::wstring full = FullPathName(path);
-      for (const WIN32_FIND_DATAW& entry : FolderEntries(full)) {
-        Remove(full + L"\\" + entry.cFileName);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  if (shareOutput) {
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    for (HANDLE h : {si.hStdOutput, si.hStdError}) {
+      if (h != nullptr && h != INVALID_HANDLE_VALUE) {
+        SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
       }
     }
-    if (!RemoveDirectoryW(api.c_str())) FailWith(L"cannot remove " + Quote(path), GetLastError());
-  } else if (!DeleteFileW(api.c_str())) {
-    FailWith(L"cannot remove " + Quote(path), GetLastError());
   }
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, shareOutput, 0,
+                      nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+    FailWith(L"cannot start " + Quote(launch), GetLastError());
+  }
+  const UniqueHandle thread(pi.hThread);
+  return {UniqueHandle(pi.hProcess), pi.dwProcessId};
 }
 
-void TestBed::Copy(const std::wstring& rest) {
-  const size_t bar = rest.rfind(L'|');
-  if (bar == std::wstring::npos) Fail(L"expected copy <file> ... | <folder>\\ or <file>");
-  const std::vector<std::wstring> sources = Words(rest.substr(0, bar));
-  const std::wstring target = Trim(rest.substr(bar + 1));
-  const bool intoFolder = target.ends_with(L'\\');
-  if (sources.empty() || (!intoFolder && sources.size() != 1)) {
-    Fail(L"expected copy <file> ... | <folder>\\ or copy <file> | <file>");
+void TestBed::RequireStandin(bool noneToo) {
+  const std::wstring server = ExcelServer();
+  if (server.empty() && noneToo) return;
+  const std::wstring standin = Program(L"ExcelStandin.exe");
+  const std::wstring seen =
+      MachineClassesOnly() ? L"for the programs it starts, which see the machine's classes only"
+                           : L"for the programs it starts";
+  if (server.empty()) {
+    StopRun(L"Excel.Application is not registered " + seen + L": register the Excel stand-in (" +
+            standin + L" /RegServer) from a prompt like this one");
   }
-  CreateFolders(intoFolder ? target : FolderOf(FullPathName(target)));
-  for (const std::wstring& name : sources) {
-    const std::wstring source = Program(name);
-    const std::wstring to = intoFolder ? target + source.substr(FolderOf(source).size()) : target;
-    if (!CopyFileW(FileApiPath(source).c_str(), FileApiPath(to).c_str(), FALSE)) {
-      FailWith(L"cannot copy " + Quote(source) + L" to " + Quote(to), GetLastError());
-    }
-  }
-}
-
-void TestBed::MakeReadOnly(const std::wstring& path) {
-  const std::wstring api = FileApiPath(path);
-  const DWORD attributes = GetFileAttributesW(api.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      !SetFileAttributesW(api.c_str(), attributes | FILE_ATTRIBUTE_READONLY)) {
-    FailWith(L"cannot make " + Quote(path) + L" read-only", GetLastError());
-  }
-}
-
-void TestBed::Write(const std::wstring& rest) {
-  const size_t bar = rest.find(L'|');
-  if (bar == std::wstring::npos) Fail(L"expected <file> | <text>");
-  WriteBytes(Trim(rest.substr(0, bar)),
-             velmor::Utf8FromWide(Unescape(Trim(rest.substr(bar + 1))) + L"\n"));
-}
-
-void TestBed::Order(const std::wstring& rest) {
-  const std::vector<std::wstring> parts = SplitBars(rest);
-  if (parts.size() < 2 || parts[0].empty()) Fail(L"expected <stand-in> | <order> | ...");
-  std::wstring text;
-  for (size_t i = 1; i < parts.size(); ++i) text += parts[i] + L"\n";
-  WriteBytes(std::wstring(kStandinsFolder) + L"\\" + parts[0] + L".cfg",
-             velmor::Utf8FromWide(text));
-}
-
-void TestBed::SetAddins(const std::wstring& rest) {
-  UniqueHkey key;
-  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kAddinKey, 0, nullptr, 0,
-                                   KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
-  if (status != ERROR_SUCCESS) FailWith(L"cannot open Excel's add-in list", status);
-  for (const std::wstring& name : AddinNames(key.get())) {
-    status = RegDeleteValueW(key.get(), name.c_str());
-    if (status != ERROR_SUCCESS) FailWith(L"cannot remove the add-in value " + name, status);
-  }
-  for (const std::wstring& part : SplitBars(rest)) {
-    if (part.empty()) continue;
-    const size_t equals = part.find(L'=');
-    const std::wstring name = part.substr(0, equals);
-    if (equals == std::wstring::npos || !IsAddinName(name)) {
-      Fail(L"expected OPEN=<data>, OPEN1=<data>, ...; got " + Quote(part));
-    }
-    const std::wstring data = part.substr(equals + 1);
-    status = RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(data.c_str()),
-                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    if (status != ERROR_SUCCESS) FailWith(L"cannot set the add-in value " + name, status);
+  if (!SameFile(SplitCommand(server).first, standin)) {
+    StopRun(L"Excel.Application names " + Quote(server) + L" " + seen +
+            L", not the build's Excel stand-in " + Quote(standin) +
+            L": nothing is started that could drive it. Register the stand-in (ExcelStandin.exe "
+            L"/RegServer, or /RegServer /force in front of a real Excel, which works for a prompt "
+            L"that is not elevated only) and run again");
   }
 }
 
@@ -321,20 +507,88 @@ void TestBed::Hold(const std::wstring& path) {
   held_.push_back(std::move(file));
 }
 
-void TestBed::Run(const std::wstring& rest, unsigned long timeoutMs) {
-  const auto [name, args] = SplitCommand(rest);
-  const std::wstring program = Program(name);
-  const StartedProcess started = StartProgram(program, args, true);
-  if (WaitForSingleObject(started.process.get(), timeoutMs) != WAIT_OBJECT_0) {
+namespace {
+
+// "run <program> [arguments]": runs it to its end within a minute, or the step timeout when
+// longer; it must end with 0.
+void RunToEnd(Driver& d, const std::wstring& command) {
+  const StartedProcess started = d.bed.Start(command, true);
+  const unsigned long ms = std::max(d.timeoutMs, kRunTimeoutMs);
+  if (WaitForSingleObject(started.process.get(), ms) != WAIT_OBJECT_0) {
     TerminateProcess(started.process.get(), 1);
-    Fail(Quote(program) + L" did not end within " + std::to_wstring(timeoutMs / 1000) +
-         L" s; ended it");
+    Fail(Quote(command) + L" did not end within " + std::to_wstring(ms / 1000) + L" s; ended it");
   }
   DWORD code = 0;
   GetExitCodeProcess(started.process.get(), &code);
-  if (code != 0) {
-    Fail(Quote(program) + L" ended with exit code " + velmor::FormatErrorNumber(code));
+  if (code != 0) Fail(Quote(command) + L" ended with exit code " + velmor::FormatErrorNumber(code));
+}
+
+// "copy <file> ... | <folder>\" copies files into a folder; "copy <file> | <file>" copies one
+// file to another name. Programs of the build are named by their file names; missing folders
+// are created.
+void Copy(Driver& d, const Args& args) {
+  const std::vector<std::wstring> sources = Words(args[0].text);
+  const std::wstring& target = args[1].text;
+  const bool intoFolder = target.ends_with(L'\\');
+  if (!intoFolder && sources.size() != 1) Fail(L"one file is copied to a file name");
+  CreateFolders(intoFolder ? target : FolderOf(FullPathName(target)));
+  for (const std::wstring& name : sources) {
+    const std::wstring source = d.bed.Program(name);
+    const std::wstring to = intoFolder ? target + source.substr(FolderOf(source).size()) : target;
+    if (!CopyFileW(FileApiPath(source).c_str(), FileApiPath(to).c_str(), FALSE)) {
+      FailWith(L"cannot copy " + Quote(source) + L" to " + Quote(to), GetLastError());
+    }
   }
 }
+
+void MakeReadOnly(const std::wstring& path) {
+  const std::wstring api = FileApiPath(path);
+  const DWORD attributes = GetFileAttributesW(api.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      !SetFileAttributesW(api.c_str(), attributes | FILE_ATTRIBUTE_READONLY)) {
+    FailWith(L"cannot make " + Quote(path) + L" read-only", GetLastError());
+  }
+}
+
+// The texts of the arguments from the first on, the empty ones left out.
+std::vector<std::wstring> Texts(const Args& args, size_t first = 0) {
+  std::vector<std::wstring> texts;
+  for (size_t i = first; i < args.size(); ++i) {
+    if (!args[i].text.empty()) texts.push_back(args[i].text);
+  }
+  return texts;
+}
+
+// The steps that lay out the state.
+constexpr Verb kVerbs[] = {
+    // The file, or the folder with everything in it, read-only files too; nothing there is fine.
+    {L"remove", L"<path>", [](Driver&, const Step& s) { Remove(s.args[0].text); }},
+    {L"copy", L"<files> | <target>", [](Driver& d, const Step& s) { Copy(d, s.args); }},
+    {L"read-only", L"<file>", [](Driver&, const Step& s) { MakeReadOnly(s.args[0].text); }},
+    // The text ("\n" for a line break) and a line break, in UTF-8.
+    {L"write", L"<file> | <text>",
+     [](Driver&, const Step& s) {
+       WriteBytes(s.args[0].text, velmor::Utf8FromWide(Unescape(s.args[1].text) + L"\n"));
+     }},
+    // The stand-in's order file, one order a line.
+    {L"order", L"<stand-in> | <order>...",
+     [](Driver&, const Step& s) {
+       std::wstring text;
+       for (const std::wstring& order : Texts(s.args, 1)) text += order + L"\n";
+       WriteBytes(std::wstring(kStandinsFolder) + L"\\" + s.args[0].text + L".cfg",
+                  velmor::Utf8FromWide(text));
+     }},
+    // Excel's add-in list holds exactly these values ("set-addins" alone empties it).
+    {L"set-addins", L"[<value:addin>]...",
+     [](Driver&, const Step& s) { SetAddinValues(Texts(s.args)); }},
+    {L"lock", L"<file>", [](Driver& d, const Step& s) { d.bed.Hold(s.args[0].text); }},
+    {L"run", L"<program:command>", [](Driver& d, const Step& s) { RunToEnd(d, s.args[0].text); }},
+};
+
+constexpr Kind kKinds[] = {{L"addin", ReadAddinValue}, {L"command", ReadCommand}};
+
+}  // namespace
+
+Family StateSteps() { return {kVerbs, kKinds}; }
 
 }  // namespace e2e

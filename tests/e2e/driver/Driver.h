@@ -1,0 +1,98 @@
+#pragma once
+
+// What every family of steps shares: the program under test and its window, the waits that watch
+// them, the step time limit and the test bed. Each family lists its steps in its own file:
+// ProgramSteps.cpp (starting and finding, message boxes), InputSteps.cpp (acting as a user, the
+// window's state), LayoutSteps.cpp, Accessibility.cpp (reader), TestBed.cpp (laying out the state),
+// Checks.cpp (the outcome); Driver.cpp the common ones (case, sleep, timeout).
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "Handles.h"
+#include "Steps.h"
+#include "TestBed.h"
+#include "WindowQueries.h"
+
+namespace e2e {
+
+inline constexpr unsigned long kDefaultTimeoutMs = 30000;
+
+// A family's steps and the kinds of words its shapes use.
+struct Family {
+  std::span<const Verb> verbs;
+  std::span<const Kind> kinds = {};
+};
+
+Family CommonSteps();
+Family ProgramSteps();
+Family InputSteps();
+Family LayoutSteps();
+Family ReaderSteps();
+Family StateSteps();
+Family OutcomeSteps();
+
+// What a waiting step watches besides its own condition.
+struct Watch {
+  bool messageBoxes = true;  // a message box of the process fails the step
+  bool processEnd = true;    // the process ending fails the step
+};
+
+class Driver {
+ public:
+  Driver(TestBed& testBed, std::wstring artifactsFolder)
+      : bed(testBed), artifacts(std::move(artifactsFolder)) {}
+
+  TestBed& bed;
+  const std::wstring artifacts;  // the scenario's artifacts folder, with a trailing backslash
+  unsigned long timeoutMs = kDefaultTimeoutMs;
+  std::vector<velmor::win32::UniqueHandle> launched;  // programs started beside it ("launch")
+  std::set<std::wstring> seenTitles;                  // of the program's windows, since its start
+
+  // The program under test, started by "start"; the window the last "window" step found.
+  void Adopt(StartedProcess program);
+  bool ProcessRunning() const;
+  DWORD ExitCode() const;
+  DWORD RequireProcess() const;  // its id
+  HWND RequireWindow() const;
+  void SetWindow(HWND window) { window_ = window; }
+
+  // Polls until done() holds (true) or ms have passed (false), failing at once on what the watch
+  // names and on Wine's crash dialog.
+  bool Poll(unsigned long ms, const std::function<bool()>& done, Watch watch = {});
+  // The same within the step time limit, failing at its end; what describes what was awaited.
+  void WaitFor(const std::function<bool()>& done, const std::wstring& what, Watch watch = {});
+
+  std::vector<MessageBoxInfo> MessageBoxesOfProcess() const;
+  // A visible top-level window of the program with a title matching the pattern; not a message box.
+  HWND FindTopWindow(const std::wstring& pattern) const;
+  // A visible child control of the window, named by its caption (mnemonic markers ignored) or by
+  // its class as "class:<name>", waited for; enabled too when asked.
+  HWND WaitControl(const std::wstring& ref, bool enabled = false);
+  // The control of the window that has the keyboard focus, or null.
+  HWND FocusedControl() const;
+
+  // "case": the program of the case before must have ended; files it held are let go.
+  void NewCase();
+  // After a failed step: a picture of the whole screen and the journal for the report, and the
+  // programs the scenario started ended.
+  void AfterFailure(int caseNumber);
+  void EndPrograms();
+
+ private:
+  void CheckCrashDialog();
+  void RecordTitles();
+
+  velmor::win32::UniqueHandle process_;
+  DWORD pid_ = 0;
+  HWND window_ = nullptr;
+  std::map<DWORD, bool> winedbg_;
+};
+
+}  // namespace e2e

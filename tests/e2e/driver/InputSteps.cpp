@@ -1,0 +1,198 @@
+// The steps that act on the program's window as a user or another program would (clicks, keys,
+// messages), and that check the window's state (the marks, enabled, not hung).
+
+#include <algorithm>
+#include <cwctype>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Accessibility.h"
+#include "Console.h"
+#include "DescribeError.h"
+#include "Driver.h"
+
+namespace e2e {
+namespace {
+
+constexpr std::pair<std::wstring_view, WORD> kKeys[] = {
+    {L"tab", VK_TAB},     {L"return", VK_RETURN}, {L"enter", VK_RETURN}, {L"escape", VK_ESCAPE},
+    {L"space", VK_SPACE}, {L"up", VK_UP},         {L"down", VK_DOWN},    {L"left", VK_LEFT},
+    {L"right", VK_RIGHT}, {L"f4", VK_F4},         {L"shift", VK_SHIFT},  {L"ctrl", VK_CONTROL},
+    {L"alt", VK_MENU}};
+
+// "shift+Tab": up to four keys pressed together, one a byte of the value, first in the lowest.
+unsigned long ReadKeys(const std::wstring& text) {
+  unsigned long chord = 0;
+  int count = 0;
+  for (size_t at = 0; at <= text.size(); ++count) {
+    const size_t plus = std::min(text.find(L'+', at), text.size());
+    std::wstring name = text.substr(at, plus - at);
+    for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
+    const auto key = std::find_if(std::begin(kKeys), std::end(kKeys),
+                                  [&](const auto& k) { return k.first == name; });
+    if (key == std::end(kKeys)) Fail(L"unknown key " + Quote(name));
+    if (count == 4) Fail(L"at most four keys are pressed together");
+    chord |= static_cast<unsigned long>(key->second) << (8 * count);
+    at = plus + 1;
+  }
+  return chord;
+}
+
+// "key shift+Tab", "key alt+F4", "key space": real key presses, sent to whatever window has the
+// focus once the program's window is the active one and its step, if one ran, has ended. A key
+// typed during a step is dropped at its end, as a user's would be: the step's last message box
+// gives the focus back a moment before the step ends, so the window's object is asked whether
+// the window takes input again.
+void PressKeys(Driver& d, unsigned long chord) {
+  HWND window = d.RequireWindow();
+  d.WaitFor([&] { return GetForegroundWindow() == window; }, L"the window to be the active one");
+  WaitUntilAvailable(d);
+  std::vector<WORD> keys;
+  for (; chord != 0; chord >>= 8) keys.push_back(static_cast<WORD>(chord & 0xFF));
+  std::vector<INPUT> inputs;
+  const auto add = [&inputs](WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    const bool extended = vk == VK_UP || vk == VK_DOWN || vk == VK_LEFT || vk == VK_RIGHT;
+    input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
+    inputs.push_back(input);
+  };
+  for (const WORD vk : keys) add(vk, false);
+  for (auto it = keys.rbegin(); it != keys.rend(); ++it) add(*it, true);
+  if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size()) {
+    Fail(L"cannot send the keys: " + velmor::win32::DescribeError(GetLastError()));
+  }
+}
+
+// "windows-key <keys>": presses the keys as "key" does, waits for the focus to move, and then
+// does what Windows' option buttons do when they take the focus from the keyboard, which Wine's
+// do not (see BM_SETDONTCLICK): an automatic one that is not checked clicks itself (checks
+// itself, clears the rest of its group and notifies its parent of a click); a manual one
+// notifies its parent of a click unless it is checked.
+void PressKeysAsWindows(Driver& d, unsigned long chord) {
+  HWND before = d.FocusedControl();
+  PressKeys(d, chord);
+  HWND focus = nullptr;
+  d.WaitFor(
+      [&] {
+        focus = d.FocusedControl();
+        return focus != nullptr && focus != before;
+      },
+      L"the focus to move");
+  if (ClassName(focus) != L"Button") return;
+  const LONG_PTR type = GetWindowLongPtrW(focus, GWL_STYLE) & BS_TYPEMASK;
+  if (type != BS_AUTORADIOBUTTON && type != BS_RADIOBUTTON) return;
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutW(focus, BM_GETCHECK, 0, 0, SMTO_NORMAL, d.timeoutMs, &result) == 0) {
+    Fail(L"the option button with the focus does not answer");
+  }
+  if (result == BST_CHECKED) return;
+  Out(L"  (as on Windows: " + Quote(WindowText(focus)) + L" clicks itself on taking the focus)\n");
+  if (type == BS_AUTORADIOBUTTON) {
+    SendMessageTimeoutW(focus, BM_CLICK, 0, 0, SMTO_NORMAL, d.timeoutMs, &result);
+  } else {
+    const WPARAM command = MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED);
+    SendMessageTimeoutW(GetParent(focus), WM_COMMAND, command, reinterpret_cast<LPARAM>(focus),
+                        SMTO_NORMAL, d.timeoutMs, &result);
+  }
+}
+
+void SetCheck(Driver& d, const std::wstring& caption, bool checked) {
+  HWND button = d.WaitControl(caption, true);
+  const LRESULT want = checked ? BST_CHECKED : BST_UNCHECKED;
+  const auto state = CheckState(button);
+  if (!state) Fail(L"the program does not answer (reading the check box state)");
+  if (*state == want) return;
+  PostMessageW(button, BM_CLICK, 0, 0);
+  d.WaitFor([&] { return CheckState(button) == want; },
+            L"the check box to become " + std::wstring(checked ? L"ticked" : L"unticked"));
+}
+
+// Sends the message to the window as another program would, and waits for the answer within the
+// step timeout; a program that does not answer fails the step.
+LRESULT SendToWindow(Driver& d, UINT message, const wchar_t* name) {
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutW(d.RequireWindow(), message, 0, 0, SMTO_NORMAL, d.timeoutMs, &answer)) {
+    Fail(std::wstring(L"the program did not answer ") + name + L": " +
+         velmor::win32::DescribeError(GetLastError()));
+  }
+  Out(L"    answer " + std::to_wstring(answer) + L"\n");
+  return static_cast<LRESULT>(answer);
+}
+
+// "marks <caption> | <caption> ...": exactly these check boxes and option buttons of the window
+// are checked ("marks" alone: none is).
+void ExpectMarks(Driver& d, const Args& args) {
+  std::vector<std::wstring> want;
+  for (const Arg& arg : args) {
+    if (!arg.text.empty()) want.push_back(arg.text);
+  }
+  std::sort(want.begin(), want.end());
+  std::vector<std::wstring> checked;
+  for (HWND child : ChildWindows(d.RequireWindow())) {
+    if (ClassName(child) != L"Button") continue;
+    const auto state = CheckState(child);
+    if (!state) Fail(L"the program does not answer (reading a check state)");
+    if (*state == BST_CHECKED) checked.push_back(WindowText(child));
+  }
+  std::sort(checked.begin(), checked.end());
+  if (checked != want) {
+    std::wstring list;
+    for (const std::wstring& caption : checked) list += (list.empty() ? L"" : L" | ") + caption;
+    Fail(L"checked: " + (list.empty() ? std::wstring(L"none") : list));
+  }
+}
+
+constexpr Verb kVerbs[] = {
+    // Posted, not sent: the program may stay inside its click handler for a long time.
+    {L"click", L"<control>",
+     [](Driver& d, const Step& s) {
+       if (!PostMessageW(d.WaitControl(s.args[0].text, true), BM_CLICK, 0, 0)) {
+         Fail(L"cannot post the click: " + velmor::win32::DescribeError(GetLastError()));
+       }
+     }},
+    {L"check", L"<control>", [](Driver& d, const Step& s) { SetCheck(d, s.args[0].text, true); }},
+    {L"uncheck", L"<control>",
+     [](Driver& d, const Step& s) { SetCheck(d, s.args[0].text, false); }},
+    // As the window's close box would.
+    {L"close", L"",
+     [](Driver& d, const Step&) { PostMessageW(d.RequireWindow(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    {L"key", L"<keys:keys>", [](Driver& d, const Step& s) { PressKeys(d, s.args[0].value); }},
+    {L"windows-key", L"<keys:keys>",
+     [](Driver& d, const Step& s) { PressKeysAsWindows(d, s.args[0].value); }},
+    {L"send WM_CLOSE", L"", [](Driver& d, const Step&) { SendToWindow(d, WM_CLOSE, L"WM_CLOSE"); }},
+    // The program agrees to the end of the session (TRUE), or refuses it (FALSE).
+    {L"send WM_QUERYENDSESSION", L"agreed/refused",
+     [](Driver& d, const Step& s) {
+       const bool agreed = SendToWindow(d, WM_QUERYENDSESSION, L"WM_QUERYENDSESSION") != FALSE;
+       if (agreed != (s.args[0].text == L"agreed")) {
+         Fail(std::wstring(L"the program ") + (agreed ? L"agreed to" : L"refused") +
+              L" the end of the session");
+       }
+     }},
+    {L"marks", L"[<caption>]...", [](Driver& d, const Step& s) { ExpectMarks(d, s.args); }},
+    // The window takes input, or is disabled (waited for).
+    {L"enabled", L"yes/no",
+     [](Driver& d, const Step& s) {
+       const bool want = s.args[0].text == L"yes";
+       d.WaitFor([&] { return (IsWindowEnabled(d.RequireWindow()) != FALSE) == want; },
+                 want ? L"the window to be enabled" : L"the window to be disabled");
+     }},
+    // Windows does not take the window for hung ("not responding"), as it does when the window's
+    // thread has read no input for 5 seconds.
+    {L"not-hung", L"",
+     [](Driver& d, const Step&) {
+       if (IsHungAppWindow(d.RequireWindow())) Fail(L"the window is not responding");
+     }},
+};
+
+constexpr Kind kKinds[] = {{L"keys", ReadKeys}};
+
+}  // namespace
+
+Family InputSteps() { return {kVerbs, kKinds}; }
+
+}  // namespace e2e
