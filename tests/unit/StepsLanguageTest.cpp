@@ -15,9 +15,9 @@ namespace {
 
 using e2e::Step;
 
-unsigned long ReadRole(const std::wstring& text) {
+long ReadRole(const std::wstring& text) {
   if (text != L"graphic" && text != L"push button") e2e::Fail(L"unknown role " + e2e::Quote(text));
-  return text.size();
+  return static_cast<long>(text.size());
 }
 
 // Shapes of the kinds the driver's verbs have.

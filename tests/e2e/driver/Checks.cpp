@@ -6,8 +6,6 @@
 // therefore first waits, with a bound, until every stand-in that journalled its start has
 // journalled its end, and a check of what the journal holds waits, with the same bound, for it.
 
-#include "Checks.h"
-
 #include <windows.h>
 
 #include <algorithm>
@@ -15,8 +13,6 @@
 #include <functional>
 #include <thread>
 
-#include "Console.h"
-#include "DescribeError.h"
 #include "Driver.h"
 #include "Utf8.h"
 
@@ -24,8 +20,6 @@ namespace e2e {
 namespace {
 
 using namespace std::chrono_literals;
-using velmor::win32::DescribeError;
-using velmor::win32::UniqueFind;
 
 // How long a check waits for the stand-ins to finish and for the journal to show what it looks
 // for: a stand-in ends within a second or two, far longer on a loaded machine.
@@ -165,36 +159,19 @@ std::vector<std::wstring> Collapsed(const std::vector<std::wstring>& events,
   return out;
 }
 
-std::wstring List(const std::vector<std::wstring>& items) {
-  std::wstring out;
-  for (const std::wstring& item : items) out += (out.empty() ? L"" : L" | ") + item;
-  return L"[" + out + L"]";
-}
-
 }  // namespace
 
 std::vector<std::wstring> JournalLines() {
   std::wstring error;
   const std::optional<std::string> bytes = ReadFileBytes(kJournalPath, error);
-  std::vector<std::wstring> lines;
-  if (!bytes) return lines;
-  const std::wstring text = WithoutCR(velmor::WideFromUtf8(*bytes));
-  for (size_t pos = 0; pos < text.size();) {
-    size_t end = text.find(L'\n', pos);
-    if (end == std::wstring::npos) end = text.size();
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return lines;
+  return bytes ? TextLines(*bytes) : std::vector<std::wstring>{};
 }
 
 namespace {
 
 void ExpectJournal(const std::vector<std::wstring>& items) {
   if (items.empty()) {
-    const std::vector<std::wstring> lines = SettledJournal();
-    if (!lines.empty()) Fail(L"expected an empty journal; it holds " + List(lines));
-    return;
+    return ExpectSameTexts(L"the journal", {}, SettledJournal());
   }
   std::vector<Expected> expected;
   for (const std::wstring& item : items) {
@@ -243,56 +220,24 @@ void ExpectJournalCount(unsigned long want, const std::wstring& text) {
   }
 }
 
-void ExpectAddins(const Args& args) {
-  std::vector<std::wstring> want;
-  for (const Arg& arg : args) {
-    if (!arg.text.empty()) want.push_back(arg.text);
-  }
-  std::sort(want.begin(), want.end());
-  const std::vector<std::wstring> have = AddinValues();
-  if (have != want) {
-    Fail(L"Excel's add-in list: expected " + List(want) + L", found " + List(have));
-  }
-}
-
-void ExpectFile(const std::wstring& path) {
+// "exists <file>" / "absent <path>".
+void ExpectPath(Driver&, const Step& step) {
+  const std::wstring& path = step.args[0].text;
   const DWORD attributes = GetFileAttributesW(FileApiPath(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    Fail(L"expected the file " + Quote(path) + L": " + DescribeError(GetLastError()));
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    Fail(L"expected the file " + Quote(path) + L", found a folder");
-  }
+  const std::wstring found = attributes == INVALID_FILE_ATTRIBUTES     ? L"nothing"
+                             : (attributes & FILE_ATTRIBUTE_DIRECTORY) ? L"a folder"
+                                                                       : L"a file";
+  const std::wstring want = step.verb == L"exists" ? L"a file" : L"nothing";
+  if (found != want) Fail(L"expected " + want + L" at " + Quote(path) + L", found " + found);
 }
 
-void ExpectAbsent(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(FileApiPath(path).c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    Fail(L"expected nothing at " + Quote(path) + L", found a " +
-         ((attributes & FILE_ATTRIBUTE_DIRECTORY) ? L"folder" : L"file"));
-  }
-}
-
-void ExpectFiles(const Args& args) {
-  std::vector<std::wstring> want;
-  for (size_t i = 1; i < args.size(); ++i) {
-    if (!args[i].text.empty()) want.push_back(args[i].text);
-  }
-  std::sort(want.begin(), want.end());
+// "files <folder>\<pattern> | <name> ...": the files matching the pattern are exactly these.
+void ExpectFiles(Driver&, const Step& step) {
   std::vector<std::wstring> have;
-  WIN32_FIND_DATAW data{};
-  UniqueFind find(FindFirstFileExW(FileApiPath(args[0].text).c_str(), FindExInfoBasic, &data,
-                                   FindExSearchNameMatch, nullptr, 0));
-  if (find) {
-    do {
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) have.emplace_back(data.cFileName);
-    } while (FindNextFileW(find.get(), &data));
+  for (const WIN32_FIND_DATAW& entry : FilesMatching(step.args[0].text)) {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) have.emplace_back(entry.cFileName);
   }
-  std::sort(have.begin(), have.end());
-  if (have != want) {
-    Fail(L"files matching " + Quote(args[0].text) + L": expected " + List(want) + L", found " +
-         List(have));
-  }
+  ExpectSameTexts(L"files matching " + Quote(step.args[0].text), Texts(step.args, 1), have);
 }
 
 // "excel-server none": no Excel.Application is registered at all, as the stand-in's case for a
@@ -315,11 +260,13 @@ constexpr Verb kVerbs[] = {
     {L"journal-count", L"<count:n> | <text>",
      [](Driver&, const Step& s) { ExpectJournalCount(s.args[0].value, s.args[1].text); }},
     // Excel's add-in list holds exactly these values ("addins" alone: none).
-    {L"addins", L"[<value:addin>]...", [](Driver&, const Step& s) { ExpectAddins(s.args); }},
-    {L"exists", L"<file>", [](Driver&, const Step& s) { ExpectFile(s.args[0].text); }},
-    {L"absent", L"<path>", [](Driver&, const Step& s) { ExpectAbsent(s.args[0].text); }},
-    // The files matching the pattern are exactly these.
-    {L"files", L"<pattern> | [<name>]...", [](Driver&, const Step& s) { ExpectFiles(s.args); }},
+    {L"addins", L"[<value:addin>]...",
+     [](Driver&, const Step& s) {
+       ExpectSameTexts(L"Excel's add-in list", Texts(s.args), AddinValues());
+     }},
+    {L"exists", L"<file>", ExpectPath},
+    {L"absent", L"<path>", ExpectPath},
+    {L"files", L"<pattern> | [<name>]...", ExpectFiles},
     // Excel.Application, as COM finds it for the programs the driver starts, is served by the
     // build's Excel stand-in; if not, the run stops.
     {L"excel-server standin", L"", [](Driver& d, const Step&) { d.bed.RequireStandin(false); }},

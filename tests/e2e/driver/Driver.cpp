@@ -20,8 +20,6 @@
 #include <optional>
 #include <thread>
 
-#include "Checks.h"
-#include "Console.h"
 #include "Pixels.h"
 #include "RuntimeError.h"
 #include "Utf8.h"
@@ -30,6 +28,26 @@
 namespace e2e {
 
 using namespace std::chrono_literals;
+
+namespace {
+
+void Write(DWORD which, std::wstring_view text) {
+  HANDLE h = GetStdHandle(which);
+  if (h == nullptr || h == INVALID_HANDLE_VALUE) return;
+  DWORD mode = 0;
+  DWORD written = 0;
+  if (GetConsoleMode(h, &mode)) {
+    WriteConsoleW(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  } else {
+    const std::string bytes = velmor::Utf8FromWide(text);
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
+}
+
+}  // namespace
+
+void Out(std::wstring_view text) { Write(STD_OUTPUT_HANDLE, text); }
+void Err(std::wstring_view text) { Write(STD_ERROR_HANDLE, text); }
 
 void Driver::Adopt(StartedProcess program) {
   process_ = std::move(program.process);

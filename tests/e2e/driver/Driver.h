@@ -10,19 +10,55 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Handles.h"
 #include "Steps.h"
 #include "TestBed.h"
-#include "WindowQueries.h"
 
 namespace e2e {
 
 inline constexpr unsigned long kDefaultTimeoutMs = 30000;
+
+// ---- What the driver reads of other processes' windows (WindowQueries.cpp): texts, classes,
+// owners, message boxes and check states, without ever waiting on a program that does not answer.
+
+std::wstring WindowText(HWND hwnd);
+std::wstring ClassName(HWND hwnd);
+DWORD WindowProcessId(HWND hwnd);
+std::vector<HWND> VisibleTopLevelWindows();
+std::vector<HWND> ChildWindows(HWND parent);
+
+// A button caption without its mnemonic markers ("終了(&X)" -> "終了(X)", "&&" -> "&").
+std::wstring StripMnemonic(std::wstring_view s);
+
+// A title pattern is exact, unless it ends with '*', which matches any rest.
+bool TitleMatches(std::wstring_view pattern, std::wstring_view title);
+
+struct MessageBoxInfo {
+  HWND hwnd = nullptr;
+  std::wstring title;
+  std::wstring text;
+};
+
+// A message box is a dialog (#32770) with the message text in its static control 0xFFFF.
+std::optional<MessageBoxInfo> AsMessageBox(HWND hwnd);
+
+std::wstring Describe(const MessageBoxInfo& box);
+
+// The file name of the program a process runs; empty when it cannot be read.
+std::wstring ProcessImageName(DWORD pid);
+
+// The check state of a check box or option button, read with a time limit so a blocked program
+// cannot hang the driver; empty when the program does not answer.
+std::optional<LRESULT> CheckState(HWND button);
+
+// ---- The families of steps
 
 // A family's steps and the kinds of words its shapes use.
 struct Family {
@@ -37,6 +73,21 @@ Family LayoutSteps();
 Family ReaderSteps();
 Family StateSteps();
 Family OutcomeSteps();
+
+// The driver's output: each step as it starts and what it saw on stdout, failures on stderr;
+// wide text to a console, UTF-8 bytes to a pipe or file.
+void Out(std::wstring_view text);
+void Err(std::wstring_view text);
+
+class Driver;
+
+// The stand-ins' journal's lines as they stand (Checks.cpp).
+std::vector<std::wstring> JournalLines();
+
+// Waits, within the step timeout, until the window's object no longer says that it is unavailable:
+// the step the program was running has ended, and what is typed from now on is read
+// (Accessibility.cpp).
+void WaitUntilAvailable(Driver& d);
 
 // What a waiting step watches besides its own condition.
 struct Watch {

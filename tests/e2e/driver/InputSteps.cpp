@@ -7,8 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "Accessibility.h"
-#include "Console.h"
 #include "DescribeError.h"
 #include "Driver.h"
 
@@ -22,8 +20,8 @@ constexpr std::pair<std::wstring_view, WORD> kKeys[] = {
     {L"alt", VK_MENU}};
 
 // "shift+Tab": up to four keys pressed together, one a byte of the value, first in the lowest.
-unsigned long ReadKeys(const std::wstring& text) {
-  unsigned long chord = 0;
+long ReadKeys(const std::wstring& text) {
+  long chord = 0;
   int count = 0;
   for (size_t at = 0; at <= text.size(); ++count) {
     const size_t plus = std::min(text.find(L'+', at), text.size());
@@ -33,7 +31,7 @@ unsigned long ReadKeys(const std::wstring& text) {
                                   [&](const auto& k) { return k.first == name; });
     if (key == std::end(kKeys)) Fail(L"unknown key " + Quote(name));
     if (count == 4) Fail(L"at most four keys are pressed together");
-    chord |= static_cast<unsigned long>(key->second) << (8 * count);
+    chord |= static_cast<long>(key->second) << (8 * count);
     at = plus + 1;
   }
   return chord;
@@ -44,7 +42,8 @@ unsigned long ReadKeys(const std::wstring& text) {
 // typed during a step is dropped at its end, as a user's would be: the step's last message box
 // gives the focus back a moment before the step ends, so the window's object is asked whether
 // the window takes input again.
-void PressKeys(Driver& d, unsigned long chord) {
+void PressKeys(Driver& d, const Step& step) {
+  long chord = step.args[0].value;
   HWND window = d.RequireWindow();
   d.WaitFor([&] { return GetForegroundWindow() == window; }, L"the window to be the active one");
   WaitUntilAvailable(d);
@@ -72,9 +71,9 @@ void PressKeys(Driver& d, unsigned long chord) {
 // do not (see BM_SETDONTCLICK): an automatic one that is not checked clicks itself (checks
 // itself, clears the rest of its group and notifies its parent of a click); a manual one
 // notifies its parent of a click unless it is checked.
-void PressKeysAsWindows(Driver& d, unsigned long chord) {
+void PressKeysAsWindows(Driver& d, const Step& step) {
   HWND before = d.FocusedControl();
-  PressKeys(d, chord);
+  PressKeys(d, step);
   HWND focus = nullptr;
   d.WaitFor(
       [&] {
@@ -100,8 +99,10 @@ void PressKeysAsWindows(Driver& d, unsigned long chord) {
   }
 }
 
-void SetCheck(Driver& d, const std::wstring& caption, bool checked) {
-  HWND button = d.WaitControl(caption, true);
+// "check <control>" / "uncheck <control>": ticks or unticks a check box, as a click would.
+void SetCheck(Driver& d, const Step& step) {
+  const bool checked = step.verb == L"check";
+  HWND button = d.WaitControl(step.args[0].text, true);
   const LRESULT want = checked ? BST_CHECKED : BST_UNCHECKED;
   const auto state = CheckState(button);
   if (!state) Fail(L"the program does not answer (reading the check box state)");
@@ -125,12 +126,7 @@ LRESULT SendToWindow(Driver& d, UINT message, const wchar_t* name) {
 
 // "marks <caption> | <caption> ...": exactly these check boxes and option buttons of the window
 // are checked ("marks" alone: none is).
-void ExpectMarks(Driver& d, const Args& args) {
-  std::vector<std::wstring> want;
-  for (const Arg& arg : args) {
-    if (!arg.text.empty()) want.push_back(arg.text);
-  }
-  std::sort(want.begin(), want.end());
+void ExpectMarks(Driver& d, const Step& step) {
   std::vector<std::wstring> checked;
   for (HWND child : ChildWindows(d.RequireWindow())) {
     if (ClassName(child) != L"Button") continue;
@@ -138,12 +134,7 @@ void ExpectMarks(Driver& d, const Args& args) {
     if (!state) Fail(L"the program does not answer (reading a check state)");
     if (*state == BST_CHECKED) checked.push_back(WindowText(child));
   }
-  std::sort(checked.begin(), checked.end());
-  if (checked != want) {
-    std::wstring list;
-    for (const std::wstring& caption : checked) list += (list.empty() ? L"" : L" | ") + caption;
-    Fail(L"checked: " + (list.empty() ? std::wstring(L"none") : list));
-  }
+  ExpectSameTexts(L"the marked controls", Texts(step.args), checked);
 }
 
 constexpr Verb kVerbs[] = {
@@ -154,15 +145,13 @@ constexpr Verb kVerbs[] = {
          Fail(L"cannot post the click: " + velmor::win32::DescribeError(GetLastError()));
        }
      }},
-    {L"check", L"<control>", [](Driver& d, const Step& s) { SetCheck(d, s.args[0].text, true); }},
-    {L"uncheck", L"<control>",
-     [](Driver& d, const Step& s) { SetCheck(d, s.args[0].text, false); }},
+    {L"check", L"<control>", SetCheck},
+    {L"uncheck", L"<control>", SetCheck},
     // As the window's close box would.
     {L"close", L"",
      [](Driver& d, const Step&) { PostMessageW(d.RequireWindow(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
-    {L"key", L"<keys:keys>", [](Driver& d, const Step& s) { PressKeys(d, s.args[0].value); }},
-    {L"windows-key", L"<keys:keys>",
-     [](Driver& d, const Step& s) { PressKeysAsWindows(d, s.args[0].value); }},
+    {L"key", L"<keys:keys>", PressKeys},
+    {L"windows-key", L"<keys:keys>", PressKeysAsWindows},
     {L"send WM_CLOSE", L"", [](Driver& d, const Step&) { SendToWindow(d, WM_CLOSE, L"WM_CLOSE"); }},
     // The program agrees to the end of the session (TRUE), or refuses it (FALSE).
     {L"send WM_QUERYENDSESSION", L"agreed/refused",
@@ -173,7 +162,7 @@ constexpr Verb kVerbs[] = {
               L" the end of the session");
        }
      }},
-    {L"marks", L"[<caption>]...", [](Driver& d, const Step& s) { ExpectMarks(d, s.args); }},
+    {L"marks", L"[<caption>]...", ExpectMarks},
     // The window takes input, or is disabled (waited for).
     {L"enabled", L"yes/no",
      [](Driver& d, const Step& s) {

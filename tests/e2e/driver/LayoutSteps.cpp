@@ -4,23 +4,6 @@
 // move a window to a monitor of another DPI, and a WM_DPICHANGED sent from another process carries
 // no rectangle, so the driver moves the window as Windows would from inside the program's own
 // thread, through the test bed's hook (TestBedHook.h).
-//
-//   dpi-change <dpi>
-//       The window reaches a monitor of that DPI: it is asked for its size there, told of the DPI
-//       with the rectangle suggested from that size where it is, and painted. The step waits until
-//       all of that has been done.
-//   layout save <file>
-//       Writes what the window shows: its client area, and each control's class, caption, box in
-//       client pixels and font, to the file; the pixels of its client area to <file>.bmp.
-//   layout same <file>
-//       The window shows what the saved one did: the same client area, controls, boxes and fonts,
-//       and the same client area pixel for pixel, but inside the check boxes and option buttons:
-//       the system draws their marks, at the window's DPI on Windows and at the system DPI under
-//       Wine (whose GetDpiForWindow keeps the system DPI), and places their captions beside them.
-//       On a difference, what the window shows is written to <file>-now.bmp.
-//   gdi-flat <changes> <dpi> <dpi> ...
-//       Moves the window that many times, through the DPIs in turn; the program holds as many GDI
-//       objects after the last change as after the first.
 
 #include <algorithm>
 #include <chrono>
@@ -32,12 +15,12 @@
 #include <utility>
 #include <vector>
 
-#include "Console.h"
 #include "DescribeError.h"
 #include "Driver.h"
 #include "Pixels.h"
 #include "TestBedHook.h"
 #include "Utf8.h"
+#include "Win32Support.h"
 
 namespace e2e {
 namespace {
@@ -51,10 +34,7 @@ void HookThreadOf(HWND window) {
   if (thread == 0) Fail(L"the window no longer exists");
   if (hooked.count(thread) != 0) return;
   if (library == nullptr) {
-    std::wstring path(MAX_PATH, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(length);
-    path = path.substr(0, path.find_last_of(L'\\') + 1) + kHookDll;
+    const std::wstring path = FolderOf(velmor::win32::ModuleFileName()) + kHookDll;
     library = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (library == nullptr) {
       Fail(L"cannot load " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
@@ -148,29 +128,12 @@ Capture CaptureClient(HWND window) {
   return {client.right - client.left, client.bottom - client.top, CaptureScreen(client)};
 }
 
-// Every byte of a file the driver wrote; fails the step when it cannot be read.
-std::string ReadSaved(const std::wstring& path) {
-  std::wstring error;
-  std::optional<std::string> bytes = ReadFileBytes(path, error);
-  if (!bytes) Fail(L"cannot open " + Quote(path) + L": " + error);
-  return std::move(*bytes);
-}
-
 // A 32-bit top-down BMP file, which picture viewers show.
 void SaveCapture(const Capture& capture, const std::wstring& path) {
-  BITMAPFILEHEADER file{};
-  BITMAPINFOHEADER info{};
   const DWORD imageSize = static_cast<DWORD>(capture.pixels.size() * sizeof(DWORD));
-  file.bfType = 0x4D42;  // "BM"
-  file.bfOffBits = sizeof(file) + sizeof(info);
-  file.bfSize = file.bfOffBits + imageSize;
-  info.biSize = sizeof(info);
-  info.biWidth = capture.width;
-  info.biHeight = -capture.height;
-  info.biPlanes = 1;
-  info.biBitCount = 32;
-  info.biCompression = BI_RGB;
-  info.biSizeImage = imageSize;
+  const BITMAPINFOHEADER info = TopDownBitmap(capture.width, capture.height).bmiHeader;
+  const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(info);
+  const BITMAPFILEHEADER file{0x4D42 /* "BM" */, offset + imageSize, 0, 0, offset};
   std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
   bytes.append(reinterpret_cast<const char*>(&info), sizeof(info));
   bytes.append(reinterpret_cast<const char*>(capture.pixels.data()), imageSize);
@@ -178,7 +141,7 @@ void SaveCapture(const Capture& capture, const std::wstring& path) {
 }
 
 Capture LoadCapture(const std::wstring& path) {
-  const std::string bytes = ReadSaved(path);
+  const std::string bytes = ReadWholeFile(path);
   BITMAPFILEHEADER file{};
   BITMAPINFOHEADER info{};
   if (bytes.size() < sizeof(file) + sizeof(info)) Fail(Quote(path) + L" is no picture");
@@ -195,32 +158,31 @@ Capture LoadCapture(const std::wstring& path) {
   return capture;
 }
 
-// The pixels that differ outside the marked boxes, and the first of them.
-struct Difference {
-  int pixels = 0;
-  POINT first{-1, -1};
-};
-
-Difference Compare(const Capture& saved, const Capture& now, const std::vector<RECT>& marked) {
-  Difference difference;
-  if (saved.width != now.width || saved.height != now.height) {
-    difference.pixels = -1;
-    return difference;
-  }
+// The pixels that differ outside the marked boxes (-1: another size), and the first of them.
+int Differences(const Capture& saved, const Capture& now, const std::vector<RECT>& marked,
+                POINT& first) {
+  if (saved.width != now.width || saved.height != now.height) return -1;
+  int count = 0;
   for (int y = 0; y < now.height; ++y) {
     for (int x = 0; x < now.width; ++x) {
       const POINT point{x, y};
-      bool inside = false;
-      for (const RECT& box : marked) inside = inside || PtInRect(&box, point);
       const std::size_t at = static_cast<std::size_t>(y) * now.width + x;
-      if (inside || saved.pixels[at] == now.pixels[at]) continue;
-      if (difference.pixels++ == 0) difference.first = point;
+      if (saved.pixels[at] == now.pixels[at] ||
+          std::any_of(marked.begin(), marked.end(),
+                      [&](const RECT& box) { return PtInRect(&box, point); })) {
+        continue;
+      }
+      if (count++ == 0) first = point;
     }
   }
-  return difference;
+  return count;
 }
 
-void SaveLayout(Driver& d, const std::wstring& path) {
+// "layout save <file>": writes what the window shows: its client area, and each control's class,
+// caption, box in client pixels and font, to the file; the pixels of its client area to
+// <file>.bmp.
+void SaveLayout(Driver& d, const Step& step) {
+  const std::wstring& path = step.args[0].text;
   HWND window = AskHook(d, 0);
   const Layout layout = LayoutOf(window);
   std::wstring text;
@@ -245,16 +207,16 @@ void SaveLayout(Driver& d, const std::wstring& path) {
   for (const std::wstring& line : layout.lines) Out(L"    " + line + L"\n");
 }
 
-void ExpectSameLayout(Driver& d, const std::wstring& path) {
+// "layout same <file>": the window shows what the saved one did: the same client area, controls,
+// boxes and fonts, and the same client area pixel for pixel, but inside the check boxes and option
+// buttons: the system draws their marks, at the window's DPI on Windows and at the system DPI under
+// Wine (whose GetDpiForWindow keeps the system DPI), and places their captions beside them. On a
+// difference, what the window shows is written to <file>-now.bmp.
+void ExpectSameLayout(Driver& d, const Step& step) {
+  const std::wstring& path = step.args[0].text;
   HWND window = AskHook(d, 0);
   const Layout layout = LayoutOf(window);
-  const std::wstring saved = velmor::WideFromUtf8(ReadSaved(path));
-  std::vector<std::wstring> savedLines;
-  for (std::size_t at = 0; at < saved.size();) {
-    const std::size_t end = saved.find(L'\n', at);
-    savedLines.push_back(saved.substr(at, end - at));
-    at = end == std::wstring::npos ? saved.size() : end + 1;
-  }
+  const std::vector<std::wstring> savedLines = TextLines(ReadWholeFile(path));
   for (std::size_t i = 0; i < std::max(savedLines.size(), layout.lines.size()); ++i) {
     const std::wstring want = i < savedLines.size() ? savedLines[i] : L"(nothing)";
     const std::wstring have = i < layout.lines.size() ? layout.lines[i] : L"(nothing)";
@@ -262,18 +224,16 @@ void ExpectSameLayout(Driver& d, const std::wstring& path) {
   }
   const Capture want = LoadCapture(path + L".bmp");
   Capture now;
-  Difference difference;
-  const bool same = d.Poll(d.timeoutMs, [&] {
-    now = CaptureClient(window);
-    difference = Compare(want, now, layout.marked);
-    return difference.pixels == 0;
-  });
-  if (!same) {
+  POINT first{};
+  int differ = 0;
+  if (!d.Poll(d.timeoutMs, [&] {
+        now = CaptureClient(window);
+        return (differ = Differences(want, now, layout.marked, first)) == 0;
+      })) {
     SaveCapture(now, path + L"-now.bmp");
-    if (difference.pixels < 0) Fail(L"the client area is not the saved one's size");
-    Fail(std::to_wstring(difference.pixels) +
-         L" pixels differ from the saved window's, the first at (" +
-         std::to_wstring(difference.first.x) + L", " + std::to_wstring(difference.first.y) +
+    if (differ < 0) Fail(L"the client area is not the saved one's size");
+    Fail(std::to_wstring(differ) + L" pixels differ from the saved window's, the first at (" +
+         std::to_wstring(first.x) + L", " + std::to_wstring(first.y) +
          L"); what the window shows is in " + Quote(path + L"-now.bmp"));
   }
   Out(L"    " + layout.lines.front() + L", " + std::to_wstring(layout.lines.size() - 1) +
@@ -284,8 +244,11 @@ int GdiObjectsOfProgram(HWND window) {
   return static_cast<int>(reinterpret_cast<ULONG_PTR>(GetPropW(window, kGdiProperty))) - 1;
 }
 
-// "dpi-change <dpi>": the window moved to a monitor of that DPI.
-void ChangeDpi(Driver& d, int dpi) {
+// "dpi-change <dpi>": the window reaches a monitor of that DPI: it is asked for its size there,
+// told of the DPI with the rectangle suggested from that size where it is, and painted; the step
+// waits until all of that has been done.
+void ChangeDpi(Driver& d, const Step& step) {
+  const int dpi = static_cast<int>(step.args[0].value);
   HWND window = AskHook(d, dpi);
   RECT client{};
   GetClientRect(window, &client);
@@ -293,13 +256,15 @@ void ChangeDpi(Driver& d, int dpi) {
       L" x " + std::to_wstring(client.bottom) + L"\n");
 }
 
-// "gdi-flat <changes> <dpi> ...".
-void ExpectGdiFlat(Driver& d, const Args& args) {
-  const unsigned long changes = args[0].value;
+// "gdi-flat <changes> <dpi> ...": moves the window that many times, through the DPIs in turn; the
+// program holds as many GDI objects after the last change as after the first.
+void ExpectGdiFlat(Driver& d, const Step& step) {
+  const long changes = step.args[0].value;
   int first = 0;
   int last = 0;
-  for (unsigned long i = 0; i < changes; ++i) {
-    const int dpi = static_cast<int>(args[1 + i % (args.size() - 1)].value);
+  for (long i = 0; i < changes; ++i) {
+    const int dpi =
+        static_cast<int>(step.args[1 + static_cast<size_t>(i) % (step.args.size() - 1)].value);
     last = GdiObjectsOfProgram(AskHook(d, dpi));
     if (i == 0) first = last;
   }
@@ -311,8 +276,8 @@ void ExpectGdiFlat(Driver& d, const Args& args) {
   }
 }
 
-unsigned long ReadDpi(const std::wstring& text) {
-  const unsigned long dpi = ReadArgs(L"a DPI", L"<dpi:n>", text, {})[0].value;
+long ReadDpi(const std::wstring& text) {
+  const long dpi = ReadArgs(L"a DPI", L"<dpi:n>", text, {})[0].value;
   if (dpi < 48 || dpi > 960) Fail(L"expected a DPI from 48 to 960, not " + text);
   return dpi;
 }
@@ -331,30 +296,30 @@ std::wstring PlaceText(const RECT& r) {
 
 // "twips-rect <control>|client <left> <top> <width> <height>": the control (or the client area)
 // lies within 1 pixel of that rectangle in twips, scaled to the screen's DPI.
-void ExpectTwipsRect(Driver& d, const Args& args) {
+void ExpectTwipsRect(Driver& d, const Step& step) {
   HWND window = d.RequireWindow();
   RECT have = ClientRectOf(window);
-  if (args[0].text != L"client") {
-    GetWindowRect(d.WaitControl(args[0].text), &have);
+  if (step.args[0].text != L"client") {
+    GetWindowRect(d.WaitControl(step.args[0].text), &have);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&have), 2);
   }
-  const auto px = [&](size_t i) { return TwipsToPx(static_cast<long>(args[i].value)); };
-  const RECT want{px(1), px(2), TwipsToPx(static_cast<long>(args[1].value + args[3].value)),
-                  TwipsToPx(static_cast<long>(args[2].value + args[4].value))};
+  const auto& a = step.args;
+  const RECT want{TwipsToPx(a[1].value), TwipsToPx(a[2].value), TwipsToPx(a[1].value + a[3].value),
+                  TwipsToPx(a[2].value + a[4].value)};
   Out(L"    " + std::to_wstring(ScreenDpi()) + L" dpi: " + PlaceText(have) + L", expected " +
       PlaceText(want) + L"\n");
   if (std::abs(have.left - want.left) > 1 || std::abs(have.top - want.top) > 1 ||
       std::abs(have.right - want.right) > 1 || std::abs(have.bottom - want.bottom) > 1) {
-    Fail(Quote(args[0].text) + L" is at " + PlaceText(have) + L", more than 1 px from " +
+    Fail(Quote(step.args[0].text) + L" is at " + PlaceText(have) + L", more than 1 px from " +
          PlaceText(want));
   }
 }
 
 // "z-order <control> | <control> | ...": the controls lie on top of one another in this order,
 // the first on top.
-void ExpectZOrder(Driver& d, const Args& args) {
+void ExpectZOrder(Driver& d, const Step& step) {
   std::vector<HWND> listed;
-  for (const Arg& ref : args) listed.push_back(d.WaitControl(ref.text));
+  for (const Arg& ref : step.args) listed.push_back(d.WaitControl(ref.text));
   std::vector<HWND> stacked;
   for (HWND child = GetWindow(d.RequireWindow(), GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
@@ -374,14 +339,14 @@ void ExpectZOrder(Driver& d, const Args& args) {
 // "caption-lines <left> <top> <width> <height> <lines>" (twips, client area): the text drawn
 // there stands on that many lines, and none of it touches the right or bottom edge, where a
 // caption too long for its box would be cut off.
-void ExpectCaptionLines(Driver& d, const Args& args) {
+void ExpectCaptionLines(Driver& d, const Step& step) {
   POINT origin{0, 0};
   ClientToScreen(d.RequireWindow(), &origin);
-  const auto px = [&](unsigned long twips) { return TwipsToPx(static_cast<long>(twips)); };
-  const RECT box{origin.x + px(args[0].value), origin.y + px(args[1].value),
-                 origin.x + px(args[0].value + args[2].value),
-                 origin.y + px(args[1].value + args[3].value)};
-  const int want = static_cast<int>(args[4].value);
+  const auto& a = step.args;
+  const RECT box{origin.x + TwipsToPx(a[0].value), origin.y + TwipsToPx(a[1].value),
+                 origin.x + TwipsToPx(a[0].value + a[2].value),
+                 origin.y + TwipsToPx(a[1].value + a[3].value)};
+  const int want = static_cast<int>(step.args[4].value);
   CaptionLines measured;
   // The window may still be painting: measure again until the caption is there or time is up.
   const bool whole = d.Poll(d.timeoutMs, [&] {
@@ -402,11 +367,11 @@ void ExpectCaptionLines(Driver& d, const Args& args) {
 // "picture <control> | <file> | corner|inside": the picture from the file is drawn at its own
 // pixel size, pixel for pixel: from the control's top-left corner and clipped to the control, or
 // somewhere wholly inside it.
-void ExpectPicture(Driver& d, const Args& args) {
-  const DecodedPicture picture = DecodePicture(args[1].text);
+void ExpectPicture(Driver& d, const Step& step) {
+  const DecodedPicture picture = DecodePicture(step.args[1].text);
   RECT box{};
-  GetWindowRect(d.WaitControl(args[0].text), &box);
-  const bool atCorner = args[2].text == L"corner";
+  GetWindowRect(d.WaitControl(step.args[0].text), &box);
+  const bool atCorner = step.args[2].text == L"corner";
   const std::wstring size =
       std::to_wstring(picture.width) + L" x " + std::to_wstring(picture.height);
   POINT found{-1, -1};
@@ -425,7 +390,8 @@ void ExpectPicture(Driver& d, const Args& args) {
 }
 
 // "focus <control>": waits until that control of the window has the keyboard focus.
-void ExpectFocus(Driver& d, const std::wstring& ref) {
+void ExpectFocus(Driver& d, const Step& step) {
+  const std::wstring& ref = step.args[0].text;
   HWND control = d.WaitControl(ref);
   HWND focus = nullptr;
   if (!d.Poll(d.timeoutMs, [&] { return (focus = d.FocusedControl()) == control; })) {
@@ -438,41 +404,34 @@ void ExpectFocus(Driver& d, const std::wstring& ref) {
 
 // "screenshot <name>.png": what the screen shows of the window, as a PNG file in the
 // scenario's artifacts folder.
-void Screenshot(Driver& d, const std::wstring& name) {
+void Screenshot(Driver& d, const Step& step) {
   HWND hwnd = d.RequireWindow();
   // Let the program finish painting; a program busy in a handler is captured as it is.
   DWORD_PTR ignored = 0;
   SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  SaveWindowPicture(hwnd, JoinPath(d.artifacts, name));
+  SaveWindowPicture(hwnd, JoinPath(d.artifacts, step.args[0].text));
 }
 
 constexpr Verb kVerbs[] = {
     {L"client-size", L"<width:n> <height:n>",
      [](Driver& d, const Step& s) {
        const RECT r = ClientRectOf(d.RequireWindow());
-       if (r.right != static_cast<long>(s.args[0].value) ||
-           r.bottom != static_cast<long>(s.args[1].value)) {
+       if (r.right != s.args[0].value || r.bottom != s.args[1].value) {
          Fail(L"the client area is " + std::to_wstring(r.right) + L" x " +
               std::to_wstring(r.bottom) + L", expected " + s.rest);
        }
      }},
-    {L"focus", L"<control>", [](Driver& d, const Step& s) { ExpectFocus(d, s.args[0].text); }},
-    {L"z-order", L"<control>...", [](Driver& d, const Step& s) { ExpectZOrder(d, s.args); }},
-    {L"twips-rect", L"<control> <left:n> <top:n> <width:n> <height:n>",
-     [](Driver& d, const Step& s) { ExpectTwipsRect(d, s.args); }},
-    {L"caption-lines", L"<left:n> <top:n> <width:n> <height:n> <lines:n>",
-     [](Driver& d, const Step& s) { ExpectCaptionLines(d, s.args); }},
-    {L"picture", L"<control> | <file> | corner/inside",
-     [](Driver& d, const Step& s) { ExpectPicture(d, s.args); }},
-    {L"screenshot", L"<file>", [](Driver& d, const Step& s) { Screenshot(d, s.args[0].text); }},
-    {L"dpi-change", L"<dpi:dpi>",
-     [](Driver& d, const Step& s) { ChangeDpi(d, static_cast<int>(s.args[0].value)); }},
-    {L"layout save", L"<file>", [](Driver& d, const Step& s) { SaveLayout(d, s.args[0].text); }},
-    {L"layout same", L"<file>",
-     [](Driver& d, const Step& s) { ExpectSameLayout(d, s.args[0].text); }},
-    {L"gdi-flat", L"<changes:n> <dpi:dpi>...",
-     [](Driver& d, const Step& s) { ExpectGdiFlat(d, s.args); }},
+    {L"focus", L"<control>", ExpectFocus},
+    {L"z-order", L"<control>...", ExpectZOrder},
+    {L"twips-rect", L"<control> <left:n> <top:n> <width:n> <height:n>", ExpectTwipsRect},
+    {L"caption-lines", L"<left:n> <top:n> <width:n> <height:n> <lines:n>", ExpectCaptionLines},
+    {L"picture", L"<control> | <file> | corner/inside", ExpectPicture},
+    {L"screenshot", L"<file>", Screenshot},
+    {L"dpi-change", L"<dpi:dpi>", ChangeDpi},
+    {L"layout save", L"<file>", SaveLayout},
+    {L"layout same", L"<file>", ExpectSameLayout},
+    {L"gdi-flat", L"<changes:n> <dpi:dpi>...", ExpectGdiFlat},
 };
 
 constexpr Kind kKinds[] = {{L"dpi", ReadDpi}};

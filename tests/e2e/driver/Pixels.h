@@ -20,6 +20,9 @@ int ScreenDpi();
 
 int TwipsToPx(long twips);
 
+// The header of a 32-bit bitmap whose rows go from the top down, as these pixels do.
+BITMAPINFO TopDownBitmap(int width, int height);
+
 // A rectangle of the screen as 0x00RRGGBB pixels, row by row from the top.
 std::vector<DWORD> CaptureScreen(const RECT& r);
 

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "Console.h"
 #include "Driver.h"
 #include "RuntimeError.h"
 
@@ -34,21 +33,22 @@ HWND WaitAnyWindow(Driver& d, const std::wstring& title) {
 // that cleans up after closing its window), and checks the program's window at that moment:
 // enabled or not; "foreground": it becomes the active window before that other program ends, as
 // Windows activates the next enabled window when the foreground one goes.
-void OtherWindowGone(Driver& d, const Args& args) {
+void OtherWindowGone(Driver& d, const Step& step) {
   HWND ours = d.RequireWindow();
-  HWND other = WaitAnyWindow(d, args[0].text);
+  HWND other = WaitAnyWindow(d, step.args[0].text);
   const UniqueHandle program(OpenProcess(SYNCHRONIZE, FALSE, WindowProcessId(other)));
-  if (!program) Fail(L"cannot open the program of " + Quote(args[0].text));
+  if (!program) Fail(L"cannot open the program of " + Quote(step.args[0].text));
   const auto running = [&] { return WaitForSingleObject(program.get(), 0) == WAIT_TIMEOUT; };
-  d.WaitFor([&] { return !IsWindow(other); }, L"the window " + Quote(args[0].text) + L" to go");
+  d.WaitFor([&] { return !IsWindow(other); },
+            L"the window " + Quote(step.args[0].text) + L" to go");
   const bool enabled = IsWindowEnabled(ours) != FALSE;
   if (!running()) Fail(L"its program ended with its window: nothing was checked");
   Out(L"    gone, its program still runs; the window is " +
       std::wstring(enabled ? L"enabled" : L"disabled") + L"\n");
-  if (enabled != (args[2].text == L"yes")) {
+  if (enabled != (step.args[2].text == L"yes")) {
     Fail(std::wstring(L"the window was ") + (enabled ? L"enabled" : L"disabled"));
   }
-  if (args.size() < 4) return;
+  if (step.args.size() < 4) return;
   d.WaitFor(
       [&] {
         if (GetForegroundWindow() == ours) return true;
@@ -58,14 +58,14 @@ void OtherWindowGone(Driver& d, const Args& args) {
       L"the window to become the active one");
 }
 
-void Exited(Driver& d, const Args& args) {
+void Exited(Driver& d, const Step& step) {
   d.RequireProcess();
   d.WaitFor([&] { return !d.ProcessRunning(); }, L"the program to end", {true, false});
   const DWORD code = d.ExitCode();
   Out(L"    exit code " + velmor::FormatErrorNumber(code) + L"\n");
-  if (!args.empty() && code != args[0].value) {
+  if (!step.args.empty() && code != static_cast<DWORD>(step.args[0].value)) {
     Fail(L"the program ended with exit code " + velmor::FormatErrorNumber(code) + L", expected " +
-         velmor::FormatErrorNumber(args[0].value));
+         velmor::FormatErrorNumber(static_cast<DWORD>(step.args[0].value)));
   }
 }
 
@@ -74,8 +74,8 @@ void Exited(Driver& d, const Args& args) {
 // its own; with a title, except for one message box of that title whose text contains each
 // text, which is answered with OK. The process under test stays the one that later steps
 // address.
-void StartSecond(Driver& d, const Args& args) {
-  const StartedProcess second = d.bed.Start(args[0].text);
+void StartSecond(Driver& d, const Step& step) {
+  const StartedProcess second = d.bed.Start(step.args[0].text);
   Out(L"    second pid " + std::to_wstring(second.pid) + L"\n");
   std::wstring shown;
   HWND answered = nullptr;
@@ -84,10 +84,11 @@ void StartSecond(Driver& d, const Args& args) {
         for (HWND hwnd : VisibleTopLevelWindows()) {
           if (WindowProcessId(hwnd) != second.pid || hwnd == answered) continue;
           const std::optional<MessageBoxInfo> box = AsMessageBox(hwnd);
-          if (args.size() > 1 && answered == nullptr && box) {
-            bool matches = box->title == args[1].text;
-            for (size_t i = 2; i < args.size(); ++i) {
-              matches = matches && box->text.find(Unescape(args[i].text)) != std::wstring::npos;
+          if (step.args.size() > 1 && answered == nullptr && box) {
+            bool matches = box->title == step.args[1].text;
+            for (size_t i = 2; i < step.args.size(); ++i) {
+              matches =
+                  matches && box->text.find(Unescape(step.args[i].text)) != std::wstring::npos;
             }
             if (!matches) Fail(L"the second copy's message box has " + Describe(*box));
             Out(L"    " + Describe(*box) + L"\n");
@@ -105,7 +106,7 @@ void StartSecond(Driver& d, const Args& args) {
   GetExitCodeProcess(second.process.get(), &code);
   Out(L"    second copy ended, exit code " + velmor::FormatErrorNumber(code) + L"\n");
   if (!shown.empty()) Fail(L"the second copy showed a window titled " + shown);
-  if (args.size() > 1 && answered == nullptr) Fail(L"the second copy showed no message box");
+  if (step.args.size() > 1 && answered == nullptr) Fail(L"the second copy showed no message box");
   if (code != 0) Fail(L"the second copy ended with exit code " + velmor::FormatErrorNumber(code));
 }
 
@@ -126,7 +127,9 @@ MessageBoxInfo WaitMessageBox(Driver& d, const std::wstring& what) {
 // "msgbox <title> | <text>": the program's message box has this title and text, and is answered
 // with OK. The text in double quotes is taken as it stands, leading and trailing spaces included.
 // "msgbox-contains <title> | <text> ...": its text holds each of the texts.
-void ExpectMessageBox(Driver& d, const Args& args, bool contains) {
+void ExpectMessageBox(Driver& d, const Step& step) {
+  const Args& args = step.args;
+  const bool contains = step.verb == L"msgbox-contains";
   std::vector<std::wstring> texts;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::wstring& text = args[i].text;
@@ -162,7 +165,7 @@ void ExpectMessageBox(Driver& d, const Args& args, bool contains) {
 
 // "msgbox-fits": waits for a message box of the program and fails unless it lies wholly on the
 // screen. The box stays open for the next step.
-void MessageBoxFits(Driver& d) {
+void MessageBoxFits(Driver& d, const Step&) {
   const MessageBoxInfo box = WaitMessageBox(d, L"a message box");
   RECT r{};
   if (!GetWindowRect(box.hwnd, &r)) Fail(L"cannot read the message box's position");
@@ -181,8 +184,7 @@ void MessageBoxFits(Driver& d) {
 constexpr Verb kVerbs[] = {
     {L"start", L"<program:command>",
      [](Driver& d, const Step& s) { d.Adopt(d.bed.Start(s.args[0].text)); }},
-    {L"start-second", L"<program:command> | [<title>] | [<text>]...",
-     [](Driver& d, const Step& s) { StartSecond(d, s.args); }},
+    {L"start-second", L"<program:command> | [<title>] | [<text>]...", StartSecond},
     // A visible window of the program with that title ("*" at the end: any rest), which the
     // steps after it address.
     {L"window", L"<title>",
@@ -197,8 +199,7 @@ constexpr Verb kVerbs[] = {
     // has reached that step.
     {L"other-window", L"<title>",
      [](Driver& d, const Step& s) { WaitAnyWindow(d, s.args[0].text); }},
-    {L"other-window-gone", L"<title> | enabled yes/no | [foreground]",
-     [](Driver& d, const Step& s) { OtherWindowGone(d, s.args); }},
+    {L"other-window-gone", L"<title> | enabled yes/no | [foreground]", OtherWindowGone},
     // Closes another program's window as its user would, and waits until it is gone.
     {L"close-other", L"<title>",
      [](Driver& d, const Step& s) {
@@ -207,7 +208,7 @@ constexpr Verb kVerbs[] = {
        SendMessageTimeoutW(found, WM_CLOSE, 0, 0, SMTO_NORMAL, d.timeoutMs, &ignored);
        d.WaitFor([&] { return !IsWindow(found); }, L"the window to close");
      }},
-    {L"exited", L"[<code:n>]", [](Driver& d, const Step& s) { Exited(d, s.args); }},
+    {L"exited", L"[<code:n>]", Exited},
     // No window with that title shows within the time.
     {L"no-window", L"<title> <milliseconds:n>",
      [](Driver& d, const Step& s) {
@@ -247,17 +248,15 @@ constexpr Verb kVerbs[] = {
        d.WaitFor([&] { return !IsIconic(hwnd) && GetForegroundWindow() == hwnd; },
                  L"the window to come to the front");
      }},
-    {L"msgbox", L"<title> | <text>",
-     [](Driver& d, const Step& s) { ExpectMessageBox(d, s.args, false); }},
-    {L"msgbox-contains", L"<title> | <text>...",
-     [](Driver& d, const Step& s) { ExpectMessageBox(d, s.args, true); }},
+    {L"msgbox", L"<title> | <text>", ExpectMessageBox},
+    {L"msgbox-contains", L"<title> | <text>...", ExpectMessageBox},
     // No message box shows within the time, or before the program ends.
     {L"no-msgbox", L"<milliseconds:n>",
      [](Driver& d, const Step& s) {
        d.RequireProcess();
        d.Poll(s.args[0].value, [&] { return !d.ProcessRunning(); }, {true, false});
      }},
-    {L"msgbox-fits", L"", [](Driver& d, const Step&) { MessageBoxFits(d); }},
+    {L"msgbox-fits", L"", MessageBoxFits},
 };
 
 }  // namespace

@@ -115,23 +115,14 @@ class Reader {
     std::wstring error;
     std::optional<std::string> bytes = source_.read(path, error);
     if (!bytes) Fail((from.empty() ? L"" : from + L": ") + L"cannot read " + path + L": " + error);
-    if (bytes->starts_with("\xEF\xBB\xBF")) bytes->erase(0, 3);
-    const std::wstring text = velmor::WideFromUtf8(*bytes);
     const std::wstring folder = FolderOf(path);
     const std::wstring name = path.substr(folder.size());
     std::vector<Line> lines;
-    for (size_t pos = 0, number = 1; pos <= text.size(); ++number) {
-      size_t end = text.find(L'\n', pos);
-      if (end == std::wstring::npos) end = text.size();
-      lines.push_back(MakeLine(name + L":" + std::to_wstring(number), folder,
-                               WithoutCR(text.substr(pos, end - pos))));
+    for (const std::wstring& text : TextLines(*bytes)) {
+      Line line = MakeLine(name + L":" + std::to_wstring(lines.size() + 1), folder, text);
       // An included file's cases are its own.
-      const std::wstring& last = lines.back().text;
-      if (!from.empty() && lines.back().indent == 0 && SplitWord(last).first == L"case") {
-        lines.pop_back();
-        break;
-      }
-      pos = end + 1;
+      if (!from.empty() && line.indent == 0 && SplitWord(line.text).first == L"case") break;
+      lines.push_back(std::move(line));
     }
     open_.push_back(path);
     Process(lines, 0);
@@ -372,16 +363,8 @@ class ArgsReader {
       : verb_(verb), shape_(shape), rest_(rest), kinds_(kinds) {}
 
   Args Read() {
-    // The line's parts at its bars, and where each begins.
-    std::vector<std::wstring> parts;
-    std::vector<size_t> starts;
-    for (size_t at = 0; !rest_.empty();) {
-      const size_t bar = rest_.find(L'|', at);
-      starts.push_back(at);
-      parts.push_back(Trim(rest_.substr(at, bar == std::wstring::npos ? bar : bar - at)));
-      if (bar == std::wstring::npos) break;
-      at = bar + 1;
-    }
+    const std::vector<std::wstring> parts =
+        rest_.empty() ? std::vector<std::wstring>{} : SplitBars(rest_);
     const std::vector<Part> shape = ParseShape(shape_);
     size_t at = 0;
     for (size_t p = 0; p < shape.size(); ++p) {
@@ -396,7 +379,9 @@ class ArgsReader {
         Mismatch();
       }
       if (p + 1 == shape.size() && part.size() == 1 && part[0].IsText() && !part[0].optional) {
-        Take(part[0], Trim(rest_.substr(starts[at])));
+        size_t start = 0;  // the rest of the line, after as many bars as parts were read
+        for (size_t bar = 0; bar < at; ++bar) start = rest_.find(L'|', start) + 1;
+        Take(part[0], Trim(rest_.substr(start)));
         return std::move(args_);
       }
       ReadPart(part, parts[at++]);
@@ -423,7 +408,9 @@ class ArgsReader {
     if (!field.words.empty()) {
       if (std::find(field.words.begin(), field.words.end(), text) == field.words.end()) Mismatch();
     } else if (field.kind == L"n") {
-      if (!ParseNumber(text, arg.value)) Mismatch();
+      unsigned long number = 0;
+      if (!ParseNumber(text, number)) Mismatch();
+      arg.value = static_cast<long>(number);
     } else if (!field.kind.empty()) {
       const auto kind = std::find_if(kinds_.begin(), kinds_.end(),
                                      [&](const Kind& k) { return k.name == field.kind; });
@@ -435,41 +422,32 @@ class ArgsReader {
     args_.push_back(std::move(arg));
   }
 
-  // A part of the line: a field alone takes all of it; else each field a word, but a text the
-  // words the fields after it leave.
-  void ReadPart(const Part& part, const std::wstring& text) {
+  // A part of the line: a field alone takes all of it; else each field a word, but a text, which
+  // comes first, the words the fields after it leave.
+  void ReadPart(const Part& part, std::wstring text) {
     if (part.size() == 1) return Take(part[0], text);
-    std::vector<std::pair<size_t, size_t>> words;  // where each begins and ends
-    for (size_t at = text.find_first_not_of(L" \t"); at != std::wstring::npos;) {
-      const size_t end = std::min(text.find_first_of(L" \t", at), text.size());
-      words.emplace_back(at, end);
-      at = text.find_first_not_of(L" \t", end);
+    std::vector<std::wstring> words;
+    if (!part.empty() && part[0].IsText()) {
+      for (size_t f = 1; f < part.size(); ++f) {
+        const size_t space = text.find_last_of(L" \t");
+        if (space == std::wstring::npos) Mismatch();
+        words.insert(words.begin(), text.substr(space + 1));
+        text = Trim(text.substr(0, space));
+      }
+      words.insert(words.begin(), text);
+    } else {
+      words = Words(text);
     }
-    const auto word = [&](size_t i) {
-      return text.substr(words[i].first, words[i].second - words[i].first);
-    };
-    const size_t t = static_cast<size_t>(
-        std::find_if(part.begin(), part.end(), [](const Field& f) { return f.IsText(); }) -
-        part.begin());
-    const size_t after = t < part.size() ? part.size() - t - 1 : 0;
-    if (words.size() < after) Mismatch();
-    const size_t stop = words.size() - after;
     size_t i = 0;
-    for (size_t f = 0; f < std::min(t, part.size()); ++f) {
-      if (i == stop) {
-        if (part[f].optional) break;
+    for (const Field& field : part) {
+      if (i == words.size()) {
+        if (field.optional) break;
         Mismatch();
       }
-      Take(part[f], word(i++));
-      while (part[f].repeated && i < stop) Take(part[f], word(i++));
+      Take(field, words[i++]);
+      while (field.repeated && i < words.size()) Take(field, words[i++]);
     }
-    if (t == part.size()) {
-      if (i < stop) Mismatch();
-      return;
-    }
-    if (i == stop) Mismatch();
-    Take(part[t], text.substr(words[i].first, words[stop - 1].second - words[i].first));
-    for (size_t j = stop; j < words.size(); ++j) Take(part[t + 1 + j - stop], word(j));
+    if (i < words.size()) Mismatch();
   }
 
   std::wstring_view verb_;
@@ -578,6 +556,27 @@ RunReport RunCases(
   return report;
 }
 
+std::vector<std::wstring> Texts(const Args& args, size_t first) {
+  std::vector<std::wstring> texts;
+  for (size_t i = first; i < args.size(); ++i) {
+    if (!args[i].text.empty()) texts.push_back(args[i].text);
+  }
+  return texts;
+}
+
+void ExpectSameTexts(const std::wstring& what, std::vector<std::wstring> want,
+                     std::vector<std::wstring> have) {
+  std::sort(want.begin(), want.end());
+  std::sort(have.begin(), have.end());
+  if (have == want) return;
+  const auto list = [](const std::vector<std::wstring>& items) {
+    std::wstring out;
+    for (const std::wstring& item : items) out += (out.empty() ? L"" : L" | ") + item;
+    return L"[" + out + L"]";
+  };
+  Fail(what + L": expected " + list(want) + L", found " + list(have));
+}
+
 std::wstring Trim(std::wstring_view s) {
   const auto first = s.find_first_not_of(L" \t");
   if (first == std::wstring_view::npos) return {};
@@ -596,6 +595,18 @@ std::wstring Unescape(std::wstring_view s) {
     }
   }
   return out;
+}
+
+std::vector<std::wstring> TextLines(std::string_view utf8) {
+  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
+  const std::wstring text = WithoutCR(velmor::WideFromUtf8(utf8));
+  std::vector<std::wstring> lines;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find(L'\n', at), text.size());
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return lines;
 }
 
 std::wstring WithoutCR(std::wstring s) {

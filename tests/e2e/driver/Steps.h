@@ -33,7 +33,7 @@ namespace e2e {
 // kind its value.
 struct Arg {
   std::wstring text;
-  unsigned long value = 0;
+  long value = 0;
 };
 using Args = std::vector<Arg>;
 
@@ -60,7 +60,7 @@ struct Verb {
 // A kind of word in shapes: its value, or Failure for a word that is not of the kind.
 struct Kind {
   std::wstring_view name;
-  unsigned long (*read)(const std::wstring& text);
+  long (*read)(const std::wstring& text);
 };
 
 struct Step {
@@ -120,11 +120,21 @@ RunReport RunCases(
     const std::function<void(const Step&)>& execute,
     const std::function<void(int number, const std::wstring& failure)>& afterFailure);
 
+// The texts of the arguments from first on, without the empty ones.
+std::vector<std::wstring> Texts(const Args& args, size_t first = 0);
+
+// Fails with "<what>: expected [a | b], found [c]" unless both hold the same texts, in any order.
+void ExpectSameTexts(const std::wstring& what, std::vector<std::wstring> want,
+                     std::vector<std::wstring> have);
+
 std::wstring Trim(std::wstring_view s);
 
 // "\n" stands for a line break and "\\" for one backslash; any other backslash is literal, so
 // Windows paths can be written as they are.
 std::wstring Unescape(std::wstring_view s);
+
+// The lines of a UTF-8 text (a byte order mark dropped), without their ends.
+std::vector<std::wstring> TextLines(std::string_view utf8);
 
 // Message box texts may use CR LF or LF; compare them with LF only.
 std::wstring WithoutCR(std::wstring s);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "Console.h"
 #include "DescribeError.h"
 #include "Driver.h"
 #include "RuntimeError.h"
@@ -36,28 +35,11 @@ bool IsMissing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// The names in a folder, without "." and "..".
-std::vector<WIN32_FIND_DATAW> FolderEntries(const std::wstring& folder) {
-  std::vector<WIN32_FIND_DATAW> entries;
-  WIN32_FIND_DATAW data{};
-  UniqueFind find(FindFirstFileExW(FileApiPath(folder + L"\\*").c_str(), FindExInfoBasic, &data,
-                                   FindExSearchNameMatch, nullptr, 0));
-  if (!find) {
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) return entries;
-    FailWith(L"cannot list " + Quote(folder), GetLastError());
-  }
-  do {
-    const std::wstring_view name = data.cFileName;
-    if (name != L"." && name != L"..") entries.push_back(data);
-  } while (FindNextFileW(find.get(), &data));
-  return entries;
-}
-
 // Every program (*.exe) in the build folder by its lower-case file name. The Wine prefixes and
 // the artifacts hold copies of programs from earlier runs, CMake's folder its compiler checks:
 // they are left out.
 void FindPrograms(const std::wstring& folder, std::map<std::wstring, std::wstring>& programs) {
-  for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
+  for (const WIN32_FIND_DATAW& entry : FilesMatching(folder + L"\\*")) {
     const std::wstring name = entry.cFileName;
     const std::wstring path = folder + L"\\" + name;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -79,7 +61,7 @@ bool IsAddinName(std::wstring_view name) {
 }
 
 // "NAME=DATA", its name one of Excel's add-in values.
-unsigned long ReadAddinValue(const std::wstring& text) {
+long ReadAddinValue(const std::wstring& text) {
   const size_t equals = text.find(L'=');
   if (equals == std::wstring::npos || !IsAddinName(text.substr(0, equals))) {
     Fail(L"expected OPEN=<data>, OPEN1=<data>, ...; got " + Quote(text));
@@ -87,7 +69,7 @@ unsigned long ReadAddinValue(const std::wstring& text) {
   return 0;
 }
 
-unsigned long ReadCommand(const std::wstring& text) {
+long ReadCommand(const std::wstring& text) {
   SplitCommand(text);
   return 0;
 }
@@ -112,15 +94,10 @@ std::vector<std::wstring> AddinNames(HKEY key) {
 SRWLOCK addinList = SRWLOCK_INIT;
 bool addinListPutBack = false;
 
-// The lines of a file of saved add-in values, without its comments.
+// The values in a file of saved add-in values: its lines but the comments.
 std::vector<std::wstring> SavedLines(const std::string& bytes) {
-  const std::wstring text = WithoutCR(velmor::WideFromUtf8(bytes));
-  std::vector<std::wstring> values;
-  for (size_t at = 0; at < text.size();) {
-    const size_t end = std::min(text.find(L'\n', at), text.size());
-    if (end > at && text[at] != L'#') values.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
+  std::vector<std::wstring> values = TextLines(bytes);
+  std::erase_if(values, [](const std::wstring& line) { return line.starts_with(L'#'); });
   return values;
 }
 
@@ -134,30 +111,6 @@ std::wstring ShortPathName(const std::wstring& path) {
   shortForm.resize(length);
   return shortForm;
 }
-
-// Makes a folder the current folder for its lifetime; the one before comes back at its end.
-class CurrentFolderFor {
- public:
-  explicit CurrentFolderFor(const std::wstring& folder) {
-    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
-    if (needed > 0) {
-      previous_.resize(needed);
-      const DWORD length = GetCurrentDirectoryW(needed, previous_.data());
-      previous_.resize(length < needed ? length : 0);
-    }
-    if (!SetCurrentDirectoryW(folder.c_str())) {
-      FailWith(L"cannot enter the folder " + Quote(folder), GetLastError());
-    }
-  }
-  ~CurrentFolderFor() {
-    if (!previous_.empty()) SetCurrentDirectoryW(previous_.c_str());
-  }
-  CurrentFolderFor(const CurrentFolderFor&) = delete;
-  CurrentFolderFor& operator=(const CurrentFolderFor&) = delete;
-
- private:
-  std::wstring previous_;
-};
 
 // Whether this process, and so every program it starts, runs elevated.
 bool Elevated() {
@@ -195,21 +148,6 @@ std::wstring ClassesValue(const std::wstring& key, const std::wstring& subkey) {
   return {};
 }
 
-bool SameFile(const std::wstring& a, const std::wstring& b) {
-  const auto identify = [](const std::wstring& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
-    const UniqueHandle file(CreateFileW(
-        FileApiPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
-    return info;
-  };
-  const auto x = identify(a);
-  const auto y = identify(b);
-  return x && y && x->dwVolumeSerialNumber == y->dwVolumeSerialNumber &&
-         x->nFileIndexHigh == y->nFileIndexHigh && x->nFileIndexLow == y->nFileIndexLow;
-}
-
 void Remove(const std::wstring& path) {
   const std::wstring api = FileApiPath(path);
   const DWORD attributes = GetFileAttributesW(api.c_str());
@@ -224,7 +162,7 @@ void Remove(const std::wstring& path) {
     // A link to a folder goes by itself; what it leads to stays.
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       const std::wstring full = FullPathName(path);
-      for (const WIN32_FIND_DATAW& entry : FolderEntries(full)) {
+      for (const WIN32_FIND_DATAW& entry : FilesMatching(full + L"\\*")) {
         Remove(full + L"\\" + entry.cFileName);
       }
     }
@@ -235,6 +173,22 @@ void Remove(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::vector<WIN32_FIND_DATAW> FilesMatching(const std::wstring& pattern) {
+  std::vector<WIN32_FIND_DATAW> entries;
+  WIN32_FIND_DATAW data{};
+  UniqueFind find(FindFirstFileExW(FileApiPath(pattern).c_str(), FindExInfoBasic, &data,
+                                   FindExSearchNameMatch, nullptr, 0));
+  if (!find) {
+    if (IsMissing(GetLastError())) return entries;
+    FailWith(L"cannot list " + Quote(pattern), GetLastError());
+  }
+  do {
+    const std::wstring_view name = data.cFileName;
+    if (name != L"." && name != L"..") entries.push_back(data);
+  } while (FindNextFileW(find.get(), &data));
+  return entries;
+}
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
   CreateFolders(FolderOf(FullPathName(path)));
@@ -300,6 +254,13 @@ std::optional<std::string> ReadFileBytes(const std::wstring& path, std::wstring&
   return bytes;
 }
 
+std::string ReadWholeFile(const std::wstring& path) {
+  std::wstring error;
+  std::optional<std::string> bytes = ReadFileBytes(path, error);
+  if (!bytes) Fail(L"cannot read " + Quote(path) + L": " + error);
+  return std::move(*bytes);
+}
+
 std::vector<std::wstring> AddinValues() {
   UniqueHkey key;
   const LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, kAddinKey, 0, KEY_QUERY_VALUE, key.put());
@@ -307,18 +268,13 @@ std::vector<std::wstring> AddinValues() {
   if (status != ERROR_SUCCESS) FailWith(L"cannot open Excel's add-in list", status);
   std::vector<std::wstring> values;
   for (const std::wstring& name : AddinNames(key.get())) {
-    DWORD size = 0;
-    LSTATUS got =
-        RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size);
-    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
-    if (got == ERROR_SUCCESS) {
-      got = RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, data.data(),
-                         &size);
-    }
+    std::wstring data(32768, L'\0');
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    const LSTATUS got =
+        RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, data.data(), &size);
     if (got != ERROR_SUCCESS)
       FailWith(L"cannot read the add-in value " + name + L" as a text", got);
-    data.resize(size / sizeof(wchar_t) - 1);
-    values.push_back(name + L"=" + data);
+    values.push_back(name + L"=" + data.substr(0, size / sizeof(wchar_t) - 1));
   }
   std::sort(values.begin(), values.end());
   return values;
@@ -405,10 +361,7 @@ std::wstring SavedAddins::Folder() {
 
 void SavedAddins::PutBack() {
   if (keep_ || file_.empty()) return;
-  std::wstring error;
-  const std::optional<std::string> saved = ReadFileBytes(file_, error);
-  if (!saved) Fail(L"cannot read the saved add-in list " + Quote(file_) + L": " + error);
-  SetAddinValues(SavedLines(*saved));
+  SetAddinValues(SavedLines(ReadWholeFile(file_)));
   AcquireSRWLockExclusive(&addinList);
   addinListPutBack = true;
   ReleaseSRWLockExclusive(&addinList);
@@ -453,11 +406,10 @@ StartedProcess TestBed::Start(const std::wstring& command, bool shareOutput) {
   // failed with "file not found" depending on how this driver was compiled. Such a program is
   // named relative to its folder, made this driver's current folder for the call: that name's
   // long form fits, and Windows resolves it the same way.
-  std::wstring application = launch;
-  std::optional<CurrentFolderFor> inFolder;
-  if (launch != full && !folder.empty()) {
-    inFolder.emplace(folder);
-    application = launch.substr(folder.size());
+  const bool relative = launch != full && !folder.empty();
+  const std::wstring previous = FullPathName(L".");
+  if (relative && !SetCurrentDirectoryW(folder.c_str())) {
+    FailWith(L"cannot enter the folder " + Quote(folder), GetLastError());
   }
   STARTUPINFOW si{};
   si.cb = sizeof si;
@@ -472,10 +424,12 @@ StartedProcess TestBed::Start(const std::wstring& command, bool shareOutput) {
     }
   }
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, shareOutput, 0,
-                      nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-    FailWith(L"cannot start " + Quote(launch), GetLastError());
-  }
+  const BOOL started = CreateProcessW(
+      relative ? launch.substr(folder.size()).c_str() : launch.c_str(), commandLine.data(), nullptr,
+      nullptr, shareOutput, 0, nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+  const DWORD error = GetLastError();
+  if (relative) SetCurrentDirectoryW(previous.c_str());
+  if (!started) FailWith(L"cannot start " + Quote(launch), error);
   const UniqueHandle thread(pi.hThread);
   return {UniqueHandle(pi.hProcess), pi.dwProcessId};
 }
@@ -491,7 +445,7 @@ void TestBed::RequireStandin(bool noneToo) {
     StopRun(L"Excel.Application is not registered " + seen + L": register the Excel stand-in (" +
             standin + L" /RegServer) from a prompt like this one");
   }
-  if (!SameFile(SplitCommand(server).first, standin)) {
+  if (!velmor::win32::EqualsIgnoringCase(FullPathName(SplitCommand(server).first), standin)) {
     StopRun(L"Excel.Application names " + Quote(server) + L" " + seen +
             L", not the build's Excel stand-in " + Quote(standin) +
             L": nothing is started that could drive it. Register the stand-in (ExcelStandin.exe "
@@ -548,15 +502,6 @@ void MakeReadOnly(const std::wstring& path) {
       !SetFileAttributesW(api.c_str(), attributes | FILE_ATTRIBUTE_READONLY)) {
     FailWith(L"cannot make " + Quote(path) + L" read-only", GetLastError());
   }
-}
-
-// The texts of the arguments from the first on, the empty ones left out.
-std::vector<std::wstring> Texts(const Args& args, size_t first = 0) {
-  std::vector<std::wstring> texts;
-  for (size_t i = first; i < args.size(); ++i) {
-    if (!args[i].text.empty()) texts.push_back(args[i].text);
-  }
-  return texts;
 }
 
 // The steps that lay out the state.

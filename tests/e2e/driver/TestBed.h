@@ -37,6 +37,12 @@ void CreateFolders(const std::wstring& folder);
 // Every byte of a file that others may still be writing; nothing when it cannot be opened.
 std::optional<std::string> ReadFileBytes(const std::wstring& path, std::wstring& error);
 
+// The files and folders a pattern ("C:\\Velmor\\*.xla") matches; none when its folder is missing.
+std::vector<WIN32_FIND_DATAW> FilesMatching(const std::wstring& pattern);
+
+// Every byte of a file; fails the step when it cannot be read.
+std::string ReadWholeFile(const std::wstring& path);
+
 // Writes a file (and the folders above it), replacing what it held; fails the step when it cannot.
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 
@@ -52,21 +58,18 @@ void SetAddinValues(const std::vector<std::wstring>& values);
 // machine's. Empty when nothing is registered.
 std::wstring ExcelServer();
 
-// Excel's add-in list of the user, kept safe while a scenario runs. Before the first step it is
-// saved to a file in the user's profile, or, when a run that was stopped left that file, put back
-// from it first; when the run ends, or is stopped from the console, it is put back and the file
-// removed. A driver started by a scenario keeps its own file (one level deeper).
+// Excel's add-in list of the user, kept safe while a scenario runs: saved before the first step to
+// a file in the user's profile (Folder(), $TESTBED_DATA), or put back first from the file a stopped
+// run left; put back, and the file removed, when the run ends or is stopped from the console
+// (PutBack, once). A driver started by a scenario keeps a file of its own, one level deeper. With
+// keep (the demo, under Wine only), the list is only put back from a file left behind.
 class SavedAddins {
  public:
-  // With keep (the demo, under Wine only), the list is only put back from a file left behind.
   explicit SavedAddins(bool keep);
   ~SavedAddins();
   SavedAddins(const SavedAddins&) = delete;
   SavedAddins& operator=(const SavedAddins&) = delete;
-
-  // The folder of the files, for the steps ($TESTBED_DATA).
   static std::wstring Folder();
-  // Puts the list back and removes the file (once); Failure when it cannot.
   void PutBack();
 
  private:

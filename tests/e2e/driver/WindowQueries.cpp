@@ -1,7 +1,6 @@
-#include "WindowQueries.h"
+// What the driver reads of other processes' windows (declared in Driver.h).
 
-#include "Handles.h"
-#include "Steps.h"
+#include "Driver.h"
 
 namespace e2e {
 namespace {
@@ -10,13 +9,8 @@ using velmor::win32::UniqueHandle;
 
 constexpr int kMessageTextId = 0xFFFF;  // the static control holding a message box's text
 
-// Window enumeration callbacks: collect into the std::vector<HWND> passed as the parameter.
-BOOL CALLBACK CollectVisible(HWND hwnd, LPARAM param) {
-  if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-  return TRUE;
-}
-
-BOOL CALLBACK CollectAll(HWND hwnd, LPARAM param) {
+// Window enumeration callback: collects into the std::vector<HWND> passed as the parameter.
+BOOL CALLBACK Collect(HWND hwnd, LPARAM param) {
   reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
   return TRUE;
 }
@@ -47,13 +41,14 @@ DWORD WindowProcessId(HWND hwnd) {
 
 std::vector<HWND> VisibleTopLevelWindows() {
   std::vector<HWND> windows;
-  EnumWindows(CollectVisible, reinterpret_cast<LPARAM>(&windows));
+  EnumWindows(Collect, reinterpret_cast<LPARAM>(&windows));
+  std::erase_if(windows, [](HWND hwnd) { return !IsWindowVisible(hwnd); });
   return windows;
 }
 
 std::vector<HWND> ChildWindows(HWND parent) {
   std::vector<HWND> children;
-  EnumChildWindows(parent, CollectAll, reinterpret_cast<LPARAM>(&children));
+  EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&children));
   return children;
 }
 
