@@ -335,13 +335,11 @@ void ExpectFocus(Driver& d, const Step& step) {
   HWND form = d.RequireWindow();
   const Said want = SaidFrom(step.args, 0);
   Expect(d, L"the focused control to say " + Describe(want), [form, want] {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info) ||
-        info.hwndFocus == nullptr || !IsChild(form, info.hwndFocus)) {
+    HWND control = FocusOf(form);
+    if (control == nullptr || !IsChild(form, control)) {
       return Attempt{L"no control of the window has the focus", L""};
     }
-    const ComPtr<IAccessible> focused = ObjectOfWindow(info.hwndFocus);
+    const ComPtr<IAccessible> focused = ObjectOfWindow(control);
     Attempt attempt = Compare(Read(*focused.Get(), CHILDID_SELF), want, L"focus: ");
     if (!attempt.problem.empty()) return attempt;
     const ComPtr<IAccessible> client = ObjectOfWindow(form);

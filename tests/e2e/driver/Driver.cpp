@@ -164,13 +164,6 @@ HWND Driver::WaitControl(const std::wstring& ref, bool enabled) {
   return found;
 }
 
-HWND Driver::FocusedControl() const {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  const DWORD thread = GetWindowThreadProcessId(RequireWindow(), nullptr);
-  return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
-}
-
 void Driver::NewCase() {
   if (ProcessRunning()) Fail(L"the program of the case before still runs (end it with exited)");
   process_.reset();

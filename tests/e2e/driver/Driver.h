@@ -54,6 +54,9 @@ std::wstring Describe(const MessageBoxInfo& box);
 // The file name of the program a process runs; empty when it cannot be read.
 std::wstring ProcessImageName(DWORD pid);
 
+// The window of the thread of a window that has the keyboard focus, or null.
+HWND FocusOf(HWND window);
+
 // The check state of a check box or option button, read with a time limit so a blocked program
 // cannot hang the driver; empty when the program does not answer.
 std::optional<LRESULT> CheckState(HWND button);
@@ -126,8 +129,6 @@ class Driver {
   // A visible child control of the window, named by its caption (mnemonic markers ignored) or by
   // its class as "class:<name>", waited for; enabled too when asked.
   HWND WaitControl(const std::wstring& ref, bool enabled = false);
-  // The control of the window that has the keyboard focus, or null.
-  HWND FocusedControl() const;
 
   // "case": the program of the case before must have ended; files it held are let go.
   void NewCase();

@@ -43,24 +43,21 @@ long ReadKeys(const std::wstring& text) {
 // gives the focus back a moment before the step ends, so the window's object is asked whether
 // the window takes input again.
 void PressKeys(Driver& d, const Step& step) {
-  long chord = step.args[0].value;
   HWND window = d.RequireWindow();
   d.WaitFor([&] { return GetForegroundWindow() == window; }, L"the window to be the active one");
   WaitUntilAvailable(d);
   std::vector<WORD> keys;
-  for (; chord != 0; chord >>= 8) keys.push_back(static_cast<WORD>(chord & 0xFF));
+  for (long chord = step.args[0].value; chord != 0; chord >>= 8) keys.push_back(chord & 0xFF);
+  // Down in order, up in the reverse order.
   std::vector<INPUT> inputs;
-  const auto add = [&inputs](WORD vk, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+  for (size_t i = 0; i < 2 * keys.size(); ++i) {
+    const bool up = i >= keys.size();
+    const WORD vk = keys[up ? 2 * keys.size() - 1 - i : i];
     const bool extended = vk == VK_UP || vk == VK_DOWN || vk == VK_LEFT || vk == VK_RIGHT;
-    input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
-    inputs.push_back(input);
-  };
-  for (const WORD vk : keys) add(vk, false);
-  for (auto it = keys.rbegin(); it != keys.rend(); ++it) add(*it, true);
+    INPUT& input = inputs.emplace_back(INPUT{INPUT_KEYBOARD});
+    input.ki = {vk, static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)),
+                (up ? KEYEVENTF_KEYUP : 0u) | (extended ? KEYEVENTF_EXTENDEDKEY : 0u)};
+  }
   if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size()) {
     Fail(L"cannot send the keys: " + velmor::win32::DescribeError(GetLastError()));
   }
@@ -72,12 +69,12 @@ void PressKeys(Driver& d, const Step& step) {
 // itself, clears the rest of its group and notifies its parent of a click); a manual one
 // notifies its parent of a click unless it is checked.
 void PressKeysAsWindows(Driver& d, const Step& step) {
-  HWND before = d.FocusedControl();
+  HWND before = FocusOf(d.RequireWindow());
   PressKeys(d, step);
   HWND focus = nullptr;
   d.WaitFor(
       [&] {
-        focus = d.FocusedControl();
+        focus = FocusOf(d.RequireWindow());
         return focus != nullptr && focus != before;
       },
       L"the focus to move");

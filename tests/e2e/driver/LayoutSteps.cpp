@@ -394,7 +394,7 @@ void ExpectFocus(Driver& d, const Step& step) {
   const std::wstring& ref = step.args[0].text;
   HWND control = d.WaitControl(ref);
   HWND focus = nullptr;
-  if (!d.Poll(d.timeoutMs, [&] { return (focus = d.FocusedControl()) == control; })) {
+  if (!d.Poll(d.timeoutMs, [&] { return (focus = FocusOf(control)) == control; })) {
     Fail(L"the focus is on " +
          (focus == nullptr ? std::wstring(L"no window")
                            : ClassName(focus) + L" " + Quote(WindowText(focus))) +

@@ -2,6 +2,7 @@
 // ("start", "window", "exited"), a second copy of it, programs beside it (an installer's window,
 // an Excel the user opens), and the message boxes the program shows.
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +70,14 @@ void Exited(Driver& d, const Step& step) {
   }
 }
 
+// Whether a message box has the title, and a text that is each text (exact) or holds each.
+bool Shows(const MessageBoxInfo& box, const std::wstring& title,
+           const std::vector<std::wstring>& texts, bool exact) {
+  return box.title == title && std::all_of(texts.begin(), texts.end(), [&](const auto& text) {
+           return exact ? box.text == text : box.text.find(text) != std::wstring::npos;
+         });
+}
+
 // "start-second <program> [arguments] [| <title> | <text> ...]": starts another process beside
 // the one under test and waits for it to end with exit code 0 without ever showing a window of
 // its own; with a title, except for one message box of that title whose text contains each
@@ -77,6 +86,8 @@ void Exited(Driver& d, const Step& step) {
 void StartSecond(Driver& d, const Step& step) {
   const StartedProcess second = d.bed.Start(step.args[0].text);
   Out(L"    second pid " + std::to_wstring(second.pid) + L"\n");
+  std::vector<std::wstring> texts;
+  for (size_t i = 2; i < step.args.size(); ++i) texts.push_back(Unescape(step.args[i].text));
   std::wstring shown;
   HWND answered = nullptr;
   d.WaitFor(
@@ -85,12 +96,9 @@ void StartSecond(Driver& d, const Step& step) {
           if (WindowProcessId(hwnd) != second.pid || hwnd == answered) continue;
           const std::optional<MessageBoxInfo> box = AsMessageBox(hwnd);
           if (step.args.size() > 1 && answered == nullptr && box) {
-            bool matches = box->title == step.args[1].text;
-            for (size_t i = 2; i < step.args.size(); ++i) {
-              matches =
-                  matches && box->text.find(Unescape(step.args[i].text)) != std::wstring::npos;
+            if (!Shows(*box, step.args[1].text, texts, false)) {
+              Fail(L"the second copy's message box has " + Describe(*box));
             }
-            if (!matches) Fail(L"the second copy's message box has " + Describe(*box));
             Out(L"    " + Describe(*box) + L"\n");
             answered = hwnd;
             PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -138,11 +146,7 @@ void ExpectMessageBox(Driver& d, const Step& step) {
     texts.push_back(Unescape(quoted ? text.substr(1, text.size() - 2) : text));
   }
   const MessageBoxInfo box = WaitMessageBox(d, L"a message box " + Quote(args[0].text));
-  bool matches = box.title == args[0].text;
-  for (const std::wstring& text : texts) {
-    matches = matches && (contains ? box.text.find(text) != std::wstring::npos : box.text == text);
-  }
-  if (!matches) {
+  if (!Shows(box, args[0].text, texts, !contains)) {
     std::wstring expected =
         L"title " + Quote(args[0].text) + (contains ? L", text containing" : L", text");
     for (const std::wstring& text : texts) expected += L" " + Quote(text);
@@ -150,11 +154,7 @@ void ExpectMessageBox(Driver& d, const Step& step) {
   }
   Out(L"    " + Describe(box) + L"\n");
   HWND ok = GetDlgItem(box.hwnd, IDOK);
-  if (ok) {
-    PostMessageW(ok, BM_CLICK, 0, 0);
-  } else {
-    PostMessageW(box.hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  }
+  PostMessageW(ok, BM_CLICK, 0, 0);
   const auto gone = [&] { return !IsWindow(box.hwnd) || !IsWindowVisible(box.hwnd); };
   // A click can be lost while the box is still becoming active; fall back to the command itself.
   if (!d.Poll(3000, gone, {false, false})) {

@@ -112,6 +112,22 @@ std::wstring ShortPathName(const std::wstring& path) {
   return shortForm;
 }
 
+// One file, however the two paths name it.
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+  const auto identify = [](const std::wstring& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
+    const UniqueHandle file(CreateFileW(
+        FileApiPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return info;
+  };
+  const auto x = identify(a);
+  const auto y = identify(b);
+  return x && y && x->dwVolumeSerialNumber == y->dwVolumeSerialNumber &&
+         x->nFileIndexHigh == y->nFileIndexHigh && x->nFileIndexLow == y->nFileIndexLow;
+}
+
 // Whether this process, and so every program it starts, runs elevated.
 bool Elevated() {
   UniqueHandle token;
@@ -445,7 +461,7 @@ void TestBed::RequireStandin(bool noneToo) {
     StopRun(L"Excel.Application is not registered " + seen + L": register the Excel stand-in (" +
             standin + L" /RegServer) from a prompt like this one");
   }
-  if (!velmor::win32::EqualsIgnoringCase(FullPathName(SplitCommand(server).first), standin)) {
+  if (!SameFile(SplitCommand(server).first, standin)) {
     StopRun(L"Excel.Application names " + Quote(server) + L" " + seen +
             L", not the build's Excel stand-in " + Quote(standin) +
             L": nothing is started that could drive it. Register the stand-in (ExcelStandin.exe "

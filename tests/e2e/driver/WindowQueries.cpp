@@ -97,6 +97,13 @@ std::wstring ProcessImageName(DWORD pid) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
 std::optional<LRESULT> CheckState(HWND button) {
   DWORD_PTR result = 0;
   if (!SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000,
