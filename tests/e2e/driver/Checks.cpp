@@ -9,9 +9,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 #include <functional>
-#include <thread>
 
 #include "Driver.h"
 #include "Utf8.h"
@@ -19,21 +17,15 @@
 namespace e2e {
 namespace {
 
-using namespace std::chrono_literals;
-
 // How long a check waits for the stand-ins to finish and for the journal to show what it looks
 // for: a stand-in ends within a second or two, far longer on a loaded machine.
-constexpr auto kSettleBound = 60s;
+constexpr unsigned long kSettleMs = 60000;
 constexpr std::wstring_view kRepeated = L" [repeated]";
 
-// Polls until done() holds (true) or the bound has passed (false).
-bool WaitUntil(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + kSettleBound;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(200ms);
-  }
-  return true;
+// Polls until done() holds (true) or the bound has passed (false); the program may show boxes or
+// end meanwhile.
+bool WaitUntil(Driver& d, const std::function<bool()>& done) {
+  return d.Poll(kSettleMs, done, {false, false});
 }
 
 size_t CountLines(const std::vector<std::wstring>& lines,
@@ -66,9 +58,9 @@ bool Settled(const std::vector<std::wstring>& lines) {
 }
 
 // Waits, with the bound, for the stand-ins to finish; the check that follows decides.
-std::vector<std::wstring> SettledJournal() {
+std::vector<std::wstring> SettledJournal(Driver& d) {
   std::vector<std::wstring> lines;
-  WaitUntil([&] {
+  WaitUntil(d, [&] {
     lines = JournalLines();
     return Settled(lines);
   });
@@ -169,20 +161,19 @@ std::vector<std::wstring> JournalLines() {
 
 namespace {
 
-void ExpectJournal(const std::vector<std::wstring>& items) {
-  if (items.empty()) {
-    return ExpectSameTexts(L"the journal", {}, SettledJournal());
-  }
+// "journal" with the events as its items (see the README).
+void ExpectJournal(Driver& d, const Step& step) {
+  if (step.items.empty()) return ExpectSameTexts(L"the journal", {}, SettledJournal(d));
   std::vector<Expected> expected;
-  for (const std::wstring& item : items) {
+  for (const std::wstring& item : step.items) {
     const bool repeated = item.ends_with(kRepeated);
     expected.push_back(
         {repeated ? item.substr(0, item.size() - kRepeated.size()) : item, repeated});
   }
-  SettledJournal();
+  SettledJournal(d);
   std::vector<std::wstring> events;
   std::vector<size_t> counts;
-  if (!WaitUntil([&] { return Matches(events = Events(JournalLines()), expected, counts); })) {
+  if (!WaitUntil(d, [&] { return Matches(events = Events(JournalLines()), expected, counts); })) {
     std::vector<std::wstring> want;
     for (const Expected& e : expected)
       want.push_back(e.repeated ? e.text + kRepeated.data() : e.text);
@@ -195,28 +186,28 @@ void ExpectJournal(const std::vector<std::wstring>& items) {
   }
 }
 
-void ExpectJournalHas(const std::wstring& text) {
-  if (!WaitUntil([&] {
-        const auto lines = JournalLines();
-        return std::any_of(lines.begin(), lines.end(),
-                           [&](const auto& l) { return Holds(l, text); });
-      })) {
-    Fail(L"no journal line holds " + Quote(text));
+// "journal-has <text>" waits for a line that holds the text; "journal-lacks <text>" and
+// "journal-count <n> | <text>": once the stand-ins have finished, no line, or n lines, hold it.
+void ExpectJournalLines(Driver& d, const Step& step) {
+  const std::wstring& text = step.args.back().text;
+  const auto holding = [&](const std::vector<std::wstring>& lines) {
+    std::vector<std::wstring> found;
+    for (const std::wstring& line : lines) {
+      if (Holds(line, text)) found.push_back(line);
+    }
+    return found;
+  };
+  if (step.verb == L"journal-has") {
+    if (!WaitUntil(d, [&] { return !holding(JournalLines()).empty(); })) {
+      Fail(L"no journal line holds " + Quote(text));
+    }
+    return;
   }
-}
-
-void ExpectJournalLacks(const std::wstring& text) {
-  for (const std::wstring& line : SettledJournal()) {
-    if (Holds(line, text)) Fail(L"the journal has " + Quote(line));
-  }
-}
-
-void ExpectJournalCount(unsigned long want, const std::wstring& text) {
-  const size_t have =
-      CountLines(SettledJournal(), [&](const std::wstring& l) { return Holds(l, text); });
-  if (have != want) {
-    Fail(std::to_wstring(have) + L" journal line(s) hold " + Quote(text) + L", expected " +
-         std::to_wstring(want));
+  const std::vector<std::wstring> found = holding(SettledJournal(d));
+  const size_t want = step.verb == L"journal-count" ? static_cast<size_t>(step.args[0].value) : 0;
+  if (found.size() != want) {
+    Fail(std::to_wstring(found.size()) + L" journal line(s) hold " + Quote(text) + L", expected " +
+         std::to_wstring(want) + (found.empty() ? L"" : L", the first " + Quote(found.front())));
   }
 }
 
@@ -251,12 +242,10 @@ void ExpectNoExcel() {
 }
 
 constexpr Verb kVerbs[] = {
-    {L"journal", L"", [](Driver&, const Step& s) { ExpectJournal(s.items); }, true},
-    {L"journal-has", L"<text>", [](Driver&, const Step& s) { ExpectJournalHas(s.args[0].text); }},
-    {L"journal-lacks", L"<text>",
-     [](Driver&, const Step& s) { ExpectJournalLacks(s.args[0].text); }},
-    {L"journal-count", L"<count:n> | <text>",
-     [](Driver&, const Step& s) { ExpectJournalCount(s.args[0].value, s.args[1].text); }},
+    {L"journal", L"", ExpectJournal, true},
+    {L"journal-has", L"<text>", ExpectJournalLines},
+    {L"journal-lacks", L"<text>", ExpectJournalLines},
+    {L"journal-count", L"<count:n> | <text>", ExpectJournalLines},
     // Excel's add-in list holds exactly these values ("addins" alone: none).
     {L"addins", L"[<value:addin>]...",
      [](Driver&, const Step& s) {

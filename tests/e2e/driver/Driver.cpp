@@ -87,22 +87,6 @@ std::vector<MessageBoxInfo> Driver::MessageBoxesOfProcess() const {
   return boxes;
 }
 
-// Wine shows its crash dialog from winedbg.exe, a process of its own.
-void Driver::CheckCrashDialog() {
-  for (HWND hwnd : VisibleTopLevelWindows()) {
-    const DWORD pid = WindowProcessId(hwnd);
-    if (pid == pid_ || pid == GetCurrentProcessId()) continue;
-    auto known = winedbg_.find(pid);
-    if (known == winedbg_.end()) {
-      known =
-          winedbg_.emplace(pid, _wcsicmp(ProcessImageName(pid).c_str(), L"winedbg.exe") == 0).first;
-    }
-    if (known->second) {
-      Fail(L"a program crashed: Wine's crash dialog is showing (" + Quote(WindowText(hwnd)) + L")");
-    }
-  }
-}
-
 void Driver::RecordTitles() {
   for (HWND hwnd : VisibleTopLevelWindows()) {
     if (pid_ != 0 && WindowProcessId(hwnd) == pid_) seenTitles.insert(WindowText(hwnd));
@@ -114,7 +98,6 @@ bool Driver::Poll(unsigned long ms, const std::function<bool()>& done, Watch wat
   while (true) {
     RecordTitles();
     if (done && done()) return true;
-    CheckCrashDialog();
     if (watch.messageBoxes) {
       const auto boxes = MessageBoxesOfProcess();
       if (!boxes.empty()) Fail(L"unexpected message box: " + Describe(boxes.front()));

@@ -51,9 +51,6 @@ std::optional<MessageBoxInfo> AsMessageBox(HWND hwnd);
 
 std::wstring Describe(const MessageBoxInfo& box);
 
-// The file name of the program a process runs; empty when it cannot be read.
-std::wstring ProcessImageName(DWORD pid);
-
 // The window of the thread of a window that has the keyboard focus, or null.
 HWND FocusOf(HWND window);
 
@@ -118,7 +115,7 @@ class Driver {
   void SetWindow(HWND window) { window_ = window; }
 
   // Polls until done() holds (true) or ms have passed (false), failing at once on what the watch
-  // names and on Wine's crash dialog.
+  // names. (A program that crashes ends: the test prefix has Wine's crash dialog switched off.)
   bool Poll(unsigned long ms, const std::function<bool()>& done, Watch watch = {});
   // The same within the step time limit, failing at its end; what describes what was awaited.
   void WaitFor(const std::function<bool()>& done, const std::wstring& what, Watch watch = {});
@@ -138,13 +135,11 @@ class Driver {
   void EndPrograms();
 
  private:
-  void CheckCrashDialog();
   void RecordTitles();
 
   velmor::win32::UniqueHandle process_;
   DWORD pid_ = 0;
   HWND window_ = nullptr;
-  std::map<DWORD, bool> winedbg_;
 };
 
 }  // namespace e2e

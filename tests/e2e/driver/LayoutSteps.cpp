@@ -410,7 +410,9 @@ void Screenshot(Driver& d, const Step& step) {
   DWORD_PTR ignored = 0;
   SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  SaveWindowPicture(hwnd, JoinPath(d.artifacts, step.args[0].text));
+  RECT r{};
+  if (!GetWindowRect(hwnd, &r)) Fail(L"cannot read the window's position");
+  SaveScreenPicture(r, JoinPath(d.artifacts, step.args[0].text));
 }
 
 constexpr Verb kVerbs[] = {

@@ -88,12 +88,6 @@ void SaveScreenPicture(const RECT& rect, const std::wstring& path) {
   check(encoder->Commit(), L"file");
 }
 
-void SaveWindowPicture(HWND hwnd, const std::wstring& path) {
-  RECT r{};
-  if (!GetWindowRect(hwnd, &r)) Fail(L"cannot read the window's position");
-  SaveScreenPicture(r, path);
-}
-
 int ScreenDpi() {
   const WindowDC screen(nullptr);
   return GetDeviceCaps(screen.get(), LOGPIXELSY);

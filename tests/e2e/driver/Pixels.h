@@ -11,9 +11,8 @@
 
 namespace e2e {
 
-// Saves what the screen shows in a rectangle, or of a window, as a PNG file.
+// Saves what the screen shows in a rectangle as a PNG file.
 void SaveScreenPicture(const RECT& rect, const std::wstring& path);
-void SaveWindowPicture(HWND hwnd, const std::wstring& path);
 
 // The screen's DPI; the driver is DPI-aware (Run), so this is the DPI the programs see.
 int ScreenDpi();

@@ -5,10 +5,10 @@
 // are unit-tested natively.
 //
 //   # a comment                     whole lines only; blank lines are skipped
-//   include testbed.steps           the values and first steps of another file, relative to this
-//   one let NAME = text                 a named value; $NAME in later lines stands for the text let
-//   NAME(A, B) = ... $A ... $B  a value with parameters: $NAME(x, y) let NAME = a value of several
-//   lines: the indented lines below it
+//   include testbed.steps           another file's values and first steps (relative to this one)
+//   let NAME = text                 a named value; $NAME in later lines stands for the text
+//   let NAME(A, B) = ... $A ... $B  a value with parameters: $NAME(x, y)
+//   let NAME =                      a value of several lines: the indented lines below it
 //       line
 //   verb rest                       a step
 //       item                        an indented line under a step is one item of its list

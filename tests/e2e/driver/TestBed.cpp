@@ -392,7 +392,7 @@ std::wstring TestBed::Program(const std::wstring& nameOrPath) {
   if (nameOrPath.find_first_of(L"\\/:") != std::wstring::npos) return nameOrPath;
   if (!programs_) {
     programs_.emplace();
-    FindPrograms(build_, *programs_);
+    FindPrograms(build_.substr(0, build_.size() - 1), *programs_);
   }
   const auto found = programs_->find(Lower(nameOrPath));
   if (found == programs_->end()) {
@@ -454,19 +454,20 @@ void TestBed::RequireStandin(bool noneToo) {
   const std::wstring server = ExcelServer();
   if (server.empty() && noneToo) return;
   const std::wstring standin = Program(L"ExcelStandin.exe");
-  const std::wstring seen =
-      MachineClassesOnly() ? L"for the programs it starts, which see the machine's classes only"
-                           : L"for the programs it starts";
-  if (server.empty()) {
-    StopRun(L"Excel.Application is not registered " + seen + L": register the Excel stand-in (" +
-            standin + L" /RegServer) from a prompt like this one");
-  }
+  const std::wstring seen = L" for the programs the driver starts, which see " +
+                            std::wstring(MachineClassesOnly() ? L"the machine's classes only"
+                                                              : L"yours before the machine's");
+  const std::wstring what =
+      MachineClassesOnly()
+          ? L"the stand-in registers there from an elevated prompt, never over another Excel: run "
+            L"on a machine without Excel, or from a prompt that is not elevated"
+          : L"register the stand-in for your account: ExcelStandin.exe /RegServer, or /RegServer "
+            L"/force in front of a real Excel";
+  if (server.empty()) StopRun(L"Excel.Application is not registered" + seen + L"; " + what);
   if (!SameFile(SplitCommand(server).first, standin)) {
-    StopRun(L"Excel.Application names " + Quote(server) + L" " + seen +
+    StopRun(L"Excel.Application names " + Quote(server) + seen +
             L", not the build's Excel stand-in " + Quote(standin) +
-            L": nothing is started that could drive it. Register the stand-in (ExcelStandin.exe "
-            L"/RegServer, or /RegServer /force in front of a real Excel, which works for a prompt "
-            L"that is not elevated only) and run again");
+            L": nothing is started that could drive it; " + what);
   }
 }
 

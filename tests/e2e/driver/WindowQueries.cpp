@@ -5,8 +5,6 @@
 namespace e2e {
 namespace {
 
-using velmor::win32::UniqueHandle;
-
 constexpr int kMessageTextId = 0xFFFF;  // the static control holding a message box's text
 
 // Window enumeration callback: collects into the std::vector<HWND> passed as the parameter.
@@ -84,17 +82,6 @@ bool TitleMatches(std::wstring_view pattern, std::wstring_view title) {
     return title.substr(0, pattern.size()) == pattern;
   }
   return title == pattern;
-}
-
-std::wstring ProcessImageName(DWORD pid) {
-  UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-  if (!process) return {};
-  wchar_t buf[MAX_PATH] = {};
-  DWORD size = MAX_PATH;
-  if (!QueryFullProcessImageNameW(process.get(), 0, buf, &size)) return {};
-  std::wstring path(buf, size);
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 HWND FocusOf(HWND window) {
