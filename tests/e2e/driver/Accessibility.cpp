@@ -14,7 +14,6 @@
 #include <memory>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "ComOwners.h"
 #include "Driver.h"

@@ -17,7 +17,6 @@
 #include "Driver.h"
 
 #include <chrono>
-#include <optional>
 #include <thread>
 
 #include "Pixels.h"

@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <map>
 #include <optional>
 #include <set>
 #include <span>

@@ -3,9 +3,7 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "DescribeError.h"
 #include "Driver.h"

@@ -9,11 +9,8 @@
 #include <chrono>
 #include <cstring>
 #include <map>
-#include <optional>
-#include <string>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "DescribeError.h"
 #include "Driver.h"

@@ -3,9 +3,6 @@
 // an Excel the user opens), and the message boxes the program shows.
 
 #include <algorithm>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "Driver.h"
 #include "RuntimeError.h"

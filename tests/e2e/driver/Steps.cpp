@@ -512,21 +512,23 @@ RunReport RunCases(
   for (const Step& step : steps) {
     if (step.verb == L"case") cases.push_back(&step);
   }
-  std::vector<size_t> named;
-  unsigned long number = 0;
-  for (size_t c = 0; c < cases.size() && !only.empty(); ++c) {
-    if (ParseNumber(only, number) ? number == c + 1
-                                  : cases[c]->rest.find(only) != std::wstring::npos) {
-      named.push_back(c + 1);
-    }
-  }
-  if (!only.empty() && named.size() != 1) {
+  size_t named = 0;  // the case named, by its number from 1
+  if (!only.empty()) {
     std::wstring list;
+    int fit = 0;
+    unsigned long number = 0;
     for (size_t c = 0; c < cases.size(); ++c) {
       list += L"\n    " + std::to_wstring(c + 1) + L"  " + cases[c]->rest;
+      if (ParseNumber(only, number) ? number == c + 1
+                                    : cases[c]->rest.find(only) != std::wstring::npos) {
+        named = c + 1;
+        ++fit;
+      }
     }
-    Fail(std::wstring(named.empty() ? L"no case is " : L"several cases are ") + Quote(only) +
-         L"; the cases:" + list);
+    if (fit != 1) {
+      Fail(std::wstring(fit == 0 ? L"no case is " : L"several cases are ") + Quote(only) +
+           L"; the cases:" + list);
+    }
   }
   RunReport report;
   size_t current = 0;  // the case being run, 0 before the first
@@ -534,7 +536,7 @@ RunReport RunCases(
   for (const Step& step : steps) {
     if (step.verb == L"case") {
       ++current;
-      skipping = !only.empty() && named[0] != current;
+      skipping = named != 0 && named != current;
       report.cases += skipping ? 0 : 1;
     }
     if (skipping) continue;
