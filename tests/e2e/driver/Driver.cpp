@@ -428,27 +428,45 @@ class Driver {
     }
   }
 
-  // "send WM_CLOSE" or "send WM_QUERYENDSESSION [<answer>]": sends the message to the window, as
-  // another program would, and waits for the answer within the step timeout; with <answer> given,
-  // the answer must be that number. A program that does not answer fails the step.
+  // "send WM_CLOSE", "send WM_QUERYENDSESSION [<answer>]" or "send WM_ENDSESSION(<wparam>)":
+  // sends the message to the window, as another program (or Windows) would, and waits for the
+  // answer within the step timeout; with <answer> given, sends it again until it is answered so
+  // (the state it depends on may take a moment to change). A program that does not answer fails
+  // the step, unless it ended meanwhile (the session's end ends it).
   void SendToWindow(const std::wstring& rest) {
     static const std::map<std::wstring, UINT> kMessages = {
-        {L"WM_CLOSE", WM_CLOSE}, {L"WM_QUERYENDSESSION", WM_QUERYENDSESSION}};
+        {L"WM_CLOSE", WM_CLOSE},
+        {L"WM_QUERYENDSESSION", WM_QUERYENDSESSION},
+        {L"WM_ENDSESSION", WM_ENDSESSION}};
     const size_t space = rest.find_first_of(L" \t");
-    const std::wstring name = rest.substr(0, space);
+    const std::wstring word = rest.substr(0, space);
+    const std::wstring name = word.substr(0, word.find(L'('));
     const auto message = kMessages.find(name);
-    if (message == kMessages.end()) Fail(L"cannot send " + Quote(name));
+    if (message == kMessages.end()) Fail(L"cannot send " + Quote(word));
+    const WPARAM wParam =
+        name == word ? 0
+                     : RequireNumber(word.substr(name.size() + 1, word.size() - name.size() - 2),
+                                     L"<wparam>");
     std::optional<unsigned long> want;
     if (space != std::wstring::npos) want = RequireNumber(Trim(rest.substr(space)), L"<answer>");
+    HWND window = RequireWindow();
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(RequireWindow(), message->second, 0, 0, SMTO_NORMAL, timeoutMs_,
-                             &answer)) {
-      Fail(L"the program did not answer " + name + L": " +
-           velmor::win32::DescribeError(GetLastError()));
-    }
-    Out(L"    answer " + std::to_wstring(answer) + L"\n");
-    if (want && answer != *want) {
-      Fail(name + L" was answered with " + std::to_wstring(answer) + L", expected " +
+    const bool answered =
+        Poll(timeoutMs_,
+             [&] {
+               if (!SendMessageTimeoutW(window, message->second, wParam, 0, SMTO_NORMAL, timeoutMs_,
+                                        &answer)) {
+                 if (WaitForSingleObject(process_.get(), timeoutMs_) == WAIT_OBJECT_0) return true;
+                 Fail(L"the program did not answer " + word + L": " +
+                      velmor::win32::DescribeError(GetLastError()));
+               }
+               return !want || answer == *want;
+             },
+             {false, false});
+    Out(ProcessRunning() ? L"    answer " + std::to_wstring(answer) + L"\n"
+                         : L"    the program ended\n");
+    if (!answered) {
+      Fail(word + L" was answered with " + std::to_wstring(answer) + L", expected " +
            std::to_wstring(*want));
     }
   }
@@ -945,6 +963,74 @@ class Driver {
     WaitFor([&] { return IsIconic(hwnd) != FALSE; }, L"the window to be minimised");
   }
 
+  // "move-start <dx> <dy>": the mouse button goes down on the window's title bar and the mouse
+  // moves by dx, dy, as a user drags the window aside; waits until the window has followed. A title
+  // bar that another window covers is first brought in front by a click on what shows of the
+  // window, as a user's click does. The button stays down, and the move with it, until "move-end".
+  void MoveStart(const std::wstring& rest) {
+    const auto [dxText, dy] = SplitTrailingNumber(rest);
+    const long dx = static_cast<long>(RequireNumber(Trim(dxText), L"<dx>"));
+    HWND window = RequireWindow();
+    RECT start{};
+    GetWindowRect(window, &start);
+    // Where the window shows between two heights, looked for every 8 pixels.
+    const auto shown = [&](long top, long bottom) -> std::optional<POINT> {
+      for (long y = top; y < bottom; y += 8) {
+        for (long x = start.left + 40; x < start.right - 40; x += 8) {
+          if (GetAncestor(WindowFromPoint({x, y}), GA_ROOT) == window) return POINT{x, y};
+        }
+      }
+      return std::nullopt;
+    };
+    const long caption =
+        start.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+    if (!shown(caption, caption + 1)) {
+      const std::optional<POINT> any = shown(caption, start.bottom);
+      if (!any) Fail(L"nothing of the window shows");
+      SendMouse(*any, MOUSEEVENTF_LEFTDOWN);
+      SendMouse(*any, MOUSEEVENTF_LEFTUP);
+      WaitFor([&] { return shown(caption, caption + 1).has_value(); },
+              L"the window to come in front");
+    }
+    const POINT at = *shown(caption, caption + 1);
+    SendMouse(at, MOUSEEVENTF_LEFTDOWN);
+    WaitFor([&] { return MovingWindow() == window; }, L"the window's move to begin");
+    SendMouse({at.x + dx, at.y + static_cast<long>(dy)}, 0);
+    RECT now{};
+    WaitFor(
+        [&] {
+          return GetWindowRect(window, &now) && now.left == start.left + dx &&
+                 now.top == start.top + static_cast<long>(dy);
+        },
+        L"the window to follow the mouse");
+  }
+
+  // "move-end": the mouse button comes up; waits until the window's move has ended.
+  void MoveEnd() {
+    POINT at{};
+    GetCursorPos(&at);
+    SendMouse(at, MOUSEEVENTF_LEFTUP);
+    WaitFor([&] { return MovingWindow() == nullptr; }, L"the window's move to end");
+  }
+
+  // The window of the program's thread that the system moves or sizes now, if any.
+  HWND MovingWindow() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(RequireWindow(), nullptr);
+    return GetGUIThreadInfo(thread, &info) ? info.hwndMoveSize : nullptr;
+  }
+
+  // Real mouse input: the pointer to a point of the screen, with a button's flags.
+  static void SendMouse(POINT at, DWORD buttons) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    if (SendInput(1, &input, sizeof input) != 1) Fail(L"cannot move the mouse");
+  }
+
   // "foreground": waits until the window found by the last window step is restored and is the
   // foreground window.
   void Foreground() {
@@ -1032,6 +1118,8 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"msgbox-fits", [](Driver& d, const Step&) { d.MessageBoxFits(); }},
       {L"start-second", [](Driver& d, const Step& step) { d.StartSecond(step.rest); }},
       {L"minimize", [](Driver& d, const Step&) { d.Minimize(); }},
+      {L"move-start", [](Driver& d, const Step& step) { d.MoveStart(step.rest); }},
+      {L"move-end", [](Driver& d, const Step&) { d.MoveEnd(); }},
       {L"foreground", [](Driver& d, const Step&) { d.Foreground(); }},
       {L"dpi-change",
        [](Driver& d, const Step& step) { RunDpiChangeStep(step.rest, d.ForLayout()); }},
