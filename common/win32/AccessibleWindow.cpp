@@ -45,12 +45,24 @@ bool HeldDown(const Control& control, HWND window) {
          (SendMessageW(window, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
 }
 
+// One of an object's interfaces besides its first, kept as a part of it (one base class each,
+// which keeps the programs' type information small): it answers for the whole object, with its
+// reference count.
+template <typename Interface, typename Whole>
+struct InterfacePart : Interface {
+  explicit InterfacePart(Whole& object) : whole(object) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    return whole.QueryInterface(riid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return whole.AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return whole.Release(); }
+  Whole& whole;
+};
+
 // The object of the window's client area (control null) or of a control's own window. The client
 // object names its children by child id, or hands out the object of a child that has one; a
 // control's object has no children. Nothing here throws into COM.
-class AccessibleObject final : public ComObject<IAccessible>,
-                               public IOleWindow,
-                               public IAccIdentity {
+class AccessibleObject final : public ComObject<IAccessible> {
  public:
   AccessibleObject(const AccessibleObjects& objects, const Control* control)
       : alive_(objects.Alive()),
@@ -64,9 +76,9 @@ class AccessibleObject final : public ComObject<IAccessible>,
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (riid == __uuidof(IDispatch)) {
-      *object = static_cast<IDispatch*>(static_cast<IAccessible*>(this));
+      *object = static_cast<IDispatch*>(this);
     } else if (riid == __uuidof(IOleWindow)) {
-      *object = static_cast<IOleWindow*>(this);
+      *object = &window_;
     } else if (riid == kAccIdentity && OwnWindow() != nullptr) {
       BYTE* identity = nullptr;
       DWORD length = 0;
@@ -74,36 +86,12 @@ class AccessibleObject final : public ComObject<IAccessible>,
         return E_NOINTERFACE;
       }
       ole::CoTaskMemFree(identity);
-      *object = static_cast<IAccIdentity*>(this);
+      *object = &identity_;
     } else {
       return ComObject::QueryInterface(riid, object);
     }
     AddRef();
     return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ComObject::AddRef(); }
-  ULONG STDMETHODCALLTYPE Release() override { return ComObject::Release(); }
-
-  // IOleWindow: the window the object lives in, which is what WindowFromAccessibleObject asks.
-  HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
-    if (window == nullptr) return E_POINTER;
-    *window = OwnWindow();
-    return *window != nullptr ? S_OK : CO_E_OBJNOTCONNECTED;
-  }
-  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-
-  // IAccIdentity: the identity the system gives its own client object of that window, and its
-  // simple children: the client object's child ids are the window's.
-  HRESULT STDMETHODCALLTYPE GetIdentityString(DWORD child, BYTE** identity,
-                                              DWORD* length) override {
-    if (identity == nullptr || length == nullptr) return E_POINTER;
-    *identity = nullptr;
-    *length = 0;
-    if (OwnWindow() == nullptr) return CO_E_OBJNOTCONNECTED;
-    if (child != CHILDID_SELF && (control_ != nullptr || child > static_cast<DWORD>(Count()))) {
-      return E_INVALIDARG;
-    }
-    return oleacc::ClientIdentityString(OwnWindow(), child, identity, length);
   }
 
   // IDispatch: assistive programs call IAccessible directly; there is no type library.
@@ -411,10 +399,41 @@ class AccessibleObject final : public ComObject<IAccessible>,
     return box;
   }
 
+  // IOleWindow: the window the object lives in, which is what WindowFromAccessibleObject asks.
+  struct WindowPart final : InterfacePart<IOleWindow, AccessibleObject> {
+    using InterfacePart::InterfacePart;
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+      if (window == nullptr) return E_POINTER;
+      *window = whole.OwnWindow();
+      return *window != nullptr ? S_OK : CO_E_OBJNOTCONNECTED;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  };
+
+  // IAccIdentity: the identity the system gives its own client object of that window, and its
+  // simple children: the client object's child ids are the window's.
+  struct IdentityPart final : InterfacePart<IAccIdentity, AccessibleObject> {
+    using InterfacePart::InterfacePart;
+    HRESULT STDMETHODCALLTYPE GetIdentityString(DWORD child, BYTE** identity,
+                                                DWORD* length) override {
+      if (identity == nullptr || length == nullptr) return E_POINTER;
+      *identity = nullptr;
+      *length = 0;
+      if (whole.OwnWindow() == nullptr) return CO_E_OBJNOTCONNECTED;
+      if (child != CHILDID_SELF &&
+          (whole.control_ != nullptr || child > static_cast<DWORD>(whole.Count()))) {
+        return E_INVALIDARG;
+      }
+      return oleacc::ClientIdentityString(whole.OwnWindow(), child, identity, length);
+    }
+  };
+
   AccessibleObjects::Token alive_;
   HWND form_;
   const Control* control_;  // null: the window's client area
   std::vector<const Control*> shown_;
+  WindowPart window_{*this};
+  IdentityPart identity_{*this};
 };
 
 }  // namespace

@@ -57,24 +57,20 @@ void StepWindow::Attach(HWND window) {
   window_ = window;
 }
 
-void StepWindow::ExcelLetGo(std::vector<UniqueHandle> processes, std::uint64_t limitMs) {
-  if (window_ == nullptr || processes.empty()) {
+void StepWindow::ExcelLetGo(UniqueHandle process, std::uint64_t limitMs) {
+  if (window_ == nullptr || !process) {
     Report(StepEvent::kExcelEnded);
     return;
   }
-  endingExcels_.push_back({std::move(processes), GetTickCount64() + limitMs});
+  endingExcels_.push_back({std::move(process), GetTickCount64() + limitMs});
   SetTimer(window_, kExcelEndTimer, kExcelEndPollMs, nullptr);
 }
 
-// Each Excel let go of whose processes have all ended, or whose time is up, has ended.
+// Each Excel let go of whose process has ended, or whose time is up, has ended.
 void StepWindow::NoteEndedExcels() {
   const ULONGLONG now = GetTickCount64();
   for (auto it = endingExcels_.begin(); it != endingExcels_.end();) {
-    bool running = false;
-    for (const UniqueHandle& process : it->processes) {
-      running = running || WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
-    }
-    if (running && now < it->deadline) {
+    if (WaitForSingleObject(it->process.get(), 0) == WAIT_TIMEOUT && now < it->deadline) {
       ++it;
       continue;
     }

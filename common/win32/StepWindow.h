@@ -66,16 +66,16 @@ class StepWindow {
   bool DropsControlMessage(UINT message) const;
 
   // The Excel that a step started (kExcelStarted) has been let go of, or failed to start; it ends
-  // on its own, in these processes (none: it has ended, or cannot be watched). It counts as
-  // ended (kExcelEnded) once they all have, or limitMs from now: its end is not waited for longer.
-  void ExcelLetGo(std::vector<UniqueHandle> processes, std::uint64_t limitMs);
+  // on its own, in this process (none: it has ended, or cannot be watched). It counts as ended
+  // (kExcelEnded) once the process has, or limitMs from now: its end is not waited for longer.
+  void ExcelLetGo(UniqueHandle process, std::uint64_t limitMs);
 
   // A failure caught at the window's border, held until the program's own code goes on.
   HeldFailure& BorderFailure() { return borderFailure_; }
 
  private:
   struct EndingExcel {
-    std::vector<UniqueHandle> processes;
+    UniqueHandle process;
     ULONGLONG deadline = 0;
   };
 

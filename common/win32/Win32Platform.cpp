@@ -293,7 +293,7 @@ bool Win32Platform::FileExists(const std::wstring& path) { return NativeFileExis
 void Win32Platform::DeleteFileForced(const std::wstring& path) { NativeDeleteFile(path); }
 
 // An Excel the program drives: from just before it is started until its process has ended, for
-// the window to refuse the session's end meanwhile (StepState.h). Its processes are the Excels that
+// the window to refuse the session's end meanwhile (StepState.h). Its process is the Excel that
 // appeared with it (none ran before: the step makes sure of that), held from its start, so that a
 // process number given again to another program is never taken for it. After each call, a failure
 // the window's border held (COM's wait dispatched the window's messages) ends the step.
@@ -336,18 +336,17 @@ class Win32Platform::ObservedObject final : public AutomationObject {
  private:
   void Watch(const std::vector<std::uint32_t>& now) {
     for (const std::uint32_t process : now) {
-      if (std::find(before_.begin(), before_.end(), process) != before_.end()) continue;
-      UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, process));
-      if (handle) processes_.push_back(std::move(handle));
+      if (process_ || std::find(before_.begin(), before_.end(), process) != before_.end()) continue;
+      process_.reset(OpenProcess(SYNCHRONIZE, FALSE, process));
     }
   }
   // Excel writes its add-in list as it ends, after the last reference is let go of; it is given
   // as long to end as the step gives its own Excel before it counts as open (ExcelTool.h).
-  void LetGo() noexcept { steps_.ExcelLetGo(std::move(processes_), kOwnExcelEndLimitMs); }
+  void LetGo() noexcept { steps_.ExcelLetGo(std::move(process_), kOwnExcelEndLimitMs); }
 
   StepWindow& steps_;
   std::vector<std::uint32_t> before_;
-  std::vector<UniqueHandle> processes_;
+  UniqueHandle process_;
   std::unique_ptr<AutomationObject> inner_;
 };
 

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "FakePlatform.h"
 #include "FormModel.h"
 #include "FormPainter.h"
 #include "FormWindow.h"
@@ -287,28 +288,6 @@ TEST_F(FormWindowSteps, DuringAStepClicksFromAnywhereChangeNothingThenOrAfter) {
   EXPECT_EQ(form_(L"Option1", 0).Value(), 1);
 }
 
-// The run-time error reports of a window, kept instead of shown; nothing else is asked of it.
-class ReportsKept final : public velmor::Platform {
- public:
-  std::vector<std::wstring> reports;
-  void MsgBox(std::wstring_view prompt, velmor::MsgBoxStyle, std::optional<std::wstring>) override {
-    reports.emplace_back(prompt);
-  }
-  std::wstring AppPath() override { return {}; }
-  std::wstring CommandLine() override { return {}; }
-  velmor::ProgramRun StartAndWait(const std::wstring&) override { return {}; }
-  velmor::ProgramRun StartElevatedAndWait(const std::wstring&) override { return {}; }
-  bool FileExists(const std::wstring&) override { return false; }
-  void DeleteFileForced(const std::wstring&) override {}
-  bool FileInUse(const std::wstring&) override { return false; }
-  std::vector<std::uint32_t> ExcelProcesses() override { return {}; }
-  std::unique_ptr<velmor::AutomationObject> CreateObject(std::wstring_view) override {
-    return nullptr;
-  }
-  std::uint64_t TickCount() override { return 0; }
-  void Pause(std::uint32_t) override {}
-};
-
 // Memory runs out while the window paints, when idle and while a step waits (and paints): the
 // failure is caught at the border of the window procedure the system called, reaches the run-time
 // error report once, as any failure does, and ends the program; the step goes no further.
@@ -316,8 +295,8 @@ TEST(FormWindowBorder, AFailureWhilePaintingEndsInTheReportOnce) {
   for (const bool inStep : {false, true}) {
     velmor::win32::ComApartment com;
     velmor::win32::StepWindow steps;
-    ReportsKept reports;                                             // the window's, which reports
-    velmor::win32::Win32Platform waits(L"win32_tests", steps, com);  // the step's
+    testing_support::FakePlatform reports;  // the window's, which shows the report
+    velmor::win32::Win32Platform waits(L"win32_tests", steps, com);  // the step's waits
     velmor::win32::FormWindow window(GetModuleHandleW(nullptr), reports, steps, com);
     ButtonWindow buttons;
     velmor::Form& form = buttons.Window();
@@ -345,8 +324,8 @@ TEST(FormWindowBorder, AFailureWhilePaintingEndsInTheReportOnce) {
     EXPECT_EQ(window.RunMessageLoop(), velmor::kExitRuntimeError) << inStep;
     failNextAllocation = false;
     EXPECT_FALSE(wentOn);
-    ASSERT_EQ(reports.reports.size(), 1u) << inStep;
-    EXPECT_NE(reports.reports[0].find(L"メモリが不足しています。"), std::wstring::npos);
+    ASSERT_EQ(reports.log.size(), 1u) << inStep;
+    EXPECT_NE(reports.log[0].find(L"メモリが不足しています。"), std::wstring::npos);
     EXPECT_EQ(window.Handle(), nullptr);
     form.AttachHost(nullptr);
     DropQuitRequest();

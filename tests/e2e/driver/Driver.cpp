@@ -440,6 +440,8 @@ class Driver {
         {L"WM_ENDSESSION", WM_ENDSESSION}};
     const size_t space = rest.find_first_of(L" \t");
     const std::wstring word = rest.substr(0, space);
+    std::optional<unsigned long> want;
+    if (space != std::wstring::npos) want = RequireNumber(Trim(rest.substr(space)), L"<answer>");
     const std::wstring name = word.substr(0, word.find(L'('));
     const auto message = kMessages.find(name);
     if (message == kMessages.end()) Fail(L"cannot send " + Quote(word));
@@ -447,28 +449,26 @@ class Driver {
         name == word ? 0
                      : RequireNumber(word.substr(name.size() + 1, word.size() - name.size() - 2),
                                      L"<wparam>");
-    std::optional<unsigned long> want;
-    if (space != std::wstring::npos) want = RequireNumber(Trim(rest.substr(space)), L"<answer>");
-    HWND window = RequireWindow();
     DWORD_PTR answer = 0;
     const bool answered =
         Poll(timeoutMs_,
              [&] {
-               if (!SendMessageTimeoutW(window, message->second, wParam, 0, SMTO_NORMAL, timeoutMs_,
-                                        &answer)) {
-                 if (WaitForSingleObject(process_.get(), timeoutMs_) == WAIT_OBJECT_0) return true;
+               if (SendMessageTimeoutW(RequireWindow(), message->second, wParam, 0, SMTO_NORMAL,
+                                       timeoutMs_, &answer)) {
+                 return !want || answer == *want;
+               }
+               if (WaitForSingleObject(process_.get(), timeoutMs_) != WAIT_OBJECT_0) {
                  Fail(L"the program did not answer " + word + L": " +
                       velmor::win32::DescribeError(GetLastError()));
                }
-               return !want || answer == *want;
+               return true;
              },
              {false, false});
     Out(ProcessRunning() ? L"    answer " + std::to_wstring(answer) + L"\n"
                          : L"    the program ended\n");
-    if (!answered) {
+    if (!answered)
       Fail(word + L" was answered with " + std::to_wstring(answer) + L", expected " +
            std::to_wstring(*want));
-    }
   }
 
   // "launch <program>": starts another program with no arguments, as its user would from its
@@ -966,68 +966,63 @@ class Driver {
   // "move-start <dx> <dy>": the mouse button goes down on the window's title bar and the mouse
   // moves by dx, dy, as a user drags the window aside; waits until the window has followed. A title
   // bar that another window covers is first brought in front by a click on what shows of the
-  // window, as a user's click does. The button stays down, and the move with it, until "move-end".
-  void MoveStart(const std::wstring& rest) {
+  // window, as a user's click does. The button stays down, and the move with it, until "move-end":
+  // the button comes up, and the step waits until the move has ended.
+  void Move(const std::wstring& rest, bool begin) {
+    HWND window = RequireWindow();
+    const auto moving = [window] {
+      GUITHREADINFO info{sizeof(GUITHREADINFO)};
+      return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+             info.hwndMoveSize == window;
+    };
+    RECT from{};
+    GetWindowRect(window, &from);
+    POINT at{};
+    GetCursorPos(&at);
+    if (!begin) {
+      SendMouse(at, MOUSEEVENTF_LEFTUP);
+      return WaitFor([&] { return !moving(); }, L"the window's move to end");
+    }
     const auto [dxText, dy] = SplitTrailingNumber(rest);
     const long dx = static_cast<long>(RequireNumber(Trim(dxText), L"<dx>"));
-    HWND window = RequireWindow();
-    RECT start{};
-    GetWindowRect(window, &start);
-    // Where the window shows between two heights, looked for every 8 pixels.
-    const auto shown = [&](long top, long bottom) -> std::optional<POINT> {
-      for (long y = top; y < bottom; y += 8) {
-        for (long x = start.left + 40; x < start.right - 40; x += 8) {
-          if (GetAncestor(WindowFromPoint({x, y}), GA_ROOT) == window) return POINT{x, y};
+    // Where the window shows from a height down to another, looked for every 8 pixels.
+    const auto shows = [&](long top, long bottom) {
+      for (at.y = top; at.y < bottom; at.y += 8) {
+        for (at.x = from.left + 40; at.x < from.right - 40; at.x += 8) {
+          if (GetAncestor(WindowFromPoint(at), GA_ROOT) == window) return true;
         }
       }
-      return std::nullopt;
+      return false;
     };
-    const long caption =
-        start.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
-    if (!shown(caption, caption + 1)) {
-      const std::optional<POINT> any = shown(caption, start.bottom);
-      if (!any) Fail(L"nothing of the window shows");
-      SendMouse(*any, MOUSEEVENTF_LEFTDOWN);
-      SendMouse(*any, MOUSEEVENTF_LEFTUP);
-      WaitFor([&] { return shown(caption, caption + 1).has_value(); },
-              L"the window to come in front");
+    const long bar =
+        from.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+    if (!shows(bar, bar + 1)) {
+      if (!shows(bar, from.bottom)) Fail(L"nothing of the window shows");
+      SendMouse(at, MOUSEEVENTF_LEFTDOWN);
+      SendMouse(at, MOUSEEVENTF_LEFTUP);
+      WaitFor([&] { return shows(bar, bar + 1); }, L"the window to come in front");
     }
-    const POINT at = *shown(caption, caption + 1);
     SendMouse(at, MOUSEEVENTF_LEFTDOWN);
-    WaitFor([&] { return MovingWindow() == window; }, L"the window's move to begin");
+    WaitFor(moving, L"the window's move to begin");
     SendMouse({at.x + dx, at.y + static_cast<long>(dy)}, 0);
     RECT now{};
     WaitFor(
         [&] {
-          return GetWindowRect(window, &now) && now.left == start.left + dx &&
-                 now.top == start.top + static_cast<long>(dy);
+          return GetWindowRect(window, &now) && now.left - from.left == dx &&
+                 now.top - from.top == static_cast<long>(dy);
         },
         L"the window to follow the mouse");
   }
 
-  // "move-end": the mouse button comes up; waits until the window's move has ended.
-  void MoveEnd() {
-    POINT at{};
-    GetCursorPos(&at);
-    SendMouse(at, MOUSEEVENTF_LEFTUP);
-    WaitFor([&] { return MovingWindow() == nullptr; }, L"the window's move to end");
-  }
-
-  // The window of the program's thread that the system moves or sizes now, if any.
-  HWND MovingWindow() {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    const DWORD thread = GetWindowThreadProcessId(RequireWindow(), nullptr);
-    return GetGUIThreadInfo(thread, &info) ? info.hwndMoveSize : nullptr;
-  }
-
   // Real mouse input: the pointer to a point of the screen, with a button's flags.
   static void SendMouse(POINT at, DWORD buttons) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    INPUT input{INPUT_MOUSE};
+    input.mi = {MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
+                MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1),
+                0,
+                MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons,
+                0,
+                0};
     if (SendInput(1, &input, sizeof input) != 1) Fail(L"cannot move the mouse");
   }
 
@@ -1118,8 +1113,8 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"msgbox-fits", [](Driver& d, const Step&) { d.MessageBoxFits(); }},
       {L"start-second", [](Driver& d, const Step& step) { d.StartSecond(step.rest); }},
       {L"minimize", [](Driver& d, const Step&) { d.Minimize(); }},
-      {L"move-start", [](Driver& d, const Step& step) { d.MoveStart(step.rest); }},
-      {L"move-end", [](Driver& d, const Step&) { d.MoveEnd(); }},
+      {L"move-start", [](Driver& d, const Step& step) { d.Move(step.rest, true); }},
+      {L"move-end", [](Driver& d, const Step& step) { d.Move(step.rest, false); }},
       {L"foreground", [](Driver& d, const Step&) { d.Foreground(); }},
       {L"dpi-change",
        [](Driver& d, const Step& step) { RunDpiChangeStep(step.rest, d.ForLayout()); }},
