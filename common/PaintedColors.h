@@ -8,8 +8,8 @@
 // button text on button face, disabled text and hyperlinks on the window background. The add-in
 // labels' states and the done blue are then painted in such pairs, so that they stay apart and
 // readable:
-// - not chosen (3-D highlight, a bevel colour that a theme may set to the button text's colour or
-//   close to the button face's) in the disabled-text colour;
+// - not chosen (3-D highlight, a bevel colour that a theme need not keep readable on the button
+//   face: High Contrast White sets it light grey on white) in the disabled-text colour;
 // - chosen (button text) as it is;
 // - done (the fixed blue, which no theme changes and which is dark on a dark button face) in the
 //   hyperlink colour.
