@@ -7,12 +7,15 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <compare>
 #include <map>
 #include <string>
 
 #include "ComOwners.h"
 #include "ControlWindows.h"
+#include "EventDispatch.h"
 #include "FormModel.h"
 #include "Handles.h"
 #include "Picture.h"
@@ -34,11 +37,21 @@ constexpr bool ShowsFocusMark(bool focused, LRESULT uiState) {
 // A colour value as a COLORREF: system colour codes through the desktop's colour scheme.
 COLORREF ToColorRef(ColorValue color);
 
+// Whether the user has a contrast theme on (SPI_GETHIGHCONTRAST).
+bool ContrastThemeOn();
+
 class FormPainter {
  public:
+  // Asked at every paint whether a contrast theme is on, which changes the colours painted
+  // (PaintedColors.h).
+  using ContrastSetting = bool (*)();
+
   // controls: the window being painted; com: the thread's apartment, which decoding the pictures
-  // needs (and starts if need be).
-  FormPainter(const ControlWindows& controls, ComApartment& com) : controls_(controls), com_(com) {}
+  // needs (and starts if need be); borderFailure: where a picture box holds a failure caught at its
+  // window procedure's border; contrast: the desktop's setting, or a test's.
+  FormPainter(const ControlWindows& controls, ComApartment& com, HeldFailure& borderFailure,
+              ContrastSetting contrast = &ContrastThemeOn)
+      : controls_(controls), com_(com), borderFailure_(borderFailure), contrast_(contrast) {}
   FormPainter(const FormPainter&) = delete;
   FormPainter& operator=(const FormPainter&) = delete;
 
@@ -63,12 +76,17 @@ class FormPainter {
   void Paint(HDC dc);
   // A graphical command button: its picture above its caption.
   void DrawGraphicalButton(const DRAWITEMSTRUCT& item);
+  // The answer to NM_CUSTOMDRAW from a control: a check box or an option button is drawn whole,
+  // its mark at the size Windows uses at the window's DPI; the system's own unthemed drawing makes
+  // the mark at the system DPI's size. Any other control draws itself.
+  LRESULT DrawMarkedControl(const NMCUSTOMDRAW& draw);
   void PaintPictureBox(HWND window, HDC dc);
   // The answer to WM_CTLCOLORSTATIC and WM_CTLCOLORBTN from a control: its colours set on dc and
   // the brush of its background; null for a window that is not one of the form's controls.
   HBRUSH ControlColors(HWND control, HDC dc);
 
-  // The desktop's colour scheme changed: brushes are made again from it.
+  // The desktop's colour scheme changed, or a contrast theme came or went: brushes are made again
+  // from it.
   void ColorsChanged() { brushes_.clear(); }
 
  private:
@@ -89,6 +107,8 @@ class FormPainter {
 
   const ControlWindows& controls_;
   ComApartment& com_;
+  HeldFailure& borderFailure_;
+  ContrastSetting contrast_;
   std::map<FontKey, UniqueFont> fonts_;
   std::map<ColorValue, UniqueBrush> brushes_;
   std::map<int, Picture> pictures_;

@@ -7,7 +7,7 @@
 // painting (FormPainter.h), the dialog keys (DialogKeys.h), the accessible objects
 // (AccessibleWindow.h) and what the window does during a step (StepWindow.h). Clicks come back to
 // the form model as calls of its click handler; a run-time error escaping a handler is reported
-// and ends the program.
+// and ends the program, and so is one caught at the window's border, where the system calls it.
 
 #include <windows.h>
 
@@ -29,8 +29,9 @@ class FormWindow final : public FormHost {
  public:
   // steps: what the window does during a step, told when the window comes and goes and when a step
   // begins and ends; com is the thread's apartment: decoding the pictures needs it, and starts it
-  // if need be.
-  FormWindow(HINSTANCE instance, Platform& platform, StepWindow& steps, ComApartment& com);
+  // if need be; contrast: whether a contrast theme is on, the desktop's setting or a test's.
+  FormWindow(HINSTANCE instance, Platform& platform, StepWindow& steps, ComApartment& com,
+             FormPainter::ContrastSetting contrast = &ContrastThemeOn);
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
   ~FormWindow() override;
@@ -69,7 +70,10 @@ class FormWindow final : public FormHost {
   LRESULT AnswerGetObject(const Control* control, WPARAM wParam);
 
   void FitClientArea();
+  void RepaintInNewColors();
   void MoveToDpi(int dpi, const RECT& suggested);
+  void GiveIcons(int dpi);
+  void ReportHeldFailure();
   void OnClicked(HWND control);
   void ShowModelMarks();
   void ShowModelMark(HWND window, const Control& control);
@@ -82,7 +86,7 @@ class FormWindow final : public FormHost {
   ComApartment& com_;
   Form* form_ = nullptr;
   ControlWindows controls_;
-  FormPainter painter_{controls_, com_};
+  FormPainter painter_;
   DialogKeys keys_{controls_, [this](HWND control) { OnClicked(control); }};
   // Owned from WM_NCCREATE; given up at WM_NCDESTROY, when the system has destroyed it.
   UniqueWindow window_;

@@ -44,7 +44,7 @@ bool NativeFileInUse(const std::wstring& path) {
   if (file) return false;
   const DWORD error = GetLastError();
   if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
-  throw win32::Win32Error(error, L"CreateFileW", L"ファイルが削除できるかどうかの確認", path);
+  throw win32::Win32Error(error, L"CreateFileW", L"ファイルを削除できるかどうかの確認", path);
 }
 
 }  // namespace velmor

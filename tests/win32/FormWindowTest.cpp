@@ -8,11 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
+#include <map>
+#include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "FakePlatform.h"
 #include "FormModel.h"
 #include "FormPainter.h"
 #include "FormWindow.h"
@@ -22,6 +27,19 @@
 #include "TestWindow.h"
 #include "Utf8.h"
 #include "Win32Platform.h"
+#include "setup/Form1.h"
+
+// The next allocation of the test program fails, once: a failure planted where the window's code
+// runs inside the system's (painting).
+bool failNextAllocation = false;
+
+void* operator new(std::size_t size) {
+  if (std::exchange(failNextAllocation, false)) throw std::bad_alloc();
+  if (void* memory = HeapAlloc(GetProcessHeap(), 0, size != 0 ? size : 1)) return memory;
+  throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { HeapFree(GetProcessHeap(), 0, memory); }
+void operator delete(void* memory, std::size_t) noexcept { HeapFree(GetProcessHeap(), 0, memory); }
 
 namespace {
 
@@ -110,6 +128,78 @@ TEST(FormWindow, HasItsFormsIconsFromTheStartAndNoneWithout) {
   };
   EXPECT_EQ(iconsOf(1), std::pair(true, true));
   EXPECT_EQ(iconsOf(0), std::pair(false, false));
+}
+
+// Whether the desktop has a contrast theme on, as the painting test has it: Wine 8 cannot turn one
+// on (SPI_SETHIGHCONTRAST fails) and always answers that none is.
+bool contrastTheme = false;
+
+// How many pixels of each colour a rectangle of a window's client area shows.
+std::map<COLORREF, int> ColorsIn(HWND window, const RECT& box) {
+  std::map<COLORREF, int> colors;
+  const velmor::win32::WindowDC dc(window);
+  for (LONG y = box.top; y < box.bottom; ++y) {
+    for (LONG x = box.left; x < box.right; ++x) ++colors[GetPixel(dc.get(), x, y)];
+  }
+  return colors;
+}
+
+// The colour that most of the rectangle shows: the background of what is painted there.
+COLORREF Background(const std::map<COLORREF, int>& colors) {
+  return std::max_element(colors.begin(), colors.end(),
+                          [](const auto& a, const auto& b) { return a.second < b.second; })
+      ->first;
+}
+
+// A label painted on the window's own surface and the check box, a control of its own: under a
+// contrast theme each state is painted in its text colour on the background the theme pairs it
+// with, from the moment the theme comes; once it has gone, as before.
+TEST(FormWindow, PaintsTheStatesInAContrastThemesPairsAsSoonAsItComesAndGoes) {
+  velmor::win32::ComApartment com;
+  velmor::win32::StepWindow steps;
+  velmor::win32::Win32Platform platform(L"win32_tests", steps, com);
+  velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, steps, com,
+                                   [] { return contrastTheme; });
+  velmor::Form form(setup::kForm1Spec);
+  form.AttachHost(&window);
+  velmor::Control& notChosen = form(L"Label1", 1);
+  velmor::Control& done = form(L"Check1");
+  notChosen.SetForeColor(velmor::k3DHighlight);
+  done.SetForeColor(velmor::kBlue);
+  form.Show();
+  HWND handle = window.Handle();
+  HWND checkBox = window.Controls().WindowOf(&done);
+  const RECT labelBox = window.Controls().PxRect(notChosen.Spec().box);
+  RECT checkBoxClient{};
+  GetClientRect(checkBox, &checkBoxClient);
+  // What the label and the check box show once what is invalid has been painted.
+  const auto painted = [&] {
+    RedrawWindow(handle, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return std::pair{ColorsIn(handle, labelBox), ColorsIn(checkBox, checkBoxClient)};
+  };
+  const COLORREF blue = RGB(0, 0, 255);
+  ASSERT_NE(GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_WINDOW));
+
+  const auto without = painted();
+  EXPECT_EQ(Background(without.first), GetSysColor(COLOR_BTNFACE));
+  EXPECT_TRUE(without.first.contains(GetSysColor(COLOR_3DHIGHLIGHT)));
+  EXPECT_EQ(Background(without.second), GetSysColor(COLOR_BTNFACE));
+  EXPECT_TRUE(without.second.contains(blue));
+
+  contrastTheme = true;
+  SendMessageW(handle, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+  const auto with = painted();
+  EXPECT_EQ(Background(with.first), GetSysColor(COLOR_WINDOW));
+  EXPECT_TRUE(with.first.contains(GetSysColor(COLOR_GRAYTEXT)));
+  EXPECT_EQ(Background(with.second), GetSysColor(COLOR_WINDOW));
+  EXPECT_TRUE(with.second.contains(GetSysColor(COLOR_HOTLIGHT)));
+
+  contrastTheme = false;
+  SendMessageW(handle, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+  EXPECT_EQ(painted(), without);
+  form.Unload();
+  form.AttachHost(nullptr);
+  DropQuitRequest();
 }
 
 // A window with two buttons and two option buttons, for the keyboard and the steps; what its
@@ -225,10 +315,22 @@ TEST_F(FormWindowSteps, DuringAStepClicksFromAnywhereChangeNothingThenOrAfter) {
   HCURSOR cursorDuringStep = nullptr;
   bool marksKept = false;
   bool ownChangeShown = false;
+  std::string kept;  // for each input below: dropped (d) or kept (k) by the step's waits
   buttons_.onStart = [&] {
     ++starts;
     const velmor::Form::Step step = form_.BeginStep(L"テスト中");
     enabledDuringStep = IsWindowEnabled(window_.Handle()) != FALSE;
+    // Keys and the pointer (mouse, touch, pen) on the client area or a control are dropped; the
+    // pointer on the window's frame is not: it moves the window and opens its system menu.
+    HWND form = window_.Handle();
+    HWND option = Button(L"A");
+    const std::pair<HWND, UINT> inputs[] = {
+        {form, WM_KEYDOWN},       {option, WM_LBUTTONDOWN}, {option, WM_POINTERDOWN},
+        {form, WM_TOUCH},         {form, WM_POINTERWHEEL},  {option, WM_NCLBUTTONDOWN},
+        {form, WM_NCLBUTTONDOWN}, {form, WM_NCPOINTERDOWN}, {form, WM_NCRBUTTONUP}};
+    for (const auto& [target, message] : inputs) {
+      kept += steps_.DropsInput(MSG{target, message, 0, 0, 0, {}}) ? 'd' : 'k';
+    }
     cursorDuringStep = CursorAfterSetCursor();
     ClickFromOutside(L"B");
     platform_.Pause(200);
@@ -247,6 +349,7 @@ TEST_F(FormWindowSteps, DuringAStepClicksFromAnywhereChangeNothingThenOrAfter) {
   EXPECT_EQ(starts, 1);
   EXPECT_EQ(options, 0);
   EXPECT_TRUE(enabledDuringStep);
+  EXPECT_EQ(kept, "ddddddkkk");
   EXPECT_EQ(cursorDuringStep, LoadCursorW(nullptr, MAKEINTRESOURCEW(32650)));  // APPSTARTING
   EXPECT_TRUE(marksKept);
   EXPECT_TRUE(ownChangeShown);
@@ -260,8 +363,53 @@ TEST_F(FormWindowSteps, DuringAStepClicksFromAnywhereChangeNothingThenOrAfter) {
   EXPECT_EQ(form_(L"Option1", 0).Value(), 1);
 }
 
+// Memory runs out while the window paints, when idle and while a step waits (and paints): the
+// failure is caught at the border of the window procedure the system called, reaches the run-time
+// error report once, as any failure does, and ends the program; the step goes no further.
+TEST(FormWindowBorder, AFailureWhilePaintingEndsInTheReportOnce) {
+  for (const bool inStep : {false, true}) {
+    velmor::win32::ComApartment com;
+    velmor::win32::StepWindow steps;
+    testing_support::FakePlatform reports;  // the window's, which shows the report
+    velmor::win32::Win32Platform waits(L"win32_tests", steps, com);  // the step's waits
+    velmor::win32::FormWindow window(GetModuleHandleW(nullptr), reports, steps, com);
+    ButtonWindow buttons;
+    velmor::Form& form = buttons.Window();
+    form.AttachHost(&window);
+    form.Show();
+    // The brushes are made again at the next paint, which so allocates.
+    const auto plant = [&] {
+      SendMessageW(window.Handle(), WM_SYSCOLORCHANGE, 0, 0);
+      failNextAllocation = true;
+    };
+    bool wentOn = false;
+    buttons.onStart = [&] {
+      const velmor::Form::Step step = form.BeginStep(L"テスト中");
+      plant();
+      waits.Pause(500);
+      wentOn = true;
+    };
+    if (inStep) {
+      SendMessageW(FindWindowExW(window.Handle(), nullptr, L"BUTTON", L"開始"), BM_CLICK, 0, 0);
+    } else {
+      plant();
+      UpdateWindow(window.Handle());
+    }
+    PostQuitMessage(0);  // the loop ends once what is queued is handled, whatever happened
+    EXPECT_EQ(window.RunMessageLoop(), velmor::kExitRuntimeError) << inStep;
+    failNextAllocation = false;
+    EXPECT_FALSE(wentOn);
+    ASSERT_EQ(reports.log.size(), 1u) << inStep;
+    EXPECT_NE(reports.log[0].find(L"メモリが不足しています。"), std::wstring::npos);
+    EXPECT_EQ(window.Handle(), nullptr);
+    form.AttachHost(nullptr);
+    DropQuitRequest();
+  }
+}
+
 // The session may end while the program shows a message or waits for an installer (which decides
-// about its own work), not while Excel is driven; a close is refused during the whole step.
+// about its own work), not from Excel's start until its end; a close is refused during the whole
+// step.
 TEST_F(FormWindowSteps, RefusesToEndTheSessionOnlyWhileExcelIsDriven) {
   using velmor::StepEvent;
   using velmor::win32::StepWork;
@@ -276,7 +424,7 @@ TEST_F(FormWindowSteps, RefusesToEndTheSessionOnlyWhileExcelIsDriven) {
       EXPECT_TRUE(sessionMayEnd());
     }
     {
-      const StepWork excel(steps_, StepEvent::kExcelStarted, StepEvent::kExcelReleased);
+      const StepWork excel(steps_, StepEvent::kExcelStarted, StepEvent::kExcelEnded);
       EXPECT_FALSE(sessionMayEnd());
       const StepWork box(steps_, StepEvent::kMessageOpened, StepEvent::kMessageClosed);
       EXPECT_FALSE(sessionMayEnd());

@@ -191,9 +191,52 @@ HWND WindowAt(HWND form, IAccessible& object) {
   return found;
 }
 
-bool HasParent(IAccessible& object, IUnknown* parent) {
-  ComPtr<IDispatch> answer;
-  return object.get_accParent(answer.GetAddressOf()) == S_OK && Same(answer.Get(), parent);
+// What is wrong with a control's own object, as Windows' objects for a control window are: the
+// control window answers with it; it and its parent say they live in that window (IOleWindow, which
+// WindowFromAccessibleObject asks), its parent being the system's object for the window, not the
+// client object; it navigates nowhere; and its identity is the one the system composes for the
+// window's client object, or it has none where the system composes none. Empty when all holds.
+std::wstring OwnWindowProblem(IAccessible& own, HWND control, IUnknown* client) {
+  HWND window = nullptr;
+  ComPtr<IDispatch> parent;
+  ComPtr<IAccessible> parentObject;
+  HWND parentWindow = nullptr;
+  VARIANT end{};
+  if (!Same(ObjectOfWindow(control).Get(), &own)) return L"the control window answers otherwise";
+  if (FAILED(WindowFromAccessibleObject(&own, &window)) || window != control) {
+    return L"its window is not its control's";
+  }
+  if (own.get_accParent(parent.GetAddressOf()) != S_OK || !parent || Same(parent.Get(), client) ||
+      FAILED(parent.As(&parentObject)) ||
+      FAILED(WindowFromAccessibleObject(parentObject.Get(), &parentWindow)) ||
+      parentWindow != control) {
+    return L"its parent is not the system's object for its control window";
+  }
+  if (own.accNavigate(NAVDIR_NEXT, ChildId(CHILDID_SELF), &end) != S_FALSE) {
+    return L"it navigates somewhere";
+  }
+  BYTE* system = nullptr;
+  DWORD systemLength = 0;
+  const HRESULT composed =
+      velmor::win32::oleacc::ClientIdentityString(control, CHILDID_SELF, &system, &systemLength);
+  const std::string want(reinterpret_cast<const char*>(system), system ? systemLength : 0);
+  CoTaskMemFree(system);
+  constexpr GUID kAccIdentity = {
+      0x7852b78d, 0x1cfd, 0x41c1, {0xa6, 0x15, 0x9c, 0x0c, 0x85, 0x96, 0x0b, 0x5f}};
+  ComPtr<IAccIdentity> identity;
+  const HRESULT offered =
+      own.QueryInterface(kAccIdentity, reinterpret_cast<void**>(identity.GetAddressOf()));
+  if (FAILED(composed)) {
+    return SUCCEEDED(offered) ? L"it offers an identity the system composes none of" : L"";
+  }
+  BYTE* given = nullptr;
+  DWORD givenLength = 0;
+  if (FAILED(offered) || identity->GetIdentityString(CHILDID_SELF, &given, &givenLength) != S_OK) {
+    return L"it gives no identity";
+  }
+  const std::string have(reinterpret_cast<const char*>(given), givenLength);
+  CoTaskMemFree(given);
+  return have == want ? L"" : L"its identity is not the system's for its window";
 }
 
 // What one attempt found: problem empty when what it checks holds; heard, what the reader was told.
@@ -321,11 +364,9 @@ void ExpectChild(Driver& d, const Step& step) {
     if (!own) return Attempt{where + L"is an element, expected an object of its own", L""};
     Attempt attempt = Compare(Read(*own.Get(), CHILDID_SELF), want, where + L"(object): ");
     if (!attempt.problem.empty()) return attempt;
-    if (!HasParent(*own.Get(), client.Get())) {
-      attempt.problem = where + L"does not have the window's object as its parent";
-    } else if (!Same(ObjectOfWindow(WindowAt(form, *own.Get())).Get(), own.Get())) {
-      attempt.problem = where + L"is not the object its control window answers with";
-    }
+    const std::wstring problem =
+        OwnWindowProblem(*own.Get(), WindowAt(form, *own.Get()), client.Get());
+    if (!problem.empty()) attempt.problem = where + L"object: " + problem;
     return attempt;
   });
 }
@@ -344,8 +385,9 @@ void ExpectFocus(Driver& d, const Step& step) {
     const ComPtr<IAccessible> client = ObjectOfWindow(form);
     UniqueVariant focus;
     const HRESULT result = client->get_accFocus(focus.put());
-    if (!HasParent(*focused.Get(), client.Get())) {
-      attempt.problem = L"the focused control's object does not have the window's as its parent";
+    const std::wstring problem = OwnWindowProblem(*focused.Get(), control, client.Get());
+    if (!problem.empty()) {
+      attempt.problem = L"the focused control's object: " + problem;
     } else if (result != S_OK || V_VT(focus.get()) != VT_DISPATCH ||
                !Same(V_DISPATCH(focus.get()), focused.Get())) {
       attempt.problem = L"the window's object names another focus";
@@ -397,6 +439,21 @@ void TakeFocus(Driver& d, const Step& step) {
   });
 }
 
+// "reader select <n> [refused]": UI Automation's Select reaches an MSAA object as accSelect with
+// SELFLAG_TAKESELECTION.
+void Select(Driver& d, const Step& step) {
+  HWND form = d.RequireWindow();
+  const long n = step.args[0].value;
+  const bool refused = step.args.size() > 1;
+  Act(d, [form, n, refused] {
+    const ComPtr<IAccessible> own = RequireChildObject(*ObjectOfWindow(form).Get(), n);
+    const HRESULT result = own->accSelect(SELFLAG_TAKESELECTION, ChildId(CHILDID_SELF));
+    if (refused && SUCCEEDED(result)) Fail(L"the selection was taken");
+    if (!refused && result != S_OK) FailCall(L"accSelect", result);
+    return Attempt{};
+  });
+}
+
 // "reader next|previous <n> <m>|none".
 void ExpectNavigation(Driver& d, const Step& step) {
   HWND form = d.RequireWindow();
@@ -406,17 +463,18 @@ void ExpectNavigation(Driver& d, const Step& step) {
   Expect(d, L"navigating from child " + step.args[0].text + L" to land on " + step.args[1].text,
          [form, next, n, m] {
            const ComPtr<IAccessible> client = ObjectOfWindow(form);
-           const ComPtr<IAccessible> own = RequireChildObject(*client.Get(), n);
            UniqueVariant end;
-           const HRESULT result = own->accNavigate(next ? NAVDIR_NEXT : NAVDIR_PREVIOUS,
-                                                   ChildId(CHILDID_SELF), end.put());
+           const HRESULT result =
+               client->accNavigate(next ? NAVDIR_NEXT : NAVDIR_PREVIOUS, ChildId(n), end.put());
            if (m == 0) {
              const bool none = result == S_FALSE && V_VT(end.get()) == VT_EMPTY;
              return Attempt{none ? L"" : L"it lands on something (" + Hex(result) + L")", L""};
            }
-           const ComPtr<IAccessible> want = RequireChildObject(*client.Get(), m);
-           if (result != S_OK || V_VT(end.get()) != VT_DISPATCH ||
-               !Same(V_DISPATCH(end.get()), want.Get())) {
+           const ComPtr<IAccessible> want = ChildObject(*client.Get(), m);
+           const bool lands =
+               want ? V_VT(end.get()) == VT_DISPATCH && Same(V_DISPATCH(end.get()), want.Get())
+                    : V_VT(end.get()) == VT_I4 && V_I4(end.get()) == m;
+           if (result != S_OK || !lands) {
              return Attempt{L"it lands elsewhere (" + Hex(result) + L")", L""};
            }
            return Attempt{};
@@ -452,21 +510,24 @@ constexpr Verb kVerbs[] = {
     {L"reader window", L"| <name> | <role:role> | [<states:states>]", ExpectWindow},
     {L"reader count", L"<n:n>", ExpectCount},
     // Child n of the client object. An "object" is handed out as an object of its own
-    // (get_accChild), read through itself: its parent is the client object, and it is the very
-    // object the control window at its place answers with. An "element" has a child id only and
-    // is read through the client object.
+    // (get_accChild), read through itself: it is the very object the control window at its place
+    // answers with, and it is that window's as the system's objects for a control window are (see
+    // OwnWindowProblem). An "element" has a child id only and is read through the client object.
     {L"reader child",
      L"<n:n> object/element | <name> | <role:role> | [<states:states>] | [<description>] | "
      L"[<action>]",
      ExpectChild},
     // The focused control's window's object, as a reader reads it on a focus event: it says this,
-    // its parent is the client object, and it is the client object's focus.
+    // is that window's (OwnWindowProblem), and it is the client object's focus.
     {L"reader focus", L"| <name> | <role:role> | [<states:states>] | [<description>] | [<action>]",
      ExpectFocus},
     {L"reader do", L"<n:n> [refused/ends]", DoDefaultAction},
     // Child n's own object takes the keyboard focus (accSelect, SELFLAG_TAKEFOCUS).
     {L"reader take-focus", L"<n:n>", TakeFocus},
-    // Navigating from child n's own object lands on child m's object, or on nothing ("none").
+    // Child n's own object is selected as UI Automation selects; or that is refused.
+    {L"reader select", L"<n:n> [refused]", Select},
+    // Navigating within the client object from child n lands on child m (its own object when it
+    // has one), or on nothing ("none").
     {L"reader next", L"<n:n> <m:child>", ExpectNavigation},
     {L"reader previous", L"<n:n> <m:child>", ExpectNavigation},
     {L"reader hold", L"<n:n>", Press},

@@ -60,6 +60,10 @@ bool Driver::ProcessRunning() const {
   return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
+bool Driver::EndsWithin(unsigned long ms) const {
+  return process_ && WaitForSingleObject(process_.get(), ms) == WAIT_OBJECT_0;
+}
+
 DWORD Driver::ExitCode() const {
   DWORD code = 0;
   GetExitCodeProcess(process_.get(), &code);

@@ -109,6 +109,7 @@ class Driver {
   void Adopt(StartedProcess program);
   bool ProcessRunning() const;
   DWORD ExitCode() const;
+  bool EndsWithin(unsigned long ms) const;
   DWORD RequireProcess() const;  // its id
   HWND RequireWindow() const;
   void SetWindow(HWND window) { window_ = window; }

@@ -107,16 +107,40 @@ void SetCheck(Driver& d, const Step& step) {
             L"the check box to become " + std::wstring(checked ? L"ticked" : L"unticked"));
 }
 
-// Sends the message to the window as another program would, and waits for the answer within the
-// step timeout; a program that does not answer fails the step.
-LRESULT SendToWindow(Driver& d, UINT message, const wchar_t* name) {
+// "send WM_CLOSE", "send WM_QUERYENDSESSION agreed|refused", "send WM_ENDSESSION ends|goes-on":
+// sends the message to the window, as another program (or Windows) would, and waits for the
+// answer within the step timeout; when a program's agreement to the end of the session (TRUE) or
+// its refusal is wanted, sends it again until it answers so (the state it depends on may take a
+// moment to change). A program that does not answer fails the step, unless it ended meanwhile
+// (the session's end ends it).
+void Send(Driver& d, const Step& step) {
+  const std::wstring name = step.verb.substr(step.verb.find(L' ') + 1);
+  const UINT message = name == L"WM_CLOSE"        ? WM_CLOSE
+                       : name == L"WM_ENDSESSION" ? WM_ENDSESSION
+                                                  : WM_QUERYENDSESSION;
+  const WPARAM wParam = message == WM_ENDSESSION && step.args[0].text == L"ends";
+  const bool wanted = message == WM_QUERYENDSESSION;
   DWORD_PTR answer = 0;
-  if (!SendMessageTimeoutW(d.RequireWindow(), message, 0, 0, SMTO_NORMAL, d.timeoutMs, &answer)) {
-    Fail(std::wstring(L"the program did not answer ") + name + L": " +
-         velmor::win32::DescribeError(GetLastError()));
+  const bool answered = d.Poll(
+      d.timeoutMs,
+      [&] {
+        if (SendMessageTimeoutW(d.RequireWindow(), message, wParam, 0, SMTO_NORMAL, d.timeoutMs,
+                                &answer)) {
+          return !wanted || (answer != FALSE) == (step.args[0].text == L"agreed");
+        }
+        const DWORD error = GetLastError();
+        if (!d.EndsWithin(d.timeoutMs)) {
+          Fail(L"the program did not answer " + name + L": " + velmor::win32::DescribeError(error));
+        }
+        return true;
+      },
+      {false, false});
+  Out(d.ProcessRunning() ? L"    answer " + std::to_wstring(answer) + L"\n"
+                         : L"    the program ended\n");
+  if (!answered) {
+    Fail(std::wstring(L"the program ") + (answer != FALSE ? L"agreed to" : L"refused") +
+         L" the end of the session");
   }
-  Out(L"    answer " + std::to_wstring(answer) + L"\n");
-  return static_cast<LRESULT>(answer);
 }
 
 // "marks <caption> | <caption> ...": exactly these check boxes and option buttons of the window
@@ -147,16 +171,9 @@ constexpr Verb kVerbs[] = {
      [](Driver& d, const Step&) { PostMessageW(d.RequireWindow(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
     {L"key", L"<keys:keys>", PressKeys},
     {L"windows-key", L"<keys:keys>", PressKeysAsWindows},
-    {L"send WM_CLOSE", L"", [](Driver& d, const Step&) { SendToWindow(d, WM_CLOSE, L"WM_CLOSE"); }},
-    // The program agrees to the end of the session (TRUE), or refuses it (FALSE).
-    {L"send WM_QUERYENDSESSION", L"agreed/refused",
-     [](Driver& d, const Step& s) {
-       const bool agreed = SendToWindow(d, WM_QUERYENDSESSION, L"WM_QUERYENDSESSION") != FALSE;
-       if (agreed != (s.args[0].text == L"agreed")) {
-         Fail(std::wstring(L"the program ") + (agreed ? L"agreed to" : L"refused") +
-              L" the end of the session");
-       }
-     }},
+    {L"send WM_CLOSE", L"", Send},
+    {L"send WM_QUERYENDSESSION", L"agreed/refused", Send},
+    {L"send WM_ENDSESSION", L"ends/goes-on", Send},
     {L"marks", L"[<caption>]...", ExpectMarks},
     // The window takes input, or is disabled (waited for).
     {L"enabled", L"yes/no",

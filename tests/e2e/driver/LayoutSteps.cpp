@@ -72,18 +72,8 @@ std::wstring FontText(HWND control) {
          std::to_wstring(font.charset) + L" " + face;
 }
 
-// A check box or an option button: the system draws its mark.
-bool HasMark(HWND control) {
-  if (ClassName(control) != L"Button") return false;
-  const LONG_PTR type = GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK;
-  return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE ||
-         type == BS_AUTO3STATE || type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
-}
-
-struct Layout {
-  std::vector<std::wstring> lines;  // the client area, then each control, top of the stack first
-  std::vector<RECT> marked;         // the boxes of the controls with marks, in client pixels
-};
+// The client area and the icons, then each control, top of the stack first.
+using Layout = std::vector<std::wstring>;
 
 std::wstring RectText(const RECT& r) {
   return std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right) +
@@ -95,18 +85,21 @@ Layout LayoutOf(HWND window) {
   Layout layout;
   RECT client{};
   GetClientRect(window, &client);
-  layout.lines.push_back(L"client " + std::to_wstring(client.right) + L" x " +
-                         std::to_wstring(client.bottom));
+  layout.push_back(L"client " + std::to_wstring(client.right) + L" x " +
+                   std::to_wstring(client.bottom));
+  const auto icons = reinterpret_cast<ULONG_PTR>(GetPropW(window, kIconsProperty));
+  std::wstring sizes = L"icons";
+  for (int shift = 0; shift < 64; shift += 16) {
+    sizes += (shift % 32 == 0 ? L" " : L" x ") + std::to_wstring((icons >> shift) & 0xFFFF);
+  }
+  layout.push_back(sizes);
   for (HWND child : ChildWindows(window)) {
     if (GetParent(child) != window) continue;
     RECT box{};
     GetWindowRect(child, &box);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&box), 2);
-    const bool marked = HasMark(child);
-    if (marked) layout.marked.push_back(box);
-    layout.lines.push_back(L"control " + ClassName(child) + L" " + Quote(WindowText(child)) +
-                           L" at " + RectText(box) + (marked ? L" marked" : L"") + L" font " +
-                           FontText(child));
+    layout.push_back(L"control " + ClassName(child) + L" " + Quote(WindowText(child)) + L" at " +
+                     RectText(box) + L" font " + FontText(child));
   }
   return layout;
 }
@@ -155,35 +148,28 @@ Capture LoadCapture(const std::wstring& path) {
   return capture;
 }
 
-// The pixels that differ outside the marked boxes (-1: another size), and the first of them.
-int Differences(const Capture& saved, const Capture& now, const std::vector<RECT>& marked,
-                POINT& first) {
+// The pixels that differ (-1: another size), and the first of them.
+int Differences(const Capture& saved, const Capture& now, POINT& first) {
   if (saved.width != now.width || saved.height != now.height) return -1;
   int count = 0;
   for (int y = 0; y < now.height; ++y) {
     for (int x = 0; x < now.width; ++x) {
-      const POINT point{x, y};
       const std::size_t at = static_cast<std::size_t>(y) * now.width + x;
-      if (saved.pixels[at] == now.pixels[at] ||
-          std::any_of(marked.begin(), marked.end(),
-                      [&](const RECT& box) { return PtInRect(&box, point); })) {
-        continue;
-      }
-      if (count++ == 0) first = point;
+      if (saved.pixels[at] != now.pixels[at] && count++ == 0) first = {x, y};
     }
   }
   return count;
 }
 
-// "layout save <file>": writes what the window shows: its client area, and each control's class,
-// caption, box in client pixels and font, to the file; the pixels of its client area to
-// <file>.bmp.
+// "layout save <file>": writes what the window shows: its client area, the sizes of its icons, and
+// each control's class, caption, box in client pixels and font, to the file; the pixels of its
+// client area to <file>.bmp.
 void SaveLayout(Driver& d, const Step& step) {
   const std::wstring& path = step.args[0].text;
   HWND window = AskHook(d, 0);
   const Layout layout = LayoutOf(window);
   std::wstring text;
-  for (const std::wstring& line : layout.lines) text += line + L"\n";
+  for (const std::wstring& line : layout) text += line + L"\n";
   const std::string bytes = velmor::Utf8FromWide(text);
   WriteBytes(path, bytes);
   // Saved once what the window shows holds still: the hook has had it painted, and the system
@@ -201,22 +187,21 @@ void SaveLayout(Driver& d, const Step& step) {
       },
       L"the window to be painted");
   SaveCapture(last, path + L".bmp");
-  for (const std::wstring& line : layout.lines) Out(L"    " + line + L"\n");
+  for (const std::wstring& line : layout) Out(L"    " + line + L"\n");
 }
 
-// "layout same <file>": the window shows what the saved one did: the same client area, controls,
-// boxes and fonts, and the same client area pixel for pixel, but inside the check boxes and option
-// buttons: the system draws their marks, at the window's DPI on Windows and at the system DPI under
-// Wine (whose GetDpiForWindow keeps the system DPI), and places their captions beside them. On a
-// difference, what the window shows is written to <file>-now.bmp.
+// "layout same <file>": the window shows what the saved one did: the same client area, icons,
+// controls, boxes and fonts, and the same client area pixel for pixel, the marks of the check boxes
+// and option buttons included. On a difference, what the window shows is written to
+// <file>-now.bmp.
 void ExpectSameLayout(Driver& d, const Step& step) {
   const std::wstring& path = step.args[0].text;
   HWND window = AskHook(d, 0);
   const Layout layout = LayoutOf(window);
   const std::vector<std::wstring> savedLines = TextLines(ReadWholeFile(path));
-  for (std::size_t i = 0; i < std::max(savedLines.size(), layout.lines.size()); ++i) {
+  for (std::size_t i = 0; i < std::max(savedLines.size(), layout.size()); ++i) {
     const std::wstring want = i < savedLines.size() ? savedLines[i] : L"(nothing)";
-    const std::wstring have = i < layout.lines.size() ? layout.lines[i] : L"(nothing)";
+    const std::wstring have = i < layout.size() ? layout[i] : L"(nothing)";
     if (want != have) Fail(L"the window has " + have + L"; saved: " + want);
   }
   const Capture want = LoadCapture(path + L".bmp");
@@ -225,7 +210,7 @@ void ExpectSameLayout(Driver& d, const Step& step) {
   int differ = 0;
   if (!d.Poll(d.timeoutMs, [&] {
         now = CaptureClient(window);
-        return (differ = Differences(want, now, layout.marked, first)) == 0;
+        return (differ = Differences(want, now, first)) == 0;
       })) {
     SaveCapture(now, path + L"-now.bmp");
     if (differ < 0) Fail(L"the client area is not the saved one's size");
@@ -233,8 +218,8 @@ void ExpectSameLayout(Driver& d, const Step& step) {
          std::to_wstring(first.x) + L", " + std::to_wstring(first.y) +
          L"); what the window shows is in " + Quote(path + L"-now.bmp"));
   }
-  Out(L"    " + layout.lines.front() + L", " + std::to_wstring(layout.lines.size() - 1) +
-      L" controls and every pixel but the marks as saved\n");
+  Out(L"    " + layout[0] + L", " + layout[1] + L", " + std::to_wstring(layout.size() - 2) +
+      L" controls and every pixel as saved\n");
 }
 
 int GdiObjectsOfProgram(HWND window) {

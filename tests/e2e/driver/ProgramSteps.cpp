@@ -178,6 +178,69 @@ void MessageBoxFits(Driver& d, const Step&) {
   }
 }
 
+// Real mouse input: the pointer to a point of the screen, with a button's flags.
+void SendMouse(POINT at, DWORD buttons) {
+  INPUT input{INPUT_MOUSE};
+  input.mi = {MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
+              MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1),
+              0,
+              MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons,
+              0,
+              0};
+  if (SendInput(1, &input, sizeof input) != 1) Fail(L"cannot move the mouse");
+}
+
+// "move-start <dx> <dy>": the mouse button goes down on the window's title bar and the mouse moves
+// by dx, dy, as a user drags the window aside; waits until the window has followed. A title bar
+// that another window covers is first brought in front by a click on what shows of the window, as
+// a user's click does. The button stays down, and the move with it, until "move-end": the button
+// comes up, and the step waits until the move has ended.
+void Move(Driver& d, const Step& step) {
+  HWND window = d.RequireWindow();
+  const auto moving = [window] {
+    GUITHREADINFO info{sizeof(GUITHREADINFO)};
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+           info.hwndMoveSize == window;
+  };
+  RECT from{};
+  GetWindowRect(window, &from);
+  POINT at{};
+  GetCursorPos(&at);
+  if (step.verb == L"move-end") {
+    SendMouse(at, MOUSEEVENTF_LEFTUP);
+    return d.WaitFor([&] { return !moving(); }, L"the window's move to end");
+  }
+  const long dx = step.args[0].value;
+  const long dy = step.args[1].value;
+  // Where the window shows from a height down to another, looked for every 8 pixels.
+  const auto shows = [&](long top, long bottom) {
+    for (at.y = top; at.y < bottom; at.y += 8) {
+      for (at.x = from.left + 40; at.x < from.right - 40; at.x += 8) {
+        if (GetAncestor(WindowFromPoint(at), GA_ROOT) == window) return true;
+      }
+    }
+    return false;
+  };
+  const long bar =
+      from.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+  if (!shows(bar, bar + 1)) {
+    if (!shows(bar, from.bottom)) Fail(L"nothing of the window shows");
+    SendMouse(at, MOUSEEVENTF_LEFTDOWN);
+    SendMouse(at, MOUSEEVENTF_LEFTUP);
+    d.WaitFor([&] { return shows(bar, bar + 1); }, L"the window to come in front");
+  }
+  SendMouse(at, MOUSEEVENTF_LEFTDOWN);
+  d.WaitFor(moving, L"the window's move to begin");
+  SendMouse({at.x + dx, at.y + dy}, 0);
+  RECT now{};
+  d.WaitFor(
+      [&] {
+        return GetWindowRect(window, &now) && now.left - from.left == dx &&
+               now.top - from.top == dy;
+      },
+      L"the window to follow the mouse");
+}
+
 constexpr Verb kVerbs[] = {
     {L"start", L"<program:command>",
      [](Driver& d, const Step& s) { d.Adopt(d.bed.Start(s.args[0].text)); }},
@@ -238,6 +301,8 @@ constexpr Verb kVerbs[] = {
        PostMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
        d.WaitFor([&] { return IsIconic(hwnd) != FALSE; }, L"the window to be minimised");
      }},
+    {L"move-start", L"<dx:n> <dy:n>", Move},
+    {L"move-end", L"", Move},
     // The window is restored and is the foreground window.
     {L"foreground", L"",
      [](Driver& d, const Step&) {
