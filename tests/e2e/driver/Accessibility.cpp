@@ -152,7 +152,7 @@ bool Same(IUnknown* a, IUnknown* b) {
   ComPtr<IUnknown> first;
   ComPtr<IUnknown> second;
   return a != nullptr && b != nullptr && SUCCEEDED(a->QueryInterface(IID_PPV_ARGS(&first))) &&
-         SUCCEEDED(b->QueryInterface(IID_PPV_ARGS(&second))) && first == second;
+         SUCCEEDED(b->QueryInterface(IID_PPV_ARGS(&second))) && first.Get() == second.Get();
 }
 
 ComPtr<IAccessible> ObjectOfWindow(HWND window) {

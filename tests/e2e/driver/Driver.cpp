@@ -193,7 +193,8 @@ Driver* runningDriver = nullptr;
 SavedAddins* savedAddins = nullptr;
 
 // Ctrl+C, Ctrl+Break or the console closed: the programs are ended and the list put back before
-// the driver ends (within the 5 s Windows gives a closing console).
+// the driver ends (Windows runs this on a thread of its own; on a closed console it ends the
+// process soon after).
 BOOL WINAPI OnConsoleEvent(DWORD) {
   Err(L"\ne2e_driver: stopped: ending the programs and putting Excel's add-in list back\n");
   try {

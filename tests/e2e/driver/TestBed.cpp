@@ -182,9 +182,17 @@ void Remove(const std::wstring& path) {
         Remove(full + L"\\" + entry.cFileName);
       }
     }
-    if (!RemoveDirectoryW(api.c_str())) FailWith(L"cannot remove " + Quote(path), GetLastError());
-  } else if (!DeleteFileW(api.c_str())) {
-    FailWith(L"cannot remove " + Quote(path), GetLastError());
+  }
+  // A program that has just ended, such as an installer that journalled its end, may hold its
+  // file a moment longer: it is tried again for 10 s.
+  for (int tries = 0; (attributes & FILE_ATTRIBUTE_DIRECTORY) ? !RemoveDirectoryW(api.c_str())
+                                                              : !DeleteFileW(api.c_str());
+       ++tries) {
+    const DWORD error = GetLastError();
+    if (tries == 250 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+      FailWith(L"cannot remove " + Quote(path), error);
+    }
+    Sleep(40);
   }
 }
 
