@@ -153,4 +153,37 @@ std::wstring FitMessageText(std::wstring_view text) {
   return out;
 }
 
+std::wstring UntrustedLinkMessage(std::wstring_view linkPath) {
+  return L"次の場所にあるリンク（ジャンクションまたはシンボリック "
+         L"リンク）は、別の場所へ導くもので、\n"
+         L"ほかのアカウントが作成しました。\n\n場所: " +
+         std::wstring(linkPath) +
+         L"\n\n安全のため、Excel を起動せず、アドインの設定を変更しませんでした。\n"
+         L"このリンクを確認するよう、コンピューターの管理者に依頼してください。";
+}
+
+std::wstring SetupOtherAccountMessage(std::wstring_view accountName) {
+  return L"セットアップは、Windows "
+         L"にサインインしているユーザーとは別のアカウントで実行されています。\n"
+         L"アカウント: " +
+         std::wstring(accountName) +
+         L"\n\nこのまま続けると、アドインはこのアカウントの Excel に登録され、\n"
+         L"サインインしているユーザーの Excel では使えません。\n\n"
+         L"セットアップを終了します。Excel を使うユーザーのまま、\n"
+         L"セットアップを通常どおり起動し直してください。\n"
+         L"インストーラーに管理者の権限が必要なときは、その時に確認を求めます。";
+}
+
+std::wstring UninstallOtherAccountMessage(std::wstring_view accountName) {
+  return L"UnInstall は、Windows "
+         L"にサインインしているユーザーとは別のアカウントで実行されています。\n"
+         L"アカウント: " +
+         std::wstring(accountName) +
+         L"\n\nこのまま続けると、アドインはこのアカウントの Excel から開放され、\n"
+         L"サインインしているユーザーの Excel "
+         L"に登録が残ったまま、アドインファイルが削除されます。\n\n"
+         L"UnInstall を終了します。Excel を使うユーザーのまま、\n"
+         L"UnInstall を通常どおり起動し直してください。";
+}
+
 }  // namespace velmor
