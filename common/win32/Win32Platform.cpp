@@ -149,15 +149,18 @@ RuntimeError StartError(DWORD code, const std::wstring& path) {
   return Win32Error(code, L"CreateProcessW", L"プログラムの起動", path);
 }
 
-// The folder a program starts in: its own, in the form it is started by. It is where the
-// installer looks for its files, never the folder this program was started from (a download
-// folder, say, where a DLL the installer loads by a bare name could be planted). A folder too long
-// to be a current folder (which CreateProcessW then refuses) is reported as too long, as a program
-// path is.
-std::wstring StartFolder(const std::wstring& launchable, const std::wstring& path) {
-  std::wstring folder = FolderOf(launchable);
-  if (IsLongPath(folder + L"\\")) throw StartError(ERROR_FILENAME_EXCED_RANGE, path);
-  return folder;
+// The folder a program starts in: its own, never the folder this program was started from (a
+// download folder, say, where a DLL the installer loads by a bare name could be planted). It is
+// given as the program's path gives it when that fits a current folder, which is what an installer
+// shows; otherwise in the short form the program is started by (Wine 8 refuses a short form). One
+// that fits in neither is reported as too long, as CreateProcessW would refuse it.
+std::wstring StartFolder(const std::wstring& given, const std::wstring& launchable,
+                         const std::wstring& path) {
+  for (const std::wstring* form : {&given, &launchable}) {
+    std::wstring folder = FolderOf(*form);
+    if (!IsLongPath(folder + L"\\")) return folder;
+  }
+  throw StartError(ERROR_FILENAME_EXCED_RANGE, path);
 }
 
 // The path an elevated program can be started by: the UNC form of a path on a mapped network
@@ -233,7 +236,7 @@ ProgramRun Win32Platform::StartAndWait(const std::wstring& path) {
   // "C:\Program Files\..." must never be taken for "C:\Program.exe" with arguments.
   std::wstring commandLine = L"\"" + path + L"\"";
   const std::wstring launchable = LaunchablePath(path);
-  const std::wstring folder = StartFolder(launchable, path);
+  const std::wstring folder = StartFolder(path, launchable, path);
   PROCESS_INFORMATION process{};
   // Started suspended, so that it may take the foreground before it opens its first window: a
   // program we start is not allowed to come in front of ours otherwise, and the installer's window
@@ -267,11 +270,12 @@ ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
   execute.lpVerb = L"runas";
   // The elevated program runs in another logon session, which does not see the user's mapped
   // network drives: a program on one is named by its UNC path.
-  const std::wstring launchable = LaunchablePath(ElevatablePath(path));
+  const std::wstring elevatable = ElevatablePath(path);
+  const std::wstring launchable = LaunchablePath(elevatable);
   // The file is a file name, never a command line, so a path with spaces is safe here too.
   execute.lpFile = launchable.c_str();
   // The shell would otherwise give an elevated program the system folder.
-  const std::wstring folder = StartFolder(launchable, path);
+  const std::wstring folder = StartFolder(elevatable, launchable, path);
   execute.lpDirectory = folder.c_str();
   execute.nShow = SW_SHOWNORMAL;
   // Its process id is not known before it starts, so any process may take the foreground once.
