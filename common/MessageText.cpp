@@ -162,28 +162,34 @@ std::wstring UntrustedLinkMessage(std::wstring_view linkPath) {
          L"このリンクを確認するよう、コンピューターの管理者に依頼してください。";
 }
 
+namespace {
+
+// program: how the message names the program, ready to be followed by は or を.
+std::wstring OtherAccountMessage(std::wstring_view program, std::wstring_view accountName,
+                                 std::wstring_view consequence) {
+  const std::wstring name(program);
+  return name +
+         L"は、Windows にサインインしているユーザーとは別のアカウントで実行されています。\n" +
+         L"アカウント: " + std::wstring(accountName) + L"\n\nこのまま続けると、" +
+         std::wstring(consequence) + L"\n\n" + name +
+         L"を終了します。Excel を使うユーザーのまま、\n" + name +
+         L"を通常どおり起動し直してください。";
+}
+
+}  // namespace
+
 std::wstring SetupOtherAccountMessage(std::wstring_view accountName) {
-  return L"セットアップは、Windows "
-         L"にサインインしているユーザーとは別のアカウントで実行されています。\n"
-         L"アカウント: " +
-         std::wstring(accountName) +
-         L"\n\nこのまま続けると、アドインはこのアカウントの Excel に登録され、\n"
-         L"サインインしているユーザーの Excel では使えません。\n\n"
-         L"セットアップを終了します。Excel を使うユーザーのまま、\n"
-         L"セットアップを通常どおり起動し直してください。\n"
-         L"インストーラーに管理者の権限が必要なときは、その時に確認を求めます。";
+  return OtherAccountMessage(L"セットアップ", accountName,
+                             L"アドインはこのアカウントの Excel に登録され、\n"
+                             L"サインインしているユーザーの Excel では使えません。") +
+         L"\nインストーラーに管理者の権限が必要なときは、その時に確認を求めます。";
 }
 
 std::wstring UninstallOtherAccountMessage(std::wstring_view accountName) {
-  return L"UnInstall は、Windows "
-         L"にサインインしているユーザーとは別のアカウントで実行されています。\n"
-         L"アカウント: " +
-         std::wstring(accountName) +
-         L"\n\nこのまま続けると、アドインはこのアカウントの Excel から開放され、\n"
-         L"サインインしているユーザーの Excel "
-         L"に登録が残ったまま、アドインファイルが削除されます。\n\n"
-         L"UnInstall を終了します。Excel を使うユーザーのまま、\n"
-         L"UnInstall を通常どおり起動し直してください。";
+  return OtherAccountMessage(L"UnInstall ", accountName,
+                             L"アドインはこのアカウントの Excel から開放され、\n"
+                             L"サインインしているユーザーの Excel に登録が残ったまま、"
+                             L"アドインファイルが削除されます。");
 }
 
 }  // namespace velmor
