@@ -15,9 +15,11 @@ inline constexpr ColorValue kMenuBackground = 0x80000004;
 inline constexpr ColorValue kWindowBackground = 0x80000005;
 inline constexpr ColorValue kWindowText = 0x80000008;
 inline constexpr ColorValue kButtonFace = 0x8000000F;
+inline constexpr ColorValue kGrayText = 0x80000011;  // disabled text
 inline constexpr ColorValue kButtonText = 0x80000012;
 inline constexpr ColorValue k3DHighlight = 0x80000014;
 inline constexpr ColorValue kTooltipText = 0x80000017;
+inline constexpr ColorValue kHotLight = 0x8000001A;  // a hyperlink
 
 constexpr bool IsSystemColor(ColorValue value) { return (value & 0xFFFFFF00u) == 0x80000000u; }
 constexpr int SystemColorIndex(ColorValue value) { return static_cast<int>(value & 0xFFu); }

@@ -1,5 +1,6 @@
 #include "EventDispatch.h"
 
+#include <cstdint>
 #include <exception>
 #include <new>
 #include <string>
@@ -13,18 +14,29 @@ namespace velmor {
 namespace {
 
 constexpr wchar_t kRunningProgram[] = L"プログラムの実行";
-constexpr wchar_t kInternalErrorWords[] = L"プログラムの内部でエラーが発生しました。";
 
-const wchar_t* InternalFailureWords(InternalFailureKind kind) {
+// A failure from inside the program has no system error number. The report gives it the number
+// and the words that the platform's run-time error report gives the same kind of failure, which
+// users and support already know; 0 would read as "no error".
+struct InternalError {
+  std::uint32_t number;
+  const wchar_t* description;
+};
+constexpr InternalError kInvalidCall = {5, L"プロシージャの呼び出し、または引数が不正です。"};
+constexpr InternalError kOverflow = {6, L"オーバーフローしました。"};
+constexpr InternalError kOutOfMemory = {7, L"メモリが不足しています。"};
+constexpr InternalError kOutOfRange = {9, L"インデックスが有効範囲にありません。"};
+
+const InternalError& InternalErrorOf(InternalFailureKind kind) {
   switch (kind) {
     case InternalFailureKind::kTooLarge:
-      return L"データが大きすぎるため、処理を続けられません。";
+      return kOverflow;
     case InternalFailureKind::kOutOfRange:
-      return L"プログラムが範囲外のデータを参照しました。";
+      return kOutOfRange;
     case InternalFailureKind::kOther:
       break;
   }
-  return kInternalErrorWords;
+  return kInvalidCall;
 }
 
 void Report(Platform& platform, const RuntimeError& error) noexcept {
@@ -35,14 +47,14 @@ void Report(Platform& platform, const RuntimeError& error) noexcept {
   }
 }
 
-// A failure from inside the program: what happened in the user's words, then the C++ library's
-// own text (when there is one), which only support reads.
-void ReportInternal(Platform& platform, const wchar_t* words, const char* what) noexcept {
+// A failure from inside the program: its number and words, then the C++ library's own text (when
+// there is one), which only support reads.
+void ReportInternal(Platform& platform, const InternalError& kind, const char* what) noexcept {
   try {
-    std::wstring description = words;
+    std::wstring description = kind.description;
     // The libraries' texts are UTF-8 (or plain ASCII); widening byte by byte would garble them.
     if (what != nullptr) description += L"（内部エラー: " + WideFromUtf8(what) + L"）";
-    Report(platform, RuntimeError(0, std::move(description), kRunningProgram, L""));
+    Report(platform, RuntimeError(kind.number, std::move(description), kRunningProgram, L""));
   } catch (...) {
     // Memory has run out even for the report; the program ends all the same.
   }
@@ -57,13 +69,13 @@ bool RunEventHandler(Platform& platform, const std::function<void()>& handler) n
   } catch (const RuntimeError& error) {
     Report(platform, error);
   } catch (const std::bad_alloc& error) {
-    ReportInternal(platform, L"メモリが不足しています。", error.what());
+    ReportInternal(platform, kOutOfMemory, error.what());
   } catch (const InternalFailure& error) {
-    ReportInternal(platform, InternalFailureWords(error.Kind()), error.what());
+    ReportInternal(platform, InternalErrorOf(error.Kind()), error.what());
   } catch (const std::exception& error) {
-    ReportInternal(platform, kInternalErrorWords, error.what());
+    ReportInternal(platform, kInvalidCall, error.what());
   } catch (...) {
-    ReportInternal(platform, L"プログラムの内部で原因不明のエラーが発生しました。", nullptr);
+    ReportInternal(platform, kInvalidCall, nullptr);
   }
   return false;
 }

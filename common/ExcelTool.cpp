@@ -37,8 +37,8 @@ const wchar_t* ExcelFailureWords(std::uint32_t number) {
       return L"Excel が見つかりませんでした。\n"
              L"Excel をインストールしてから、もう一度お試しください。";
     case 0x80040154u:  // REGDB_E_CLASSNOTREG
-      return L"Excel が正しく登録されていません。\n"
-             L"Excel をインストールし直してから、もう一度お試しください。";
+      return L"Excel が正しくインストールされていない可能性があります。\n"
+             L"Excel を修復するかインストールし直してから、もう一度お試しください。";
     case 0x80080005u:  // CO_E_SERVER_EXEC_FAILURE
       return L"Excel を起動できませんでした。\n"
              L"起動している Excel をすべて終了してから、もう一度お試しください。\n"

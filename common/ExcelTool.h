@@ -61,10 +61,9 @@ inline constexpr std::uint64_t kOwnExcelEndLimitMs = 10000;
 // What the user is told when an Excel is open.
 inline constexpr wchar_t kExcelOpenMessage[] =
     L"Excel が起動しています。\n\n"
-    L"Excel を起動したままにすると、Excel の終了時にアドインの設定が元に戻ってしまいます。\n"
-    L"Excel で開いているブックを保存して、Excel をすべて終了してから、\n"
-    L"もう一度「開始」を押してください。\n\n"
-    L"Excel のウィンドウが表示されていなくても、Excel が起動していることがあります。\n"
+    L"Excel が起動したままだと、Excel を終了したときにアドインの設定が元に戻ってしまいます。\n"
+    L"開いているブックを保存して Excel をすべて終了してから、もう一度「開始」を押してください。\n\n"
+    L"Excel のウィンドウが見えなくても、Excel が起動していることがあります。\n"
     L"その場合は、タスク マネージャーで Excel を終了してください。";
 
 // Starts Excel, runs the macro and quits Excel. Just before Excel is started, excels makes sure no

@@ -6,6 +6,7 @@
 #include "FormModel.h"
 #include "ProgramForm.h"
 #include "ResourceIds.h"
+#include "Version.h"
 
 namespace velmor::parts {
 
@@ -86,8 +87,8 @@ inline constexpr ControlSpec kLogoBox{.kind = ControlKind::kPictureBox,
                                       .pictureId = VELMOR_IDR_LOGO,
                                       .accessibleName = L"Velmor"};
 
-inline constexpr ControlSpec kVersionLabel =
-    PlainLabel(L"Label6", kNoIndex, L"Ver : 4.01", {2280, 400, 1005, 225}, kArialBold1125, 5);
+inline constexpr ControlSpec kVersionLabel = PlainLabel(
+    L"Label6", kNoIndex, L"Ver : " VELMOR_VERSION, {2280, 400, 1005, 225}, kArialBold1125, 5);
 // The maker is fictional, and its number cannot be dialled.
 inline constexpr ControlSpec kTelephoneLabel =
     PlainLabel(L"Label3", kNoIndex, L"TEL : 000-0000-0000", {600, 3650, 2055, 255}, kArial9, 4);

@@ -6,6 +6,8 @@
 #   - a load-configuration directory whose DependentLoadFlags are LOAD_LIBRARY_SEARCH_SYSTEM32;
 #   - the image header: marked Terminal Server aware, and a checksum that matches the image as it
 #     ships (computed here by pefile, independently of the build step that writes it);
+#   - the version blocks, read back: product name and version (text and numeric fields) as
+#     common/Version.h holds them, the same version on the window's label and in the archive's name;
 #   - size: at most 200 KB each, with no symbol table;
 #   - signing: a throwaway CA and code-signing certificate (openssl) sign copies with
 #     scripts/sign.sh, and osslsigncode verifies both against that CA;
@@ -98,6 +100,59 @@ sys.exit(0 if ok else 1)
 PY
 done
 
+echo "== version blocks: what Properties shows, against common/Version.h and the window"
+# Read back from the programs as built: both name the product and the version that the header
+# holds, in the text and the numeric fields alike, the window's label shows that version, and the
+# release archive is named by it.
+zip_name=$(velmor_release_zip_name) || fail "no release version"
+"$debian_python" - common/Version.h "$zip_name" "${programs[@]}" <<'PY' || fail "the version blocks do not match common/Version.h, the window or the archive's name"
+import re
+import sys
+import pefile
+
+header = open(sys.argv[1], encoding="utf-8").read()
+define = lambda name: re.search(rf'^#define {name} "([^"]*)"', header, re.MULTILINE).group(1)
+product, version = define("VELMOR_PRODUCT_NAME"), define("VELMOR_VERSION")
+major, minor = (int(part) for part in version.split("."))
+problems = []
+if sys.argv[2] != f"Velmor-{version}-win64.zip":
+    problems.append(f"the release archive is named {sys.argv[2]}")
+for path in sys.argv[3:]:
+    name = path.rsplit("/", 1)[-1]
+    image = pefile.PE(path)
+    strings = {}
+    translations = []
+    for info in (entry for group in getattr(image, "FileInfo", []) for entry in group):
+        if info.Key == b"StringFileInfo":
+            for table in info.StringTable:
+                strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
+        elif info.Key == b"VarFileInfo":
+            translations += [v for var in info.Var for v in var.entry.values()]
+    wanted = {"ProductName": product, "FileVersion": version, "ProductVersion": version,
+              "InternalName": name.removesuffix(".exe"), "OriginalFilename": name}
+    for key, value in wanted.items():
+        if strings.get(key) != value:
+            problems.append(f"{name}: {key} is {strings.get(key)!r}, not {value!r}")
+    if translations != ["0x0411 0x04b0"]:
+        problems.append(f"{name}: the block's languages are {translations}, not Japanese (0x0411, 1200)")
+    fixed = image.VS_FIXEDFILEINFO[0]
+    numbers = (major << 16 | minor, 0)
+    for field in ("FileVersion", "ProductVersion"):
+        found = (getattr(fixed, field + "MS"), getattr(fixed, field + "LS"))
+        if found != numbers:
+            problems.append(f"{name}: numeric {field} is {found[0] >> 16}.{found[0] & 0xFFFF}."
+                            f"{found[1] >> 16}.{found[1] & 0xFFFF}, not {major}.{minor}.0.0")
+    label = f"Ver : {version}".encode("utf-16-le")
+    if label not in open(path, "rb").read():
+        problems.append(f"{name}: the window's label does not read 'Ver : {version}'")
+    if not any(p.startswith(name) for p in problems):
+        print(f"{name}: {strings['ProductName']} {strings['ProductVersion']} "
+              f"({major}.{minor}.0.0), window 'Ver : {version}'")
+for p in problems:
+    print("check-release: " + p, file=sys.stderr)
+sys.exit(1 if problems else 0)
+PY
+
 echo "== size (limit $limit bytes)"
 for p in "${programs[@]}"; do
   size=$(stat -c %s "$p")
@@ -169,12 +224,12 @@ pack() {
   cp "$build_dir/setup/Velmor_Setup.exe" "$build_dir/uninstall/UnInstall.exe" "$stage/"
   velmor_release_pack "$stage" "$build_dir" "$zip"
 }
-if pack "$build" "$work/release.zip"; then
-  listed=$(unzip -Z1 "$work/release.zip" | sort | tr '\n' ' ')
+if pack "$build" "$work/$zip_name"; then
+  listed=$(unzip -Z1 "$work/$zip_name" | sort | tr '\n' ' ')
   wanted=$(printf '%s\n' "${VELMOR_RELEASE_FILES[@]}" | sort | tr '\n' ' ')
   [[ $listed == "$wanted" ]] || fail "the zip holds [$listed], not [$wanted]"
   mkdir -p "$work/unzipped"
-  unzip -q -o "$work/release.zip" -d "$work/unzipped"
+  unzip -q -o "$work/$zip_name" -d "$work/unzipped"
   linked=$(velmor_linked_packages "$build" | cut -d' ' -f1 | sort -u | tr '\n' ' ')
   echo "linked packages: $linked"
   VELMOR_LINKED_PACKAGES=$linked python3 - "$work/unzipped" "$build" <<'PY' || fail "the notices or the bill of materials do not match what the zip holds"
@@ -248,7 +303,7 @@ if cmake -S "$src" -B "$work/second-build" -G Ninja -DCMAKE_BUILD_TYPE="$build_t
     [[ $first == "$second" ]] || fail "$(basename "$p") differs between two builds of the same sources"
   done
   if pack "$work/second-build" "$work/second-release.zip"; then
-    first=$(sha256sum <"$work/release.zip" | cut -d' ' -f1)
+    first=$(sha256sum <"$work/$zip_name" | cut -d' ' -f1)
     second=$(sha256sum <"$work/second-release.zip" | cut -d' ' -f1)
     echo "release zip: $first / $second"
     [[ $first == "$second" ]] || fail "the release zip differs between two builds of the same sources"

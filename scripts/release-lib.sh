@@ -1,7 +1,8 @@
 # shellcheck shell=bash
 # What a release zip holds besides the programs, and the zip itself; sourced by release.sh and by
 # check-release.sh, so that what is checked is what ships:
-#   velmor_release_version                      the ProductVersion both version blocks name
+#   velmor_release_version                      the version of both programs (common/Version.h)
+#   velmor_release_zip_name                     the release archive's name, Velmor-<version>-win64.zip
 #   velmor_release_pack STAGE BUILD_DIR ZIP     SHA256SUMS, THIRD-PARTY-NOTICES.txt and
 #                                               Velmor.spdx.json beside the programs in STAGE, then
 #                                               the zip of all five
@@ -18,16 +19,22 @@ VELMOR_RELEASE_PROGRAMS=(Velmor_Setup.exe UnInstall.exe)
 VELMOR_RELEASE_FILES=("${VELMOR_RELEASE_PROGRAMS[@]}" SHA256SUMS THIRD-PARTY-NOTICES.txt
   Velmor.spdx.json)
 
+# The one place that holds the version: both programs' version blocks and window labels take it
+# from there too.
 velmor_release_version() {
-  local setup uninstall
-  setup=$(sed -n 's/^[[:space:]]*VALUE "ProductVersion", "\([^"]*\)".*/\1/p' setup/Velmor_Setup.rc)
-  uninstall=$(sed -n 's/^[[:space:]]*VALUE "ProductVersion", "\([^"]*\)".*/\1/p' \
-    uninstall/UnInstall.rc)
-  if [[ -z $setup || $setup != "$uninstall" ]]; then
-    echo "release: the two version blocks name different versions" >&2
+  local version
+  version=$(sed -n 's/^#define VELMOR_VERSION "\([^"]*\)".*/\1/p' common/Version.h)
+  if [[ -z $version ]]; then
+    echo "release: common/Version.h names no VELMOR_VERSION" >&2
     return 1
   fi
-  echo "$setup"
+  echo "$version"
+}
+
+velmor_release_zip_name() {
+  local version
+  version=$(velmor_release_version) || return 1
+  echo "Velmor-$version-win64.zip"
 }
 
 # The files outside BUILD_DIR that the linker took code from, one a line: archives of which it

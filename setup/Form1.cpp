@@ -77,7 +77,7 @@ Form1::Form1(Module1& module, velmor::Platform& platform)
     : ProgramForm(kForm1Spec), module_(module), platform_(platform) {}
 
 void Form1::Command1_Click(std::int16_t /*Index*/) {
-  const velmor::Form::Step step = form_.BeginStep(L"インストール中です。");
+  const velmor::Form::Step step = form_.BeginStep(L"アドインをインストールしています。");
   // An Excel the user has open would undo the registration when it is closed: nothing starts
   // until it is, and the next click begins here again.
   if (!module_.Excels().NoneOpen()) return;
@@ -90,7 +90,8 @@ void Form1::Command1_Click(std::int16_t /*Index*/) {
     if (result == InstallerResult::kDoneRestarting) {
       // Windows is going down: another installer or Excel started now would be cut off midway.
       platform_.MsgBox(L"インストーラー（" + std::wstring(fileName) +
-                           L"）が Windows の再起動を始めました。\n"
+                           L"）が Windows の再起動を開始しました。\n"
+                           L"アドインのインストールはまだ完了していません。\n"
                            L"Windows の再起動後に、セットアップをもう一度起動して、"
                            L"「開始」を押してください。",
                        velmor::MsgBoxStyle::kInformation);

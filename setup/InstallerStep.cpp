@@ -21,7 +21,8 @@ struct InstallerFailure {
 constexpr std::uint32_t kCrashed = 0xC0000000u;  // any code with both top bits set
 constexpr wchar_t kTryAgain[] = L"もう一度「開始」を押すと、インストールをやり直します。";
 constexpr InstallerFailure kInstallerFailures[] = {
-    {1602, L"インストールが取り消されたため、何もインストールされていません。",
+    {1602,
+     L"インストールが取り消されたため、このインストーラーでは何もインストールされていません。",
      L"もう一度「開始」を押すと、インストーラーを改めて起動します。"},
     {1618, L"別のインストールが実行中のため、インストールできませんでした。",
      L"実行中のインストールが終わってから、もう一度「開始」を押してください。"},
@@ -52,9 +53,9 @@ InstallerResult RunInstaller(Module1& module, velmor::Platform& platform, const 
     platform.MsgBox(
         L"管理者として実行する許可が得られなかったため、"
         L"インストーラーを実行できませんでした。\n"
-        L"何もインストールされていません。\n\n" +
+        L"このインストーラーでは何もインストールされていません。\n\n" +
         InstallerLine(path) +
-        L"\n\nもう一度「開始」を押すと、許可を求める画面がもう一度表示されます。");
+        L"\n\nもう一度「開始」を押すと、許可を求める画面が再び表示されます。");
     return InstallerResult::kNotDone;
   }
   switch (*code) {

@@ -27,7 +27,7 @@ std::wstring SecondCopyNotice(const std::wstring& commandLine, const std::wstrin
   const std::wstring running = runningCaption.starts_with(kTitlePrefix)
                                    ? runningCaption.substr(std::size(kTitlePrefix) - 1)
                                    : runningCaption;
-  return L"セットアップは既に実行中です（" + running + L"）。\n" + wanted +
+  return running + L" のセットアップが既に実行中です。\n" + wanted +
          L" をインストールするには、実行中のセットアップを終了してから、もう一度起動してください。";
 }
 

@@ -42,7 +42,7 @@ void Module1::ReleaseAddin(std::int16_t row) {
   // leave the add-in half released. So it must be free before Excel is started.
   if (platform_.FileInUse(addinPath)) {
     platform_.MsgBox(
-        L"アドインファイルがほかのプログラムで使用中のため、削除できません。"
+        L"アドインファイルがほかのプログラムで使用中のため、削除できません。\n"
         L"何も変更していません。\n\nファイル: " +
         addinPath +
         L"\n\nファイルを使用しているプログラムを終了してから、"

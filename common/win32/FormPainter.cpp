@@ -3,11 +3,20 @@
 #include <string>
 #include <vector>
 
+#include "PaintedColors.h"
+
 namespace velmor::win32 {
 
 COLORREF ToColorRef(ColorValue color) {
   if (IsSystemColor(color)) return GetSysColor(SystemColorIndex(color));
   return static_cast<COLORREF>(color & 0x00FFFFFFu);
+}
+
+bool ContrastThemeOn() {
+  HIGHCONTRASTW setting{};
+  setting.cbSize = sizeof(setting);
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0) != FALSE &&
+         (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
 void FormPainter::RegisterPictureBox(HINSTANCE instance) {
@@ -100,6 +109,7 @@ void FormPainter::EraseBackground(HDC dc) {
 void FormPainter::Paint(HDC dc) {
   if (controls_.Model() == nullptr) return;
   const std::vector<Control>& controls = controls_.Model()->Controls();
+  const bool contrast = contrast_();
   SetBkMode(dc, TRANSPARENT);
   // Back to front, so that a label listed earlier is drawn over one listed later.
   for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
@@ -114,11 +124,12 @@ void FormPainter::Paint(HDC dc) {
       LineTo(dc, x2 + (y1 == y2 ? 1 : 0), y2 + (x1 == x2 ? 1 : 0));
     } else if (spec.kind == ControlKind::kLabel) {
       RECT box = controls_.PxRect(spec.box);
-      if (spec.paintsBackground) FillRect(dc, &box, BrushFor(spec.backColor));
+      const PaintedColors colors = ColorsToPaint(it->ForeColor(), spec.backColor, contrast);
+      if (spec.paintsBackground) FillRect(dc, &box, BrushFor(colors.background));
       const std::wstring& caption = it->Caption();
       if (caption.empty()) continue;
       const SelectedObject font(dc, FontFor(spec.font));
-      SetTextColor(dc, ToColorRef(it->ForeColor()));
+      SetTextColor(dc, ToColorRef(colors.text));
       DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &box,
                 DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
     }
@@ -183,9 +194,11 @@ void FormPainter::PaintPictureBox(HWND window, HDC dc) {
 HBRUSH FormPainter::ControlColors(HWND control, HDC dc) {
   const Control* shown = controls_.ControlOf(control);
   if (shown == nullptr) return nullptr;
-  SetTextColor(dc, ToColorRef(shown->ForeColor()));
-  SetBkColor(dc, ToColorRef(shown->Spec().backColor));
-  return BrushFor(shown->Spec().backColor);
+  const PaintedColors colors =
+      ColorsToPaint(shown->ForeColor(), shown->Spec().backColor, contrast_());
+  SetTextColor(dc, ToColorRef(colors.text));
+  SetBkColor(dc, ToColorRef(colors.background));
+  return BrushFor(colors.background);
 }
 
 }  // namespace velmor::win32

@@ -34,11 +34,20 @@ constexpr bool ShowsFocusMark(bool focused, LRESULT uiState) {
 // A colour value as a COLORREF: system colour codes through the desktop's colour scheme.
 COLORREF ToColorRef(ColorValue color);
 
+// Whether the user has a contrast theme on (SPI_GETHIGHCONTRAST).
+bool ContrastThemeOn();
+
 class FormPainter {
  public:
+  // Asked at every paint whether a contrast theme is on, which changes the colours painted
+  // (PaintedColors.h).
+  using ContrastSetting = bool (*)();
+
   // controls: the window being painted; com: the thread's apartment, which decoding the pictures
-  // needs (and starts if need be).
-  FormPainter(const ControlWindows& controls, ComApartment& com) : controls_(controls), com_(com) {}
+  // needs (and starts if need be); contrast: the desktop's setting, or a test's.
+  FormPainter(const ControlWindows& controls, ComApartment& com,
+              ContrastSetting contrast = &ContrastThemeOn)
+      : controls_(controls), com_(com), contrast_(contrast) {}
   FormPainter(const FormPainter&) = delete;
   FormPainter& operator=(const FormPainter&) = delete;
 
@@ -68,7 +77,8 @@ class FormPainter {
   // the brush of its background; null for a window that is not one of the form's controls.
   HBRUSH ControlColors(HWND control, HDC dc);
 
-  // The desktop's colour scheme changed: brushes are made again from it.
+  // The desktop's colour scheme changed, or a contrast theme came or went: brushes are made again
+  // from it.
   void ColorsChanged() { brushes_.clear(); }
 
  private:
@@ -89,6 +99,7 @@ class FormPainter {
 
   const ControlWindows& controls_;
   ComApartment& com_;
+  ContrastSetting contrast_;
   std::map<FontKey, UniqueFont> fonts_;
   std::map<ColorValue, UniqueBrush> brushes_;
   std::map<int, Picture> pictures_;

@@ -29,8 +29,13 @@ SIZE WindowSizeAt(const FormSpec& form, int dpi) {
 
 }  // namespace
 
-FormWindow::FormWindow(HINSTANCE instance, Platform& platform, StepWindow& steps, ComApartment& com)
-    : instance_(instance), platform_(platform), steps_(steps), com_(com) {
+FormWindow::FormWindow(HINSTANCE instance, Platform& platform, StepWindow& steps, ComApartment& com,
+                       FormPainter::ContrastSetting contrast)
+    : instance_(instance),
+      platform_(platform),
+      steps_(steps),
+      com_(com),
+      painter_(controls_, com_, contrast) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   RegisterWindowClass(instance, kFormClass, &FormWindow::WindowProc);
@@ -107,6 +112,13 @@ void FormWindow::FitClientArea() {
   GetWindowRect(window_.get(), &frame);
   SetWindowPos(window_.get(), nullptr, 0, 0, frame.right - frame.left + dx,
                frame.bottom - frame.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The desktop's colours changed, or a contrast theme came or went: the window and its controls
+// are painted again at once, with brushes made from the new colours.
+void FormWindow::RepaintInNewColors() {
+  painter_.ColorsChanged();
+  RedrawWindow(window_.get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // The window came to a monitor of another DPI (WM_DPICHANGED): it is laid out again as it is when
@@ -314,13 +326,16 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       RestoreFocus();
       return 0;
     case WM_SYSCOLORCHANGE:
-      // Only top-level windows hear of a new colour scheme (a high-contrast theme, say); the
-      // controls learn of it from their parent.
-      painter_.ColorsChanged();
+      // Only top-level windows hear of a new colour scheme (a contrast theme, say); the controls
+      // learn of it from their parent.
       for (const ControlWindows::Child& child : controls_.Children()) {
         SendMessageW(child.window, WM_SYSCOLORCHANGE, wParam, lParam);
       }
-      InvalidateRect(window_.get(), nullptr, TRUE);
+      RepaintInNewColors();
+      break;
+    case WM_SETTINGCHANGE:
+      // A contrast theme came or went: the labels' states are painted in other colours.
+      if (wParam == SPI_SETHIGHCONTRAST) RepaintInNewColors();
       break;
     case WM_GETDPISCALEDSIZE:
       // Asked before WM_DPICHANGED: the size that gives the form's client area at the new DPI.

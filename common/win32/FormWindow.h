@@ -29,8 +29,9 @@ class FormWindow final : public FormHost {
  public:
   // steps: what the window does during a step, told when the window comes and goes and when a step
   // begins and ends; com is the thread's apartment: decoding the pictures needs it, and starts it
-  // if need be.
-  FormWindow(HINSTANCE instance, Platform& platform, StepWindow& steps, ComApartment& com);
+  // if need be; contrast: whether a contrast theme is on, the desktop's setting or a test's.
+  FormWindow(HINSTANCE instance, Platform& platform, StepWindow& steps, ComApartment& com,
+             FormPainter::ContrastSetting contrast = &ContrastThemeOn);
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
   ~FormWindow() override;
@@ -69,6 +70,7 @@ class FormWindow final : public FormHost {
   LRESULT AnswerGetObject(const Control* control, WPARAM wParam);
 
   void FitClientArea();
+  void RepaintInNewColors();
   void MoveToDpi(int dpi, const RECT& suggested);
   void OnClicked(HWND control);
   void ShowModelMarks();
@@ -82,7 +84,7 @@ class FormWindow final : public FormHost {
   ComApartment& com_;
   Form* form_ = nullptr;
   ControlWindows controls_;
-  FormPainter painter_{controls_, com_};
+  FormPainter painter_;
   DialogKeys keys_{controls_, [this](HWND control) { OnClicked(control); }};
   // Owned from WM_NCCREATE; given up at WM_NCDESTROY, when the system has destroyed it.
   UniqueWindow window_;

@@ -3,7 +3,7 @@
 // standard exception classes from a copy-on-write string of the old ABI, and with them bring
 // roughly 30 KB of string code that nothing else in the programs uses. These throw an
 // InternalFailure that carries the kind of failure and the library's message as it is; the error
-// border reports it in the user's words, with the message for support.
+// border reports it with a run-time error number of its kind, with the message for support.
 //
 // Linked into each program directly (not through a library), so that the linker finds these
 // definitions before it looks in the C++ runtime's archive. The set is exactly the one the
@@ -43,7 +43,7 @@ void __throw_out_of_range_fmt(const char* format, ...) {
 }
 void __throw_runtime_error(const char* what) { Fail(InternalFailureKind::kOther, what); }
 void __throw_range_error(const char* what) { Fail(InternalFailureKind::kOther, what); }
-void __throw_overflow_error(const char* what) { Fail(InternalFailureKind::kOther, what); }
+void __throw_overflow_error(const char* what) { Fail(InternalFailureKind::kTooLarge, what); }
 void __throw_underflow_error(const char* what) { Fail(InternalFailureKind::kOther, what); }
 
 }  // namespace std

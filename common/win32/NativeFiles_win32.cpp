@@ -18,7 +18,7 @@ using win32::UniqueFind;
 using win32::UniqueHandle;
 
 constexpr wchar_t kDeleteOperation[] = L"ファイルの削除";
-constexpr wchar_t kInUseOperation[] = L"ファイルが削除できるかどうかの確認";
+constexpr wchar_t kInUseOperation[] = L"ファイルを削除できるかどうかの確認";
 constexpr wchar_t kLinkOperation[] = L"リンクの確認";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 

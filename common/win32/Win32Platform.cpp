@@ -23,7 +23,7 @@ namespace {
 // ERROR_ELEVATION_REQUIRED, which not every SDK's headers define.
 constexpr DWORD kErrorElevationRequired = 740;
 
-constexpr wchar_t kElevatedStart[] = L"管理者としてのプログラムの起動";
+constexpr wchar_t kElevatedStart[] = L"管理者権限でのプログラムの起動";
 
 // Waits until object is signalled or the time is up (INFINITE: no limit; no object: only the
 // time); true when the object was signalled. The wait is a modal loop, as a dialog's is: every

@@ -260,7 +260,7 @@ TEST_F(ExcelStep, CommonFailuresAreToldInOurWordsWithTheirNumberAndCall) {
     const wchar_t* words;
   } creationFailures[] = {
       {0x800401F3u, L"Excel が見つかりませんでした。"},           // CO_E_CLASSSTRING
-      {0x80040154u, L"Excel が正しく登録されていません。"},       // REGDB_E_CLASSNOTREG
+      {0x80040154u, L"正しくインストールされていない可能性"},     // REGDB_E_CLASSNOTREG
       {0x80080005u, L"起動している Excel をすべて終了してから"},  // CO_E_SERVER_EXEC_FAILURE
       {0x80040152u, L"Excel をスタート メニューから起動できるかどうか"},  // REGDB_E_KEYMISSING
       {0x80004002u, L"Excel を起動できませんでした。"},  // E_NOINTERFACE: the class never offered

@@ -180,7 +180,8 @@ const ExitCodeCase kExitCodeCases[] = {
     {false, 5100, L"インストーラーが正常に終了しませんでした。"},
     {true, 3010, nullptr},
     {false, 3010, nullptr},
-    {true, 1602, L"インストールが取り消されたため、何もインストールされていません。"},
+    {true, 1602,
+     L"インストールが取り消されたため、このインストーラーでは何もインストールされていません。"},
     {false, 1602, L"もう一度「開始」を押すと、インストーラーを改めて起動します。"},
     {true, 1618, L"別のインストールが実行中のため、インストールできませんでした。"},
     {false, 1618, L"実行中のインストールが終わってから、もう一度「開始」を押してください。"},
@@ -234,11 +235,12 @@ TEST_F(SetupInstall, AnInstallerThatStartedTheRestartEndsTheClickWithoutExcel) {
   Click();
   EXPECT_EQ(platform_.Lines(L"Start "), (std::vector<std::wstring>{L"Start " + kRedist}));
   EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
-  EXPECT_EQ(platform_.Lines(L"MsgBox"),
-            (std::vector<std::wstring>{
-                L"MsgBox[64|Velmor_Setup] インストーラー（vcredist_x86.exe）が Windows "
-                L"の再起動を始めました。\nWindows の再起動後に、セットアップをもう一度起動して、"
-                L"「開始」を押してください。"}));
+  EXPECT_EQ(
+      platform_.Lines(L"MsgBox"),
+      (std::vector<std::wstring>{
+          L"MsgBox[64|Velmor_Setup] インストーラー（vcredist_x86.exe）が Windows "
+          L"の再起動を開始しました。\nアドインのインストールはまだ完了していません。\n"
+          L"Windows の再起動後に、セットアップをもう一度起動して、「開始」を押してください。"}));
   EXPECT_EQ(CheckColour(), velmor::kBlue);
   EXPECT_EQ(LabelColour(), velmor::kButtonText);
 
@@ -248,7 +250,7 @@ TEST_F(SetupInstall, AnInstallerThatStartedTheRestartEndsTheClickWithoutExcel) {
   Click();
   EXPECT_EQ(platform_.Lines(L"Start "), (std::vector<std::wstring>{L"Start " + kPackage}));
   EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
-  EXPECT_NE(platform_.log.back().find(L"（Velmor_Pgm.exe）が Windows の再起動を始めました"),
+  EXPECT_NE(platform_.log.back().find(L"（Velmor_Pgm.exe）が Windows の再起動を開始しました"),
             std::wstring::npos);
   EXPECT_EQ(LabelColour(), velmor::kBlue);
 }
@@ -305,8 +307,10 @@ TEST_F(SetupInstall, ADeclinedElevationIsReportedNotMarkedDoneAndAskedAgainNextC
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].rfind(L"MsgBox[0|Velmor_Setup] ", 0), 0u);
   EXPECT_NE(messages[0].find(L"\n\nインストーラー: " + kRedist + L"\n\n"), std::wstring::npos);
-  EXPECT_NE(messages[0].find(L"何もインストールされていません"), std::wstring::npos);
-  EXPECT_NE(messages[0].find(L"もう一度「開始」を押すと"), std::wstring::npos);
+  EXPECT_NE(messages[0].find(L"\nこのインストーラーでは何もインストールされていません。\n"),
+            std::wstring::npos);
+  EXPECT_NE(messages[0].find(L"もう一度「開始」を押すと、許可を求める画面が再び表示されます。"),
+            std::wstring::npos);
   EXPECT_EQ(CheckColour(), velmor::kButtonText);
   EXPECT_TRUE(platform_.Lines(L"CreateObject").empty());
 
@@ -421,7 +425,7 @@ TEST_F(SetupInstall, TheClickIsAStepDuringWhichNothingElseRuns) {
   };
   platform_.files = {kWorkbook, L"C:\\Velmor\\TorvaneEx.xla"};
   Click();
-  EXPECT_EQ(reasons, (std::vector<std::wstring>{L"インストール中です。"}));
+  EXPECT_EQ(reasons, (std::vector<std::wstring>{L"アドインをインストールしています。"}));
   EXPECT_TRUE(form.IsLoaded());
   EXPECT_FALSE(form.StepRunning());
   EXPECT_EQ(host.events.back(), L"StepEnded");

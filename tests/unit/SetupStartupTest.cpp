@@ -48,13 +48,13 @@ TEST(SecondCopy, ToldOnlyWhenItAsksForAnotherAddinThanTheRunningOne) {
       {L"", L"Velmor - CordaleEx.xla", nullptr},
       {L"/Ax", L"Velmor - TorvaneEx.xla", nullptr},  // names no add-in: nothing to install later
       {L"/A2", L"Velmor - TorvaneEx.xla",
-       L"セットアップは既に実行中です（TorvaneEx.xla）。\nBriselEx.xla をインストールするには、"
+       L"TorvaneEx.xla のセットアップが既に実行中です。\nBriselEx.xla をインストールするには、"
        L"実行中のセットアップを終了してから、もう一度起動してください。"},
       {L"/A5", L"Velmor - MalvixEx.xla",
-       L"セットアップは既に実行中です（MalvixEx.xla）。\nQuillon.exe をインストールするには、"
+       L"MalvixEx.xla のセットアップが既に実行中です。\nQuillon.exe をインストールするには、"
        L"実行中のセットアップを終了してから、もう一度起動してください。"},
       {L"/A3", L"Velmor - Quillon.exe",
-       L"セットアップは既に実行中です（Quillon.exe）。\nTorvaneEx.xla をインストールするには、"
+       L"Quillon.exe のセットアップが既に実行中です。\nTorvaneEx.xla をインストールするには、"
        L"実行中のセットアップを終了してから、もう一度起動してください。"},
   };
   for (const auto& c : cases) {

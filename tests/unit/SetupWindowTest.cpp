@@ -1,14 +1,16 @@
-// The form model and the setup window's table.
+// The form model, the setup window's table and the colours its states are painted in.
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "FakePlatform.h"
+#include "PaintedColors.h"
 #include "ProgramForm.h"
 #include "setup/Form1.h"
 #include "setup/Module1.h"
@@ -67,6 +69,39 @@ TEST(SetupWindow, ANewWindowHasTheTableColoursAndNoCommand1Zero) {
     EXPECT_EQ(error.Object(), L"Command1(0)");
   }
   EXPECT_THROW(form.Label1(5), velmor::RuntimeError);
+}
+
+// What is painted for the colour values of the add-in labels' states, the check box's and the
+// option buttons' blue, and the plain labels, with and without a contrast theme. Without one,
+// exactly the values (the windows look as they always did); with one, the three states in three
+// different text colours, each on the background the theme pairs it with.
+TEST(PaintedColors, PairTheStatesUnderAContrastThemeAndKeepTheValuesWithout) {
+  using namespace velmor;
+  struct Row {
+    const char* what;
+    ColorValue foreColor, backColor;
+    const char* without;  // text on background, without a contrast theme
+    const char* with;     // and with one
+  };
+  const Row rows[] = {
+      {"an add-in not chosen", k3DHighlight, kButtonFace, "80000014 on 8000000f",
+       "80000011 on 80000005"},  // disabled text on the window background
+      {"the chosen add-in", kButtonText, kButtonFace, "80000012 on 8000000f",
+       "80000012 on 8000000f"},  // button text on button face
+      {"done", kBlue, kButtonFace, "ff0000 on 8000000f",
+       "8000001a on 80000005"},  // hyperlink on the window background
+      {"a plain label", kWindowText, kWindowBackground, "80000008 on 80000005",
+       "80000008 on 80000005"},
+  };
+  const auto text = [](PaintedColors colors) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof(buffer), "%x on %x", colors.text, colors.background);
+    return std::string(buffer);
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(text(ColorsToPaint(row.foreColor, row.backColor, false)), row.without) << row.what;
+    EXPECT_EQ(text(ColorsToPaint(row.foreColor, row.backColor, true)), row.with) << row.what;
+  }
 }
 
 TEST(FormModel, TouchingAControlLoadsTheWindowAndUnloadingStartsItAfresh) {

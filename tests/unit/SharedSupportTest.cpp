@@ -236,23 +236,27 @@ TEST(EventDispatch, ReportsAnyEscapingErrorUnderTheProgramTitleAndAsksToEnd) {
   EXPECT_EQ(platform.log[0].rfind(L"MsgBox[0|Velmor_Setup] ", 0), 0u);
   EXPECT_NE(platform.log[0].find(L"C:\\Velmor\\x.xla"), std::wstring::npos);
 
-  // A failure from inside says what happened, then the library's own text for support.
+  // A failure from inside gets the number and words of its kind (0 would read as no error), then
+  // the library's own text for support.
   const struct {
     std::function<void()> fail;
-    const wchar_t* description;
+    const wchar_t* report;
   } internal[] = {
-      {[] { throw std::bad_alloc(); }, L"メモリが不足しています。（内部エラー: std::bad_alloc）"},
+      {[] { throw std::bad_alloc(); },
+       L"実行時エラー '7':\n\nメモリが不足しています。（内部エラー: std::bad_alloc）\n"},
       {[] { throw velmor::InternalFailure(velmor::InternalFailureKind::kTooLarge, "vector"); },
-       L"データが大きすぎるため、処理を続けられません。（内部エラー: vector）"},
+       L"実行時エラー '6':\n\nオーバーフローしました。（内部エラー: vector）\n"},
       {[] { throw velmor::InternalFailure(velmor::InternalFailureKind::kOutOfRange, "at"); },
-       L"プログラムが範囲外のデータを参照しました。（内部エラー: at）"},
+       L"実行時エラー '9':\n\nインデックスが有効範囲にありません。（内部エラー: at）\n"},
       {[] { throw std::out_of_range("row 0"); },
-       L"プログラムの内部でエラーが発生しました。（内部エラー: row 0）"},
-      {[] { throw 42; }, L"プログラムの内部で原因不明のエラーが発生しました。\n"},
+       L"実行時エラー '5':\n\nプロシージャの呼び出し、または引数が不正です。（内部エラー: row "
+       L"0）\n"},
+      {[] { throw 42; },
+       L"実行時エラー '5':\n\nプロシージャの呼び出し、または引数が不正です。\n\n処理: "},
   };
   for (const auto& c : internal) {
     EXPECT_FALSE(velmor::RunEventHandler(platform, c.fail));
-    EXPECT_NE(platform.log.back().find(c.description), std::wstring::npos) << platform.log.back();
+    EXPECT_NE(platform.log.back().find(c.report), std::wstring::npos) << platform.log.back();
   }
 
   // A library's text in UTF-8 reaches the report as the characters it spells.

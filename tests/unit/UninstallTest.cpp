@@ -193,8 +193,9 @@ TEST_F(Uninstall, AnOpenExcelOrAnAddinFileInUseStopsTheReleaseBeforeAnythingChan
       const std::wstring box = log.back();
       log.pop_back();
       EXPECT_NE(box.find(L"\n\nファイル: " + addin + L"\n\n"), std::wstring::npos) << c.what;
-      EXPECT_NE(box.find(L"使用中"), std::wstring::npos) << c.what;
-      EXPECT_NE(box.find(L"何も変更していません"), std::wstring::npos) << c.what;
+      EXPECT_NE(box.find(L"使用中のため、削除できません。\n何も変更していません。\n"),
+                std::wstring::npos)
+          << c.what;
     }
     EXPECT_EQ(log, c.log) << c.what;
     EXPECT_EQ(platform_.files.count(addin), 1u) << c.what;

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -22,6 +24,7 @@
 #include "TestWindow.h"
 #include "Utf8.h"
 #include "Win32Platform.h"
+#include "setup/Form1.h"
 
 namespace {
 
@@ -110,6 +113,78 @@ TEST(FormWindow, HasItsFormsIconsFromTheStartAndNoneWithout) {
   };
   EXPECT_EQ(iconsOf(1), std::pair(true, true));
   EXPECT_EQ(iconsOf(0), std::pair(false, false));
+}
+
+// Whether the desktop has a contrast theme on, as the painting test has it: Wine 8 cannot turn one
+// on (SPI_SETHIGHCONTRAST fails) and always answers that none is.
+bool contrastTheme = false;
+
+// How many pixels of each colour a rectangle of a window's client area shows.
+std::map<COLORREF, int> ColorsIn(HWND window, const RECT& box) {
+  std::map<COLORREF, int> colors;
+  const velmor::win32::WindowDC dc(window);
+  for (LONG y = box.top; y < box.bottom; ++y) {
+    for (LONG x = box.left; x < box.right; ++x) ++colors[GetPixel(dc.get(), x, y)];
+  }
+  return colors;
+}
+
+// The colour that most of the rectangle shows: the background of what is painted there.
+COLORREF Background(const std::map<COLORREF, int>& colors) {
+  return std::max_element(colors.begin(), colors.end(),
+                          [](const auto& a, const auto& b) { return a.second < b.second; })
+      ->first;
+}
+
+// A label painted on the window's own surface and the check box, a control of its own: under a
+// contrast theme each state is painted in its text colour on the background the theme pairs it
+// with, from the moment the theme comes; once it has gone, as before.
+TEST(FormWindow, PaintsTheStatesInAContrastThemesPairsAsSoonAsItComesAndGoes) {
+  velmor::win32::ComApartment com;
+  velmor::win32::StepWindow steps;
+  velmor::win32::Win32Platform platform(L"win32_tests", steps, com);
+  velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, steps, com,
+                                   [] { return contrastTheme; });
+  velmor::Form form(setup::kForm1Spec);
+  form.AttachHost(&window);
+  velmor::Control& notChosen = form(L"Label1", 1);
+  velmor::Control& done = form(L"Check1");
+  notChosen.SetForeColor(velmor::k3DHighlight);
+  done.SetForeColor(velmor::kBlue);
+  form.Show();
+  HWND handle = window.Handle();
+  HWND checkBox = window.Controls().WindowOf(&done);
+  const RECT labelBox = window.Controls().PxRect(notChosen.Spec().box);
+  RECT checkBoxClient{};
+  GetClientRect(checkBox, &checkBoxClient);
+  // What the label and the check box show once what is invalid has been painted.
+  const auto painted = [&] {
+    RedrawWindow(handle, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return std::pair{ColorsIn(handle, labelBox), ColorsIn(checkBox, checkBoxClient)};
+  };
+  const COLORREF blue = RGB(0, 0, 255);
+  ASSERT_NE(GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_WINDOW));
+
+  const auto without = painted();
+  EXPECT_EQ(Background(without.first), GetSysColor(COLOR_BTNFACE));
+  EXPECT_TRUE(without.first.contains(GetSysColor(COLOR_3DHIGHLIGHT)));
+  EXPECT_EQ(Background(without.second), GetSysColor(COLOR_BTNFACE));
+  EXPECT_TRUE(without.second.contains(blue));
+
+  contrastTheme = true;
+  SendMessageW(handle, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+  const auto with = painted();
+  EXPECT_EQ(Background(with.first), GetSysColor(COLOR_WINDOW));
+  EXPECT_TRUE(with.first.contains(GetSysColor(COLOR_GRAYTEXT)));
+  EXPECT_EQ(Background(with.second), GetSysColor(COLOR_WINDOW));
+  EXPECT_TRUE(with.second.contains(GetSysColor(COLOR_HOTLIGHT)));
+
+  contrastTheme = false;
+  SendMessageW(handle, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+  EXPECT_EQ(painted(), without);
+  form.Unload();
+  form.AttachHost(nullptr);
+  DropQuitRequest();
 }
 
 // A window with two buttons and two option buttons, for the keyboard and the steps; what its
