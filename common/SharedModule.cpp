@@ -37,8 +37,10 @@ bool SharedModule::CheckFile(const std::wstring& path) { return platform_.FileEx
 void SharedModule::RemoveFile(const std::wstring& path) { platform_.DeleteFileForced(path); }
 
 bool SharedModule::RunsAsDesktopUser(std::wstring (*message)(std::wstring_view accountName)) {
-  const std::wstring account = platform_.ProgramAccount();
-  if (RunsAsDesktopAccount(account, platform_.DesktopAccount())) return true;
+  // Without a shell nothing more is asked: the program starts as fast as before.
+  const std::optional<std::wstring> desktop = platform_.DesktopAccount();
+  const std::wstring account = desktop ? platform_.ProgramAccount() : std::wstring();
+  if (RunsAsDesktopAccount(account, desktop)) return true;
   platform_.MsgBox(message(platform_.AccountName(account)), MsgBoxStyle::kOkOnly);
   exitCode_ = kExitOtherAccount;
   return false;
