@@ -41,9 +41,11 @@ StepEffects StepState::On(StepEvent event) {
       // session ends.
       return {};
     case StepEvent::kExcelStarted:
-    case StepEvent::kExcelReleased:
+    case StepEvent::kExcelEnded:
       Count(excels_, event == StepEvent::kExcelStarted);
       return {};
+    case StepEvent::kSessionEnded:
+      return {.endProgram = true};
   }
   return {};
 }

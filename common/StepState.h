@@ -11,10 +11,14 @@
 //   Windows activates the next enabled, visible top-level window; a disabled one is skipped, the
 //   program the user started us from comes to the front, and we may not take the foreground back
 //   (SetForegroundWindow's conditions). So input during a step is read and dropped instead, and
-//   clicks that other programs post or send to the controls change nothing.
-// - Ending the session is refused only while Excel is driven: a registration left half done is
-//   ours to protect. An installer decides about its own work, and one that asked for a restart
-//   (1641) has already started it.
+//   clicks that other programs post or send to the controls change nothing. The frame still works:
+//   the user may move the window out of an installer's way or minimise it.
+// - Ending the session is refused from Excel's start until its process has ended: a registration
+//   left half done is ours to protect, and Excel writes its add-in list as it ends, after we have
+//   let go of it. An installer decides about its own work, and one that asked for a restart (1641)
+//   has already started it.
+// - Once the session ends (WM_ENDSESSION), Windows may end the process at any moment: the step
+//   starts nothing more, and the program ends at once.
 
 namespace velmor {
 
@@ -25,15 +29,20 @@ enum class StepEvent {
   kMessageClosed,     // and has closed
   kInstallerStarted,  // the program waits for an installer it started
   kInstallerEnded,
-  kExcelStarted,  // the program drives an Excel it started
-  kExcelReleased,
+  kExcelStarted,  // the program starts an Excel to drive it
+  kExcelEnded,    // that Excel's process has ended (or was given up on: its end is not waited for)
+  kSessionEnded,  // the session ends (WM_ENDSESSION agreed to)
 };
+
+// Input as the window's thread reads it: the keyboard, the pointer (mouse, touch, pen) on the
+// client area and the controls, and the pointer on the frame (title bar, system menu, its buttons).
+enum class InputKind { kKeys, kPointer, kFrame };
 
 // What the window is and does while the state holds.
 struct StepOutputs {
   bool enabled = true;  // never disabled (see above); a message box disables it for itself
-  // The step's waits read keyboard and mouse input and drop it. Not while a message box shows: the
-  // box reads its own input.
+  // The step's waits read keyboard and pointer input and drop it, but for the frame's (Drops). Not
+  // while a message box shows: the box reads its own input.
   bool dropsInput = false;
   // The controls act on nothing: input, clicks and check changes that reach them from anywhere
   // change nothing and start nothing, the window does not close, and its accessible objects say
@@ -43,6 +52,11 @@ struct StepOutputs {
   // The end of the session is refused, for the step's reason, which the system is given as soon
   // as this holds (it asks for it then, not when the session is about to end).
   bool refusesSessionEnd = false;
+
+  // Whether input of that kind is dropped. The frame's never is: it moves and minimises the window
+  // (the user may want to see the installer behind it) and acts on nothing of the step's; a close
+  // it asks for is refused while the controls are unavailable.
+  bool Drops(InputKind kind) const { return dropsInput && kind != InputKind::kFrame; }
 
   bool operator==(const StepOutputs&) const = default;
 };
@@ -60,6 +74,8 @@ struct StepEffects {
   bool dropQueuedClicks = false;
   // The focus goes back to its control, the activation too when no other program has it.
   bool giveFocusBack = false;
+  // The program ends now, whatever runs: nothing more may start.
+  bool endProgram = false;
 
   bool operator==(const StepEffects&) const = default;
 };

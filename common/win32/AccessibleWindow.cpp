@@ -32,6 +32,10 @@ HRESULT PutChild(long id, VARIANT* out) {
   return S_OK;
 }
 
+// IID_IAccIdentity, which not every SDK declares for __uuidof.
+constexpr GUID kAccIdentity = {
+    0x7852b78d, 0x1cfd, 0x41c1, {0xa6, 0x15, 0x9c, 0x0c, 0x85, 0x96, 0x0b, 0x5f}};
+
 // Whether a control that is a button of the system is held down (by the mouse, or by Space).
 bool HeldDown(const Control& control, HWND window) {
   const ControlKind kind = control.Spec().kind;
@@ -40,6 +44,20 @@ bool HeldDown(const Control& control, HWND window) {
           kind == ControlKind::kOptionButton) &&
          (SendMessageW(window, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
 }
+
+// One of an object's interfaces besides its first, kept as a part of it (one base class each,
+// which keeps the programs' type information small): it answers for the whole object, with its
+// reference count.
+template <typename Interface, typename Whole>
+struct InterfacePart : Interface {
+  explicit InterfacePart(Whole& object) : whole(object) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    return whole.QueryInterface(riid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return whole.AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return whole.Release(); }
+  Whole& whole;
+};
 
 // The object of the window's client area (control null) or of a control's own window. The client
 // object names its children by child id, or hands out the object of a child that has one; a
@@ -52,13 +70,28 @@ class AccessibleObject final : public ComObject<IAccessible> {
         control_(control),
         shown_(AccessibleControls(*objects.Controls().Model())) {}
 
+  // IAccIdentity only where the system composes identities (its documentation asks that an object
+  // which cannot give one does not offer the interface).
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (object != nullptr && riid == __uuidof(IDispatch)) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (riid == __uuidof(IDispatch)) {
       *object = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
+    } else if (riid == __uuidof(IOleWindow)) {
+      *object = &window_;
+    } else if (riid == kAccIdentity && OwnWindow() != nullptr) {
+      BYTE* identity = nullptr;
+      DWORD length = 0;
+      if (FAILED(oleacc::ClientIdentityString(OwnWindow(), CHILDID_SELF, &identity, &length))) {
+        return E_NOINTERFACE;
+      }
+      ole::CoTaskMemFree(identity);
+      *object = &identity_;
+    } else {
+      return ComObject::QueryInterface(riid, object);
     }
-    return ComObject::QueryInterface(riid, object);
+    AddRef();
+    return S_OK;
   }
 
   // IDispatch: assistive programs call IAccessible directly; there is no type library.
@@ -76,21 +109,15 @@ class AccessibleObject final : public ComObject<IAccessible> {
     return E_NOTIMPL;
   }
 
-  // The client object's parent is the system's object for the window itself; a control's is the
-  // client object, which lists it.
+  // As the parent of the system's own client object: the system's object for the window itself,
+  // for a control that of the control's window, whose parent in turn is the client object.
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
     if (parent == nullptr) return E_POINTER;
     *parent = nullptr;
     if (Objects() == nullptr) return CO_E_OBJNOTCONNECTED;
-    if (control_ == nullptr) {
-      return oleacc::AccessibleObjectFromWindow(form_, static_cast<DWORD>(OBJID_WINDOW),
-                                                __uuidof(IDispatch),
-                                                reinterpret_cast<void**>(parent));
-    }
-    return ComBorder([&] {
-      *parent = Objects()->Of(nullptr).Detach();
-      return *parent != nullptr ? S_OK : E_FAIL;
-    });
+    return oleacc::AccessibleObjectFromWindow(OwnWindow(), static_cast<DWORD>(OBJID_WINDOW),
+                                              __uuidof(IDispatch),
+                                              reinterpret_cast<void**>(parent));
   }
 
   HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
@@ -167,18 +194,29 @@ class AccessibleObject final : public ComObject<IAccessible> {
     return Text(child, action, &AccessibleItem::defaultAction);
   }
 
-  // Taking the focus is the one selection these objects know: the window's, which gives it to the
-  // control that had it last, or a control's. A painted label cannot take it. The window is not
-  // brought to the front: the system's objects, too, move the focus only within a window that is
-  // active already. S_FALSE when the focus did not arrive.
+  // Taking the focus: the window's, which gives it to the control that had it last, or a
+  // control's. A painted label cannot take it. The window is not brought to the front: the
+  // system's objects, too, move the focus only within a window that is active already. S_FALSE
+  // when the focus did not arrive. Selecting (taking or adding to the selection, as UI
+  // Automation's Select does): an option button, chosen as a click chooses it, later (as a default
+  // action). While a step runs nothing is done.
   HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override {
     const Control* control = nullptr;
     const HRESULT result = Find(child, control);
     if (result != S_OK) return result;
-    if (flags != SELFLAG_TAKEFOCUS) return DISP_E_MEMBERNOTFOUND;
+    constexpr long kSelect = SELFLAG_TAKESELECTION | SELFLAG_ADDSELECTION;
     HWND target = control == nullptr ? form_ : WindowOf(control);
-    if (target == nullptr) return DISP_E_MEMBERNOTFOUND;
+    const bool select = (flags & kSelect) != 0;
+    if ((flags & ~(kSelect | SELFLAG_TAKEFOCUS)) != 0 || flags == 0 || target == nullptr ||
+        (select && (control == nullptr || control->Spec().kind != ControlKind::kOptionButton))) {
+      return DISP_E_MEMBERNOTFOUND;
+    }
     if (Objects()->Unavailable()) return E_FAIL;
+    if (select &&
+        !PostMessageW(form_, kDefaultActionMessage, 0, reinterpret_cast<LPARAM>(target))) {
+      return E_FAIL;
+    }
+    if ((flags & SELFLAG_TAKEFOCUS) == 0) return S_OK;
     SetFocus(target);
     HWND focused = GetFocus();
     return focused == target || (control == nullptr && IsChild(form_, focused)) ? S_OK : S_FALSE;
@@ -201,9 +239,9 @@ class AccessibleObject final : public ComObject<IAccessible> {
     return S_OK;
   }
 
-  // In tab order. From the client object: its first and last child, and from a child the next or
-  // previous one. From a control's own object: the next or previous control that has an object of
-  // its own (a painted label has only a child id, which names it to the client object alone).
+  // In tab order, within the client object: its first and last child, and from a child the next or
+  // previous one. A control's own object is alone in its container, the system's object for its
+  // window, and has no children: from it there is nowhere to go.
   HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override {
     if (end == nullptr) return E_POINTER;
     V_VT(end) = VT_EMPTY;
@@ -211,14 +249,7 @@ class AccessibleObject final : public ComObject<IAccessible> {
     const HRESULT result = Find(start, control);
     if (result != S_OK) return result;
     const long shown = static_cast<long>(shown_.size());
-    if (control_ != nullptr) {
-      const long step = direction == NAVDIR_NEXT ? 1 : direction == NAVDIR_PREVIOUS ? -1 : 0;
-      if (step == 0) return S_FALSE;
-      for (long id = IdOf(control_) + step; id >= 1 && id <= shown; id += step) {
-        if (WindowOf(Shown(id)) != nullptr) return ComBorder([&] { return PutChildOf(id, end); });
-      }
-      return S_FALSE;
-    }
+    if (control_ != nullptr) return S_FALSE;
     const long from = V_I4(&start);
     long to = 0;
     if (control == nullptr && direction == NAVDIR_FIRSTCHILD) to = 1;
@@ -277,15 +308,13 @@ class AccessibleObject final : public ComObject<IAccessible> {
   AccessibleObjects* Objects() const { return *alive_; }
 
   long Count() const { return control_ != nullptr ? 0 : static_cast<long>(shown_.size()); }
+  // The window the object lives in: the control's, or the form's; null once it is gone.
+  HWND OwnWindow() const {
+    if (Objects() == nullptr) return nullptr;
+    return control_ != nullptr ? WindowOf(control_) : form_;
+  }
   const Control* Shown(long id) const { return shown_[static_cast<std::size_t>(id - 1)]; }
   HWND WindowOf(const Control* control) const { return Objects()->Controls().WindowOf(control); }
-
-  long IdOf(const Control* control) const {
-    for (long id = 1; id <= static_cast<long>(shown_.size()); ++id) {
-      if (Shown(id) == control) return id;
-    }
-    return 0;
-  }
 
   // A child as the screen reader is to have it: its own object when it has one, else its child
   // id. Throws std::bad_alloc.
@@ -370,10 +399,41 @@ class AccessibleObject final : public ComObject<IAccessible> {
     return box;
   }
 
+  // IOleWindow: the window the object lives in, which is what WindowFromAccessibleObject asks.
+  struct WindowPart final : InterfacePart<IOleWindow, AccessibleObject> {
+    using InterfacePart::InterfacePart;
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+      if (window == nullptr) return E_POINTER;
+      *window = whole.OwnWindow();
+      return *window != nullptr ? S_OK : CO_E_OBJNOTCONNECTED;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  };
+
+  // IAccIdentity: the identity the system gives its own client object of that window, and its
+  // simple children: the client object's child ids are the window's.
+  struct IdentityPart final : InterfacePart<IAccIdentity, AccessibleObject> {
+    using InterfacePart::InterfacePart;
+    HRESULT STDMETHODCALLTYPE GetIdentityString(DWORD child, BYTE** identity,
+                                                DWORD* length) override {
+      if (identity == nullptr || length == nullptr) return E_POINTER;
+      *identity = nullptr;
+      *length = 0;
+      if (whole.OwnWindow() == nullptr) return CO_E_OBJNOTCONNECTED;
+      if (child != CHILDID_SELF &&
+          (whole.control_ != nullptr || child > static_cast<DWORD>(whole.Count()))) {
+        return E_INVALIDARG;
+      }
+      return oleacc::ClientIdentityString(whole.OwnWindow(), child, identity, length);
+    }
+  };
+
   AccessibleObjects::Token alive_;
   HWND form_;
   const Control* control_;  // null: the window's client area
   std::vector<const Control*> shown_;
+  WindowPart window_{*this};
+  IdentityPart identity_{*this};
 };
 
 }  // namespace

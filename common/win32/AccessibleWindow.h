@@ -5,10 +5,15 @@
 // shows, painted labels included (see AccessibleForm.h). A control with a window of its own is an
 // object of its own, the same one whether it is met among the client object's children, by a hit
 // test, as the focus, by navigation or from the control's window (which is how Windows names it in
-// its focus and state events); a painted label is a simple child, named by its child id. Every
-// object has a parent: the client object's is the system's object for the window itself
-// (OBJID_WINDOW), a control's is the client object. Each answers from the form model at the time
-// of the call; once its window is gone, every call fails with CO_E_OBJNOTCONNECTED.
+// its focus and state events); a painted label is a simple child, named by its child id. Each
+// object says which window it lives in (IOleWindow) and gives the identity the system composes for
+// that window's client object (IAccIdentity): a hierarchy of objects across windows must, or UI
+// Automation, which joins them into its own tree by their windows, meets a control twice or takes
+// it for the window. Every object has a parent, as the system's objects for a window have: the
+// system's window object (OBJID_WINDOW) of its own window. A control's object, the one visible part
+// of that container, navigates nowhere; the controls are siblings among the client object's
+// children. Each answers from the form model at the time of the call; once its window is gone,
+// every call fails with CO_E_OBJNOTCONNECTED.
 
 #include <windows.h>
 
@@ -66,9 +71,10 @@ class AccessibleObjects {
 LRESULT AccessibleObjectResult(AccessibleObjects& objects, const Control* control,
                                WPARAM wParam) noexcept;
 
-// A default action is carried out later, as a click would be, by this message posted to the form's
-// window with the control's window as lParam: the click's handler must not run inside the screen
-// reader's call. The window passes it to CarryOutDefaultAction.
+// A default action, or an option button's selection, is carried out later, as a click would be, by
+// this message posted to the form's window with the control's window as lParam: the click's
+// handler must not run inside the screen reader's call. The window passes it to
+// CarryOutDefaultAction.
 inline constexpr UINT kDefaultActionMessage = WM_APP + 1;
 
 // Clicks the control, unless the window's objects say unavailable by now (a step has begun since

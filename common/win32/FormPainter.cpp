@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "PaintedColors.h"
+#include "SystemLibrary.h"
 
 namespace velmor::win32 {
 
@@ -52,7 +53,9 @@ LRESULT CALLBACK FormPainter::PictureBoxProc(HWND window, UINT message, WPARAM w
         break;
     }
   } catch (...) {
-    // Nothing may cross into the system's code.
+    // Nothing may cross into the system's code: held, and reported where the program's own code
+    // goes on (StepWindow::BorderFailure).
+    if (painter != nullptr) painter->borderFailure_.Hold();
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -171,6 +174,54 @@ void FormPainter::DrawGraphicalButton(const DRAWITEMSTRUCT& item) {
     InflateRect(&focus, -4, -4);
     DrawFocusRect(dc, &focus);
   }
+}
+
+// Drawn as the system draws an unthemed one, but for the mark's size: the background as the
+// control asks for it, the mark (DrawFrameControl) at the size of the default check mark at the
+// window's DPI (SM_CXMENUCHECK), the caption half a digit's width beyond it, both centred from top
+// to bottom, and the focus rectangle around the caption when focus cues show.
+LRESULT FormPainter::DrawMarkedControl(const NMCUSTOMDRAW& draw) {
+  HWND window = draw.hdr.hwndFrom;
+  const Control* control = controls_.ControlOf(window);
+  if (draw.dwDrawStage != CDDS_PREPAINT || control == nullptr ||
+      !HasCheckState(control->Spec().kind)) {
+    return CDRF_DODEFAULT;
+  }
+  HDC dc = draw.hdc;
+  RECT client{};
+  GetClientRect(window, &client);
+  FillRect(dc, &client, ControlColors(window, dc));
+  const SelectedObject font(dc, FontFor(control->Spec().font));
+  const int mark = user32::SystemMetricForDpi(SM_CXMENUCHECK, static_cast<UINT>(controls_.Dpi()));
+  int digit = 0;
+  GetCharWidth32W(dc, L'0', L'0', &digit);
+  const std::wstring& caption = control->Caption();
+  constexpr UINT kFormat = DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX;
+  RECT text{client.left + mark + digit / 2, client.top, client.right, client.bottom};
+  RECT measured = text;
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measured,
+            kFormat | DT_CALCRECT);
+  const int height = measured.bottom - measured.top;
+  text.top = client.top + (client.bottom - client.top - height) / 2;
+  text.bottom = text.top + height;
+  const int markTop = text.top + (height - mark) / 2;
+  RECT box{client.left, markTop, client.left + mark, markTop + mark};
+  const auto state = static_cast<UINT>(SendMessageW(window, BM_GETSTATE, 0, 0));
+  UINT flags =
+      control->Spec().kind == ControlKind::kOptionButton ? DFCS_BUTTONRADIO : DFCS_BUTTONCHECK;
+  if ((state & BST_CHECKED) != 0) flags |= DFCS_CHECKED;
+  if ((state & BST_PUSHED) != 0) flags |= DFCS_PUSHED;
+  if (!IsWindowEnabled(window)) flags |= DFCS_INACTIVE;
+  DrawFrameControl(dc, &box, DFC_BUTTON, flags);
+  SetBkMode(dc, TRANSPARENT);
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text, kFormat);
+  if (ShowsFocusMark((state & BST_FOCUS) != 0, SendMessageW(window, WM_QUERYUISTATE, 0, 0))) {
+    RECT focus = text;
+    InflateRect(&focus, 1, 0);
+    IntersectRect(&focus, &focus, &client);
+    DrawFocusRect(dc, &focus);
+  }
+  return CDRF_SKIPDEFAULT;
 }
 
 void FormPainter::PaintPictureBox(HWND window, HDC dc) {

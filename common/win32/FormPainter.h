@@ -7,12 +7,15 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <compare>
 #include <map>
 #include <string>
 
 #include "ComOwners.h"
 #include "ControlWindows.h"
+#include "EventDispatch.h"
 #include "FormModel.h"
 #include "Handles.h"
 #include "Picture.h"
@@ -44,10 +47,11 @@ class FormPainter {
   using ContrastSetting = bool (*)();
 
   // controls: the window being painted; com: the thread's apartment, which decoding the pictures
-  // needs (and starts if need be); contrast: the desktop's setting, or a test's.
-  FormPainter(const ControlWindows& controls, ComApartment& com,
+  // needs (and starts if need be); borderFailure: where a picture box holds a failure caught at its
+  // window procedure's border; contrast: the desktop's setting, or a test's.
+  FormPainter(const ControlWindows& controls, ComApartment& com, HeldFailure& borderFailure,
               ContrastSetting contrast = &ContrastThemeOn)
-      : controls_(controls), com_(com), contrast_(contrast) {}
+      : controls_(controls), com_(com), borderFailure_(borderFailure), contrast_(contrast) {}
   FormPainter(const FormPainter&) = delete;
   FormPainter& operator=(const FormPainter&) = delete;
 
@@ -72,6 +76,10 @@ class FormPainter {
   void Paint(HDC dc);
   // A graphical command button: its picture above its caption.
   void DrawGraphicalButton(const DRAWITEMSTRUCT& item);
+  // The answer to NM_CUSTOMDRAW from a control: a check box or an option button is drawn whole,
+  // its mark at the size Windows uses at the window's DPI; the system's own unthemed drawing makes
+  // the mark at the system DPI's size. Any other control draws itself.
+  LRESULT DrawMarkedControl(const NMCUSTOMDRAW& draw);
   void PaintPictureBox(HWND window, HDC dc);
   // The answer to WM_CTLCOLORSTATIC and WM_CTLCOLORBTN from a control: its colours set on dc and
   // the brush of its background; null for a window that is not one of the form's controls.
@@ -99,6 +107,7 @@ class FormPainter {
 
   const ControlWindows& controls_;
   ComApartment& com_;
+  HeldFailure& borderFailure_;
   ContrastSetting contrast_;
   std::map<FontKey, UniqueFont> fonts_;
   std::map<ColorValue, UniqueBrush> brushes_;

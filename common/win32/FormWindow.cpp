@@ -35,7 +35,7 @@ FormWindow::FormWindow(HINSTANCE instance, Platform& platform, StepWindow& steps
       platform_(platform),
       steps_(steps),
       com_(com),
-      painter_(controls_, com_, contrast) {
+      painter_(controls_, com_, steps_.BorderFailure(), contrast) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   RegisterWindowClass(instance, kFormClass, &FormWindow::WindowProc);
@@ -58,14 +58,7 @@ void FormWindow::Load(Form& form) {
   // The icons are loaded first and given to the window as soon as it exists (at WM_NCCREATE),
   // before the window system has made the frame: set any later, they would be converted for it once
   // more.
-  if (spec.iconId != 0) {
-    const auto load = [this, &spec](int cx, int cy) {
-      return static_cast<HICON>(
-          LoadImageW(instance_, MAKEINTRESOURCEW(spec.iconId), IMAGE_ICON, cx, cy, 0));
-    };
-    bigIcon_.reset(load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)));
-    smallIcon_.reset(load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)));
-  }
+  GiveIcons(dpi);
   const std::wstring caption = form.Caption();
   // The window procedure takes ownership at WM_NCCREATE.
   CreateWindowExW(kExStyle, kFormClass, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -78,6 +71,7 @@ void FormWindow::Load(Form& form) {
       const SIZE size = WindowSizeAt(spec, dpi);
       SetWindowPos(window_.get(), nullptr, 0, 0, size.cx, size.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      GiveIcons(dpi);
     }
     controls_.Create(instance_, window_.get(), form, dpi, &painter_);
     painter_.GiveFonts(false);
@@ -123,12 +117,13 @@ void FormWindow::RepaintInNewColors() {
 
 // The window came to a monitor of another DPI (WM_DPICHANGED): it is laid out again as it is when
 // it starts at that DPI. Every control from its twips, the fonts made again for the DPI (the
-// pictures keep their own pixels, as at any DPI), the window moved to the rectangle the system
-// suggests with the form's client area, then all of it repainted.
+// pictures keep their own pixels, as at any DPI), the icons of the DPI's sizes, the window moved
+// to the rectangle the system suggests with the form's client area, then all of it repainted.
 void FormWindow::MoveToDpi(int dpi, const RECT& suggested) {
   if (!window_ || form_ == nullptr || dpi <= 0) return;
   controls_.Rescale(dpi);
   painter_.DpiChanged();
+  GiveIcons(dpi);
   SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top,
                suggested.right - suggested.left, suggested.bottom - suggested.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
@@ -136,6 +131,28 @@ void FormWindow::MoveToDpi(int dpi, const RECT& suggested) {
   RedrawWindow(window_.get(), nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   NotifyLocationChange(controls_);
+}
+
+// Loads the form's icons at the sizes Windows gives a window's icons at a DPI
+// (GetSystemMetricsForDpi) and hands them to the window once it exists; those it had go once it
+// has let go of them. An icon resource without an image of a size has the nearest one scaled.
+void FormWindow::GiveIcons(int dpi) {
+  const int iconId = form_->Spec().iconId;
+  if (iconId == 0) return;
+  const auto load = [&](int width, int height) {
+    const UINT at = static_cast<UINT>(dpi);
+    return UniqueIcon(static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                                    user32::SystemMetricForDpi(width, at),
+                                                    user32::SystemMetricForDpi(height, at), 0)));
+  };
+  UniqueIcon big = load(SM_CXICON, SM_CYICON);
+  UniqueIcon small = load(SM_CXSMICON, SM_CYSMICON);
+  if (window_) {
+    SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+  }
+  bigIcon_ = std::move(big);
+  smallIcon_ = std::move(small);
 }
 
 void FormWindow::Show(Form& /*form*/) {
@@ -209,12 +226,22 @@ void FormWindow::ShowModelMark(HWND window, const Control& control) {
 
 int FormWindow::RunMessageLoop() {
   MSG message{};
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+  for (;;) {
+    ReportHeldFailure();
+    if (GetMessageW(&message, nullptr, 0, 0) <= 0) break;
     if (HandleKey(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
   return exitCode_;
+}
+
+// A failure the window's border held (StepWindow::BorderFailure) is reported as a handler's is,
+// and ends the program; once it ends, nothing more is reported.
+void FormWindow::ReportHeldFailure() {
+  HeldFailure& held = steps_.BorderFailure();
+  if (ending_ || !held.Holds()) return;
+  if (!RunEventHandler(platform_, [&held] { held.ThrowIfHeld(); })) EndProgram(kExitRuntimeError);
 }
 
 void FormWindow::EndProgram(int exitCode) {
@@ -278,14 +305,17 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
   try {
     return self->HandleMessage(message, wParam, lParam);
   } catch (...) {
-    // Handlers report their own errors; nothing may cross into the system's code.
+    // Nothing may cross into the system's code: the failure is held, and reported as soon as the
+    // program's own code goes on (the message loop, or the wait of a step, which it ends).
+    self->steps_.BorderFailure().Hold();
     return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
 LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  // The busy cursor, a close or the end of the session refused: as the step has it.
-  if (const std::optional<LRESULT> answer = steps_.Answer(message)) return *answer;
+  // The busy cursor, a close or the end of the session refused, the session's end: as the step
+  // has it.
+  if (const std::optional<LRESULT> answer = steps_.Answer(message, wParam)) return *answer;
   switch (message) {
     case WM_ERASEBKGND:
       painter_.EraseBackground(reinterpret_cast<HDC>(wParam));
@@ -305,6 +335,11 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM:
       painter_.DrawGraphicalButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
+    case WM_NOTIFY:
+      if (reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW) {
+        return painter_.DrawMarkedControl(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam));
+      }
+      break;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) OnClicked(reinterpret_cast<HWND>(lParam));
       return 0;
@@ -399,7 +434,8 @@ LRESULT CALLBACK FormWindow::ChildProc(HWND window, UINT message, WPARAM wParam,
       RemoveWindowSubclass(window, &FormWindow::ChildProc, 0);
     }
   } catch (...) {
-    // As in the form's own procedure: nothing may cross into the system's code.
+    // As in the form's own procedure: held, and reported where the program's own code goes on.
+    self->steps_.BorderFailure().Hold();
   }
   return DefSubclassProc(window, message, wParam, lParam);
 }

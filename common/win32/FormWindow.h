@@ -7,7 +7,7 @@
 // painting (FormPainter.h), the dialog keys (DialogKeys.h), the accessible objects
 // (AccessibleWindow.h) and what the window does during a step (StepWindow.h). Clicks come back to
 // the form model as calls of its click handler; a run-time error escaping a handler is reported
-// and ends the program.
+// and ends the program, and so is one caught at the window's border, where the system calls it.
 
 #include <windows.h>
 
@@ -72,6 +72,8 @@ class FormWindow final : public FormHost {
   void FitClientArea();
   void RepaintInNewColors();
   void MoveToDpi(int dpi, const RECT& suggested);
+  void GiveIcons(int dpi);
+  void ReportHeldFailure();
   void OnClicked(HWND control);
   void ShowModelMarks();
   void ShowModelMark(HWND window, const Control& control);

@@ -15,6 +15,20 @@ HCURSOR SystemCursor(int id) { return LoadCursorW(nullptr, MAKEINTRESOURCEW(id))
 constexpr int kArrow = 32512;      // IDC_ARROW
 constexpr int kBusyArrow = 32650;  // IDC_APPSTARTING: busy, but the window still answers
 
+// The timer on the window that looks whether an Excel let go of has ended, and how often.
+constexpr UINT_PTR kExcelEndTimer = 0x5E70;
+constexpr UINT kExcelEndPollMs = 250;
+
+// What kind of input a message of IsUserInput is, for a window: the pointer on the frame when it
+// is the window's own non-client area (a control's is part of the client area it lies in).
+InputKind KindOfInput(UINT message, HWND target, HWND window) {
+  if (message >= WM_KEYFIRST && message <= WM_KEYLAST) return InputKind::kKeys;
+  const bool nonClient = (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) ||
+                         (message >= WM_NCPOINTERUPDATE && message <= WM_NCPOINTERUP);
+  return nonClient && target == window && window != nullptr ? InputKind::kFrame
+                                                            : InputKind::kPointer;
+}
+
 }  // namespace
 
 bool IsDesktopOrTaskbar(HWND window) {
@@ -33,7 +47,37 @@ void StepWindow::Attach(HWND window) {
   if (window == window_) return;
   if (shutdownBlocked_ && window_ != nullptr) ShutdownBlockReasonDestroy(window_);
   shutdownBlocked_ = false;
+  // Without the window nothing asks about the session's end any more: the Excels let go of are
+  // not watched for it.
+  if (!endingExcels_.empty()) {
+    if (window_ != nullptr) KillTimer(window_, kExcelEndTimer);
+    for (std::size_t i = endingExcels_.size(); i > 0; --i) state_.On(StepEvent::kExcelEnded);
+    endingExcels_.clear();
+  }
   window_ = window;
+}
+
+void StepWindow::ExcelLetGo(UniqueHandle process, std::uint64_t limitMs) {
+  if (window_ == nullptr || !process) {
+    Report(StepEvent::kExcelEnded);
+    return;
+  }
+  endingExcels_.push_back({std::move(process), GetTickCount64() + limitMs});
+  SetTimer(window_, kExcelEndTimer, kExcelEndPollMs, nullptr);
+}
+
+// Each Excel let go of whose process has ended, or whose time is up, has ended.
+void StepWindow::NoteEndedExcels() {
+  const ULONGLONG now = GetTickCount64();
+  for (auto it = endingExcels_.begin(); it != endingExcels_.end();) {
+    if (WaitForSingleObject(it->process.get(), 0) == WAIT_TIMEOUT && now < it->deadline) {
+      ++it;
+      continue;
+    }
+    it = endingExcels_.erase(it);
+    Report(StepEvent::kExcelEnded);
+  }
+  if (endingExcels_.empty() && window_ != nullptr) KillTimer(window_, kExcelEndTimer);
 }
 
 void StepWindow::StepBegan(std::wstring reason) {
@@ -73,7 +117,10 @@ StepEffects StepWindow::Report(StepEvent event) {
   return effects;
 }
 
-std::optional<LRESULT> StepWindow::Answer(UINT message) const {
+std::optional<LRESULT> StepWindow::Answer(UINT message, WPARAM wParam) {
+  if (message == WM_QUERYENDSESSION || (message == WM_TIMER && wParam == kExcelEndTimer)) {
+    NoteEndedExcels();
+  }
   const StepOutputs now = state_.Outputs();
   switch (message) {
     case WM_SETCURSOR:
@@ -89,9 +136,23 @@ std::optional<LRESULT> StepWindow::Answer(UINT message) const {
     case WM_QUERYENDSESSION:
       if (now.refusesSessionEnd) return FALSE;
       return std::nullopt;
+    case WM_ENDSESSION:
+      // Agreed to by every program: Windows may end the process at any moment once this has been
+      // answered (WM_ENDSESSION). A step on the stack must not go on to start an installer or
+      // Excel meanwhile, so the program ends here. Ended the session was not (FALSE): it goes on.
+      if (wParam != FALSE && Report(StepEvent::kSessionEnded).endProgram) ExitProcess(0);
+      return std::nullopt;
+    case WM_TIMER:
+      if (wParam == kExcelEndTimer) return 0;
+      return std::nullopt;
     default:
       return std::nullopt;
   }
+}
+
+bool StepWindow::DropsInput(const MSG& message) const {
+  return IsUserInput(message.message) &&
+         state_.Outputs().Drops(KindOfInput(message.message, message.hwnd, window_));
 }
 
 bool StepWindow::DropsControlMessage(UINT message) const {

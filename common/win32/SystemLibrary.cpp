@@ -3,6 +3,7 @@
 #include <oleacc.h>
 #include <olectl.h>
 #include <winnetwk.h>
+#include <wrl/client.h>
 
 #include "Handles.h"
 
@@ -51,6 +52,7 @@ struct Ole32Functions {
   decltype(&::CoCreateInstance) coCreateInstance;
   decltype(&::CoAllowSetForegroundWindow) coAllowSetForegroundWindow;
   decltype(&::CreateStreamOnHGlobal) createStreamOnHGlobal;
+  decltype(&::CoTaskMemFree) coTaskMemFree;
 };
 
 const Ole32Functions& Ole32() {
@@ -63,6 +65,7 @@ const Ole32Functions& Ole32() {
       FunctionOf<decltype(&::CoAllowSetForegroundWindow)>(library.get(),
                                                           "CoAllowSetForegroundWindow"),
       FunctionOf<decltype(&::CreateStreamOnHGlobal)>(library.get(), "CreateStreamOnHGlobal"),
+      FunctionOf<decltype(&::CoTaskMemFree)>(library.get(), "CoTaskMemFree"),
   };
   return functions;
 }
@@ -158,6 +161,11 @@ HRESULT CreateStreamOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease, IStream** st
   return function != nullptr ? function(memory, deleteOnRelease, stream) : kNotAvailable;
 }
 
+void CoTaskMemFree(void* memory) {
+  // Without ole32 no memory was ever allocated through it.
+  if (const auto function = Ole32().coTaskMemFree) function(memory);
+}
+
 HRESULT OleLoadPicture(IStream* stream, LONG size, BOOL runMode, REFIID iid, void** picture) {
   const auto function = OleAut32().oleLoadPicture;
   return function != nullptr ? function(stream, size, runMode, iid, picture) : kNotAvailable;
@@ -199,6 +207,23 @@ HRESULT AccessibleObjectFromWindow(HWND window, DWORD objectId, REFIID iid, void
   return function != nullptr ? function(window, objectId, iid, object) : kNotAvailable;
 }
 
+HRESULT ClientIdentityString(HWND window, DWORD child, BYTE** string, DWORD* length) {
+  *string = nullptr;
+  *length = 0;
+  // CLSID_AccPropServices and IID_IAccPropServices, which not every SDK's import libraries carry.
+  constexpr GUID kServices = {
+      0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+  constexpr GUID kServicesInterface = {
+      0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+  Microsoft::WRL::ComPtr<IAccPropServices> services;
+  const HRESULT created =
+      ole::CoCreateInstance(kServices, nullptr, CLSCTX_INPROC_SERVER, kServicesInterface,
+                            reinterpret_cast<void**>(services.GetAddressOf()));
+  if (FAILED(created)) return created;
+  return services->ComposeHwndIdentityString(window, static_cast<DWORD>(OBJID_CLIENT), child,
+                                             string, length);
+}
+
 }  // namespace oleacc
 
 namespace user32 {
@@ -226,6 +251,13 @@ BOOL AdjustWindowRectForDpi(RECT* rect, DWORD style, DWORD exStyle, UINT dpi) {
       FunctionOf<decltype(&::AdjustWindowRectExForDpi)>(User32(), "AdjustWindowRectExForDpi");
   if (function != nullptr) return function(rect, style, FALSE, exStyle, dpi);
   return AdjustWindowRectEx(rect, style, FALSE, exStyle);
+}
+
+int SystemMetricForDpi(int index, UINT dpi) {
+  static const auto function =
+      FunctionOf<decltype(&::GetSystemMetricsForDpi)>(User32(), "GetSystemMetricsForDpi");
+  if (function != nullptr) return function(index, dpi);
+  return GetSystemMetrics(index);
 }
 
 }  // namespace user32

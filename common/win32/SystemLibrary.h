@@ -19,6 +19,7 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <oleacc.h>
 #include <oleauto.h>
 #include <shellapi.h>
 
@@ -49,6 +50,7 @@ void CoUninitialize();
 HRESULT CLSIDFromProgID(const wchar_t* progId, CLSID* clsid);
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
 HRESULT CoAllowSetForegroundWindow(IUnknown* object, void* reserved);
+void CoTaskMemFree(void* memory);
 HRESULT CreateStreamOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease, IStream** stream);
 HRESULT OleLoadPicture(IStream* stream, LONG size, BOOL runMode, REFIID iid, void** picture);
 BSTR SysAllocStringLen(const wchar_t* text, UINT length);
@@ -66,6 +68,10 @@ inline void VariantInit(VARIANT* value) { V_VT(value) = VT_EMPTY; }
 namespace oleacc {
 LRESULT LresultFromObject(REFIID iid, WPARAM wParam, IUnknown* object);
 HRESULT AccessibleObjectFromWindow(HWND window, DWORD objectId, REFIID iid, void** object);
+// The system's identity string (IAccPropServices::ComposeHwndIdentityString, through COM) of a
+// window's client object (child CHILDID_SELF) or of one of its simple children, allocated with
+// CoTaskMemAlloc; the system's failure when it composes none.
+HRESULT ClientIdentityString(HWND window, DWORD child, BYTE** string, DWORD* length);
 }  // namespace oleacc
 
 // Functions of user32.dll that older systems lack. Where Windows has no DPI for each monitor,
@@ -76,6 +82,8 @@ UINT DpiForWindow(HWND window);
 // AdjustWindowRectExForDpi, for a window without a menu: the window rectangle around a client
 // rectangle, the frame measured at dpi.
 BOOL AdjustWindowRectForDpi(RECT* rect, DWORD style, DWORD exStyle, UINT dpi);
+// GetSystemMetricsForDpi: a system metric (SM_...) at dpi.
+int SystemMetricForDpi(int index, UINT dpi);
 }  // namespace user32
 
 }  // namespace velmor::win32

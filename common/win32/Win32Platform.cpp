@@ -10,6 +10,7 @@
 #include "Automation.h"
 #include "CommandLine.h"
 #include "ErrorText.h"
+#include "ExcelTool.h"
 #include "Handles.h"
 #include "LongPath.h"
 #include "MessageText.h"
@@ -32,9 +33,12 @@ constexpr wchar_t kElevatedStart[] = L"管理者権限でのプログラムの�
 // repaints, and Windows does not take it for hung (a window whose thread has read no input for 5
 // seconds is ghosted as "not responding": IsHungAppWindow). During a step, keyboard and mouse input
 // is read and dropped (the window stays enabled, see StepState.h): a key typed now must not act
-// later, on a message box that opens after the wait, say.
+// later, on a message box that opens after the wait, say. The frame's input is not: a move or the
+// system menu runs its own loop inside the dispatch, and when it ends the wait goes on at once, an
+// installer that has ended meanwhile noticed. A failure the window's border held while the wait
+// dispatched ends the wait, and with it the step.
 bool WaitPumpingMessages(HANDLE object, DWORD milliseconds, const wchar_t* operation,
-                         const std::wstring& what, const StepWindow& steps) {
+                         const std::wstring& what, StepWindow& steps) {
   const DWORD count = object != nullptr ? 1 : 0;
   const ULONGLONG start = GetTickCount64();
   bool quitPending = false;  // the loop has been asked to end: only sent messages from now on
@@ -66,9 +70,10 @@ bool WaitPumpingMessages(HANDLE object, DWORD milliseconds, const wchar_t* opera
         quitPending = true;
         break;
       }
-      if (IsUserInput(message.message) && steps.Outputs().dropsInput) continue;
+      if (steps.DropsInput(message)) continue;
       TranslateMessage(&message);
       DispatchMessageW(&message);
+      steps.BorderFailure().ThrowIfHeld();
     }
   }
 }
@@ -212,6 +217,8 @@ void Win32Platform::MsgBox(std::wstring_view prompt, MsgBoxStyle style,
   const std::wstring text = FitMessageText(prompt);
   const std::wstring caption = title.value_or(title_);
   const UINT type = MB_OK | static_cast<UINT>(style) | MB_SETFOREGROUND;
+  // A failure the window's border held ends the step before anything more is shown or started.
+  steps_.BorderFailure().ThrowIfHeld();
   HWND owner = steps_.Window();
   // Input queued before the box opens is dropped, and the owner is enabled for it (StepWindow).
   const StepWork box(steps_, StepEvent::kMessageOpened, StepEvent::kMessageClosed);
@@ -225,9 +232,11 @@ void Win32Platform::MsgBox(std::wstring_view prompt, MsgBoxStyle style,
   if (MessageBoxW(owner, text.c_str(), caption.c_str(), type) == 0) {
     throw Win32Error(GetLastError(), L"MessageBoxW", L"メッセージの表示", caption);
   }
+  steps_.BorderFailure().ThrowIfHeld();  // held while the box's own loop ran
 }
 
 ProgramRun Win32Platform::StartAndWait(const std::wstring& path) {
+  steps_.BorderFailure().ThrowIfHeld();
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -260,6 +269,7 @@ ProgramRun Win32Platform::StartAndWait(const std::wstring& path) {
 }
 
 ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
+  steps_.BorderFailure().ThrowIfHeld();
   SHELLEXECUTEINFOW execute{};
   execute.cbSize = sizeof(execute);
   // No error box of the shell's own: a failure is reported once, by the run-time error report.
@@ -299,26 +309,62 @@ bool Win32Platform::FileExists(const std::wstring& path) { return NativeFileExis
 
 void Win32Platform::DeleteFileForced(const std::wstring& path) { NativeDeleteFile(path); }
 
-// An Excel the program drives, for as long as its application object lives.
+// An Excel the program drives: from just before it is started until its process has ended, for
+// the window to refuse the session's end meanwhile (StepState.h). Its process is the Excel that
+// appeared with it (none ran before: the step makes sure of that), held from its start, so that a
+// process number given again to another program is never taken for it. After each call, a failure
+// the window's border held (COM's wait dispatched the window's messages) ends the step.
 class Win32Platform::ObservedObject final : public AutomationObject {
  public:
-  ObservedObject(std::unique_ptr<AutomationObject> inner, StepWindow& steps)
-      : inner_(std::move(inner)),
-        work_(steps, StepEvent::kExcelStarted, StepEvent::kExcelReleased) {}
+  ObservedObject(Win32Platform& platform, std::wstring_view progId)
+      : steps_(platform.steps_), before_(platform.ExcelProcesses()) {
+    steps_.Report(StepEvent::kExcelStarted);
+    try {
+      inner_ = CreateAutomationObject(progId);
+    } catch (...) {
+      Watch(platform.ExcelProcesses());  // one may have started all the same
+      LetGo();
+      throw;
+    }
+    Watch(platform.ExcelProcesses());
+  }
+  ObservedObject(const ObservedObject&) = delete;
+  ObservedObject& operator=(const ObservedObject&) = delete;
+  ~ObservedObject() override {
+    inner_.reset();
+    LetGo();
+  }
   void Put(std::wstring_view member, const AutomationArg& value) override {
     inner_->Put(member, value);
+    steps_.BorderFailure().ThrowIfHeld();
   }
   std::unique_ptr<AutomationObject> GetProperty(std::wstring_view member) override {
-    return inner_->GetProperty(member);
+    std::unique_ptr<AutomationObject> object = inner_->GetProperty(member);
+    steps_.BorderFailure().ThrowIfHeld();
+    return object;
   }
   std::unique_ptr<AutomationObject> Call(std::wstring_view member,
                                          const std::vector<AutomationArg>& args) override {
-    return inner_->Call(member, args);
+    std::unique_ptr<AutomationObject> object = inner_->Call(member, args);
+    steps_.BorderFailure().ThrowIfHeld();
+    return object;
   }
 
  private:
+  void Watch(const std::vector<std::uint32_t>& now) {
+    for (const std::uint32_t process : now) {
+      if (process_ || std::find(before_.begin(), before_.end(), process) != before_.end()) continue;
+      process_.reset(OpenProcess(SYNCHRONIZE, FALSE, process));
+    }
+  }
+  // Excel writes its add-in list as it ends, after the last reference is let go of; it is given
+  // as long to end as the step gives its own Excel before it counts as open (ExcelTool.h).
+  void LetGo() noexcept { steps_.ExcelLetGo(std::move(process_), kOwnExcelEndLimitMs); }
+
+  StepWindow& steps_;
+  std::vector<std::uint32_t> before_;
+  UniqueHandle process_;
   std::unique_ptr<AutomationObject> inner_;
-  StepWork work_;
 };
 
 bool Win32Platform::FileInUse(const std::wstring& path) { return NativeFileInUse(path); }
@@ -343,10 +389,11 @@ std::vector<std::uint32_t> Win32Platform::ExcelProcesses() {
 }
 
 std::unique_ptr<AutomationObject> Win32Platform::CreateObject(std::wstring_view progId) {
+  steps_.BorderFailure().ThrowIfHeld();
   const HRESULT started = com_.Start();
   if (FAILED(started)) throw ComError(started, L"CoInitializeEx", L"COM の初期化", L"");
   // The objects the programs create are Excel's.
-  return std::make_unique<ObservedObject>(CreateAutomationObject(progId), steps_);
+  return std::make_unique<ObservedObject>(*this, progId);
 }
 
 std::uint64_t Win32Platform::TickCount() { return GetTickCount64(); }

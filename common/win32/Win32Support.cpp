@@ -36,14 +36,19 @@ bool RunningUnderWine() {
 bool IsUserInput(UINT message) {
   return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
          (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) ||
+         (message >= WM_TOUCH && message <= WM_POINTERLEAVE) ||
+         (message >= WM_POINTERWHEEL && message <= WM_POINTERHWHEEL) || message == WM_GESTURE;
 }
 
 void DropQueuedInput() {
   MSG message;
   while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
          PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) ||
-         PeekMessageW(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+         PeekMessageW(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE) ||
+         PeekMessageW(&message, nullptr, WM_TOUCH, WM_POINTERLEAVE, PM_REMOVE) ||
+         PeekMessageW(&message, nullptr, WM_POINTERWHEEL, WM_POINTERHWHEEL, PM_REMOVE) ||
+         PeekMessageW(&message, nullptr, WM_GESTURE, WM_GESTURE, PM_REMOVE)) {
   }
 }
 

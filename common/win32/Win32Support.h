@@ -27,10 +27,10 @@ bool RunningUnderWine();
 // Whether a window belongs to this process (false for none).
 bool IsOwnWindow(HWND window);
 
-// Keyboard and mouse input, whichever window of the thread it is for.
+// Keyboard and pointer input (mouse, touch, pen), whichever window of the thread it is for.
 bool IsUserInput(UINT message);
 
-// Removes the keyboard and mouse input waiting in the thread's queue.
+// Removes the keyboard and pointer input waiting in the thread's queue.
 void DropQueuedInput();
 
 }  // namespace velmor::win32

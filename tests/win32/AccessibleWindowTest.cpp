@@ -197,7 +197,8 @@ INSTANTIATE_TEST_SUITE_P(Both, BothWindows,
                                                     PrepareUninstall, UninstallChildren()}),
                          [](const auto& param) { return std::string(param.param.window); });
 
-TEST(AccessibleObject, CountsItsReferencesAndOffersItsThreeInterfaces) {
+// One reference count for all its interfaces; the window it lives in, from any of them.
+TEST(AccessibleObject, CountsItsReferencesAndOffersItsInterfaces) {
   ShownWindow shown(setup::kForm1Spec);
   ComPtr<IAccessible> object = shown.Object();  // the window keeps one reference
   EXPECT_EQ(object->AddRef(), 3u);
@@ -205,14 +206,19 @@ TEST(AccessibleObject, CountsItsReferencesAndOffersItsThreeInterfaces) {
   ComPtr<IDispatch> dispatch;
   ComPtr<IUnknown> unknown;
   ComPtr<IAccessible> again;
+  ComPtr<IOleWindow> window;
   EXPECT_EQ(object.As(&dispatch), S_OK);
   EXPECT_EQ(object.As(&unknown), S_OK);
   EXPECT_EQ(dispatch.As(&again), S_OK);
   EXPECT_EQ(again.Get(), object.Get());
+  ASSERT_EQ(dispatch.As(&window), S_OK);
+  HWND handle = nullptr;
+  EXPECT_EQ(window->GetWindow(&handle), S_OK);
+  EXPECT_EQ(handle, shown.Handle());
   ComPtr<IEnumVARIANT> enumerator;
   EXPECT_EQ(object.As(&enumerator), E_NOINTERFACE);
-  EXPECT_EQ(object->AddRef(), 6u);  // the owners above hold three more
-  EXPECT_EQ(object->Release(), 5u);
+  EXPECT_EQ(object->AddRef(), 7u);  // the owners above hold four more
+  EXPECT_EQ(object->Release(), 6u);
 }
 
 // From the window's first child on in tab order, and back; a point on a label is that label, one
@@ -275,8 +281,8 @@ TEST(AccessibleObject, TheWindowAnswersWmGetObjectForItsClientAreaOnly) {
 }
 
 // A screen reader keeps the objects it was given; once the window is gone, they say so, and only
-// the reader holds them: the window has let go, and no object holds another (a control's object
-// and its parent would otherwise keep each other alive).
+// the reader holds them: the window has let go, and no object holds another. A control's object
+// lives in its control's window, its parent the system's object for that window.
 TEST(AccessibleObject, OutlivesItsWindowWithoutTouchingIt) {
   ComPtr<IAccessible> object;
   ComPtr<IAccessible> button;
@@ -286,9 +292,17 @@ TEST(AccessibleObject, OutlivesItsWindowWithoutTouchingIt) {
     ComPtr<IDispatch> child;
     ASSERT_EQ(object->get_accChild(Child(2), child.GetAddressOf()), S_OK);
     ASSERT_EQ(child.As(&button), S_OK);
+    HWND start = shown.Window().Controls().WindowOf(&shown.Form()(L"Command1", 1));
+    HWND window = nullptr;
+    EXPECT_EQ(WindowFromAccessibleObject(button.Get(), &window), S_OK);
+    EXPECT_EQ(window, start);
     ComPtr<IDispatch> parent;
+    ComPtr<IAccessible> parentObject;
     ASSERT_EQ(button->get_accParent(parent.GetAddressOf()), S_OK);
-    EXPECT_EQ(parent.Get(), static_cast<IDispatch*>(object.Get()));
+    ASSERT_EQ(parent.As(&parentObject), S_OK);
+    EXPECT_NE(parent.Get(), static_cast<IDispatch*>(object.Get()));
+    EXPECT_EQ(WindowFromAccessibleObject(parentObject.Get(), &window), S_OK);
+    EXPECT_EQ(window, start);
   }
   UniqueBstr name;
   EXPECT_EQ(object->get_accName(Child(CHILDID_SELF), name.put()), CO_E_OBJNOTCONNECTED);

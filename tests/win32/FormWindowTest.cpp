@@ -12,9 +12,12 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "FakePlatform.h"
 #include "FormModel.h"
 #include "FormPainter.h"
 #include "FormWindow.h"
@@ -25,6 +28,18 @@
 #include "Utf8.h"
 #include "Win32Platform.h"
 #include "setup/Form1.h"
+
+// The next allocation of the test program fails, once: a failure planted where the window's code
+// runs inside the system's (painting).
+bool failNextAllocation = false;
+
+void* operator new(std::size_t size) {
+  if (std::exchange(failNextAllocation, false)) throw std::bad_alloc();
+  if (void* memory = HeapAlloc(GetProcessHeap(), 0, size != 0 ? size : 1)) return memory;
+  throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { HeapFree(GetProcessHeap(), 0, memory); }
+void operator delete(void* memory, std::size_t) noexcept { HeapFree(GetProcessHeap(), 0, memory); }
 
 namespace {
 
@@ -300,10 +315,22 @@ TEST_F(FormWindowSteps, DuringAStepClicksFromAnywhereChangeNothingThenOrAfter) {
   HCURSOR cursorDuringStep = nullptr;
   bool marksKept = false;
   bool ownChangeShown = false;
+  std::string kept;  // for each input below: dropped (d) or kept (k) by the step's waits
   buttons_.onStart = [&] {
     ++starts;
     const velmor::Form::Step step = form_.BeginStep(L"テスト中");
     enabledDuringStep = IsWindowEnabled(window_.Handle()) != FALSE;
+    // Keys and the pointer (mouse, touch, pen) on the client area or a control are dropped; the
+    // pointer on the window's frame is not: it moves the window and opens its system menu.
+    HWND form = window_.Handle();
+    HWND option = Button(L"A");
+    const std::pair<HWND, UINT> inputs[] = {
+        {form, WM_KEYDOWN},       {option, WM_LBUTTONDOWN}, {option, WM_POINTERDOWN},
+        {form, WM_TOUCH},         {form, WM_POINTERWHEEL},  {option, WM_NCLBUTTONDOWN},
+        {form, WM_NCLBUTTONDOWN}, {form, WM_NCPOINTERDOWN}, {form, WM_NCRBUTTONUP}};
+    for (const auto& [target, message] : inputs) {
+      kept += steps_.DropsInput(MSG{target, message, 0, 0, 0, {}}) ? 'd' : 'k';
+    }
     cursorDuringStep = CursorAfterSetCursor();
     ClickFromOutside(L"B");
     platform_.Pause(200);
@@ -322,6 +349,7 @@ TEST_F(FormWindowSteps, DuringAStepClicksFromAnywhereChangeNothingThenOrAfter) {
   EXPECT_EQ(starts, 1);
   EXPECT_EQ(options, 0);
   EXPECT_TRUE(enabledDuringStep);
+  EXPECT_EQ(kept, "ddddddkkk");
   EXPECT_EQ(cursorDuringStep, LoadCursorW(nullptr, MAKEINTRESOURCEW(32650)));  // APPSTARTING
   EXPECT_TRUE(marksKept);
   EXPECT_TRUE(ownChangeShown);
@@ -335,8 +363,53 @@ TEST_F(FormWindowSteps, DuringAStepClicksFromAnywhereChangeNothingThenOrAfter) {
   EXPECT_EQ(form_(L"Option1", 0).Value(), 1);
 }
 
+// Memory runs out while the window paints, when idle and while a step waits (and paints): the
+// failure is caught at the border of the window procedure the system called, reaches the run-time
+// error report once, as any failure does, and ends the program; the step goes no further.
+TEST(FormWindowBorder, AFailureWhilePaintingEndsInTheReportOnce) {
+  for (const bool inStep : {false, true}) {
+    velmor::win32::ComApartment com;
+    velmor::win32::StepWindow steps;
+    testing_support::FakePlatform reports;  // the window's, which shows the report
+    velmor::win32::Win32Platform waits(L"win32_tests", steps, com);  // the step's waits
+    velmor::win32::FormWindow window(GetModuleHandleW(nullptr), reports, steps, com);
+    ButtonWindow buttons;
+    velmor::Form& form = buttons.Window();
+    form.AttachHost(&window);
+    form.Show();
+    // The brushes are made again at the next paint, which so allocates.
+    const auto plant = [&] {
+      SendMessageW(window.Handle(), WM_SYSCOLORCHANGE, 0, 0);
+      failNextAllocation = true;
+    };
+    bool wentOn = false;
+    buttons.onStart = [&] {
+      const velmor::Form::Step step = form.BeginStep(L"テスト中");
+      plant();
+      waits.Pause(500);
+      wentOn = true;
+    };
+    if (inStep) {
+      SendMessageW(FindWindowExW(window.Handle(), nullptr, L"BUTTON", L"開始"), BM_CLICK, 0, 0);
+    } else {
+      plant();
+      UpdateWindow(window.Handle());
+    }
+    PostQuitMessage(0);  // the loop ends once what is queued is handled, whatever happened
+    EXPECT_EQ(window.RunMessageLoop(), velmor::kExitRuntimeError) << inStep;
+    failNextAllocation = false;
+    EXPECT_FALSE(wentOn);
+    ASSERT_EQ(reports.log.size(), 1u) << inStep;
+    EXPECT_NE(reports.log[0].find(L"メモリが不足しています。"), std::wstring::npos);
+    EXPECT_EQ(window.Handle(), nullptr);
+    form.AttachHost(nullptr);
+    DropQuitRequest();
+  }
+}
+
 // The session may end while the program shows a message or waits for an installer (which decides
-// about its own work), not while Excel is driven; a close is refused during the whole step.
+// about its own work), not from Excel's start until its end; a close is refused during the whole
+// step.
 TEST_F(FormWindowSteps, RefusesToEndTheSessionOnlyWhileExcelIsDriven) {
   using velmor::StepEvent;
   using velmor::win32::StepWork;
@@ -351,7 +424,7 @@ TEST_F(FormWindowSteps, RefusesToEndTheSessionOnlyWhileExcelIsDriven) {
       EXPECT_TRUE(sessionMayEnd());
     }
     {
-      const StepWork excel(steps_, StepEvent::kExcelStarted, StepEvent::kExcelReleased);
+      const StepWork excel(steps_, StepEvent::kExcelStarted, StepEvent::kExcelEnded);
       EXPECT_FALSE(sessionMayEnd());
       const StepWork box(steps_, StepEvent::kMessageOpened, StepEvent::kMessageClosed);
       EXPECT_FALSE(sessionMayEnd());

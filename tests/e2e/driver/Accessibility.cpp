@@ -11,19 +11,24 @@
 //       The client object has n children.
 //   reader child <n> object|element | <name> | <role> | <states> | <description> | <action>
 //       Child n of the client object. An "object" is handed out as an object of its own
-//       (get_accChild), read through itself: its parent is the client object, and it is the very
-//       object the control window at its place answers with. An "element" has a child id only and
-//       is read through the client object.
+//       (get_accChild), read through itself: it is the very object the control window at its
+//       place answers with, and it is that window's as the system's objects for a control window
+//       are (see OwnWindowProblem). An "element" has a child id only and is read through the
+//       client object.
 //   reader focus | <name> | <role> | <states> | <description> | <action>
 //       The focused control's window's object, as a reader reads it on a focus event: it says
-//       this, its parent is the client object, and it is the client object's focus.
+//       this, is that window's (OwnWindowProblem), and it is the client object's focus.
 //   reader do <n> [refused|ends]
 //       Child n's default action, which succeeds; with "refused", fails; with "ends", ends the
 //       program (which may end before it answers).
 //   reader take-focus <n>
 //       Child n's own object takes the keyboard focus (accSelect, SELFLAG_TAKEFOCUS).
 //   reader next|previous <n> <m>|none
-//       Navigating from child n's own object lands on child m's object (or on nothing).
+//       Navigating within the client object from child n lands on child m (its own object when it
+//       has one), or on nothing.
+//   reader select <n> [refused]
+//       Child n's own object is selected as UI Automation selects (accSelect,
+//       SELFLAG_TAKESELECTION), which succeeds; with "refused", fails.
 //   reader hold <n> / reader let-go <n>
 //       The mouse button goes down on child n's control window, and comes up outside it (no click).
 //
@@ -225,9 +230,52 @@ HWND WindowAt(HWND form, IAccessible& object) {
   return found;
 }
 
-bool HasParent(IAccessible& object, IUnknown* parent) {
-  ComPtr<IDispatch> answer;
-  return object.get_accParent(answer.GetAddressOf()) == S_OK && Same(answer.Get(), parent);
+// What is wrong with a control's own object, as Windows' objects for a control window are: the
+// control window answers with it; it and its parent say they live in that window (IOleWindow, which
+// WindowFromAccessibleObject asks), its parent being the system's object for the window, not the
+// client object; it navigates nowhere; and its identity is the one the system composes for the
+// window's client object, or it has none where the system composes none. Empty when all holds.
+std::wstring OwnWindowProblem(IAccessible& own, HWND control, IUnknown* client) {
+  HWND window = nullptr;
+  ComPtr<IDispatch> parent;
+  ComPtr<IAccessible> parentObject;
+  HWND parentWindow = nullptr;
+  VARIANT end{};
+  if (!Same(ObjectOfWindow(control).Get(), &own)) return L"the control window answers otherwise";
+  if (FAILED(WindowFromAccessibleObject(&own, &window)) || window != control) {
+    return L"its window is not its control's";
+  }
+  if (own.get_accParent(parent.GetAddressOf()) != S_OK || !parent || Same(parent.Get(), client) ||
+      FAILED(parent.As(&parentObject)) ||
+      FAILED(WindowFromAccessibleObject(parentObject.Get(), &parentWindow)) ||
+      parentWindow != control) {
+    return L"its parent is not the system's object for its control window";
+  }
+  if (own.accNavigate(NAVDIR_NEXT, ChildId(CHILDID_SELF), &end) != S_FALSE) {
+    return L"it navigates somewhere";
+  }
+  BYTE* system = nullptr;
+  DWORD systemLength = 0;
+  const HRESULT composed =
+      velmor::win32::oleacc::ClientIdentityString(control, CHILDID_SELF, &system, &systemLength);
+  const std::string want(reinterpret_cast<const char*>(system), system ? systemLength : 0);
+  CoTaskMemFree(system);
+  constexpr GUID kAccIdentity = {
+      0x7852b78d, 0x1cfd, 0x41c1, {0xa6, 0x15, 0x9c, 0x0c, 0x85, 0x96, 0x0b, 0x5f}};
+  ComPtr<IAccIdentity> identity;
+  const HRESULT offered =
+      own.QueryInterface(kAccIdentity, reinterpret_cast<void**>(identity.GetAddressOf()));
+  if (FAILED(composed)) {
+    return SUCCEEDED(offered) ? L"it offers an identity the system composes none of" : L"";
+  }
+  BYTE* given = nullptr;
+  DWORD givenLength = 0;
+  if (FAILED(offered) || identity->GetIdentityString(CHILDID_SELF, &given, &givenLength) != S_OK) {
+    return L"it gives no identity";
+  }
+  const std::string have(reinterpret_cast<const char*>(given), givenLength);
+  CoTaskMemFree(given);
+  return have == want ? L"" : L"its identity is not the system's for its window";
 }
 
 // What one attempt found: problem empty when what it checks holds; heard, what the reader was told.
@@ -316,6 +364,11 @@ class Reader {
                                                     : Outcome::kTaken);
     } else if (verb == L"take-focus") {
       TakeFocus(number(1));
+    } else if (verb == L"select") {
+      if (words.size() > 3 || (words.size() == 3 && words[2] != L"refused")) {
+        Fail(L"expected reader select <n> [refused]");
+      }
+      Select(number(1), words.size() == 3);
     } else if (verb == L"next" || verb == L"previous") {
       if (words.size() != 3) Fail(L"expected reader " + verb + L" <n> <m>|none");
       ExpectNavigation(verb == L"next", number(1), words[2] == L"none" ? 0 : number(2));
@@ -406,11 +459,9 @@ class Reader {
       if (!own) return Attempt{where + L"is an element, expected an object of its own", L""};
       Attempt attempt = Compare(Read(*own.Get(), CHILDID_SELF), want, where + L"(object): ");
       if (!attempt.problem.empty()) return attempt;
-      if (!HasParent(*own.Get(), client.Get())) {
-        attempt.problem = where + L"does not have the window's object as its parent";
-      } else if (!Same(ObjectOfWindow(WindowAt(form, *own.Get())).Get(), own.Get())) {
-        attempt.problem = where + L"is not the object its control window answers with";
-      }
+      const std::wstring problem =
+          OwnWindowProblem(*own.Get(), WindowAt(form, *own.Get()), client.Get());
+      if (!problem.empty()) attempt.problem = where + L"object: " + problem;
       return attempt;
     });
   }
@@ -430,8 +481,9 @@ class Reader {
       const ComPtr<IAccessible> client = ObjectOfWindow(form);
       UniqueVariant focus;
       const HRESULT result = client->get_accFocus(focus.put());
-      if (!HasParent(*focused.Get(), client.Get())) {
-        attempt.problem = L"the focused control's object does not have the window's as its parent";
+      const std::wstring problem = OwnWindowProblem(*focused.Get(), info.hwndFocus, client.Get());
+      if (!problem.empty()) {
+        attempt.problem = L"the focused control's object: " + problem;
       } else if (result != S_OK || V_VT(focus.get()) != VT_DISPATCH ||
                  !Same(V_DISPATCH(focus.get()), focused.Get())) {
         attempt.problem = L"the window's object names another focus";
@@ -485,16 +537,27 @@ class Reader {
     });
   }
 
+  // UI Automation's Select reaches an MSAA object as accSelect with SELFLAG_TAKESELECTION.
+  void Select(long n, bool refused) {
+    HWND form = form_;
+    Act([form, n, refused] {
+      const ComPtr<IAccessible> own = RequireChildObject(*ObjectOfWindow(form).Get(), n);
+      const HRESULT result = own->accSelect(SELFLAG_TAKESELECTION, ChildId(CHILDID_SELF));
+      if (refused && SUCCEEDED(result)) Fail(L"the selection was taken");
+      if (!refused && result != S_OK) FailCall(L"accSelect", result);
+      return Attempt{};
+    });
+  }
+
   void ExpectNavigation(bool next, long n, long m) {
     HWND form = form_;
     const std::wstring what = L"navigating from child " + std::to_wstring(n) + L" to land on " +
                               (m == 0 ? std::wstring(L"nothing") : L"child " + std::to_wstring(m));
     Expect(what, [form, next, n, m] {
       const ComPtr<IAccessible> client = ObjectOfWindow(form);
-      const ComPtr<IAccessible> own = RequireChildObject(*client.Get(), n);
       UniqueVariant end;
       const HRESULT result =
-          own->accNavigate(next ? NAVDIR_NEXT : NAVDIR_PREVIOUS, ChildId(CHILDID_SELF), end.put());
+          client->accNavigate(next ? NAVDIR_NEXT : NAVDIR_PREVIOUS, ChildId(n), end.put());
       if (m == 0) {
         return Attempt{
             result == S_FALSE && V_VT(end.get()) == VT_EMPTY
@@ -502,9 +565,11 @@ class Reader {
                 : L"it lands on something (" + Hex(static_cast<unsigned long>(result)) + L")",
             L""};
       }
-      const ComPtr<IAccessible> want = RequireChildObject(*client.Get(), m);
-      if (result != S_OK || V_VT(end.get()) != VT_DISPATCH ||
-          !Same(V_DISPATCH(end.get()), want.Get())) {
+      const ComPtr<IAccessible> want = ChildObject(*client.Get(), m);
+      const bool lands =
+          want ? V_VT(end.get()) == VT_DISPATCH && Same(V_DISPATCH(end.get()), want.Get())
+               : V_VT(end.get()) == VT_I4 && V_I4(end.get()) == m;
+      if (result != S_OK || !lands) {
         return Attempt{L"it lands elsewhere (" + Hex(static_cast<unsigned long>(result)) + L")",
                        L""};
       }

@@ -428,29 +428,47 @@ class Driver {
     }
   }
 
-  // "send WM_CLOSE" or "send WM_QUERYENDSESSION [<answer>]": sends the message to the window, as
-  // another program would, and waits for the answer within the step timeout; with <answer> given,
-  // the answer must be that number. A program that does not answer fails the step.
+  // "send WM_CLOSE", "send WM_QUERYENDSESSION [<answer>]" or "send WM_ENDSESSION(<wparam>)":
+  // sends the message to the window, as another program (or Windows) would, and waits for the
+  // answer within the step timeout; with <answer> given, sends it again until it is answered so
+  // (the state it depends on may take a moment to change). A program that does not answer fails
+  // the step, unless it ended meanwhile (the session's end ends it).
   void SendToWindow(const std::wstring& rest) {
     static const std::map<std::wstring, UINT> kMessages = {
-        {L"WM_CLOSE", WM_CLOSE}, {L"WM_QUERYENDSESSION", WM_QUERYENDSESSION}};
+        {L"WM_CLOSE", WM_CLOSE},
+        {L"WM_QUERYENDSESSION", WM_QUERYENDSESSION},
+        {L"WM_ENDSESSION", WM_ENDSESSION}};
     const size_t space = rest.find_first_of(L" \t");
-    const std::wstring name = rest.substr(0, space);
-    const auto message = kMessages.find(name);
-    if (message == kMessages.end()) Fail(L"cannot send " + Quote(name));
+    const std::wstring word = rest.substr(0, space);
     std::optional<unsigned long> want;
     if (space != std::wstring::npos) want = RequireNumber(Trim(rest.substr(space)), L"<answer>");
+    const std::wstring name = word.substr(0, word.find(L'('));
+    const auto message = kMessages.find(name);
+    if (message == kMessages.end()) Fail(L"cannot send " + Quote(word));
+    const WPARAM wParam =
+        name == word ? 0
+                     : RequireNumber(word.substr(name.size() + 1, word.size() - name.size() - 2),
+                                     L"<wparam>");
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(RequireWindow(), message->second, 0, 0, SMTO_NORMAL, timeoutMs_,
-                             &answer)) {
-      Fail(L"the program did not answer " + name + L": " +
-           velmor::win32::DescribeError(GetLastError()));
-    }
-    Out(L"    answer " + std::to_wstring(answer) + L"\n");
-    if (want && answer != *want) {
-      Fail(name + L" was answered with " + std::to_wstring(answer) + L", expected " +
+    const bool answered =
+        Poll(timeoutMs_,
+             [&] {
+               if (SendMessageTimeoutW(RequireWindow(), message->second, wParam, 0, SMTO_NORMAL,
+                                       timeoutMs_, &answer)) {
+                 return !want || answer == *want;
+               }
+               if (WaitForSingleObject(process_.get(), timeoutMs_) != WAIT_OBJECT_0) {
+                 Fail(L"the program did not answer " + word + L": " +
+                      velmor::win32::DescribeError(GetLastError()));
+               }
+               return true;
+             },
+             {false, false});
+    Out(ProcessRunning() ? L"    answer " + std::to_wstring(answer) + L"\n"
+                         : L"    the program ended\n");
+    if (!answered)
+      Fail(word + L" was answered with " + std::to_wstring(answer) + L", expected " +
            std::to_wstring(*want));
-    }
   }
 
   // "launch <program>": starts another program with no arguments, as its user would from its
@@ -945,6 +963,69 @@ class Driver {
     WaitFor([&] { return IsIconic(hwnd) != FALSE; }, L"the window to be minimised");
   }
 
+  // "move-start <dx> <dy>": the mouse button goes down on the window's title bar and the mouse
+  // moves by dx, dy, as a user drags the window aside; waits until the window has followed. A title
+  // bar that another window covers is first brought in front by a click on what shows of the
+  // window, as a user's click does. The button stays down, and the move with it, until "move-end":
+  // the button comes up, and the step waits until the move has ended.
+  void Move(const std::wstring& rest, bool begin) {
+    HWND window = RequireWindow();
+    const auto moving = [window] {
+      GUITHREADINFO info{sizeof(GUITHREADINFO)};
+      return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+             info.hwndMoveSize == window;
+    };
+    RECT from{};
+    GetWindowRect(window, &from);
+    POINT at{};
+    GetCursorPos(&at);
+    if (!begin) {
+      SendMouse(at, MOUSEEVENTF_LEFTUP);
+      return WaitFor([&] { return !moving(); }, L"the window's move to end");
+    }
+    const auto [dxText, dy] = SplitTrailingNumber(rest);
+    const long dx = static_cast<long>(RequireNumber(Trim(dxText), L"<dx>"));
+    // Where the window shows from a height down to another, looked for every 8 pixels.
+    const auto shows = [&](long top, long bottom) {
+      for (at.y = top; at.y < bottom; at.y += 8) {
+        for (at.x = from.left + 40; at.x < from.right - 40; at.x += 8) {
+          if (GetAncestor(WindowFromPoint(at), GA_ROOT) == window) return true;
+        }
+      }
+      return false;
+    };
+    const long bar =
+        from.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+    if (!shows(bar, bar + 1)) {
+      if (!shows(bar, from.bottom)) Fail(L"nothing of the window shows");
+      SendMouse(at, MOUSEEVENTF_LEFTDOWN);
+      SendMouse(at, MOUSEEVENTF_LEFTUP);
+      WaitFor([&] { return shows(bar, bar + 1); }, L"the window to come in front");
+    }
+    SendMouse(at, MOUSEEVENTF_LEFTDOWN);
+    WaitFor(moving, L"the window's move to begin");
+    SendMouse({at.x + dx, at.y + static_cast<long>(dy)}, 0);
+    RECT now{};
+    WaitFor(
+        [&] {
+          return GetWindowRect(window, &now) && now.left - from.left == dx &&
+                 now.top - from.top == static_cast<long>(dy);
+        },
+        L"the window to follow the mouse");
+  }
+
+  // Real mouse input: the pointer to a point of the screen, with a button's flags.
+  static void SendMouse(POINT at, DWORD buttons) {
+    INPUT input{INPUT_MOUSE};
+    input.mi = {MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
+                MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1),
+                0,
+                MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons,
+                0,
+                0};
+    if (SendInput(1, &input, sizeof input) != 1) Fail(L"cannot move the mouse");
+  }
+
   // "foreground": waits until the window found by the last window step is restored and is the
   // foreground window.
   void Foreground() {
@@ -1032,6 +1113,8 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"msgbox-fits", [](Driver& d, const Step&) { d.MessageBoxFits(); }},
       {L"start-second", [](Driver& d, const Step& step) { d.StartSecond(step.rest); }},
       {L"minimize", [](Driver& d, const Step&) { d.Minimize(); }},
+      {L"move-start", [](Driver& d, const Step& step) { d.Move(step.rest, true); }},
+      {L"move-end", [](Driver& d, const Step& step) { d.Move(step.rest, false); }},
       {L"foreground", [](Driver& d, const Step&) { d.Foreground(); }},
       {L"dpi-change",
        [](Driver& d, const Step& step) { RunDpiChangeStep(step.rest, d.ForLayout()); }},

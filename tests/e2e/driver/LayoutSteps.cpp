@@ -7,14 +7,13 @@
 //       with the rectangle suggested from that size where it is, and painted. The step waits until
 //       all of that has been done.
 //   layout save <file>
-//       Writes what the window shows: its client area, and each control's class, caption, box in
-//       client pixels and font, to the file; the pixels of its client area to <file>.bmp.
+//       Writes what the window shows: its client area, the sizes of its icons, and each control's
+//       class, caption, box in client pixels and font, to the file; the pixels of its client area
+//       to <file>.bmp.
 //   layout same <file>
-//       The window shows what the saved one did: the same client area, controls, boxes and fonts,
-//       and the same client area pixel for pixel, but inside the check boxes and option buttons:
-//       the system draws their marks, at the window's DPI on Windows and at the system DPI under
-//       Wine (whose GetDpiForWindow keeps the system DPI), and places their captions beside them.
-//       On a difference, what the window shows is written to <file>-now.bmp.
+//       The window shows what the saved one did: the same client area, icons, controls, boxes and
+//       fonts, and the same client area pixel for pixel, the marks of the check boxes and option
+//       buttons included. On a difference, what the window shows is written to <file>-now.bmp.
 //   gdi-flat <changes> <dpi> <dpi> ...
 //       Moves the window that many times, through the DPIs in turn; the program holds as many GDI
 //       objects after the last change as after the first.
@@ -98,18 +97,8 @@ std::wstring FontText(HWND control) {
          std::to_wstring(font.charset) + L" " + face;
 }
 
-// A check box or an option button: the system draws its mark.
-bool HasMark(HWND control) {
-  if (ClassName(control) != L"Button") return false;
-  const LONG_PTR type = GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK;
-  return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE ||
-         type == BS_AUTO3STATE || type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
-}
-
-struct Layout {
-  std::vector<std::wstring> lines;  // the client area, then each control, top of the stack first
-  std::vector<RECT> marked;         // the boxes of the controls with marks, in client pixels
-};
+// The client area and the icons, then each control, top of the stack first.
+using Layout = std::vector<std::wstring>;
 
 std::wstring RectText(const RECT& r) {
   return std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right) +
@@ -121,18 +110,21 @@ Layout LayoutOf(HWND window) {
   Layout layout;
   RECT client{};
   GetClientRect(window, &client);
-  layout.lines.push_back(L"client " + std::to_wstring(client.right) + L" x " +
-                         std::to_wstring(client.bottom));
+  layout.push_back(L"client " + std::to_wstring(client.right) + L" x " +
+                   std::to_wstring(client.bottom));
+  const auto icons = reinterpret_cast<ULONG_PTR>(GetPropW(window, kIconsProperty));
+  std::wstring sizes = L"icons";
+  for (int shift = 0; shift < 64; shift += 16) {
+    sizes += (shift % 32 == 0 ? L" " : L" x ") + std::to_wstring((icons >> shift) & 0xFFFF);
+  }
+  layout.push_back(sizes);
   for (HWND child : ChildWindows(window)) {
     if (GetParent(child) != window) continue;
     RECT box{};
     GetWindowRect(child, &box);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&box), 2);
-    const bool marked = HasMark(child);
-    if (marked) layout.marked.push_back(box);
-    layout.lines.push_back(L"control " + ClassName(child) + L" " + Quote(WindowText(child)) +
-                           L" at " + RectText(box) + (marked ? L" marked" : L"") + L" font " +
-                           FontText(child));
+    layout.push_back(L"control " + ClassName(child) + L" " + Quote(WindowText(child)) + L" at " +
+                     RectText(box) + L" font " + FontText(child));
   }
   return layout;
 }
@@ -198,13 +190,13 @@ Capture LoadCapture(const std::wstring& path) {
   return capture;
 }
 
-// The pixels that differ outside the marked boxes, and the first of them.
+// The pixels that differ, and the first of them.
 struct Difference {
   int pixels = 0;
   POINT first{-1, -1};
 };
 
-Difference Compare(const Capture& saved, const Capture& now, const std::vector<RECT>& marked) {
+Difference Compare(const Capture& saved, const Capture& now) {
   Difference difference;
   if (saved.width != now.width || saved.height != now.height) {
     difference.pixels = -1;
@@ -212,12 +204,8 @@ Difference Compare(const Capture& saved, const Capture& now, const std::vector<R
   }
   for (int y = 0; y < now.height; ++y) {
     for (int x = 0; x < now.width; ++x) {
-      const POINT point{x, y};
-      bool inside = false;
-      for (const RECT& box : marked) inside = inside || PtInRect(&box, point);
       const std::size_t at = static_cast<std::size_t>(y) * now.width + x;
-      if (inside || saved.pixels[at] == now.pixels[at]) continue;
-      if (difference.pixels++ == 0) difference.first = point;
+      if (saved.pixels[at] != now.pixels[at] && difference.pixels++ == 0) difference.first = {x, y};
     }
   }
   return difference;
@@ -227,7 +215,7 @@ void SaveLayout(const std::wstring& path, const LayoutHost& host) {
   AskHook(host, 0);
   const Layout layout = LayoutOf(host.window);
   std::wstring text;
-  for (const std::wstring& line : layout.lines) text += line + L"\n";
+  for (const std::wstring& line : layout) text += line + L"\n";
   const std::string bytes = velmor::Utf8FromWide(text);
   WriteBytes(path, bytes);
   // Saved once what the window shows holds still: the hook has had it painted, and the system
@@ -245,7 +233,7 @@ void SaveLayout(const std::wstring& path, const LayoutHost& host) {
       },
       L"the window to be painted");
   SaveCapture(last, path + L".bmp");
-  for (const std::wstring& line : layout.lines) Out(L"    " + line + L"\n");
+  for (const std::wstring& line : layout) Out(L"    " + line + L"\n");
 }
 
 void ExpectSameLayout(const std::wstring& path, const LayoutHost& host) {
@@ -258,9 +246,9 @@ void ExpectSameLayout(const std::wstring& path, const LayoutHost& host) {
     savedLines.push_back(saved.substr(at, end - at));
     at = end == std::wstring::npos ? saved.size() : end + 1;
   }
-  for (std::size_t i = 0; i < std::max(savedLines.size(), layout.lines.size()); ++i) {
+  for (std::size_t i = 0; i < std::max(savedLines.size(), layout.size()); ++i) {
     const std::wstring want = i < savedLines.size() ? savedLines[i] : L"(nothing)";
-    const std::wstring have = i < layout.lines.size() ? layout.lines[i] : L"(nothing)";
+    const std::wstring have = i < layout.size() ? layout[i] : L"(nothing)";
     if (want != have) Fail(L"the window has " + have + L"; saved: " + want);
   }
   const Capture want = LoadCapture(path + L".bmp");
@@ -268,7 +256,7 @@ void ExpectSameLayout(const std::wstring& path, const LayoutHost& host) {
   Difference difference;
   const bool same = host.poll(host.timeoutMs, [&] {
     now = CaptureClient(host.window);
-    difference = Compare(want, now, layout.marked);
+    difference = Compare(want, now);
     return difference.pixels == 0;
   });
   if (!same) {
@@ -279,8 +267,8 @@ void ExpectSameLayout(const std::wstring& path, const LayoutHost& host) {
          std::to_wstring(difference.first.x) + L", " + std::to_wstring(difference.first.y) +
          L"); what the window shows is in " + Quote(path + L"-now.bmp"));
   }
-  Out(L"    " + layout.lines.front() + L", " + std::to_wstring(layout.lines.size() - 1) +
-      L" controls and every pixel but the marks as saved\n");
+  Out(L"    " + layout[0] + L", " + layout[1] + L", " + std::to_wstring(layout.size() - 2) +
+      L" controls and every pixel as saved\n");
 }
 
 int NumberOf(const std::wstring& word, const wchar_t* what) {

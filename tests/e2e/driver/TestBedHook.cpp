@@ -57,6 +57,21 @@ void ChangeDpi(HWND window, int dpi) {
   for (HWND control : controls) SendMessageW(control, WM_DPICHANGED_AFTERPARENT, 0, 0);
 }
 
+// The width and height of the window's big or small icon, 16 bits each; 0 without one.
+std::uint64_t IconSize(HWND window, WPARAM which) {
+  ICONINFO info{};
+  auto* icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0));
+  if (icon == nullptr || !GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap{};
+  GetObjectW(info.hbmMask, sizeof(bitmap), &bitmap);
+  // A monochrome icon's mask holds the icon's AND and XOR halves one above the other.
+  const int height = info.hbmColor != nullptr ? bitmap.bmHeight : bitmap.bmHeight / 2;
+  if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return static_cast<std::uint16_t>(bitmap.bmWidth) |
+         (static_cast<std::uint64_t>(static_cast<std::uint16_t>(height)) << 16);
+}
+
 // Paints what is waiting to be painted, so that the screen shows all of the window once the
 // program next waits for messages, and so that the objects painting makes are there when they are
 // counted; then describes the window.
@@ -73,6 +88,8 @@ void Describe(HWND window, LPARAM done) {
     }
     SetPropW(control, kFontProperty, AsProperty(PackFont(fields)));
   }
+  SetPropW(window, kIconsProperty,
+           AsProperty(IconSize(window, ICON_BIG) | (IconSize(window, ICON_SMALL) << 32)));
   SetPropW(window, kGdiProperty, AsProperty(GdiObjects() + 1));
   SetPropW(window, kDoneProperty, reinterpret_cast<HANDLE>(done));
 }

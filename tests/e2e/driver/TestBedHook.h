@@ -8,9 +8,10 @@
 //   reaches a monitor of that DPI (WM_DPICHANGED_BEFOREPARENT to the controls, WM_GETDPISCALEDSIZE,
 //   WM_DPICHANGED with the suggested rectangle in the program's memory, WM_DPICHANGED_AFTERPARENT);
 // - in any case it has the window painted, and describes it in properties the driver reads: the
-//   font of each control
-//   (kFontProperty on the control) and the program's GDI objects (kGdiProperty), and last the
-//   number in lParam (kDoneProperty), which tells the driver that all of it is there.
+//   font of each control (kFontProperty on the control), the sizes of the window's icons
+//   (kIconsProperty: big width and height, small width and height, 16 bits each) and the
+//   program's GDI objects (kGdiProperty), and last the number in lParam (kDoneProperty), which
+//   tells the driver that all of it is there.
 // The DLL belongs to the test bed: the programs never load it themselves.
 
 #include <windows.h>
@@ -26,6 +27,7 @@ inline constexpr char kHookProc[] = "TestBedHook";
 inline constexpr wchar_t kDoneProperty[] = L"VelmorTestBedDone";
 inline constexpr wchar_t kGdiProperty[] = L"VelmorTestBedGdi";
 inline constexpr wchar_t kFontProperty[] = L"VelmorTestBedFont";
+inline constexpr wchar_t kIconsProperty[] = L"VelmorTestBedIcons";
 // The DPI the hook last moved the window to; Wine's GetDpiForWindow keeps the system DPI.
 inline constexpr wchar_t kDpiProperty[] = L"VelmorTestBedDpi";
 
