@@ -1130,6 +1130,7 @@ const Driver::Verb* Driver::FindVerb(std::wstring_view name) {
       {L"order", [](Driver&, const Step& step) { TestBed::Order(step.rest); }},
       {L"set-addins", [](Driver&, const Step& step) { TestBed::SetAddins(step.rest); }},
       {L"lock", [](Driver& d, const Step& step) { d.bed_.Hold(step.rest); }},
+      {L"link", [](Driver& d, const Step& step) { d.bed_.Link(step.rest); }},
       // A program run to lay out the state gets a minute, or the step timeout when longer.
       {L"run",
        [](Driver& d,

@@ -7,6 +7,7 @@
 #include "RuntimeError.h"
 #include "Steps.h"
 #include "Utf8.h"
+#include "Win32Support.h"
 
 namespace e2e {
 namespace {
@@ -84,6 +85,31 @@ std::vector<std::wstring> AddinNames(HKEY key) {
     if (IsAddinName(name)) names.emplace_back(name, length);
   }
   return names;
+}
+
+// Wine neither lays nor removes a symbolic link itself, but runs a Unix program as it runs a
+// Windows one: runs /bin/<command> on the Unix paths of paths, and waits until watched is there
+// (present) or gone, for a Unix program gives no handle to wait on.
+void RunUnixCommand(const std::wstring& command, const std::vector<std::wstring>& paths,
+                    const std::wstring& watched, bool present) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  const auto [program, arguments] = SplitCommand(L"Z:\\bin\\" + command);
+  std::wstring line = arguments;
+  for (const std::wstring& path : paths) {
+    char* name = unixName != nullptr ? unixName(path.c_str()) : nullptr;
+    if (name == nullptr) Fail(L"no Unix path for " + Quote(path));
+    line += L" \"" + velmor::WideFromUtf8(name) + L"\"";
+    HeapFree(GetProcessHeap(), 0, name);
+  }
+  StartProgram(program, line, true);
+  const ULONGLONG start = GetTickCount64();
+  while ((GetFileAttributesW(watched.c_str()) != INVALID_FILE_ATTRIBUTES) != present) {
+    if (GetTickCount64() - start > 60000)
+      Fail(L"/bin/" + command + L" did not do its work in 60 s");
+    Sleep(50);
+  }
 }
 
 }  // namespace
@@ -234,6 +260,9 @@ void TestBed::Remove(const std::wstring& path) {
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
     // A link to a folder goes by itself; what it leads to stays.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && velmor::win32::RunningUnderWine()) {
+      return RunUnixCommand(L"rm", {path}, api, false);
+    }
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       const std::wstring full = FullPathName(path);
       for (const WIN32_FIND_DATAW& entry : FolderEntries(full)) {
@@ -319,6 +348,29 @@ void TestBed::Hold(const std::wstring& path) {
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) FailWith(L"cannot open " + Quote(path), GetLastError());
   held_.push_back(std::move(file));
+}
+
+void TestBed::Link(const std::wstring& rest) {
+  const std::vector<std::wstring> parts = SplitBars(rest);
+  if (parts.size() != 2) Fail(L"expected link <new> | <existing>");
+  const std::wstring link = FullPathName(parts[0]);
+  const std::wstring target = FullPathName(parts[1]);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    FailWith(L"cannot link to " + Quote(target), GetLastError());
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (!CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) {
+      FailWith(L"cannot link " + Quote(link) + L" to " + Quote(target), GetLastError());
+    }
+  } else if (velmor::win32::RunningUnderWine()) {
+    RunUnixCommand(L"ln -s", {target, link}, link, true);
+  } else {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    Run(L"\"" + std::wstring(system) + L"\\cmd.exe\" /c mklink /J \"" + link + L"\" \"" + target +
+            L"\"",
+        60000);
+  }
 }
 
 void TestBed::Run(const std::wstring& rest, unsigned long timeoutMs) {

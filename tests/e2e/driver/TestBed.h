@@ -61,8 +61,8 @@ class TestBed {
   // as it is given.
   std::wstring Program(const std::wstring& nameOrPath);
 
-  // "remove <path>": the file, or the folder with everything in it, read-only files too; nothing
-  // there is fine.
+  // "remove <path>": the file, or the folder with everything in it, read-only files too (a link to
+  // a folder only itself); nothing there is fine.
   static void Remove(const std::wstring& path);
 
   // "copy <file> ... | <folder>\" copies files into a folder; "copy <file> | <file>" copies one
@@ -87,6 +87,11 @@ class TestBed {
   // program that has it open would.
   void Hold(const std::wstring& path);
   void ReleaseHeld() { held_.clear(); }
+
+  // "link <new> | <existing>": a link at <new> to <existing>, laid by the user running the driver:
+  // to a folder a junction, or under Wine, which lays none, a Unix symbolic link (which Wine shows
+  // as a folder's reparse point); to a file a hard link, another name for the same file.
+  void Link(const std::wstring& rest);
 
   // "run <program> [arguments]": runs it to its end within the time limit; it must end with 0.
   void Run(const std::wstring& rest, unsigned long timeoutMs);
