@@ -153,4 +153,43 @@ std::wstring FitMessageText(std::wstring_view text) {
   return out;
 }
 
+std::wstring UntrustedLinkMessage(std::wstring_view linkPath) {
+  return L"次の場所にあるリンク（ジャンクションまたはシンボリック "
+         L"リンク）は、別の場所へ導くもので、\n"
+         L"ほかのアカウントが作成しました。\n\n場所: " +
+         std::wstring(linkPath) +
+         L"\n\n安全のため、Excel を起動せず、アドインの設定を変更しませんでした。\n"
+         L"このリンクを確認するよう、コンピューターの管理者に依頼してください。";
+}
+
+namespace {
+
+// program: how the message names the program, ready to be followed by は or を.
+std::wstring OtherAccountMessage(std::wstring_view program, std::wstring_view accountName,
+                                 std::wstring_view consequence) {
+  const std::wstring name(program);
+  return name +
+         L"は、Windows にサインインしているユーザーとは別のアカウントで実行されています。\n" +
+         L"アカウント: " + std::wstring(accountName) + L"\n\nこのまま続けると、" +
+         std::wstring(consequence) + L"\n\n" + name +
+         L"を終了します。Excel を使うユーザーのまま、\n" + name +
+         L"を通常どおり起動し直してください。";
+}
+
+}  // namespace
+
+std::wstring SetupOtherAccountMessage(std::wstring_view accountName) {
+  return OtherAccountMessage(L"セットアップ", accountName,
+                             L"アドインはこのアカウントの Excel に登録され、\n"
+                             L"サインインしているユーザーの Excel では使えません。") +
+         L"\nインストーラーに管理者の権限が必要なときは、その時に確認を求めます。";
+}
+
+std::wstring UninstallOtherAccountMessage(std::wstring_view accountName) {
+  return OtherAccountMessage(L"UnInstall ", accountName,
+                             L"アドインはこのアカウントの Excel から開放され、\n"
+                             L"サインインしているユーザーの Excel に登録が残ったまま、"
+                             L"アドインファイルが削除されます。");
+}
+
 }  // namespace velmor

@@ -29,4 +29,16 @@ std::size_t DisplayColumns(std::wstring_view text);
 // or, where none of these is near, after the last character that fits.
 std::wstring FitMessageText(std::wstring_view text);
 
+// What both programs say, before Excel starts, of a link on the way to their files that another
+// ordinary account laid: where it is, that it leads elsewhere, that nothing was changed in Excel,
+// and that an administrator should look at it.
+std::wstring UntrustedLinkMessage(std::wstring_view linkPath);
+
+// What the setup program says, before anything runs, when it runs as another account than the
+// user at the desk: for which account the add-in would be registered, and how to start it instead.
+std::wstring SetupOtherAccountMessage(std::wstring_view accountName);
+
+// The same for the uninstall program, which would release the add-in for that account.
+std::wstring UninstallOtherAccountMessage(std::wstring_view accountName);
+
 }  // namespace velmor

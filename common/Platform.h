@@ -42,6 +42,12 @@ class AutomationObject {
                                                  const std::vector<AutomationArg>& args) = 0;
 };
 
+// A link (a junction, symbolic link or mount point) met on the way to a path, and who laid it.
+struct PathLink {
+  std::wstring path;   // the link, as the way met it, such as C:\Velmor
+  std::wstring owner;  // its owner's security identifier ("S-1-5-32-544"); empty when unreadable
+};
+
 // How a started program ended, or why it was not started. Other failures to start are thrown.
 struct ProgramRun {
   enum class Outcome {
@@ -78,14 +84,34 @@ class Platform {
   virtual ProgramRun StartElevatedAndWait(const std::wstring& path) = 0;
 
   // File probes: whether a file (not a folder) exists, and a forced deletion that also removes a
-  // read-only file and throws when the file cannot be deleted.
+  // read-only file and throws when the file cannot be deleted. The deletion opens the file once,
+  // not following a link at its name, and does everything through that one opening: it refuses
+  // (throws) a file that is not a plain file with that one name at that path (a link, a file with
+  // other names, one that the folder's final place does not hold), and what it checked is what it
+  // changes, whatever is swapped in at the path meanwhile.
   virtual bool FileExists(const std::wstring& path) = 0;
   virtual void DeleteFileForced(const std::wstring& path) = 0;
 
   // Whether another program has the file open so that it cannot be deleted now: the file is opened
   // for deletion, sharing nothing, and let go at once; nothing about it changes. Any other reason
-  // it cannot be opened is thrown.
+  // it cannot be opened is thrown, and so is a file that DeleteFileForced would refuse.
   virtual bool FileInUse(const std::wstring& path) = 0;
+
+  // The links on the way to path, in the order met: each name of the path from its root, and where
+  // a link leads, each name of the place it names, so that a link behind a link is met too. A
+  // name that does not exist ends the way.
+  virtual std::vector<PathLink> LinksOnPath(const std::wstring& path) = 0;
+
+  // Accounts, each named by its security identifier in string form ("S-1-5-21-...").
+  // The account this program runs as.
+  virtual std::wstring ProgramAccount() = 0;
+  // The account of the desktop the program runs on: that of the shell's process (Explorer). None
+  // when no shell runs. Empty when the shell's process does not let this program read its account:
+  // only a process of the same account may, or one with the debug privilege enabled, which these
+  // programs never enable.
+  virtual std::optional<std::wstring> DesktopAccount() = 0;
+  // The name of an account as the user knows it (PC\name), or its identifier when it has none.
+  virtual std::wstring AccountName(const std::wstring& account) = 0;
 
   // The processes that have a top-level Excel main window (class XLMAIN), visible or not: every
   // Excel running on this desktop, whoever started it. A process is listed once.

@@ -1,7 +1,9 @@
 #include "SharedModule.h"
 
 #include "AddinTable.h"
+#include "MessageText.h"
 #include "NumberText.h"
+#include "Ownership.h"
 #include "RuntimeError.h"
 
 namespace velmor {
@@ -33,5 +35,22 @@ void SharedModule::SetAddinNames() {
 bool SharedModule::CheckFile(const std::wstring& path) { return platform_.FileExists(path); }
 
 void SharedModule::RemoveFile(const std::wstring& path) { platform_.DeleteFileForced(path); }
+
+bool SharedModule::RunsAsDesktopUser(std::wstring (*message)(std::wstring_view accountName)) {
+  // Without a shell nothing more is asked: the program starts as fast as before.
+  const std::optional<std::wstring> desktop = platform_.DesktopAccount();
+  const std::wstring account = desktop ? platform_.ProgramAccount() : std::wstring();
+  if (RunsAsDesktopAccount(account, desktop)) return true;
+  platform_.MsgBox(message(platform_.AccountName(account)), MsgBoxStyle::kOkOnly);
+  exitCode_ = kExitOtherAccount;
+  return false;
+}
+
+bool SharedModule::LinksTrusted(const std::vector<std::wstring>& paths) {
+  const std::optional<PathLink> link = UntrustedLink(platform_, paths);
+  if (!link) return true;
+  platform_.MsgBox(UntrustedLinkMessage(link->path), MsgBoxStyle::kOkOnly);
+  return false;
+}
 
 }  // namespace velmor

@@ -23,6 +23,7 @@ import sys
 ROOMS = [
     ("owners and helpers", ["Handles", "Win32Support", "ComObject"]),
     ("system libraries and error words", ["SystemLibrary", "ErrorText"]),
+    ("accounts and owners", ["Accounts"]),
     ("owners of COM, files, single copy, the runtime's hooks",
      ["ComOwners", "DescribeError", "NativeFiles", "SingleCopy", "LibraryFailures", "LoadConfig",
       "TerminateHandler"]),

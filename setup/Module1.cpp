@@ -6,6 +6,7 @@
 #include "AddinTable.h"
 #include "Colors.h"
 #include "ExcelTool.h"
+#include "MessageText.h"
 
 namespace setup {
 
@@ -34,6 +35,9 @@ Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*t
 
 void Module1::Main() {
   SetAddinNames();
+  // Started as another account (run as administrator with an administrator's credentials), it
+  // would register the add-in in that account's Excel, not in the desk user's.
+  if (!RunsAsDesktopUser(&velmor::SetupOtherAccountMessage)) return;
   BasePath = platform_.AppPath();
   distributionFolder_ = BasePath;
 
@@ -76,14 +80,17 @@ bool Module1::SetExcelAddin() {
   const std::wstring workbookPath = BasePath + L"\\" + velmor::kToolWorkbookName;
   const std::wstring folder = BasePath;
   const std::wstring baseName = AddinNames(AddinIndex);
+  const std::wstring addinPath = velmor::AddinFilePath(folder, baseName);
 
   // Both files are always probed, in this order.
   const bool haveWorkbook = CheckFile(workbookPath);
-  const bool haveAddin = CheckFile(velmor::AddinFilePath(folder, baseName));
+  const bool haveAddin = CheckFile(addinPath);
   if (!haveWorkbook || !haveAddin) {
     platform_.MsgBox(L"ファイルがありません！", MsgBoxStyle::kOkOnly);
     return false;
   }
+  // Excel opens the workbook and runs its macro, which registers the add-in file.
+  if (!LinksTrusted({workbookPath, addinPath})) return false;
   return velmor::RunToolMacro(platform_, excels_,
                               {workbookPath, L"Addin_Install", folder, baseName});
 }

@@ -1,6 +1,7 @@
 #include "Module1.h"
 
 #include "ExcelTool.h"
+#include "MessageText.h"
 
 namespace uninstall {
 
@@ -8,6 +9,9 @@ Module1::Module1(velmor::Platform& platform) : SharedModule(platform), form1_(*t
 
 void Module1::Main() {
   SetAddinNames();
+  // Started as another account, it would release the add-in from that account's Excel and delete
+  // the file that the desk user's Excel still lists.
+  if (!RunsAsDesktopUser(&velmor::UninstallOtherAccountMessage)) return;
   form1_.Window().Load();
   form1_.Window().Show();
 }
@@ -32,6 +36,8 @@ void Module1::ReleaseAddin(std::int16_t row) {
     platform_.MsgBox(L"開放するアドインファイルがありません！");
     return;
   }
+  // Excel opens the workbook and runs its macro; the add-in file is deleted.
+  if (!LinksTrusted({workbookPath, addinPath})) return;
   // The file goes after the macro has unregistered the add-in; a file that cannot go then would
   // leave the add-in half released. So it must be free before Excel is started.
   if (platform_.FileInUse(addinPath)) {

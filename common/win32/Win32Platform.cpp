@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "Accounts.h"
 #include "Automation.h"
 #include "CommandLine.h"
 #include "ErrorText.h"
@@ -153,6 +154,20 @@ RuntimeError StartError(DWORD code, const std::wstring& path) {
   return Win32Error(code, L"CreateProcessW", L"プログラムの起動", path);
 }
 
+// The folder a program starts in: its own, never the folder this program was started from (a
+// download folder, say, where a DLL the installer loads by a bare name could be planted). It is
+// given as the program's path gives it when that fits a current folder, which is what an installer
+// shows; otherwise in the short form the program is started by (Wine 8 refuses a short form). One
+// that fits in neither is reported as too long, as CreateProcessW would refuse it.
+std::wstring StartFolder(const std::wstring& given, const std::wstring& launchable,
+                         const std::wstring& path) {
+  for (const std::wstring* form : {&given, &launchable}) {
+    std::wstring folder = FolderOf(*form);
+    if (!IsLongPath(folder + L"\\")) return folder;
+  }
+  throw StartError(ERROR_FILENAME_EXCED_RANGE, path);
+}
+
 // The path an elevated program can be started by: the UNC form of a path on a mapped network
 // drive, which the elevated logon session does not have; any other path as it is.
 std::wstring ElevatablePath(const std::wstring& path) {
@@ -229,12 +244,14 @@ ProgramRun Win32Platform::StartAndWait(const std::wstring& path) {
   // The program is named explicitly and quoted on its command line: a path with spaces such as
   // "C:\Program Files\..." must never be taken for "C:\Program.exe" with arguments.
   std::wstring commandLine = L"\"" + path + L"\"";
+  const std::wstring launchable = LaunchablePath(path);
+  const std::wstring folder = StartFolder(path, launchable, path);
   PROCESS_INFORMATION process{};
   // Started suspended, so that it may take the foreground before it opens its first window: a
   // program we start is not allowed to come in front of ours otherwise, and the installer's window
   // could open behind the setup window.
-  if (!CreateProcessW(LaunchablePath(path).c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                      CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessW(launchable.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                      CREATE_SUSPENDED, nullptr, folder.c_str(), &startup, &process)) {
     const DWORD error = GetLastError();
     // Under UAC, CreateProcess does not ask the user; only the shell can.
     if (error == kErrorElevationRequired) return {ProgramRun::Outcome::kNeedsElevation};
@@ -263,12 +280,12 @@ ProgramRun Win32Platform::StartElevatedAndWait(const std::wstring& path) {
   execute.lpVerb = L"runas";
   // The elevated program runs in another logon session, which does not see the user's mapped
   // network drives: a program on one is named by its UNC path.
-  const std::wstring launchable = LaunchablePath(ElevatablePath(path));
+  const std::wstring elevatable = ElevatablePath(path);
+  const std::wstring launchable = LaunchablePath(elevatable);
   // The file is a file name, never a command line, so a path with spaces is safe here too.
   execute.lpFile = launchable.c_str();
-  // The installer runs in its own folder, where it may look for its files; the shell would
-  // otherwise give an elevated program the system folder.
-  const std::wstring folder = FolderOf(launchable);
+  // The shell would otherwise give an elevated program the system folder.
+  const std::wstring folder = StartFolder(elevatable, launchable, path);
   execute.lpDirectory = folder.c_str();
   execute.nShow = SW_SHOWNORMAL;
   // Its process id is not known before it starts, so any process may take the foreground once.
@@ -351,6 +368,18 @@ class Win32Platform::ObservedObject final : public AutomationObject {
 };
 
 bool Win32Platform::FileInUse(const std::wstring& path) { return NativeFileInUse(path); }
+
+std::vector<PathLink> Win32Platform::LinksOnPath(const std::wstring& path) {
+  return NativeLinksOnPath(path);
+}
+
+std::wstring Win32Platform::ProgramAccount() { return ProcessAccount(); }
+
+std::optional<std::wstring> Win32Platform::DesktopAccount() { return ShellAccount(); }
+
+std::wstring Win32Platform::AccountName(const std::wstring& account) {
+  return AccountNameOf(account);
+}
 
 std::vector<std::uint32_t> Win32Platform::ExcelProcesses() {
   std::vector<std::uint32_t> processes;

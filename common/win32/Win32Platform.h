@@ -27,6 +27,10 @@ class Win32Platform final : public Platform {
   bool FileExists(const std::wstring& path) override;
   void DeleteFileForced(const std::wstring& path) override;
   bool FileInUse(const std::wstring& path) override;
+  std::vector<PathLink> LinksOnPath(const std::wstring& path) override;
+  std::wstring ProgramAccount() override;
+  std::optional<std::wstring> DesktopAccount() override;
+  std::wstring AccountName(const std::wstring& account) override;
   std::vector<std::uint32_t> ExcelProcesses() override;
   std::unique_ptr<AutomationObject> CreateObject(std::wstring_view progId) override;
   std::uint64_t TickCount() override;

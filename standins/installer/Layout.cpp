@@ -1,5 +1,7 @@
 #include "Layout.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 
 #include "DescribeError.h"
@@ -12,15 +14,29 @@ namespace {
 
 using velmor::win32::UniqueHandle;
 
-// Creates the folder unless a folder of that name is there already.
+// The product folder's rights as a package should lay them: administrators and the system may
+// change it, users may only read and run what is in it (a folder made in C:\ would otherwise
+// inherit rights that let every account change the files in it), and nothing is inherited from
+// above.
+constexpr wchar_t kProductFolderRights[] =
+    L"O:BAG:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+// Creates the folder, with the product folder's rights, unless a folder of that name is there
+// already; that one keeps what it has.
 DWORD EnsureFolder(const std::wstring& folder) {
-  if (CreateDirectoryW(folder.c_str(), nullptr)) return ERROR_SUCCESS;
+  velmor::win32::UniqueLocal<PSECURITY_DESCRIPTOR> rights;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProductFolderRights, SDDL_REVISION_1,
+                                                            rights.put(), nullptr)) {
+    return GetLastError();
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, rights.get(), FALSE};
+  if (CreateDirectoryW(folder.c_str(), &attributes)) return ERROR_SUCCESS;
   const DWORD error = GetLastError();
   if (error != ERROR_ALREADY_EXISTS) return error;
-  const DWORD attributes = GetFileAttributesW(folder.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
+  const DWORD found = GetFileAttributesW(folder.c_str());
+  if (found == INVALID_FILE_ATTRIBUTES) return GetLastError();
   // A plain file by that name cannot hold the product.
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ERROR_SUCCESS : ERROR_DIRECTORY;
+  return (found & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ERROR_SUCCESS : ERROR_DIRECTORY;
 }
 
 // Replaces the file at path with data. A file left read-only, hidden or system by an earlier

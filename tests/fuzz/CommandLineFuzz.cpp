@@ -1,5 +1,6 @@
 // libFuzzer target over the setup program's command line: the split into program name and
-// arguments, the reading of the add-in argument, and the message that reports a bad one.
+// arguments, the reading of the add-in argument, and the message that reports a bad one; and over
+// the long-path functions, with the same rest taken for a path.
 //
 // Input: the first byte picks how the command line is made of the rest, read as UTF-16 code units
 // (little-endian pairs of bytes):
@@ -9,7 +10,10 @@
 //   3: the rest up to the first unit 0 is the program's path, and the command line is that path,
 //      unquoted, followed by what comes after the 0
 // Properties: the arguments never start inside the program's path when the line begins with it;
-// the argument either chooses row 1 to 5 or is reported, and the report fits on the screen.
+// the argument either chooses row 1 to 5 or is reported, and the report fits on the screen. The
+// rest is also a path, as it is or behind a drive's or a server's root (the first byte's next
+// bits): its extended-length form is made once and undone exactly, its folder is what comes before
+// its last backslash, and the report of a folder too long names that folder and fits on the screen.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +22,7 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "LongPath.h"
 #include "MessageText.h"
 #include "setup/AddinArgument.h"
 
@@ -50,15 +55,8 @@ std::wstring WithCase(std::wstring_view path, std::uint8_t bits) {
   return out;
 }
 
-void CheckArgument(const std::wstring& arguments) {
-  const setup::AddinArgument choice = setup::ReadAddinArgument(arguments);
-  if (choice.index) {
-    Require(*choice.index >= 1 && *choice.index <= 5, "the chosen row is 1 to 5");
-    return;
-  }
-  Require(!choice.text.empty(), "a rejected argument is not empty");
-  const std::wstring message = setup::BadArgumentMessage(choice.text);
-  Require(message.find(choice.text) != std::wstring::npos, "the report names the argument");
+// Every line of a message, as the message box shows it, fits on the screen.
+void RequireFits(const std::wstring& message) {
   const std::wstring shown = velmor::FitMessageText(message);
   std::size_t start = 0;
   for (;;) {
@@ -69,6 +67,37 @@ void CheckArgument(const std::wstring& arguments) {
     if (end == std::wstring::npos) break;
     start = end + 1;
   }
+}
+
+void CheckArgument(const std::wstring& arguments) {
+  const setup::AddinArgument choice = setup::ReadAddinArgument(arguments);
+  if (choice.index) {
+    Require(*choice.index >= 1 && *choice.index <= 5, "the chosen row is 1 to 5");
+    return;
+  }
+  Require(!choice.text.empty(), "a rejected argument is not empty");
+  const std::wstring message = setup::BadArgumentMessage(choice.text);
+  Require(message.find(choice.text) != std::wstring::npos, "the report names the argument");
+  RequireFits(message);
+}
+
+void CheckPath(const std::wstring& path) {
+  Require(velmor::IsLongPath(path) == (path.size() >= velmor::kMaxPath),
+          "a long path is one that reaches the limit with its terminating null");
+  const std::wstring extended = velmor::ExtendedLengthPath(path);
+  Require(velmor::ExtendedLengthPath(extended) == extended,
+          "the extended-length form is made once");
+  if (!path.starts_with(L"\\\\?\\")) {
+    Require(velmor::WithoutExtendedPrefix(extended) == path,
+            "the extended-length form is undone exactly");
+  }
+  const std::wstring folder = velmor::FolderOf(path);
+  const std::size_t slash = path.rfind(L'\\');
+  Require(folder == (slash == std::wstring::npos ? L"" : path.substr(0, slash)),
+          "the folder is what comes before the last backslash");
+  const velmor::RuntimeError tooLong = velmor::PathTooLongError(path);
+  Require(tooLong.Object() == folder, "the report of a folder too long names it");
+  RequireFits(velmor::FormatReport(tooLong));
 }
 
 }  // namespace
@@ -115,5 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(arguments.empty() || (arguments[0] != L' ' && arguments[0] != L'\t'),
           "the arguments start after the blanks");
   CheckArgument(arguments);
+  const wchar_t* const roots[] = {L"", L"C:\\", L"\\\\"};
+  CheckPath(roots[data[0] / 4 % 3] + rest);
   return 0;
 }

@@ -83,10 +83,10 @@ bool Has(const std::wstring& text, const std::wstring& part) {
   return text.find(part) != std::wstring::npos;
 }
 
-// The checks both ways of starting share: the program ran, was waited for, answered with its exit
-// code, the decoy never ran, and the broadcast it sent during the wait was answered. The wait is a
-// modal loop: a message posted meanwhile was dispatched, and posted input was dropped, neither
-// acted on nor left to act later.
+// The checks both ways of starting share: the program ran in its own folder, was waited for,
+// answered with its exit code, the decoy never ran, and the broadcast it sent during the wait was
+// answered. The wait is a modal loop: a message posted meanwhile was dispatched, and posted input
+// was dropped, neither acted on nor left to act later.
 void CheckRun(const ProgramRun& run, std::uint32_t exitCode, HWND window) {
   Check(run.outcome == ProgramRun::Outcome::kEnded, L"the program was not reported as ended");
   Check(run.exitCode == exitCode, L"exit code " + std::to_wstring(run.exitCode));
@@ -96,6 +96,7 @@ void CheckRun(const ProgramRun& run, std::uint32_t exitCode, HWND window) {
   Check(Has(journal, kName + L": broadcast answered"), L"the broadcast was not answered");
   Check(settingChanges > 0, L"the window did not receive the broadcast");
   Check(!Has(journal, L"start.exe:"), L"the decoy C:\\start.exe was started");
+  Check(Has(journal, L" cwd=" + kFolder + L"\r\n"), L"the program did not run in its own folder");
   Check(postedSeen == 1, L"the posted message was not dispatched during the wait");
   Check(keysSeen == 0, L"a posted key was acted on during the wait");
   MSG message;

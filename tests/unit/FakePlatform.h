@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -73,6 +74,11 @@ class FakePlatform : public velmor::Platform {
   std::set<std::uint32_t> userExcels;
   std::uint64_t excelEndMs = 0;
   std::map<std::uint32_t, std::uint64_t> createdExcels;  // process -> when it ends
+  // The account the program runs as and the desktop's (none: no shell; empty: unreadable), and
+  // the links on the way to a path, by that path.
+  std::wstring programAccount = L"S-1-5-21-7-7-7-1001";
+  std::optional<std::wstring> desktopAccount = programAccount;
+  std::map<std::wstring, std::vector<velmor::PathLink>> links;
 
   std::wstring AppPath() override { return appPath; }
   std::wstring CommandLine() override { return commandLine; }
@@ -118,6 +124,14 @@ class FakePlatform : public velmor::Platform {
     log.push_back(L"InUse " + path);
     return inUse.count(path) != 0;
   }
+
+  std::vector<velmor::PathLink> LinksOnPath(const std::wstring& path) override {
+    const auto found = links.find(path);
+    return found != links.end() ? found->second : std::vector<velmor::PathLink>{};
+  }
+  std::wstring ProgramAccount() override { return programAccount; }
+  std::optional<std::wstring> DesktopAccount() override { return desktopAccount; }
+  std::wstring AccountName(const std::wstring& account) override { return L"PC\\" + account; }
 
   std::vector<std::uint32_t> ExcelProcesses() override {
     log.push_back(L"FindExcel");

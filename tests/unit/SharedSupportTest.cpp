@@ -11,10 +11,14 @@
 #include "FakePlatform.h"
 #include "FormModel.h"
 #include "InternalFailure.h"
+#include "MessageText.h"
 #include "NumberText.h"
+#include "Ownership.h"
 #include "RuntimeError.h"
 #include "SharedModule.h"
 #include "Utf8.h"
+#include "setup/Module1.h"
+#include "uninstall/Module1.h"
 
 namespace {
 
@@ -41,6 +45,112 @@ TEST(RemoveFile, PassesAFailureOnInsteadOfAnsweringFalse) {
   platform.files = {L"C:\\Velmor\\a.xla"};
   EXPECT_NO_THROW(module.RemoveFile(L"C:\\Velmor\\a.xla"));
   EXPECT_THROW(module.RemoveFile(L"C:\\Velmor\\a.xla"), velmor::RuntimeError);
+}
+
+// Both programs at the one step that leads to Excel: setup's Excel step for CordaleEx, and the
+// release of CordaleEx with the uninstall program in C:\Velmor. True when Excel was started.
+bool ReachesExcel(FakePlatform& platform, bool setupProgram) {
+  platform.files = {L"C:\\Velmor\\Velmor_Tool.xls", L"C:\\Velmor\\CordaleEx.xla"};
+  platform.appPath = L"C:\\Velmor";
+  if (setupProgram) {
+    setup::Module1 module(platform);
+    platform.commandLine = L"/A1";
+    module.Main();
+    static_cast<void>(module.SetExcelAddin());
+  } else {
+    uninstall::Module1 module(platform);
+    module.Main();
+    module.ReleaseAddin(1);
+  }
+  return !platform.Lines(L"CreateObject").empty();
+}
+
+// A link on the way to the tool workbook or the add-in file is followed when the program's own
+// account laid it, or the Administrators group (an administrator working with full rights), the
+// system or the Windows installer service; any other owner, or one that cannot be read, stops
+// either program before Excel starts, with a message naming where the link is.
+TEST(LinkOwners, AnotherOrdinaryAccountsLinkStopsEitherProgramBeforeExcel) {
+  const std::wstring self = L"S-1-5-21-7-7-7-1001";
+  const std::wstring other = L"S-1-5-21-7-7-7-1002";
+  const std::wstring administrators = velmor::kAdministratorsAccount;
+  const struct {
+    const wchar_t* path;  // the path whose way meets the links
+    std::vector<velmor::PathLink> links;
+    bool followed;
+  } cases[] = {
+      {L"C:\\Velmor\\CordaleEx.xla", {{L"C:\\Velmor", self}}, true},
+      {L"C:\\Velmor\\Velmor_Tool.xls", {{L"C:\\Velmor", administrators}}, true},
+      {L"C:\\Velmor\\CordaleEx.xla",
+       {{L"C:\\Velmor\\CordaleEx.xla", velmor::kSystemAccount}},
+       true},
+      {L"C:\\Velmor\\Velmor_Tool.xls", {{L"C:\\Velmor", velmor::kTrustedInstallerAccount}}, true},
+      {L"C:\\Velmor\\CordaleEx.xla", {{L"C:\\Velmor", other}}, false},
+      {L"C:\\Velmor\\Velmor_Tool.xls", {{L"C:\\Velmor\\Velmor_Tool.xls", other}}, false},
+      // An administrator's link to a place where another account laid a link in turn.
+      {L"C:\\Velmor\\CordaleEx.xla",
+       {{L"C:\\Velmor", administrators}, {L"D:\\Shared\\Velmor", other}},
+       false},
+      {L"C:\\Velmor\\CordaleEx.xla", {{L"C:\\Velmor", L""}}, false},  // an owner not readable
+      {L"C:\\Velmor\\CordaleEx.xla", {{L"C:\\Velmor", L"S-1-5-32-545"}}, false},  // Users: anyone
+  };
+  for (const auto& c : cases) {
+    for (const bool setupProgram : {true, false}) {
+      FakePlatform platform;
+      platform.programAccount = self;
+      platform.links[c.path] = c.links;
+      platform.title = setupProgram ? L"Velmor_Setup" : L"UnInstall";
+      const std::string what =
+          velmor::Utf8FromWide(platform.title + L" " + c.path + L" " + c.links.back().path + L" " +
+                               c.links.back().owner);
+      EXPECT_EQ(ReachesExcel(platform, setupProgram), c.followed) << what;
+      if (c.followed) continue;
+      EXPECT_EQ(platform.Lines(L"MsgBox"),
+                std::vector<std::wstring>{L"MsgBox[0|" + platform.title + L"] " +
+                                          velmor::UntrustedLinkMessage(c.links.back().path)})
+          << what;
+    }
+  }
+}
+
+// Either program started as another account than the desktop's tells for which account it would
+// have worked, shows no window and asks nothing more of the platform. The same account, elevated
+// or not, and a desktop without a shell go on.
+TEST(DesktopAccount, EitherProgramStartedAsAnotherAccountSaysSoAndShowsNoWindow) {
+  const std::wstring self = L"S-1-5-21-7-7-7-500";
+  const struct {
+    std::optional<std::wstring> desktop;
+    bool goesOn;
+  } cases[] = {
+      {self, true},                     // the user, elevated or not
+      {std::nullopt, true},             // no shell
+      {L"S-1-5-21-7-7-7-1001", false},  // the user at the desk, setup run as the administrator
+      {L"", false},                     // a shell whose account may not be read: another's
+  };
+  for (const auto& c : cases) {
+    for (const bool setupProgram : {true, false}) {
+      FakePlatform platform;
+      platform.programAccount = self;
+      platform.desktopAccount = c.desktop;
+      platform.commandLine = L"/A2";
+      platform.title = setupProgram ? L"Velmor_Setup" : L"UnInstall";
+      setup::Module1 setupModule(platform);
+      uninstall::Module1 uninstallModule(platform);
+      velmor::Form& form =
+          setupProgram ? setupModule.Form1().Window() : uninstallModule.Form1().Window();
+      setupProgram ? setupModule.Main() : uninstallModule.Main();
+      const int exitCode = setupProgram ? setupModule.ExitCode() : uninstallModule.ExitCode();
+      const std::wstring message = setupProgram
+                                       ? velmor::SetupOtherAccountMessage(L"PC\\" + self)
+                                       : velmor::UninstallOtherAccountMessage(L"PC\\" + self);
+      const std::string what = velmor::Utf8FromWide(c.desktop.value_or(L"(no shell)"));
+      EXPECT_EQ(form.IsVisible(), c.goesOn) << what;
+      EXPECT_EQ(exitCode, c.goesOn ? 0 : velmor::kExitOtherAccount) << what;
+      EXPECT_EQ(platform.log, c.goesOn ? std::vector<std::wstring>{}
+                                       : std::vector<std::wstring>{L"MsgBox[0|" + platform.title +
+                                                                   L"] " + message})
+          << what;
+    }
+  }
 }
 
 TEST(RuntimeErrorReport, NamesNumberDescriptionOperationAndObject) {

@@ -164,38 +164,6 @@ std::wstring ClassesValue(const std::wstring& key, const std::wstring& subkey) {
   return {};
 }
 
-void Remove(const std::wstring& path) {
-  const std::wstring api = FileApiPath(path);
-  const DWORD attributes = GetFileAttributesW(api.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    if (IsMissing(GetLastError())) return;
-    FailWith(L"cannot remove " + Quote(path), GetLastError());
-  }
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    SetFileAttributesW(api.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    // A link to a folder goes by itself; what it leads to stays.
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      const std::wstring full = FullPathName(path);
-      for (const WIN32_FIND_DATAW& entry : FilesMatching(full + L"\\*")) {
-        Remove(full + L"\\" + entry.cFileName);
-      }
-    }
-  }
-  // A program that has just ended, such as an installer that journalled its end, may hold its
-  // file a moment longer: it is tried again for 10 s.
-  for (int tries = 0; (attributes & FILE_ATTRIBUTE_DIRECTORY) ? !RemoveDirectoryW(api.c_str())
-                                                              : !DeleteFileW(api.c_str());
-       ++tries) {
-    const DWORD error = GetLastError();
-    if (tries == 250 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
-      FailWith(L"cannot remove " + Quote(path), error);
-    }
-    Sleep(40);
-  }
-}
-
 }  // namespace
 
 std::vector<WIN32_FIND_DATAW> FilesMatching(const std::wstring& pattern) {
@@ -502,6 +470,92 @@ void RunToEnd(Driver& d, const std::wstring& command) {
   if (code != 0) Fail(Quote(command) + L" ended with exit code " + velmor::FormatErrorNumber(code));
 }
 
+// Wine neither lays nor removes a symbolic link itself, but runs a Unix program as it runs a
+// Windows one: runs /bin/<command> on the Unix paths of paths, and waits until watched is there
+// (present) or gone, for a Unix program gives no handle to wait on.
+void RunUnixCommand(TestBed& bed, const std::wstring& command,
+                    const std::vector<std::wstring>& paths, const std::wstring& watched,
+                    bool present) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  std::wstring line = L"Z:\\bin\\" + command;
+  for (const std::wstring& path : paths) {
+    char* name = unixName != nullptr ? unixName(path.c_str()) : nullptr;
+    if (name == nullptr) Fail(L"no Unix path for " + Quote(path));
+    line += L" \"" + velmor::WideFromUtf8(name) + L"\"";
+    HeapFree(GetProcessHeap(), 0, name);
+  }
+  bed.Start(line, true);
+  const ULONGLONG start = GetTickCount64();
+  while ((GetFileAttributesW(watched.c_str()) != INVALID_FILE_ATTRIBUTES) != present) {
+    if (GetTickCount64() - start > 60000)
+      Fail(L"/bin/" + command + L" did not do its work in 60 s");
+    Sleep(50);
+  }
+}
+
+// "remove <path>": the file, or the folder with everything in it, read-only files too (a link to a
+// folder only itself); nothing there is fine.
+void Remove(TestBed& bed, const std::wstring& path) {
+  const std::wstring api = FileApiPath(path);
+  const DWORD attributes = GetFileAttributesW(api.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (IsMissing(GetLastError())) return;
+    FailWith(L"cannot remove " + Quote(path), GetLastError());
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    SetFileAttributesW(api.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    // A link to a folder goes by itself; what it leads to stays.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && velmor::win32::RunningUnderWine()) {
+      return RunUnixCommand(bed, L"rm", {path}, api, false);
+    }
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      const std::wstring full = FullPathName(path);
+      for (const WIN32_FIND_DATAW& entry : FilesMatching(full + L"\\*")) {
+        Remove(bed, full + L"\\" + entry.cFileName);
+      }
+    }
+  }
+  // A program that has just ended, such as an installer that journalled its end, may hold its
+  // file a moment longer: it is tried again for 10 s.
+  for (int tries = 0; (attributes & FILE_ATTRIBUTE_DIRECTORY) ? !RemoveDirectoryW(api.c_str())
+                                                              : !DeleteFileW(api.c_str());
+       ++tries) {
+    const DWORD error = GetLastError();
+    if (tries == 250 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+      FailWith(L"cannot remove " + Quote(path), error);
+    }
+    Sleep(40);
+  }
+}
+
+// "link <new> | <existing>": a link at <new> to <existing>, laid by the user running the driver: to
+// a folder a junction, or under Wine, which lays none, a Unix symbolic link (which Wine shows as a
+// folder's reparse point); to a file a hard link, another name for the same file.
+void Link(Driver& d, const Step& step) {
+  const std::wstring link = FullPathName(step.args[0].text);
+  const std::wstring target = FullPathName(step.args[1].text);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    FailWith(L"cannot link to " + Quote(target), GetLastError());
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (!CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) {
+      FailWith(L"cannot link " + Quote(link) + L" to " + Quote(target), GetLastError());
+    }
+  } else if (velmor::win32::RunningUnderWine()) {
+    RunUnixCommand(d.bed, L"ln -s", {target, link}, link, true);
+  } else {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    RunToEnd(d, L"\"" + std::wstring(system) + L"\\cmd.exe\" /c mklink /J \"" + link + L"\" \"" +
+                    target + L"\"");
+  }
+}
+
 // "copy <file> ... | <folder>\" copies files into a folder; "copy <file> | <file>" copies one
 // file to another name. Programs of the build are named by their file names; missing folders
 // are created.
@@ -531,8 +585,7 @@ void MakeReadOnly(const std::wstring& path) {
 
 // The steps that lay out the state.
 constexpr Verb kVerbs[] = {
-    // The file, or the folder with everything in it, read-only files too; nothing there is fine.
-    {L"remove", L"<path>", [](Driver&, const Step& s) { Remove(s.args[0].text); }},
+    {L"remove", L"<path>", [](Driver& d, const Step& s) { Remove(d.bed, s.args[0].text); }},
     {L"copy", L"<files> | <target>", [](Driver& d, const Step& s) { Copy(d, s.args); }},
     {L"read-only", L"<file>", [](Driver&, const Step& s) { MakeReadOnly(s.args[0].text); }},
     // The text ("\n" for a line break) and a line break, in UTF-8.
@@ -552,6 +605,7 @@ constexpr Verb kVerbs[] = {
     {L"set-addins", L"[<value:addin>]...",
      [](Driver&, const Step& s) { SetAddinValues(Texts(s.args)); }},
     {L"lock", L"<file>", [](Driver& d, const Step& s) { d.bed.Hold(s.args[0].text); }},
+    {L"link", L"<new> | <existing>", Link},
     {L"run", L"<program:command>", [](Driver& d, const Step& s) { RunToEnd(d, s.args[0].text); }},
 };
 
