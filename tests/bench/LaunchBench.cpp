@@ -3,9 +3,8 @@
 // Each round starts every program once (the order rotates from round to round so that none always
 // follows the same one), polls every millisecond for a visible top-level window of the new process,
 // then closes that window and waits for the process to end. One unrecorded round warms up first.
-// Prints each round's times, then each program's median and its ratio to the first program's, and
-// the median of the ratios taken round by round: launches of one round lie close together in time,
-// so that figure is the steadier one on a machine whose load drifts.
+// Prints each round's times, then each program's median time and the median of its ratios to the
+// first program, taken round by round.
 
 #include <windows.h>
 
@@ -121,16 +120,18 @@ int wmain(int argc, wchar_t** argv) {
     std::fflush(stdout);
   }
 
-  const double base = Median(times[0]);
-  std::wprintf(L"\nmedian launch -> visible window over %d rounds (ratios to %ls):\n", rounds,
-               FileName(programs[0]).c_str());
+  // Launches of one round lie close together in time: each round's own ratio, and their median,
+  // hold still on a machine whose load drifts, where the medians of the times do not.
+  std::wprintf(
+      L"\nmedian launch -> visible window over %d rounds, and the median of each round's "
+      L"ratio to %ls:\n",
+      rounds, FileName(programs[0]).c_str());
   for (std::size_t i = 0; i < count; ++i) {
-    const double median = Median(times[i]);
     std::vector<double> ratios;
     for (int round = 0; round < rounds; ++round)
       ratios.push_back(times[i][round] / times[0][round]);
-    std::wprintf(L"  %-20ls %8.1f ms  ratio of medians %.2fx  median of round ratios %.2fx\n",
-                 FileName(programs[i]).c_str(), median, median / base, Median(ratios));
+    std::wprintf(L"  %-20ls %8.1f ms  %.2fx\n", FileName(programs[i]).c_str(), Median(times[i]),
+                 Median(ratios));
   }
   return 0;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs one end-to-end scenario under Wine:
 #   bash tests/e2e/run.sh <scenario> BUILD_DIR        (BUILD_DIR: the win64 build, e.g. build/win64)
+#   VELMOR_E2E_CASE=<number or part of a title> bash tests/e2e/run.sh ...    (that case alone)
 # Starts the world the steps file tests/e2e/<scenario>.steps needs (a display, the Wine prefix,
 # the Excel stand-in registered in it), runs the driver on it and ends what it started. The dpi
 # scenario runs in a prefix of its own at 96, 120 and 144 DPI, since the DPI is a setting of the
@@ -23,7 +24,8 @@ velmor_register_excel_standin
 rm -rf "$VELMOR_BUILD/artifacts/$scenario"
 
 drive() {
-  vwine 850 "$VELMOR_BUILD/tests/e2e/driver/e2e_driver.exe" "$(velmor_winpath "$here/$scenario.steps")"
+  vwine 850 "$VELMOR_BUILD/tests/e2e/driver/e2e_driver.exe" ${VELMOR_E2E_CASE:+--case "$VELMOR_E2E_CASE"} \
+    "$(velmor_winpath "$here/$scenario.steps")"
 }
 
 # The DPI for the user and the machine, read by each Wine process as it starts.

@@ -28,7 +28,7 @@ std::vector<std::wstring> Lines(const std::wstring& text) {
 
 void ExpectEveryLineFits(const std::wstring& text) {
   for (const std::wstring& line : Lines(text)) {
-    EXPECT_LE(DisplayColumns(line), kMessageLineColumns) << line.size();
+    EXPECT_LE(DisplayColumns(line), kMessageLineColumns) << line;
   }
 }
 

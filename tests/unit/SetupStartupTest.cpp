@@ -20,8 +20,8 @@ TEST(AddinArgument, ChoosesTheRowTheCommandLineNames) {
   };
   for (const auto& [line, row] : cases) {
     const auto result = setup::ReadAddinArgument(line);
-    ASSERT_TRUE(result.index.has_value()) << "rejected: " << std::wstring(line).size();
-    EXPECT_EQ(*result.index, row) << "for argument of length " << std::wstring(line).size();
+    ASSERT_TRUE(result.index.has_value()) << "rejected: \"" << line << '"';
+    EXPECT_EQ(*result.index, row) << "for the argument \"" << line << '"';
   }
 }
 
@@ -29,7 +29,7 @@ TEST(AddinArgument, RejectsWhatIsNotAWholeNumberInThe16BitRange) {
   for (const wchar_t* line : {L"/Ax", L"/A 3", L"/A3x", L"/A3.0", L"/A+", L"/A-", L"/A32768",
                               L"/A-32769", L"/A99999999999999999999", L"/A３", L"/A0x5"}) {
     const auto result = setup::ReadAddinArgument(line);
-    EXPECT_FALSE(result.index.has_value()) << std::wstring(line).size();
+    EXPECT_FALSE(result.index.has_value()) << "accepted: \"" << line << '"';
   }
   EXPECT_EQ(setup::ReadAddinArgument(L"  /ax ").text, L"/ax");
 }
@@ -60,7 +60,7 @@ TEST(SecondCopy, ToldOnlyWhenItAsksForAnotherAddinThanTheRunningOne) {
   for (const auto& c : cases) {
     EXPECT_EQ(setup::SecondCopyNotice(c.commandLine, c.runningCaption),
               c.notice != nullptr ? c.notice : L"")
-        << std::wstring(c.commandLine).size() << " " << std::wstring(c.runningCaption).size();
+        << "for \"" << c.commandLine << "\" beside \"" << c.runningCaption << '"';
   }
   // The caption it compares with is the one Main gives the window.
   for (const wchar_t* line : {L"/A1", L"/A2", L"/A3", L"/A4", L"/A5"}) {
@@ -106,8 +106,7 @@ TEST(CommandLine, AnyOtherLineReadsAsBefore) {
        {L"C:\\dist\\Velmor CD2\\Velmor_Setup.exe /A3", L"Velmor_Setup.exe /A3",
         L"\"C:\\dist\\Velmor CD\\Velmor_Setup.exe\" /A3", L"C:\\dist\\Velmor", L"",
         L" C:\\dist\\Velmor CD\\Velmor_Setup.exe /A3"}) {
-    EXPECT_EQ(velmor::ArgumentsOf(line, own), velmor::ArgumentsOf(line))
-        << std::wstring(line).size();
+    EXPECT_EQ(velmor::ArgumentsOf(line, own), velmor::ArgumentsOf(line)) << "for \"" << line << '"';
   }
   // Without the program's path nothing changes: today's reading of the unquoted form.
   EXPECT_EQ(velmor::ArgumentsOf(L"C:\\dist\\Velmor CD\\Velmor_Setup.exe /A3"),

@@ -26,7 +26,7 @@ TEST(SetupWindowTable, NamesAndIndicesAreUniqueAndArraysHaveTheirMembers) {
   std::map<std::wstring_view, std::set<std::int16_t>> arrays;
   for (const auto& control : setup::kForm1Spec.controls) {
     EXPECT_TRUE(seen.insert({control.name, control.index}).second)
-        << velmor::ControlDisplayName(control.name, control.index).size();
+        << velmor::ControlDisplayName(control.name, control.index);
     if (control.index != velmor::kNoIndex) arrays[control.name].insert(control.index);
   }
   EXPECT_EQ(setup::kForm1Spec.controls.size(), 17u);
@@ -46,8 +46,9 @@ TEST(SetupWindowTable, EveryControlLiesInsideTheClientArea) {
       EXPECT_LE(std::max(control.line.y1, control.line.y2), form.clientHeight);
       continue;
     }
-    EXPECT_LE(control.box.left + control.box.width, form.clientWidth) << control.name.size();
-    EXPECT_LE(control.box.top + control.box.height, form.clientHeight) << control.name.size();
+    const std::wstring name = velmor::ControlDisplayName(control.name, control.index);
+    EXPECT_LE(control.box.left + control.box.width, form.clientWidth) << name;
+    EXPECT_LE(control.box.top + control.box.height, form.clientHeight) << name;
   }
 }
 

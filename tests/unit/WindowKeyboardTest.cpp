@@ -53,7 +53,7 @@ TEST_P(WindowTables, TabIndicesAreDistinctAndContiguous) {
       continue;
     }
     ++withTab;
-    EXPECT_TRUE(tabs.insert(control.tabIndex).second) << NameOf(control).size();
+    EXPECT_TRUE(tabs.insert(control.tabIndex).second) << NameOf(control);
   }
   ASSERT_FALSE(tabs.empty());
   EXPECT_EQ(*tabs.begin(), 0);
@@ -90,10 +90,10 @@ TEST_P(WindowTables, EveryColourIsASystemColourButTheProgressBlue) {
   };
   EXPECT_TRUE(themed(GetParam().spec->backColor));
   for (const auto& control : GetParam().spec->controls) {
-    EXPECT_TRUE(themed(control.foreColor)) << NameOf(control).size();
-    EXPECT_TRUE(themed(control.backColor)) << NameOf(control).size();
+    EXPECT_TRUE(themed(control.foreColor)) << NameOf(control);
+    EXPECT_TRUE(themed(control.backColor)) << NameOf(control);
     for (const velmor::ColorMeaning& meaning : control.colorMeanings) {
-      EXPECT_TRUE(themed(meaning.color)) << NameOf(control).size();
+      EXPECT_TRUE(themed(meaning.color)) << NameOf(control);
     }
   }
 }

@@ -1,42 +1,11 @@
-// The "reader" steps. A screen reader asks a window for its object (AccessibleObjectFromWindow,
-// OBJID_CLIENT), walks its children, and on a focus event asks the focused control's window for
-// its object; it reads each object's name, role, state, description and default action, and acts
-// through the default action and by taking the focus. These steps do the same from this process,
-// each attempt on a thread of its own in a COM apartment of its own and bounded by the step
-// timeout, so that a program that does not answer fails the step instead of hanging the driver.
-//
-//   reader window | <name> | <role> | <states>
-//       The window's client object says this, and has a parent (the system's window object).
-//   reader count <n>
-//       The client object has n children.
-//   reader child <n> object|element | <name> | <role> | <states> | <description> | <action>
-//       Child n of the client object. An "object" is handed out as an object of its own
-//       (get_accChild), read through itself: it is the very object the control window at its
-//       place answers with, and it is that window's as the system's objects for a control window
-//       are (see OwnWindowProblem). An "element" has a child id only and is read through the
-//       client object.
-//   reader focus | <name> | <role> | <states> | <description> | <action>
-//       The focused control's window's object, as a reader reads it on a focus event: it says
-//       this, is that window's (OwnWindowProblem), and it is the client object's focus.
-//   reader do <n> [refused|ends]
-//       Child n's default action, which succeeds; with "refused", fails; with "ends", ends the
-//       program (which may end before it answers).
-//   reader take-focus <n>
-//       Child n's own object takes the keyboard focus (accSelect, SELFLAG_TAKEFOCUS).
-//   reader next|previous <n> <m>|none
-//       Navigating within the client object from child n lands on child m (its own object when it
-//       has one), or on nothing.
-//   reader select <n> [refused]
-//       Child n's own object is selected as UI Automation selects (accSelect,
-//       SELFLAG_TAKESELECTION), which succeeds; with "refused", fails.
-//   reader hold <n> / reader let-go <n>
-//       The mouse button goes down on child n's control window, and comes up outside it (no click).
-//
-// Roles: client, window, graphic, static text, push button, check button, radio button. States,
-// in any order: focusable, focused, checked, pressed, unavailable, read-only (an empty field:
-// none). The steps that read wait, within the step timeout, until what they read holds.
-
-#include "Accessibility.h"
+// The "reader" steps: the program's window read and used from this process as a screen reader
+// does. A reader asks a window for its object (AccessibleObjectFromWindow, OBJID_CLIENT), walks
+// its children, and on a focus event asks the focused control's window for its object; it reads
+// each object's name, role, states, description and default action, and acts through the default
+// action and by taking the focus. Each attempt runs on a thread of its own in a COM apartment of
+// its own, bounded by the step timeout, so that a program that does not answer fails the step
+// instead of hanging the driver. The steps that read wait, within the timeout, until what they
+// read holds. Roles and states are named as in kRoles and kStates; an empty field: no states.
 
 #include <oleacc.h>
 #include <wrl/client.h>
@@ -45,12 +14,9 @@
 #include <memory>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "ComOwners.h"
-#include "Console.h"
-#include "Handles.h"
-#include "Steps.h"
+#include "Driver.h"
 
 namespace e2e {
 namespace {
@@ -79,9 +45,9 @@ constexpr std::array<std::pair<long, std::wstring_view>, 6> kStates{{
     {STATE_SYSTEM_READONLY, L"read-only"},
 }};
 
-std::wstring Hex(unsigned long value) {
+std::wstring Hex(long value) {
   wchar_t text[16];
-  swprintf(text, 16, L"0x%08lX", value);
+  swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(value));
   return text;
 }
 
@@ -89,7 +55,7 @@ std::wstring RoleText(long role) {
   for (const auto& [value, word] : kRoles) {
     if (value == role) return std::wstring(word);
   }
-  return L"role " + Hex(static_cast<unsigned long>(role));
+  return L"role " + Hex(role);
 }
 
 std::wstring StateText(long state) {
@@ -99,7 +65,7 @@ std::wstring StateText(long state) {
     text += (text.empty() ? L"" : L" ") + std::wstring(word);
     state &= ~bit;
   }
-  if (state != 0) text += (text.empty() ? L"" : L" ") + Hex(static_cast<unsigned long>(state));
+  if (state != 0) text += (text.empty() ? L"" : L" ") + Hex(state);
   return text.empty() ? L"(none)" : text;
 }
 
@@ -152,7 +118,7 @@ VARIANT ChildId(long id) {
 }
 
 [[noreturn]] void FailCall(const wchar_t* call, HRESULT result) {
-  Fail(std::wstring(call) + L" failed: " + Hex(static_cast<unsigned long>(result)));
+  Fail(std::wstring(call) + L" failed: " + Hex(result));
 }
 
 std::wstring TextOf(IAccessible& object,
@@ -185,19 +151,14 @@ Said Read(IAccessible& object, long id) {
 bool Same(IUnknown* a, IUnknown* b) {
   ComPtr<IUnknown> first;
   ComPtr<IUnknown> second;
-  return a != nullptr && b != nullptr &&
-         SUCCEEDED(a->QueryInterface(__uuidof(IUnknown),
-                                     reinterpret_cast<void**>(first.GetAddressOf()))) &&
-         SUCCEEDED(b->QueryInterface(__uuidof(IUnknown),
-                                     reinterpret_cast<void**>(second.GetAddressOf()))) &&
-         first.Get() == second.Get();
+  return a != nullptr && b != nullptr && SUCCEEDED(a->QueryInterface(IID_PPV_ARGS(&first))) &&
+         SUCCEEDED(b->QueryInterface(IID_PPV_ARGS(&second))) && first.Get() == second.Get();
 }
 
 ComPtr<IAccessible> ObjectOfWindow(HWND window) {
   ComPtr<IAccessible> object;
   const HRESULT result =
-      AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-                                 reinterpret_cast<void**>(object.GetAddressOf()));
+      AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_PPV_ARGS(&object));
   if (FAILED(result) || !object) FailCall(L"AccessibleObjectFromWindow", result);
   return object;
 }
@@ -317,309 +278,275 @@ Attempt Bounded(unsigned long ms, std::function<Attempt()> work) {
   return task->answer;
 }
 
-class Reader {
- public:
-  explicit Reader(const ReaderHost& host) : host_(host), form_(host.window) {}
+// Polls check until it finds nothing wrong; the step fails at the timeout with its last finding.
+void Expect(Driver& d, const std::wstring& what, const std::function<Attempt()>& check) {
+  Attempt last;
+  try {
+    d.WaitFor(
+        [&] {
+          last = Bounded(d.timeoutMs, check);
+          return last.problem.empty();
+        },
+        what);
+  } catch (const Failure& failure) {
+    Fail(last.problem.empty() ? failure.message
+                              : failure.message + L"; the reader found: " + last.problem);
+  }
+  if (!last.heard.empty()) Out(L"    " + last.heard + L"\n");
+}
 
-  void Run(const std::wstring& rest) {
-    const std::vector<std::wstring> parts = SplitBars(rest);
-    std::vector<std::wstring> words;
-    for (size_t at = 0; at < parts[0].size();) {
-      const size_t end = std::min(parts[0].find(L' ', at), parts[0].size());
-      if (end > at) words.push_back(parts[0].substr(at, end - at));
-      at = end + 1;
+// Once, not waited for.
+void Act(Driver& d, const std::function<Attempt()>& act) {
+  const Attempt attempt = Bounded(d.timeoutMs, act);
+  if (!attempt.problem.empty()) Fail(attempt.problem);
+  if (!attempt.heard.empty()) Out(L"    " + attempt.heard + L"\n");
+}
+
+Attempt Compare(const Said& said, const Said& want, std::wstring heard) {
+  heard += Describe(said);
+  if (said == want) return {L"", heard};
+  return {L"says " + Describe(said) + L", expected " + Describe(want), heard};
+}
+
+// What a reader is to be told, from the arguments from first on: name, role, and as far as
+// given, states, description and default action.
+Said SaidFrom(const Args& args, size_t first) {
+  const auto text = [&](size_t i) { return first + i < args.size() ? args[first + i].text : L""; };
+  return {text(0), args[first + 1].value, first + 2 < args.size() ? args[first + 2].value : 0,
+          text(3), text(4)};
+}
+
+void ExpectWindow(Driver& d, const Step& step) {
+  HWND form = d.RequireWindow();
+  const Said want = SaidFrom(step.args, 0);
+  Expect(d, L"the window's object to say " + Describe(want), [form, want] {
+    const ComPtr<IAccessible> client = ObjectOfWindow(form);
+    Said said = Read(*client.Get(), CHILDID_SELF);
+    said.description.clear();
+    said.action.clear();
+    Attempt attempt = Compare(said, want, L"window: ");
+    if (!attempt.problem.empty()) return attempt;
+    ComPtr<IDispatch> parent;
+    const HRESULT result = client->get_accParent(parent.GetAddressOf());
+    ComPtr<IAccessible> parentObject;
+    if (result != S_OK || !parent || FAILED(parent.As(&parentObject))) {
+      attempt.problem = L"the window's object has no parent (" + Hex(result) + L")";
     }
-    if (words.empty()) Fail(L"expected what to read");
-    const std::wstring& verb = words[0];
-    const auto number = [&](size_t i) {
-      if (i >= words.size()) Fail(L"expected a child number");
-      return static_cast<long>(RequireNumber(words[i], L"a child number"));
-    };
-    const auto said = [&](size_t first) {
-      if (parts.size() != first + 5) {
-        Fail(L"expected <name> | <role> | <states> | <description> | <default action>");
-      }
-      return Said{parts[first], ParseRole(parts[first + 1]), ParseStates(parts[first + 2]),
-                  parts[first + 3], parts[first + 4]};
-    };
-    if (verb == L"window") {
-      if (parts.size() != 4) Fail(L"expected reader window | <name> | <role> | <states>");
-      ExpectWindow(Said{parts[1], ParseRole(parts[2]), ParseStates(parts[3]), L"", L""});
-    } else if (verb == L"count") {
-      ExpectCount(number(1));
-    } else if (verb == L"child") {
-      if (words.size() != 3 || (words[2] != L"object" && words[2] != L"element")) {
-        Fail(L"expected reader child <n> object|element | ...");
-      }
-      ExpectChild(number(1), words[2] == L"object", said(1));
-    } else if (verb == L"focus") {
-      ExpectFocus(said(1));
-    } else if (verb == L"do") {
-      const std::wstring what = words.size() > 2 ? words[2] : L"";
-      if (words.size() > 3 || (what != L"" && what != L"refused" && what != L"ends")) {
-        Fail(L"expected reader do <n> [refused|ends]");
-      }
-      DoDefaultAction(number(1), what == L"refused" ? Outcome::kRefused
-                                 : what == L"ends"  ? Outcome::kEnds
-                                                    : Outcome::kTaken);
-    } else if (verb == L"take-focus") {
-      TakeFocus(number(1));
-    } else if (verb == L"select") {
-      if (words.size() > 3 || (words.size() == 3 && words[2] != L"refused")) {
-        Fail(L"expected reader select <n> [refused]");
-      }
-      Select(number(1), words.size() == 3);
-    } else if (verb == L"next" || verb == L"previous") {
-      if (words.size() != 3) Fail(L"expected reader " + verb + L" <n> <m>|none");
-      ExpectNavigation(verb == L"next", number(1), words[2] == L"none" ? 0 : number(2));
-    } else if (verb == L"hold" || verb == L"let-go") {
-      Press(number(1), verb == L"hold");
-    } else {
-      Fail(L"unknown reader step " + Quote(verb));
+    return attempt;
+  });
+}
+
+void ExpectCount(Driver& d, const Step& step) {
+  HWND form = d.RequireWindow();
+  const long want = step.args[0].value;
+  Expect(d, L"the window's object to have " + step.args[0].text + L" children", [form, want] {
+    long count = 0;
+    const HRESULT result = ObjectOfWindow(form)->get_accChildCount(&count);
+    if (result != S_OK) FailCall(L"get_accChildCount", result);
+    const std::wstring heard = std::to_wstring(count) + L" children";
+    return Attempt{count == want ? L"" : heard, heard};
+  });
+}
+
+void ExpectChild(Driver& d, const Step& step) {
+  HWND form = d.RequireWindow();
+  const long n = step.args[0].value;
+  const bool object = step.args[1].text == L"object";
+  const Said want = SaidFrom(step.args, 2);
+  Expect(d, L"child " + step.args[0].text + L" to say " + Describe(want), [form, n, object, want] {
+    const ComPtr<IAccessible> client = ObjectOfWindow(form);
+    const ComPtr<IAccessible> own = ChildObject(*client.Get(), n);
+    const std::wstring where = L"child " + std::to_wstring(n) + L" ";
+    if (!object) {
+      if (own) return Attempt{where + L"is an object of its own, expected an element", L""};
+      return Compare(Read(*client.Get(), n), want, where + L"(element): ");
     }
-  }
+    if (!own) return Attempt{where + L"is an element, expected an object of its own", L""};
+    Attempt attempt = Compare(Read(*own.Get(), CHILDID_SELF), want, where + L"(object): ");
+    if (!attempt.problem.empty()) return attempt;
+    const std::wstring problem =
+        OwnWindowProblem(*own.Get(), WindowAt(form, *own.Get()), client.Get());
+    if (!problem.empty()) attempt.problem = where + L"object: " + problem;
+    return attempt;
+  });
+}
 
- private:
-  // Polls check until it finds nothing wrong; the step fails at the timeout with its last finding.
-  void Expect(const std::wstring& what, const std::function<Attempt()>& check) {
-    Attempt last;
-    const auto holds = [&] {
-      last = Bounded(host_.timeoutMs, check);
-      return last.problem.empty();
-    };
-    try {
-      host_.waitFor(holds, what);
-    } catch (const Failure& failure) {
-      Fail(last.problem.empty() ? failure.message
-                                : failure.message + L"; the reader found: " + last.problem);
+void ExpectFocus(Driver& d, const Step& step) {
+  HWND form = d.RequireWindow();
+  const Said want = SaidFrom(step.args, 0);
+  Expect(d, L"the focused control to say " + Describe(want), [form, want] {
+    HWND control = FocusOf(form);
+    if (control == nullptr || !IsChild(form, control)) {
+      return Attempt{L"no control of the window has the focus", L""};
     }
-    if (!last.heard.empty()) Out(L"    " + last.heard + L"\n");
-  }
+    const ComPtr<IAccessible> focused = ObjectOfWindow(control);
+    Attempt attempt = Compare(Read(*focused.Get(), CHILDID_SELF), want, L"focus: ");
+    if (!attempt.problem.empty()) return attempt;
+    const ComPtr<IAccessible> client = ObjectOfWindow(form);
+    UniqueVariant focus;
+    const HRESULT result = client->get_accFocus(focus.put());
+    const std::wstring problem = OwnWindowProblem(*focused.Get(), control, client.Get());
+    if (!problem.empty()) {
+      attempt.problem = L"the focused control's object: " + problem;
+    } else if (result != S_OK || V_VT(focus.get()) != VT_DISPATCH ||
+               !Same(V_DISPATCH(focus.get()), focused.Get())) {
+      attempt.problem = L"the window's object names another focus";
+    }
+    return attempt;
+  });
+}
 
-  // Once, not waited for.
-  void Act(const std::function<Attempt()>& act) {
-    const Attempt attempt = Bounded(host_.timeoutMs, act);
-    if (!attempt.problem.empty()) Fail(attempt.problem);
-    if (!attempt.heard.empty()) Out(L"    " + attempt.heard + L"\n");
-  }
+// Child n's default action, taken, refused or ending the program. An action that ends the program
+// may end it before the answer is sent: Wine answers from a thread of its own, after the
+// program's thread has gone on to the action.
+void DoDefaultAction(Driver& d, const Step& step) {
+  HWND form = d.RequireWindow();
+  const long n = step.args[0].value;
+  const std::wstring outcome = step.args.size() > 1 ? step.args[1].text : L"taken";
+  Act(d, [form, n, outcome] {
+    const ComPtr<IAccessible> client = ObjectOfWindow(form);
+    const ComPtr<IAccessible> own = ChildObject(*client.Get(), n);
+    const ComPtr<IAccessible>& target = own ? own : client;
+    const long id = own ? CHILDID_SELF : n;
+    const std::wstring action =
+        TextOf(*target.Get(), &IAccessible::get_accDefaultAction, id, L"get_accDefaultAction");
+    const HRESULT result = target->accDoDefaultAction(ChildId(id));
+    const std::wstring heard = L"default action " + Quote(action) + L": " + Hex(result);
+    const bool ended = result == RPC_E_DISCONNECTED || result == RPC_E_SERVER_DIED ||
+                       result == RPC_E_SERVER_DIED_DNE ||
+                       result == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) ||
+                       result == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE) ||
+                       result == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE);
+    const bool expected = outcome == L"refused" ? FAILED(result)
+                          : outcome == L"ends"  ? result == S_OK || ended
+                                                : result == S_OK;
+    if (expected) return Attempt{L"", heard};
+    return Attempt{(outcome == L"refused" ? L"the default action was taken: "
+                                          : L"the default action failed: ") +
+                       heard,
+                   heard};
+  });
+}
 
-  static Attempt Compare(const Said& said, const Said& want, std::wstring heard) {
-    heard += Describe(said);
-    if (said == want) return {L"", heard};
-    return {L"says " + Describe(said) + L", expected " + Describe(want), heard};
-  }
+void TakeFocus(Driver& d, const Step& step) {
+  HWND form = d.RequireWindow();
+  const long n = step.args[0].value;
+  Act(d, [form, n] {
+    const ComPtr<IAccessible> own = RequireChildObject(*ObjectOfWindow(form).Get(), n);
+    const HRESULT result = own->accSelect(SELFLAG_TAKEFOCUS, ChildId(CHILDID_SELF));
+    if (result != S_OK) FailCall(L"accSelect", result);
+    return Attempt{};
+  });
+}
 
-  void ExpectWindow(const Said& want) {
-    HWND form = form_;
-    Expect(L"the window's object to say " + Describe(want), [form, want] {
-      const ComPtr<IAccessible> client = ObjectOfWindow(form);
-      Said said = Read(*client.Get(), CHILDID_SELF);
-      said.description.clear();
-      said.action.clear();
-      Attempt attempt = Compare(said, want, L"window: ");
-      if (!attempt.problem.empty()) return attempt;
-      ComPtr<IDispatch> parent;
-      const HRESULT result = client->get_accParent(parent.GetAddressOf());
-      ComPtr<IAccessible> parentObject;
-      if (result != S_OK || !parent || FAILED(parent.As(&parentObject))) {
-        return Attempt{
-            L"the window's object has no parent (" + Hex(static_cast<unsigned long>(result)) + L")",
-            attempt.heard};
-      }
-      UniqueVariant role;
-      const bool hasRole = parentObject->get_accRole(ChildId(CHILDID_SELF), role.put()) == S_OK &&
-                           V_VT(role.get()) == VT_I4;
-      attempt.heard += L"; parent: the system's window object, " +
-                       (hasRole ? RoleText(V_I4(role.get())) : std::wstring(L"without a role"));
-      return attempt;
-    });
-  }
+// "reader select <n> [refused]": UI Automation's Select reaches an MSAA object as accSelect with
+// SELFLAG_TAKESELECTION.
+void Select(Driver& d, const Step& step) {
+  HWND form = d.RequireWindow();
+  const long n = step.args[0].value;
+  const bool refused = step.args.size() > 1;
+  Act(d, [form, n, refused] {
+    const ComPtr<IAccessible> own = RequireChildObject(*ObjectOfWindow(form).Get(), n);
+    const HRESULT result = own->accSelect(SELFLAG_TAKESELECTION, ChildId(CHILDID_SELF));
+    if (refused && SUCCEEDED(result)) Fail(L"the selection was taken");
+    if (!refused && result != S_OK) FailCall(L"accSelect", result);
+    return Attempt{};
+  });
+}
 
-  void ExpectCount(long want) {
-    HWND form = form_;
-    Expect(L"the window's object to have " + std::to_wstring(want) + L" children", [form, want] {
-      long count = 0;
-      const HRESULT result = ObjectOfWindow(form)->get_accChildCount(&count);
-      if (result != S_OK) FailCall(L"get_accChildCount", result);
-      const std::wstring heard = std::to_wstring(count) + L" children";
-      return Attempt{count == want ? L"" : heard, heard};
-    });
-  }
+// "reader next|previous <n> <m>|none".
+void ExpectNavigation(Driver& d, const Step& step) {
+  HWND form = d.RequireWindow();
+  const bool next = step.verb == L"reader next";
+  const long n = step.args[0].value;
+  const long m = step.args[1].value;
+  Expect(d, L"navigating from child " + step.args[0].text + L" to land on " + step.args[1].text,
+         [form, next, n, m] {
+           const ComPtr<IAccessible> client = ObjectOfWindow(form);
+           UniqueVariant end;
+           const HRESULT result =
+               client->accNavigate(next ? NAVDIR_NEXT : NAVDIR_PREVIOUS, ChildId(n), end.put());
+           if (m == 0) {
+             const bool none = result == S_FALSE && V_VT(end.get()) == VT_EMPTY;
+             return Attempt{none ? L"" : L"it lands on something (" + Hex(result) + L")", L""};
+           }
+           const ComPtr<IAccessible> want = ChildObject(*client.Get(), m);
+           const bool lands =
+               want ? V_VT(end.get()) == VT_DISPATCH && Same(V_DISPATCH(end.get()), want.Get())
+                    : V_VT(end.get()) == VT_I4 && V_I4(end.get()) == m;
+           if (result != S_OK || !lands) {
+             return Attempt{L"it lands elsewhere (" + Hex(result) + L")", L""};
+           }
+           return Attempt{};
+         });
+}
 
-  void ExpectChild(long n, bool object, const Said& want) {
-    HWND form = form_;
-    Expect(L"child " + std::to_wstring(n) + L" to say " + Describe(want), [form, n, object, want] {
-      const ComPtr<IAccessible> client = ObjectOfWindow(form);
-      const ComPtr<IAccessible> own = ChildObject(*client.Get(), n);
-      const std::wstring where = L"child " + std::to_wstring(n) + L" ";
-      if (!object) {
-        if (own) return Attempt{where + L"is an object of its own, expected an element", L""};
-        return Compare(Read(*client.Get(), n), want, where + L"(element): ");
-      }
-      if (!own) return Attempt{where + L"is an element, expected an object of its own", L""};
-      Attempt attempt = Compare(Read(*own.Get(), CHILDID_SELF), want, where + L"(object): ");
-      if (!attempt.problem.empty()) return attempt;
-      const std::wstring problem =
-          OwnWindowProblem(*own.Get(), WindowAt(form, *own.Get()), client.Get());
-      if (!problem.empty()) attempt.problem = where + L"object: " + problem;
-      return attempt;
-    });
-  }
+// "reader hold|let-go <n>": the mouse button down in the middle of the control window, or up well
+// outside it, which lets a held button go without clicking it.
+void Press(Driver& d, const Step& step) {
+  HWND form = d.RequireWindow();
+  const long n = step.args[0].value;
+  const bool down = step.verb == L"reader hold";
+  Act(d, [form, n, down] {
+    HWND window = WindowAt(form, *RequireChildObject(*ObjectOfWindow(form).Get(), n).Get());
+    RECT box{};
+    GetClientRect(window, &box);
+    const LPARAM where = down ? MAKELPARAM(box.right / 2, box.bottom / 2)
+                              : MAKELPARAM(static_cast<WORD>(-100), static_cast<WORD>(-100));
+    if (!PostMessageW(window, down ? WM_LBUTTONDOWN : WM_LBUTTONUP, down ? MK_LBUTTON : 0, where)) {
+      Fail(L"cannot post the mouse button");
+    }
+    return Attempt{};
+  });
+}
 
-  void ExpectFocus(const Said& want) {
-    HWND form = form_;
-    Expect(L"the focused control to say " + Describe(want), [form, want] {
-      GUITHREADINFO info{};
-      info.cbSize = sizeof info;
-      if (!GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info) ||
-          info.hwndFocus == nullptr || !IsChild(form, info.hwndFocus)) {
-        return Attempt{L"no control of the window has the focus", L""};
-      }
-      const ComPtr<IAccessible> focused = ObjectOfWindow(info.hwndFocus);
-      Attempt attempt = Compare(Read(*focused.Get(), CHILDID_SELF), want, L"focus: ");
-      if (!attempt.problem.empty()) return attempt;
-      const ComPtr<IAccessible> client = ObjectOfWindow(form);
-      UniqueVariant focus;
-      const HRESULT result = client->get_accFocus(focus.put());
-      const std::wstring problem = OwnWindowProblem(*focused.Get(), info.hwndFocus, client.Get());
-      if (!problem.empty()) {
-        attempt.problem = L"the focused control's object: " + problem;
-      } else if (result != S_OK || V_VT(focus.get()) != VT_DISPATCH ||
-                 !Same(V_DISPATCH(focus.get()), focused.Get())) {
-        attempt.problem = L"the window's object names another focus";
-      }
-      return attempt;
-    });
-  }
+// A child's number, or "none" (0).
+long ParseChild(const std::wstring& text) {
+  return text == L"none" ? 0 : ReadArgs(L"a child's number or none:", L"<n:n>", text, {})[0].value;
+}
 
-  // What a default action is to do: act, be refused, or end the program.
-  enum class Outcome { kTaken, kRefused, kEnds };
-
-  // An action that ends the program may end it before the answer is sent: Wine answers from a
-  // thread of its own, after the program's thread has gone on to the action.
-  void DoDefaultAction(long n, Outcome outcome) {
-    HWND form = form_;
-    Act([form, n, outcome] {
-      const ComPtr<IAccessible> client = ObjectOfWindow(form);
-      const ComPtr<IAccessible> own = ChildObject(*client.Get(), n);
-      const ComPtr<IAccessible>& target = own ? own : client;
-      const long id = own ? CHILDID_SELF : n;
-      const std::wstring action =
-          TextOf(*target.Get(), &IAccessible::get_accDefaultAction, id, L"get_accDefaultAction");
-      const HRESULT result = target->accDoDefaultAction(ChildId(id));
-      const std::wstring heard =
-          L"default action " + Quote(action) + L": " + Hex(static_cast<unsigned long>(result));
-      const bool ended = result == RPC_E_DISCONNECTED || result == RPC_E_SERVER_DIED ||
-                         result == RPC_E_SERVER_DIED_DNE ||
-                         result == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) ||
-                         result == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE) ||
-                         result == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE);
-      const bool expected = outcome == Outcome::kRefused ? FAILED(result)
-                            : outcome == Outcome::kEnds  ? result == S_OK || ended
-                                                         : result == S_OK;
-      if (!expected) {
-        return Attempt{(outcome == Outcome::kRefused ? L"the default action was taken: "
-                                                     : L"the default action failed: ") +
-                           heard,
-                       heard};
-      }
-      return Attempt{L"", heard};
-    });
-  }
-
-  void TakeFocus(long n) {
-    HWND form = form_;
-    Act([form, n] {
-      const ComPtr<IAccessible> own = RequireChildObject(*ObjectOfWindow(form).Get(), n);
-      const HRESULT result = own->accSelect(SELFLAG_TAKEFOCUS, ChildId(CHILDID_SELF));
-      if (result != S_OK) FailCall(L"accSelect", result);
-      return Attempt{};
-    });
-  }
-
-  // UI Automation's Select reaches an MSAA object as accSelect with SELFLAG_TAKESELECTION.
-  void Select(long n, bool refused) {
-    HWND form = form_;
-    Act([form, n, refused] {
-      const ComPtr<IAccessible> own = RequireChildObject(*ObjectOfWindow(form).Get(), n);
-      const HRESULT result = own->accSelect(SELFLAG_TAKESELECTION, ChildId(CHILDID_SELF));
-      if (refused && SUCCEEDED(result)) Fail(L"the selection was taken");
-      if (!refused && result != S_OK) FailCall(L"accSelect", result);
-      return Attempt{};
-    });
-  }
-
-  void ExpectNavigation(bool next, long n, long m) {
-    HWND form = form_;
-    const std::wstring what = L"navigating from child " + std::to_wstring(n) + L" to land on " +
-                              (m == 0 ? std::wstring(L"nothing") : L"child " + std::to_wstring(m));
-    Expect(what, [form, next, n, m] {
-      const ComPtr<IAccessible> client = ObjectOfWindow(form);
-      UniqueVariant end;
-      const HRESULT result =
-          client->accNavigate(next ? NAVDIR_NEXT : NAVDIR_PREVIOUS, ChildId(n), end.put());
-      if (m == 0) {
-        return Attempt{
-            result == S_FALSE && V_VT(end.get()) == VT_EMPTY
-                ? L""
-                : L"it lands on something (" + Hex(static_cast<unsigned long>(result)) + L")",
-            L""};
-      }
-      const ComPtr<IAccessible> want = ChildObject(*client.Get(), m);
-      const bool lands =
-          want ? V_VT(end.get()) == VT_DISPATCH && Same(V_DISPATCH(end.get()), want.Get())
-               : V_VT(end.get()) == VT_I4 && V_I4(end.get()) == m;
-      if (result != S_OK || !lands) {
-        return Attempt{L"it lands elsewhere (" + Hex(static_cast<unsigned long>(result)) + L")",
-                       L""};
-      }
-      return Attempt{};
-    });
-  }
-
-  // The mouse button down in the middle of the control window, or up well outside it, which lets
-  // a held button go without clicking it.
-  void Press(long n, bool down) {
-    HWND form = form_;
-    Act([form, n, down] {
-      const ComPtr<IAccessible> own = RequireChildObject(*ObjectOfWindow(form).Get(), n);
-      HWND window = WindowAt(form, *own.Get());
-      RECT box{};
-      GetClientRect(window, &box);
-      const LPARAM where = down ? MAKELPARAM(box.right / 2, box.bottom / 2)
-                                : MAKELPARAM(static_cast<WORD>(-100), static_cast<WORD>(-100));
-      if (!PostMessageW(window, down ? WM_LBUTTONDOWN : WM_LBUTTONUP, down ? MK_LBUTTON : 0,
-                        where)) {
-        Fail(L"cannot post the mouse button");
-      }
-      return Attempt{};
-    });
-  }
-
-  const ReaderHost& host_;
-  HWND form_;
+constexpr Verb kVerbs[] = {
+    // The window's client object says this, and has a parent (the system's window object).
+    {L"reader window", L"| <name> | <role:role> | [<states:states>]", ExpectWindow},
+    {L"reader count", L"<n:n>", ExpectCount},
+    // Child n of the client object. An "object" is handed out as an object of its own
+    // (get_accChild), read through itself: it is the very object the control window at its place
+    // answers with, and it is that window's as the system's objects for a control window are (see
+    // OwnWindowProblem). An "element" has a child id only and is read through the client object.
+    {L"reader child",
+     L"<n:n> object/element | <name> | <role:role> | [<states:states>] | [<description>] | "
+     L"[<action>]",
+     ExpectChild},
+    // The focused control's window's object, as a reader reads it on a focus event: it says this,
+    // is that window's (OwnWindowProblem), and it is the client object's focus.
+    {L"reader focus", L"| <name> | <role:role> | [<states:states>] | [<description>] | [<action>]",
+     ExpectFocus},
+    {L"reader do", L"<n:n> [refused/ends]", DoDefaultAction},
+    // Child n's own object takes the keyboard focus (accSelect, SELFLAG_TAKEFOCUS).
+    {L"reader take-focus", L"<n:n>", TakeFocus},
+    // Child n's own object is selected as UI Automation selects; or that is refused.
+    {L"reader select", L"<n:n> [refused]", Select},
+    // Navigating within the client object from child n lands on child m (its own object when it
+    // has one), or on nothing ("none").
+    {L"reader next", L"<n:n> <m:child>", ExpectNavigation},
+    {L"reader previous", L"<n:n> <m:child>", ExpectNavigation},
+    {L"reader hold", L"<n:n>", Press},
+    {L"reader let-go", L"<n:n>", Press},
 };
+
+constexpr Kind kKinds[] = {{L"role", ParseRole}, {L"states", ParseStates}, {L"child", ParseChild}};
 
 }  // namespace
 
-void RunReaderStep(const std::wstring& rest, const ReaderHost& host) { Reader(host).Run(rest); }
+Family ReaderSteps() { return {kVerbs, kKinds}; }
 
-void WaitUntilAvailable(const ReaderHost& host) {
-  HWND form = host.window;
-  Attempt last;
-  const auto available = [&] {
-    last = Bounded(host.timeoutMs, [form] {
-      const long state = NumberOf(*ObjectOfWindow(form).Get(), &IAccessible::get_accState,
-                                  CHILDID_SELF, L"get_accState");
-      return Attempt{(state & STATE_SYSTEM_UNAVAILABLE) != 0 ? L"unavailable" : L"", L""};
-    });
-    return last.problem.empty();
-  };
-  try {
-    host.waitFor(available, L"the window to take input again (its object to say available)");
-  } catch (const Failure& failure) {
-    Fail(failure.message + L"; the reader found: " + last.problem);
-  }
+void WaitUntilAvailable(Driver& d) {
+  HWND form = d.RequireWindow();
+  Expect(d, L"the window to take input again (its object to say available)", [form] {
+    const long state = NumberOf(*ObjectOfWindow(form).Get(), &IAccessible::get_accState,
+                                CHILDID_SELF, L"get_accState");
+    return Attempt{(state & STATE_SYSTEM_UNAVAILABLE) != 0 ? L"unavailable" : L"", L""};
+  });
 }
 
 }  // namespace e2e

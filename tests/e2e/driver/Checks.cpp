@@ -1,40 +1,31 @@
-#include "Checks.h"
+// The steps that check the outcome outside the program's windows: what the stand-ins journalled,
+// Excel's add-in list, the files left behind, and which server Excel.Application names.
+//
+// The stand-ins journal from processes of their own, some of them (the Excel stand-in's "#exit",
+// written after its COM shutdown) after the program under test has ended. A check of the journal
+// therefore first waits, with a bound, until every stand-in that journalled its start has
+// journalled its end, and a check of what the journal holds waits, with the same bound, for it.
 
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 #include <functional>
-#include <thread>
 
-#include "Console.h"
-#include "DescribeError.h"
-#include "Handles.h"
-#include "Steps.h"
-#include "TestBed.h"
+#include "Driver.h"
 #include "Utf8.h"
 
 namespace e2e {
 namespace {
 
-using namespace std::chrono_literals;
-using velmor::win32::DescribeError;
-using velmor::win32::UniqueFind;
-using velmor::win32::UniqueHandle;
-
 // How long a check waits for the stand-ins to finish and for the journal to show what it looks
 // for: a stand-in ends within a second or two, far longer on a loaded machine.
-constexpr auto kSettleBound = 60s;
+constexpr unsigned long kSettleMs = 60000;
 constexpr std::wstring_view kRepeated = L" [repeated]";
 
-// Polls until done() holds (true) or the bound has passed (false).
-bool WaitUntil(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + kSettleBound;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(200ms);
-  }
-  return true;
+// Polls until done() holds (true) or the bound has passed (false); the program may show boxes or
+// end meanwhile.
+bool WaitUntil(Driver& d, const std::function<bool()>& done) {
+  return d.Poll(kSettleMs, done, {false, false});
 }
 
 size_t CountLines(const std::vector<std::wstring>& lines,
@@ -67,9 +58,9 @@ bool Settled(const std::vector<std::wstring>& lines) {
 }
 
 // Waits, with the bound, for the stand-ins to finish; the check that follows decides.
-std::vector<std::wstring> SettledJournal() {
+std::vector<std::wstring> SettledJournal(Driver& d) {
   std::vector<std::wstring> lines;
-  WaitUntil([&] {
+  WaitUntil(d, [&] {
     lines = JournalLines();
     return Settled(lines);
   });
@@ -160,74 +151,29 @@ std::vector<std::wstring> Collapsed(const std::vector<std::wstring>& events,
   return out;
 }
 
-std::wstring List(const std::vector<std::wstring>& items) {
-  std::wstring out;
-  for (const std::wstring& item : items) out += (out.empty() ? L"" : L" | ") + item;
-  return L"[" + out + L"]";
-}
-
-// The default value of a key of HKEY_CLASSES_ROOT, as this user sees it; empty when missing.
-std::wstring ClassesValue(const std::wstring& subkey) {
-  wchar_t data[1024] = {};
-  DWORD size = sizeof data - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_CLASSES_ROOT, subkey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data,
-                   &size) != ERROR_SUCCESS) {
-    return {};
-  }
-  return data;
-}
-
-// The program of a server command line: the quoted path, or everything up to the first space.
-std::wstring CommandProgram(const std::wstring& command) { return SplitCommand(command).first; }
-
-bool SameFile(const std::wstring& a, const std::wstring& b) {
-  const auto identify = [](const std::wstring& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
-    const UniqueHandle file(CreateFileW(
-        FileApiPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
-    return info;
-  };
-  const auto x = identify(a);
-  const auto y = identify(b);
-  return x && y && x->dwVolumeSerialNumber == y->dwVolumeSerialNumber &&
-         x->nFileIndexHigh == y->nFileIndexHigh && x->nFileIndexLow == y->nFileIndexLow;
-}
-
 }  // namespace
 
 std::vector<std::wstring> JournalLines() {
   std::wstring error;
   const std::optional<std::string> bytes = ReadFileBytes(kJournalPath, error);
-  std::vector<std::wstring> lines;
-  if (!bytes) return lines;
-  const std::wstring text = WithoutCR(velmor::WideFromUtf8(*bytes));
-  for (size_t pos = 0; pos < text.size();) {
-    size_t end = text.find(L'\n', pos);
-    if (end == std::wstring::npos) end = text.size();
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return lines;
+  return bytes ? TextLines(*bytes) : std::vector<std::wstring>{};
 }
 
-void ExpectJournal(const std::vector<std::wstring>& items) {
-  if (items.empty()) {
-    const std::vector<std::wstring> lines = SettledJournal();
-    if (!lines.empty()) Fail(L"expected an empty journal; it holds " + List(lines));
-    return;
-  }
+namespace {
+
+// "journal" with the events as its items (see the README).
+void ExpectJournal(Driver& d, const Step& step) {
+  if (step.items.empty()) return ExpectSameTexts(L"the journal", {}, SettledJournal(d));
   std::vector<Expected> expected;
-  for (const std::wstring& item : items) {
+  for (const std::wstring& item : step.items) {
     const bool repeated = item.ends_with(kRepeated);
     expected.push_back(
         {repeated ? item.substr(0, item.size() - kRepeated.size()) : item, repeated});
   }
-  SettledJournal();
+  SettledJournal(d);
   std::vector<std::wstring> events;
   std::vector<size_t> counts;
-  if (!WaitUntil([&] { return Matches(events = Events(JournalLines()), expected, counts); })) {
+  if (!WaitUntil(d, [&] { return Matches(events = Events(JournalLines()), expected, counts); })) {
     std::vector<std::wstring> want;
     for (const Expected& e : expected)
       want.push_back(e.repeated ? e.text + kRepeated.data() : e.text);
@@ -240,110 +186,82 @@ void ExpectJournal(const std::vector<std::wstring>& items) {
   }
 }
 
-void ExpectJournalHas(const std::wstring& text) {
-  if (!WaitUntil([&] {
-        const auto lines = JournalLines();
-        return std::any_of(lines.begin(), lines.end(),
-                           [&](const auto& l) { return Holds(l, text); });
-      })) {
-    Fail(L"no journal line holds " + Quote(text));
-  }
-}
-
-void ExpectJournalLacks(const std::wstring& text) {
-  for (const std::wstring& line : SettledJournal()) {
-    if (Holds(line, text)) Fail(L"the journal has " + Quote(line));
-  }
-}
-
-void ExpectJournalCount(const std::wstring& rest) {
-  const size_t bar = rest.find(L'|');
-  if (bar == std::wstring::npos) Fail(L"expected <count> | <text>");
-  const unsigned long want = RequireNumber(Trim(rest.substr(0, bar)), L"<count>");
-  const std::wstring text = Trim(rest.substr(bar + 1));
-  const size_t have =
-      CountLines(SettledJournal(), [&](const std::wstring& l) { return Holds(l, text); });
-  if (have != want) {
-    Fail(std::to_wstring(have) + L" journal line(s) hold " + Quote(text) + L", expected " +
-         std::to_wstring(want));
-  }
-}
-
-void ExpectAddins(const std::wstring& rest) {
-  std::vector<std::wstring> want;
-  for (const std::wstring& part : SplitBars(rest)) {
-    if (!part.empty()) want.push_back(part);
-  }
-  std::sort(want.begin(), want.end());
-  const std::vector<std::wstring> have = AddinValues();
-  if (have != want) {
-    Fail(L"Excel's add-in list: expected " + List(want) + L", found " + List(have));
-  }
-}
-
-void ExpectFile(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(FileApiPath(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    Fail(L"expected the file " + Quote(path) + L": " + DescribeError(GetLastError()));
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    Fail(L"expected the file " + Quote(path) + L", found a folder");
-  }
-}
-
-void ExpectAbsent(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(FileApiPath(path).c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    Fail(L"expected nothing at " + Quote(path) + L", found a " +
-         ((attributes & FILE_ATTRIBUTE_DIRECTORY) ? L"folder" : L"file"));
-  }
-}
-
-void ExpectFiles(const std::wstring& rest) {
-  const std::vector<std::wstring> parts = SplitBars(rest);
-  std::vector<std::wstring> want;
-  for (size_t i = 1; i < parts.size(); ++i) {
-    if (!parts[i].empty()) want.push_back(parts[i]);
-  }
-  std::sort(want.begin(), want.end());
-  std::vector<std::wstring> have;
-  WIN32_FIND_DATAW data{};
-  UniqueFind find(FindFirstFileExW(FileApiPath(parts[0]).c_str(), FindExInfoBasic, &data,
-                                   FindExSearchNameMatch, nullptr, 0));
-  if (find) {
-    do {
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) have.emplace_back(data.cFileName);
-    } while (FindNextFileW(find.get(), &data));
-  }
-  std::sort(have.begin(), have.end());
-  if (have != want) {
-    Fail(L"files matching " + Quote(parts[0]) + L": expected " + List(want) + L", found " +
-         List(have));
-  }
-}
-
-void ExpectExcelServer(const std::wstring& rest, TestBed& bed) {
-  if (rest != L"standin" && rest != L"none") Fail(L"expected excel-server standin or none");
-  const std::wstring clsid = ClassesValue(L"Excel.Application\\CLSID");
-  const std::wstring server =
-      clsid.empty() ? L"" : ClassesValue(L"CLSID\\" + clsid + L"\\LocalServer32");
-  if (rest == L"none") {
-    if (!clsid.empty()) {
-      Fail(L"Excel.Application is still registered (class " + clsid + L", server " + Quote(server) +
-           L"): this step needs a machine where nothing but the Excel stand-in is registered as "
-           L"Excel. Register the stand-in again with ExcelStandin.exe /RegServer");
+// "journal-has <text>" waits for a line that holds the text; "journal-lacks <text>" and
+// "journal-count <n> | <text>": once the stand-ins have finished, no line, or n lines, hold it.
+void ExpectJournalLines(Driver& d, const Step& step) {
+  const std::wstring& text = step.args.back().text;
+  const auto holding = [&](const std::vector<std::wstring>& lines) {
+    std::vector<std::wstring> found;
+    for (const std::wstring& line : lines) {
+      if (Holds(line, text)) found.push_back(line);
+    }
+    return found;
+  };
+  if (step.verb == L"journal-has") {
+    if (!WaitUntil(d, [&] { return !holding(JournalLines()).empty(); })) {
+      Fail(L"no journal line holds " + Quote(text));
     }
     return;
   }
-  const std::wstring standin = bed.Program(L"ExcelStandin.exe");
-  if (clsid.empty()) {
-    Fail(L"Excel.Application is not registered: register the Excel stand-in first (" + standin +
-         L" /RegServer)");
-  }
-  if (!SameFile(CommandProgram(server), standin)) {
-    Fail(L"Excel.Application is served by " + Quote(server) + L", not by the Excel stand-in " +
-         Quote(standin) + L": register the stand-in first (ExcelStandin.exe /RegServer)");
+  const std::vector<std::wstring> found = holding(SettledJournal(d));
+  const size_t want = step.verb == L"journal-count" ? static_cast<size_t>(step.args[0].value) : 0;
+  if (found.size() != want) {
+    Fail(std::to_wstring(found.size()) + L" journal line(s) hold " + Quote(text) + L", expected " +
+         std::to_wstring(want) + (found.empty() ? L"" : L", the first " + Quote(found.front())));
   }
 }
+
+// "exists <file>" / "absent <path>".
+void ExpectPath(Driver&, const Step& step) {
+  const std::wstring& path = step.args[0].text;
+  const DWORD attributes = GetFileAttributesW(FileApiPath(path).c_str());
+  const std::wstring found = attributes == INVALID_FILE_ATTRIBUTES     ? L"nothing"
+                             : (attributes & FILE_ATTRIBUTE_DIRECTORY) ? L"a folder"
+                                                                       : L"a file";
+  const std::wstring want = step.verb == L"exists" ? L"a file" : L"nothing";
+  if (found != want) Fail(L"expected " + want + L" at " + Quote(path) + L", found " + found);
+}
+
+// "files <folder>\<pattern> | <name> ...": the files matching the pattern are exactly these.
+void ExpectFiles(Driver&, const Step& step) {
+  std::vector<std::wstring> have;
+  for (const WIN32_FIND_DATAW& entry : FilesMatching(step.args[0].text)) {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) have.emplace_back(entry.cFileName);
+  }
+  ExpectSameTexts(L"files matching " + Quote(step.args[0].text), Texts(step.args, 1), have);
+}
+
+// "excel-server none": no Excel.Application is registered at all, as the stand-in's case for a
+// missing Excel needs. Whatever answers with the stand-in gone is another Excel: the run stops.
+void ExpectNoExcel() {
+  if (const std::wstring server = ExcelServer(); !server.empty()) {
+    StopRun(L"with the stand-in unregistered, Excel.Application names " + Quote(server) +
+            L": this case needs a machine where nothing else answers to it. Register the stand-in "
+            L"again (ExcelStandin.exe /RegServer)");
+  }
+}
+
+constexpr Verb kVerbs[] = {
+    {L"journal", L"", ExpectJournal, true},
+    {L"journal-has", L"<text>", ExpectJournalLines},
+    {L"journal-lacks", L"<text>", ExpectJournalLines},
+    {L"journal-count", L"<count:n> | <text>", ExpectJournalLines},
+    // Excel's add-in list holds exactly these values ("addins" alone: none).
+    {L"addins", L"[<value:addin>]...",
+     [](Driver&, const Step& s) {
+       ExpectSameTexts(L"Excel's add-in list", Texts(s.args), AddinValues());
+     }},
+    {L"exists", L"<file>", ExpectPath},
+    {L"absent", L"<path>", ExpectPath},
+    {L"files", L"<pattern> | [<name>]...", ExpectFiles},
+    // Excel.Application, as COM finds it for the programs the driver starts, is served by the
+    // build's Excel stand-in; if not, the run stops.
+    {L"excel-server standin", L"", [](Driver& d, const Step&) { d.bed.RequireStandin(false); }},
+    {L"excel-server none", L"", [](Driver&, const Step&) { ExpectNoExcel(); }},
+};
+
+}  // namespace
+
+Family OutcomeSteps() { return {kVerbs}; }
 
 }  // namespace e2e

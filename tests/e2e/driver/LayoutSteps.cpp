@@ -1,49 +1,26 @@
-// The layout steps. Wine cannot move a window to a monitor of another DPI, and a WM_DPICHANGED sent
-// from another process carries no rectangle, so the driver moves the window as Windows would from
-// inside the program's own thread, through the test bed's hook (TestBedHook.h).
-//
-//   dpi-change <dpi>
-//       The window reaches a monitor of that DPI: it is asked for its size there, told of the DPI
-//       with the rectangle suggested from that size where it is, and painted. The step waits until
-//       all of that has been done.
-//   layout save <file>
-//       Writes what the window shows: its client area, the sizes of its icons, and each control's
-//       class, caption, box in client pixels and font, to the file; the pixels of its client area
-//       to <file>.bmp.
-//   layout same <file>
-//       The window shows what the saved one did: the same client area, icons, controls, boxes and
-//       fonts, and the same client area pixel for pixel, the marks of the check boxes and option
-//       buttons included. On a difference, what the window shows is written to <file>-now.bmp.
-//   gdi-flat <changes> <dpi> <dpi> ...
-//       Moves the window that many times, through the DPIs in turn; the program holds as many GDI
-//       objects after the last change as after the first.
-
-#include "LayoutSteps.h"
+// The steps that check the window's layout: its client area, the controls' places, stacking and
+// focus, the captions' lines, the pictures, a screenshot. And those that move the window to
+// another DPI and compare its layout with the one it has when it starts at that DPI: Wine cannot
+// move a window to a monitor of another DPI, and a WM_DPICHANGED sent from another process carries
+// no rectangle, so the driver moves the window as Windows would from inside the program's own
+// thread, through the test bed's hook (TestBedHook.h).
 
 #include <algorithm>
-#include <cstdint>
+#include <chrono>
 #include <cstring>
 #include <map>
-#include <optional>
-#include <string>
-#include <string_view>
+#include <thread>
 #include <utility>
-#include <vector>
 
-#include "Console.h"
 #include "DescribeError.h"
-#include "Handles.h"
+#include "Driver.h"
 #include "Pixels.h"
-#include "Steps.h"
-#include "TestBed.h"
 #include "TestBedHook.h"
 #include "Utf8.h"
-#include "WindowQueries.h"
+#include "Win32Support.h"
 
 namespace e2e {
 namespace {
-
-using velmor::win32::UniqueHandle;
 
 // The hook of the program's thread, set once per thread and kept until the driver ends (the
 // system removes it with the driver's process).
@@ -54,10 +31,7 @@ void HookThreadOf(HWND window) {
   if (thread == 0) Fail(L"the window no longer exists");
   if (hooked.count(thread) != 0) return;
   if (library == nullptr) {
-    std::wstring path(MAX_PATH, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(length);
-    path = path.substr(0, path.find_last_of(L'\\') + 1) + kHookDll;
+    const std::wstring path = FolderOf(velmor::win32::ModuleFileName()) + kHookDll;
     library = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (library == nullptr) {
       Fail(L"cannot load " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
@@ -74,18 +48,19 @@ void HookThreadOf(HWND window) {
 }
 
 // Has the hook move the window to dpi (0: not move it) and describe it; waits until it has.
-void AskHook(const LayoutHost& host, int dpi) {
+HWND AskHook(Driver& d, int dpi) {
   static ULONG_PTR asked = 0;
-  HookThreadOf(host.window);
+  HWND window = d.RequireWindow();
+  HookThreadOf(window);
   const UINT message = RegisterWindowMessageW(kTestBedMessage);
   const ULONG_PTR number = ++asked;
-  if (!PostMessageW(host.window, message, static_cast<WPARAM>(dpi), static_cast<LPARAM>(number))) {
+  if (!PostMessageW(window, message, static_cast<WPARAM>(dpi), static_cast<LPARAM>(number))) {
     Fail(L"cannot post to the window: " + velmor::win32::DescribeError(GetLastError()));
   }
-  host.waitFor(
-      [&] { return reinterpret_cast<ULONG_PTR>(GetPropW(host.window, kDoneProperty)) == number; },
-      dpi != 0 ? L"the window to be moved to " + std::to_wstring(dpi) + L" DPI"
-               : std::wstring(L"the window to be described"));
+  d.WaitFor([&] { return reinterpret_cast<ULONG_PTR>(GetPropW(window, kDoneProperty)) == number; },
+            dpi != 0 ? L"the window to be moved to " + std::to_wstring(dpi) + L" DPI"
+                     : std::wstring(L"the window to be described"));
+  return window;
 }
 
 std::wstring FontText(HWND control) {
@@ -143,29 +118,12 @@ Capture CaptureClient(HWND window) {
   return {client.right - client.left, client.bottom - client.top, CaptureScreen(client)};
 }
 
-// Every byte of a file the driver wrote; fails the step when it cannot be read.
-std::string ReadSaved(const std::wstring& path) {
-  std::wstring error;
-  std::optional<std::string> bytes = ReadFileBytes(path, error);
-  if (!bytes) Fail(L"cannot open " + Quote(path) + L": " + error);
-  return std::move(*bytes);
-}
-
 // A 32-bit top-down BMP file, which picture viewers show.
 void SaveCapture(const Capture& capture, const std::wstring& path) {
-  BITMAPFILEHEADER file{};
-  BITMAPINFOHEADER info{};
   const DWORD imageSize = static_cast<DWORD>(capture.pixels.size() * sizeof(DWORD));
-  file.bfType = 0x4D42;  // "BM"
-  file.bfOffBits = sizeof(file) + sizeof(info);
-  file.bfSize = file.bfOffBits + imageSize;
-  info.biSize = sizeof(info);
-  info.biWidth = capture.width;
-  info.biHeight = -capture.height;
-  info.biPlanes = 1;
-  info.biBitCount = 32;
-  info.biCompression = BI_RGB;
-  info.biSizeImage = imageSize;
+  const BITMAPINFOHEADER info = TopDownBitmap(capture.width, capture.height).bmiHeader;
+  const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(info);
+  const BITMAPFILEHEADER file{0x4D42 /* "BM" */, offset + imageSize, 0, 0, offset};
   std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
   bytes.append(reinterpret_cast<const char*>(&info), sizeof(info));
   bytes.append(reinterpret_cast<const char*>(capture.pixels.data()), imageSize);
@@ -173,7 +131,7 @@ void SaveCapture(const Capture& capture, const std::wstring& path) {
 }
 
 Capture LoadCapture(const std::wstring& path) {
-  const std::string bytes = ReadSaved(path);
+  const std::string bytes = ReadWholeFile(path);
   BITMAPFILEHEADER file{};
   BITMAPINFOHEADER info{};
   if (bytes.size() < sizeof(file) + sizeof(info)) Fail(Quote(path) + L" is no picture");
@@ -190,30 +148,26 @@ Capture LoadCapture(const std::wstring& path) {
   return capture;
 }
 
-// The pixels that differ, and the first of them.
-struct Difference {
-  int pixels = 0;
-  POINT first{-1, -1};
-};
-
-Difference Compare(const Capture& saved, const Capture& now) {
-  Difference difference;
-  if (saved.width != now.width || saved.height != now.height) {
-    difference.pixels = -1;
-    return difference;
-  }
+// The pixels that differ (-1: another size), and the first of them.
+int Differences(const Capture& saved, const Capture& now, POINT& first) {
+  if (saved.width != now.width || saved.height != now.height) return -1;
+  int count = 0;
   for (int y = 0; y < now.height; ++y) {
     for (int x = 0; x < now.width; ++x) {
       const std::size_t at = static_cast<std::size_t>(y) * now.width + x;
-      if (saved.pixels[at] != now.pixels[at] && difference.pixels++ == 0) difference.first = {x, y};
+      if (saved.pixels[at] != now.pixels[at] && count++ == 0) first = {x, y};
     }
   }
-  return difference;
+  return count;
 }
 
-void SaveLayout(const std::wstring& path, const LayoutHost& host) {
-  AskHook(host, 0);
-  const Layout layout = LayoutOf(host.window);
+// "layout save <file>": writes what the window shows: its client area, the sizes of its icons, and
+// each control's class, caption, box in client pixels and font, to the file; the pixels of its
+// client area to <file>.bmp.
+void SaveLayout(Driver& d, const Step& step) {
+  const std::wstring& path = step.args[0].text;
+  HWND window = AskHook(d, 0);
+  const Layout layout = LayoutOf(window);
   std::wstring text;
   for (const std::wstring& line : layout) text += line + L"\n";
   const std::string bytes = velmor::Utf8FromWide(text);
@@ -221,12 +175,12 @@ void SaveLayout(const std::wstring& path, const LayoutHost& host) {
   // Saved once what the window shows holds still: the hook has had it painted, and the system
   // shows it when the program next waits for messages, which it does before it answers this.
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutW(host.window, WM_NULL, 0, 0, SMTO_NORMAL, host.timeoutMs, &ignored);
-  Capture last = CaptureClient(host.window);
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, d.timeoutMs, &ignored);
+  Capture last = CaptureClient(window);
   int still = 0;
-  host.waitFor(
+  d.WaitFor(
       [&] {
-        Capture now = CaptureClient(host.window);
+        Capture now = CaptureClient(window);
         still = now == last ? still + 1 : 0;
         last = std::move(now);
         return still == 2;
@@ -236,16 +190,15 @@ void SaveLayout(const std::wstring& path, const LayoutHost& host) {
   for (const std::wstring& line : layout) Out(L"    " + line + L"\n");
 }
 
-void ExpectSameLayout(const std::wstring& path, const LayoutHost& host) {
-  AskHook(host, 0);
-  const Layout layout = LayoutOf(host.window);
-  const std::wstring saved = velmor::WideFromUtf8(ReadSaved(path));
-  std::vector<std::wstring> savedLines;
-  for (std::size_t at = 0; at < saved.size();) {
-    const std::size_t end = saved.find(L'\n', at);
-    savedLines.push_back(saved.substr(at, end - at));
-    at = end == std::wstring::npos ? saved.size() : end + 1;
-  }
+// "layout same <file>": the window shows what the saved one did: the same client area, icons,
+// controls, boxes and fonts, and the same client area pixel for pixel, the marks of the check boxes
+// and option buttons included. On a difference, what the window shows is written to
+// <file>-now.bmp.
+void ExpectSameLayout(Driver& d, const Step& step) {
+  const std::wstring& path = step.args[0].text;
+  HWND window = AskHook(d, 0);
+  const Layout layout = LayoutOf(window);
+  const std::vector<std::wstring> savedLines = TextLines(ReadWholeFile(path));
   for (std::size_t i = 0; i < std::max(savedLines.size(), layout.size()); ++i) {
     const std::wstring want = i < savedLines.size() ? savedLines[i] : L"(nothing)";
     const std::wstring have = i < layout.size() ? layout[i] : L"(nothing)";
@@ -253,78 +206,48 @@ void ExpectSameLayout(const std::wstring& path, const LayoutHost& host) {
   }
   const Capture want = LoadCapture(path + L".bmp");
   Capture now;
-  Difference difference;
-  const bool same = host.poll(host.timeoutMs, [&] {
-    now = CaptureClient(host.window);
-    difference = Compare(want, now);
-    return difference.pixels == 0;
-  });
-  if (!same) {
+  POINT first{};
+  int differ = 0;
+  if (!d.Poll(d.timeoutMs, [&] {
+        now = CaptureClient(window);
+        return (differ = Differences(want, now, first)) == 0;
+      })) {
     SaveCapture(now, path + L"-now.bmp");
-    if (difference.pixels < 0) Fail(L"the client area is not the saved one's size");
-    Fail(std::to_wstring(difference.pixels) +
-         L" pixels differ from the saved window's, the first at (" +
-         std::to_wstring(difference.first.x) + L", " + std::to_wstring(difference.first.y) +
+    if (differ < 0) Fail(L"the client area is not the saved one's size");
+    Fail(std::to_wstring(differ) + L" pixels differ from the saved window's, the first at (" +
+         std::to_wstring(first.x) + L", " + std::to_wstring(first.y) +
          L"); what the window shows is in " + Quote(path + L"-now.bmp"));
   }
   Out(L"    " + layout[0] + L", " + layout[1] + L", " + std::to_wstring(layout.size() - 2) +
       L" controls and every pixel as saved\n");
 }
 
-int NumberOf(const std::wstring& word, const wchar_t* what) {
-  return static_cast<int>(RequireNumber(word, what));
-}
-
-std::vector<std::wstring> Words(const std::wstring& rest) {
-  std::vector<std::wstring> words;
-  for (std::size_t at = rest.find_first_not_of(L" \t"); at != std::wstring::npos;) {
-    const std::size_t end = rest.find_first_of(L" \t", at);
-    words.push_back(rest.substr(at, end == std::wstring::npos ? end : end - at));
-    at = end == std::wstring::npos ? end : rest.find_first_not_of(L" \t", end);
-  }
-  return words;
-}
-
 int GdiObjectsOfProgram(HWND window) {
   return static_cast<int>(reinterpret_cast<ULONG_PTR>(GetPropW(window, kGdiProperty))) - 1;
 }
 
-}  // namespace
-
-void RunDpiChangeStep(const std::wstring& rest, const LayoutHost& host) {
-  const int dpi = NumberOf(Trim(rest), L"<dpi>");
-  if (dpi < 48 || dpi > 960) Fail(L"expected a DPI from 48 to 960");
-  AskHook(host, dpi);
+// "dpi-change <dpi>": the window reaches a monitor of that DPI: it is asked for its size there,
+// told of the DPI with the rectangle suggested from that size where it is, and painted; the step
+// waits until all of that has been done.
+void ChangeDpi(Driver& d, const Step& step) {
+  const int dpi = static_cast<int>(step.args[0].value);
+  HWND window = AskHook(d, dpi);
   RECT client{};
-  GetClientRect(host.window, &client);
+  GetClientRect(window, &client);
   Out(L"    at " + std::to_wstring(dpi) + L" DPI: client area " + std::to_wstring(client.right) +
       L" x " + std::to_wstring(client.bottom) + L"\n");
 }
 
-void RunLayoutStep(const std::wstring& rest, const LayoutHost& host) {
-  const std::vector<std::wstring> words = Words(rest);
-  if (words.size() < 2 || (words[0] != L"save" && words[0] != L"same")) {
-    Fail(L"expected layout save|same <file>");
-  }
-  const std::wstring path = Trim(rest.substr(rest.find(words[0]) + words[0].size()));
-  if (words[0] == L"save") {
-    SaveLayout(path, host);
-  } else {
-    ExpectSameLayout(path, host);
-  }
-}
-
-void RunGdiFlatStep(const std::wstring& rest, const LayoutHost& host) {
-  const std::vector<std::wstring> words = Words(rest);
-  if (words.size() < 2) Fail(L"expected gdi-flat <changes> <dpi> ...");
-  const int changes = NumberOf(words[0], L"<changes>");
-  std::vector<int> dpis;
-  for (std::size_t i = 1; i < words.size(); ++i) dpis.push_back(NumberOf(words[i], L"<dpi>"));
+// "gdi-flat <changes> <dpi> ...": moves the window that many times, through the DPIs in turn; the
+// program holds as many GDI objects after the last change as after the first.
+void ExpectGdiFlat(Driver& d, const Step& step) {
+  const long changes = step.args[0].value;
   int first = 0;
   int last = 0;
-  for (int i = 0; i < changes; ++i) {
-    AskHook(host, dpis[static_cast<std::size_t>(i) % dpis.size()]);
-    last = GdiObjectsOfProgram(host.window);
+  for (long i = 0; i < changes; ++i) {
+    const int dpi =
+        static_cast<int>(step.args[1 + static_cast<size_t>(i) % (step.args.size() - 1)].value);
+    last = GdiObjectsOfProgram(AskHook(d, dpi));
     if (i == 0) first = last;
   }
   Out(L"    GDI objects: " + std::to_wstring(first) + L" after the first change, " +
@@ -334,5 +257,171 @@ void RunGdiFlatStep(const std::wstring& rest, const LayoutHost& host) {
          std::to_wstring(changes) + L" changes than after the first");
   }
 }
+
+long ReadDpi(const std::wstring& text) {
+  const long dpi = ReadArgs(L"a DPI", L"<dpi:n>", text, {})[0].value;
+  if (dpi < 48 || dpi > 960) Fail(L"expected a DPI from 48 to 960, not " + text);
+  return dpi;
+}
+
+RECT ClientRectOf(HWND window) {
+  RECT r{};
+  GetClientRect(window, &r);
+  return r;
+}
+
+// "(left, top) width x height".
+std::wstring PlaceText(const RECT& r) {
+  return L"(" + std::to_wstring(r.left) + L", " + std::to_wstring(r.top) + L") " +
+         std::to_wstring(r.right - r.left) + L" x " + std::to_wstring(r.bottom - r.top);
+}
+
+// "twips-rect <control>|client <left> <top> <width> <height>": the control (or the client area)
+// lies within 1 pixel of that rectangle in twips, scaled to the screen's DPI.
+void ExpectTwipsRect(Driver& d, const Step& step) {
+  HWND window = d.RequireWindow();
+  RECT have = ClientRectOf(window);
+  if (step.args[0].text != L"client") {
+    GetWindowRect(d.WaitControl(step.args[0].text), &have);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&have), 2);
+  }
+  const auto& a = step.args;
+  const RECT want{TwipsToPx(a[1].value), TwipsToPx(a[2].value), TwipsToPx(a[1].value + a[3].value),
+                  TwipsToPx(a[2].value + a[4].value)};
+  Out(L"    " + std::to_wstring(ScreenDpi()) + L" dpi: " + PlaceText(have) + L", expected " +
+      PlaceText(want) + L"\n");
+  if (std::abs(have.left - want.left) > 1 || std::abs(have.top - want.top) > 1 ||
+      std::abs(have.right - want.right) > 1 || std::abs(have.bottom - want.bottom) > 1) {
+    Fail(Quote(step.args[0].text) + L" is at " + PlaceText(have) + L", more than 1 px from " +
+         PlaceText(want));
+  }
+}
+
+// "z-order <control> | <control> | ...": the controls lie on top of one another in this order,
+// the first on top.
+void ExpectZOrder(Driver& d, const Step& step) {
+  std::vector<HWND> listed;
+  for (const Arg& ref : step.args) listed.push_back(d.WaitControl(ref.text));
+  std::vector<HWND> stacked;
+  for (HWND child = GetWindow(d.RequireWindow(), GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (std::find(listed.begin(), listed.end(), child) != listed.end()) stacked.push_back(child);
+  }
+  if (stacked != listed) {
+    std::wstring order;
+    for (HWND child : stacked) {
+      const std::wstring text = WindowText(child);
+      order +=
+          (order.empty() ? L"" : L" | ") + (text.empty() ? L"class:" + ClassName(child) : text);
+    }
+    Fail(L"the controls lie, top first: " + order);
+  }
+}
+
+// "caption-lines <left> <top> <width> <height> <lines>" (twips, client area): the text drawn
+// there stands on that many lines, and none of it touches the right or bottom edge, where a
+// caption too long for its box would be cut off.
+void ExpectCaptionLines(Driver& d, const Step& step) {
+  POINT origin{0, 0};
+  ClientToScreen(d.RequireWindow(), &origin);
+  const auto& a = step.args;
+  const RECT box{origin.x + TwipsToPx(a[0].value), origin.y + TwipsToPx(a[1].value),
+                 origin.x + TwipsToPx(a[0].value + a[2].value),
+                 origin.y + TwipsToPx(a[1].value + a[3].value)};
+  const int want = static_cast<int>(step.args[4].value);
+  CaptionLines measured;
+  // The window may still be painting: measure again until the caption is there or time is up.
+  const bool whole = d.Poll(d.timeoutMs, [&] {
+    measured = MeasureCaptionLines(box);
+    return measured.lines == want && !measured.edge;
+  });
+  Out(L"    " + std::to_wstring(ScreenDpi()) + L" dpi: " + std::to_wstring(measured.lines) +
+      L" line(s) in " + std::to_wstring(box.right - box.left) + L" x " +
+      std::to_wstring(box.bottom - box.top) + L" px" +
+      (measured.edge ? L", touching the edge" : L"") + L"\n");
+  if (!whole) {
+    Fail(L"the caption stands on " + std::to_wstring(measured.lines) + L" line(s)" +
+         (measured.edge ? L" and reaches the box's edge (cut off)" : L"") + L"; expected " +
+         std::to_wstring(want) + L" whole line(s)");
+  }
+}
+
+// "picture <control> | <file> | corner|inside": the picture from the file is drawn at its own
+// pixel size, pixel for pixel: from the control's top-left corner and clipped to the control, or
+// somewhere wholly inside it.
+void ExpectPicture(Driver& d, const Step& step) {
+  const DecodedPicture picture = DecodePicture(step.args[1].text);
+  RECT box{};
+  GetWindowRect(d.WaitControl(step.args[0].text), &box);
+  const bool atCorner = step.args[2].text == L"corner";
+  const std::wstring size =
+      std::to_wstring(picture.width) + L" x " + std::to_wstring(picture.height);
+  POINT found{-1, -1};
+  const auto drawn = [&] {
+    const std::optional<POINT> at = FindPicture(picture, box, atCorner);
+    if (at) found = *at;
+    return at.has_value();
+  };
+  // The window may still be painting: look again until the picture is there or time is up.
+  if (!d.Poll(d.timeoutMs, drawn)) {
+    Fail(L"the " + size + L" picture is not drawn unscaled " +
+         (atCorner ? L"at the control's corner" : L"inside the control"));
+  }
+  Out(L"    " + size + L" px, unscaled at (" + std::to_wstring(found.x) + L", " +
+      std::to_wstring(found.y) + L") in the control\n");
+}
+
+// "focus <control>": waits until that control of the window has the keyboard focus.
+void ExpectFocus(Driver& d, const Step& step) {
+  const std::wstring& ref = step.args[0].text;
+  HWND control = d.WaitControl(ref);
+  HWND focus = nullptr;
+  if (!d.Poll(d.timeoutMs, [&] { return (focus = FocusOf(control)) == control; })) {
+    Fail(L"the focus is on " +
+         (focus == nullptr ? std::wstring(L"no window")
+                           : ClassName(focus) + L" " + Quote(WindowText(focus))) +
+         L", not on " + Quote(ref));
+  }
+}
+
+// "screenshot <name>.png": what the screen shows of the window, as a PNG file in the
+// scenario's artifacts folder.
+void Screenshot(Driver& d, const Step& step) {
+  HWND hwnd = d.RequireWindow();
+  // Let the program finish painting; a program busy in a handler is captured as it is.
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  RECT r{};
+  if (!GetWindowRect(hwnd, &r)) Fail(L"cannot read the window's position");
+  SaveScreenPicture(r, JoinPath(d.artifacts, step.args[0].text));
+}
+
+constexpr Verb kVerbs[] = {
+    {L"client-size", L"<width:n> <height:n>",
+     [](Driver& d, const Step& s) {
+       const RECT r = ClientRectOf(d.RequireWindow());
+       if (r.right != s.args[0].value || r.bottom != s.args[1].value) {
+         Fail(L"the client area is " + std::to_wstring(r.right) + L" x " +
+              std::to_wstring(r.bottom) + L", expected " + s.rest);
+       }
+     }},
+    {L"focus", L"<control>", ExpectFocus},
+    {L"z-order", L"<control>...", ExpectZOrder},
+    {L"twips-rect", L"<control> <left:n> <top:n> <width:n> <height:n>", ExpectTwipsRect},
+    {L"caption-lines", L"<left:n> <top:n> <width:n> <height:n> <lines:n>", ExpectCaptionLines},
+    {L"picture", L"<control> | <file> | corner/inside", ExpectPicture},
+    {L"screenshot", L"<file>", Screenshot},
+    {L"dpi-change", L"<dpi:dpi>", ChangeDpi},
+    {L"layout save", L"<file>", SaveLayout},
+    {L"layout same", L"<file>", ExpectSameLayout},
+    {L"gdi-flat", L"<changes:n> <dpi:dpi>...", ExpectGdiFlat},
+};
+
+constexpr Kind kKinds[] = {{L"dpi", ReadDpi}};
+
+}  // namespace
+
+Family LayoutSteps() { return {kVerbs, kKinds}; }
 
 }  // namespace e2e

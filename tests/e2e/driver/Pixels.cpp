@@ -14,6 +14,7 @@
 #include "DescribeError.h"
 #include "Handles.h"
 #include "Steps.h"
+#include "TestBed.h"
 
 namespace e2e {
 namespace {
@@ -36,6 +37,12 @@ int ColourDistance(DWORD a, DWORD b) {
 }
 
 }  // namespace
+
+BITMAPINFO TopDownBitmap(int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+  return info;
+}
 
 void SaveScreenPicture(const RECT& rect, const std::wstring& path) {
   RECT r = rect;
@@ -81,12 +88,6 @@ void SaveScreenPicture(const RECT& rect, const std::wstring& path) {
   check(encoder->Commit(), L"file");
 }
 
-void SaveWindowPicture(HWND hwnd, const std::wstring& path) {
-  RECT r{};
-  if (!GetWindowRect(hwnd, &r)) Fail(L"cannot read the window's position");
-  SaveScreenPicture(r, path);
-}
-
 int ScreenDpi() {
   const WindowDC screen(nullptr);
   return GetDeviceCaps(screen.get(), LOGPIXELSY);
@@ -106,13 +107,7 @@ std::vector<DWORD> CaptureScreen(const RECT& r) {
     const SelectedObject selected(memory.get(), bitmap.get());
     BitBlt(memory.get(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY | CAPTUREBLT);
   }
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = TopDownBitmap(width, height);
   std::vector<DWORD> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
   if (GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &info,
                 DIB_RGB_COLORS) != height) {
@@ -123,14 +118,7 @@ std::vector<DWORD> CaptureScreen(const RECT& r) {
 }
 
 DecodedPicture DecodePicture(const std::wstring& path) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file)
-    Fail(L"cannot open " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
-  std::string bytes;
-  char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
+  const std::string bytes = ReadWholeFile(path);
 
   const ComApartment com;
   Microsoft::WRL::ComPtr<IStream> stream;
@@ -152,13 +140,7 @@ DecodedPicture DecodePicture(const std::wstring& path) {
   const WindowDC screen(nullptr);
   for (const DWORD background : {DWORD{0xFFFFFF}, DWORD{0}}) {
     const UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = decoded.width;
-    info.bmiHeader.biHeight = -decoded.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmap(decoded.width, decoded.height);
     void* bits = nullptr;
     const UniqueBitmap bitmap(
         CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));

@@ -11,14 +11,16 @@
 
 namespace e2e {
 
-// Saves what the screen shows in a rectangle, or of a window, as a PNG file.
+// Saves what the screen shows in a rectangle as a PNG file.
 void SaveScreenPicture(const RECT& rect, const std::wstring& path);
-void SaveWindowPicture(HWND hwnd, const std::wstring& path);
 
 // The screen's DPI; the driver is DPI-aware (Run), so this is the DPI the programs see.
 int ScreenDpi();
 
 int TwipsToPx(long twips);
+
+// The header of a 32-bit bitmap whose rows go from the top down, as these pixels do.
+BITMAPINFO TopDownBitmap(int width, int height);
 
 // A rectangle of the screen as 0x00RRGGBB pixels, row by row from the top.
 std::vector<DWORD> CaptureScreen(const RECT& r);

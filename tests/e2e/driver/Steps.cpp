@@ -1,6 +1,7 @@
 #include "Steps.h"
 
 #include <algorithm>
+#include <span>
 
 #include "Utf8.h"
 
@@ -114,17 +115,14 @@ class Reader {
     std::wstring error;
     std::optional<std::string> bytes = source_.read(path, error);
     if (!bytes) Fail((from.empty() ? L"" : from + L": ") + L"cannot read " + path + L": " + error);
-    if (bytes->starts_with("\xEF\xBB\xBF")) bytes->erase(0, 3);
-    const std::wstring text = velmor::WideFromUtf8(*bytes);
     const std::wstring folder = FolderOf(path);
     const std::wstring name = path.substr(folder.size());
     std::vector<Line> lines;
-    for (size_t pos = 0, number = 1; pos <= text.size(); ++number) {
-      size_t end = text.find(L'\n', pos);
-      if (end == std::wstring::npos) end = text.size();
-      lines.push_back(MakeLine(name + L":" + std::to_wstring(number), folder,
-                               WithoutCR(text.substr(pos, end - pos))));
-      pos = end + 1;
+    for (const std::wstring& text : TextLines(*bytes)) {
+      Line line = MakeLine(name + L":" + std::to_wstring(lines.size() + 1), folder, text);
+      // An included file's cases are its own.
+      if (!from.empty() && line.indent == 0 && SplitWord(line.text).first == L"case") break;
+      lines.push_back(std::move(line));
     }
     open_.push_back(path);
     Process(lines, 0);
@@ -154,8 +152,7 @@ class Reader {
       } else {
         At(line.where, [&] {
           auto [verb, stepRest] = SplitWord(Expand(line.text, depth));
-          if (!source_.isVerb(verb)) Fail(L"unknown step " + Quote(verb));
-          steps_.push_back({line.where, std::move(verb), std::move(stepRest), {}});
+          steps_.push_back({line.where, std::move(verb), std::move(stepRest)});
         });
         underStep = true;
       }
@@ -320,12 +317,266 @@ class Reader {
   std::vector<Step> steps_;
 };
 
+// ---- arguments
+
+// A field of a shape (see Verb).
+struct Field {
+  std::wstring kind;                // "n", a Kind's name, or empty for a text
+  std::vector<std::wstring> words;  // the words a choice may be
+  bool optional = false;
+  bool repeated = false;
+  bool IsText() const { return words.empty() && kind.empty(); }
+};
+using Part = std::vector<Field>;
+
+std::vector<Part> ParseShape(std::wstring_view shape) {
+  std::vector<Part> parts;
+  if (Trim(shape).empty()) return parts;
+  for (const std::wstring& text : SplitBars(shape)) {
+    Part& part = parts.emplace_back();
+    for (std::wstring word : Words(text)) {
+      Field& field = part.emplace_back();
+      field.repeated = word.ends_with(L"...");
+      if (field.repeated) word.resize(word.size() - 3);
+      field.optional = word.starts_with(L'[');
+      if (field.optional) word = word.substr(1, word.size() - 2);
+      if (word.starts_with(L'<')) {
+        const size_t colon = word.find(L':');
+        if (colon != std::wstring::npos)
+          field.kind = word.substr(colon + 1, word.size() - colon - 2);
+        continue;
+      }
+      for (size_t at = 0; at <= word.size();) {
+        const size_t slash = std::min(word.find(L'/', at), word.size());
+        field.words.push_back(word.substr(at, slash - at));
+        at = slash + 1;
+      }
+    }
+  }
+  return parts;
+}
+
+class ArgsReader {
+ public:
+  ArgsReader(std::wstring_view verb, std::wstring_view shape, const std::wstring& rest,
+             std::span<const Kind> kinds)
+      : verb_(verb), shape_(shape), rest_(rest), kinds_(kinds) {}
+
+  Args Read() {
+    const std::vector<std::wstring> parts =
+        rest_.empty() ? std::vector<std::wstring>{} : SplitBars(rest_);
+    const std::vector<Part> shape = ParseShape(shape_);
+    size_t at = 0;
+    for (size_t p = 0; p < shape.size(); ++p) {
+      const Part& part = shape[p];
+      if (part.size() == 1 && part[0].repeated) {
+        if (at == parts.size() && !part[0].optional) Mismatch();
+        while (at < parts.size()) Take(part[0], parts[at++]);
+        break;
+      }
+      if (at == parts.size()) {
+        if (!part.empty() && part[0].optional) break;
+        Mismatch();
+      }
+      if (p + 1 == shape.size() && part.size() == 1 && part[0].IsText() && !part[0].optional) {
+        size_t start = 0;  // the rest of the line, after as many bars as parts were read
+        for (size_t bar = 0; bar < at; ++bar) start = rest_.find(L'|', start) + 1;
+        Take(part[0], Trim(rest_.substr(start)));
+        return std::move(args_);
+      }
+      ReadPart(part, parts[at++]);
+    }
+    if (at < parts.size()) Mismatch();
+    return std::move(args_);
+  }
+
+ private:
+  [[noreturn]] void Mismatch() const {
+    // The shape as a reader writes it: without the kinds.
+    std::wstring usage;
+    bool kind = false;
+    for (const wchar_t c : shape_) {
+      kind = (kind || c == L':') && c != L'>';
+      if (!kind) usage += c;
+    }
+    Fail(L"expected " + std::wstring(verb_) + (usage.empty() ? L"" : L" " + usage) +
+         (rest_.empty() ? L"" : L", found " + Quote(rest_)));
+  }
+
+  void Take(const Field& field, const std::wstring& text) {
+    Arg arg{text};
+    if (!field.words.empty()) {
+      if (std::find(field.words.begin(), field.words.end(), text) == field.words.end()) Mismatch();
+    } else if (field.kind == L"n") {
+      unsigned long number = 0;
+      if (!ParseNumber(text, number)) Mismatch();
+      arg.value = static_cast<long>(number);
+    } else if (!field.kind.empty()) {
+      const auto kind = std::find_if(kinds_.begin(), kinds_.end(),
+                                     [&](const Kind& k) { return k.name == field.kind; });
+      if (kind == kinds_.end()) Fail(L"the driver has no kind " + field.kind);
+      arg.value = kind->read(text);
+    } else if (text.empty() && !field.optional) {
+      Mismatch();
+    }
+    args_.push_back(std::move(arg));
+  }
+
+  // A part of the line: a field alone takes all of it; else each field a word, but a text, which
+  // comes first, the words the fields after it leave.
+  void ReadPart(const Part& part, std::wstring text) {
+    if (part.size() == 1) return Take(part[0], text);
+    std::vector<std::wstring> words;
+    if (!part.empty() && part[0].IsText()) {
+      for (size_t f = 1; f < part.size(); ++f) {
+        const size_t space = text.find_last_of(L" \t");
+        if (space == std::wstring::npos) Mismatch();
+        words.insert(words.begin(), text.substr(space + 1));
+        text = Trim(text.substr(0, space));
+      }
+      words.insert(words.begin(), text);
+    } else {
+      words = Words(text);
+    }
+    size_t i = 0;
+    for (const Field& field : part) {
+      if (i == words.size()) {
+        if (field.optional) break;
+        Mismatch();
+      }
+      Take(field, words[i++]);
+      while (field.repeated && i < words.size()) Take(field, words[i++]);
+    }
+    if (i < words.size()) Mismatch();
+  }
+
+  std::wstring_view verb_;
+  std::wstring_view shape_;
+  const std::wstring& rest_;
+  std::span<const Kind> kinds_;
+  Args args_;
+};
+
+// Finds the step's verb, a family's two-word one first, and reads its arguments.
+void Check(Step& step, const StepsSource& source) {
+  const auto find = [&](const std::wstring& name) -> const Verb* {
+    for (const Verb& verb : source.verbs) {
+      if (verb.name == name) return &verb;
+    }
+    return nullptr;
+  };
+  const auto [word, after] = SplitWord(step.rest);
+  if (const Verb* verb = find(step.verb + L" " + word); verb != nullptr && !word.empty()) {
+    step.verb += L" " + word;
+    step.rest = after;
+    step.known = verb;
+  } else if ((step.known = find(step.verb)) == nullptr) {
+    const bool family = std::any_of(source.verbs.begin(), source.verbs.end(), [&](const Verb& v) {
+      return v.name.starts_with(step.verb + L" ");
+    });
+    Fail(L"unknown step " + Quote(family ? step.verb + L" " + word : step.verb));
+  }
+  if (!step.known->items && !step.items.empty()) Fail(L"this step takes no indented lines");
+  step.args = ReadArgs(step.verb, step.known->shape, step.rest, source.kinds);
+}
+
 }  // namespace
 
 [[noreturn]] void Fail(std::wstring message) { throw Failure{std::move(message)}; }
+[[noreturn]] void StopRun(std::wstring message) { throw Failure{std::move(message), true}; }
 
 std::vector<Step> ReadSteps(const std::wstring& path, const StepsSource& source) {
-  return Reader(source).Read(path);
+  std::vector<Step> steps = Reader(source).Read(path);
+  std::wstring errors;
+  for (Step& step : steps) {
+    try {
+      Check(step, source);
+    } catch (const Failure& failure) {
+      errors += (errors.empty() ? L"" : L"\n") + step.where + L": " + failure.message;
+    }
+  }
+  if (!errors.empty()) Fail(errors);
+  return steps;
+}
+
+Args ReadArgs(std::wstring_view verb, std::wstring_view shape, const std::wstring& rest,
+              std::span<const Kind> kinds) {
+  return ArgsReader(verb, shape, rest, kinds).Read();
+}
+
+RunReport RunCases(
+    const std::vector<Step>& steps, const std::wstring& only,
+    const std::function<void(const Step&)>& execute,
+    const std::function<void(int number, const std::wstring& failure)>& afterFailure) {
+  std::vector<const Step*> cases;
+  for (const Step& step : steps) {
+    if (step.verb == L"case") cases.push_back(&step);
+  }
+  size_t named = 0;  // the case named, by its number from 1
+  if (!only.empty()) {
+    std::wstring list;
+    int fit = 0;
+    unsigned long number = 0;
+    for (size_t c = 0; c < cases.size(); ++c) {
+      list += L"\n    " + std::to_wstring(c + 1) + L"  " + cases[c]->rest;
+      if (ParseNumber(only, number) ? number == c + 1
+                                    : cases[c]->rest.find(only) != std::wstring::npos) {
+        named = c + 1;
+        ++fit;
+      }
+    }
+    if (fit != 1) {
+      Fail(std::wstring(fit == 0 ? L"no case is " : L"several cases are ") + Quote(only) +
+           L"; the cases:" + list);
+    }
+  }
+  RunReport report;
+  size_t current = 0;  // the case being run, 0 before the first
+  bool skipping = false;
+  for (const Step& step : steps) {
+    if (step.verb == L"case") {
+      ++current;
+      skipping = named != 0 && named != current;
+      report.cases += skipping ? 0 : 1;
+    }
+    if (skipping) continue;
+    try {
+      execute(step);
+    } catch (const Failure& failure) {
+      const std::wstring line =
+          (current == 0
+               ? std::wstring(L"before the first case")
+               : L"case " + std::to_wstring(current) + L" (" + cases[current - 1]->rest + L")") +
+          L": at " + step.where + L" (" + StepText(step) + L"): " + failure.message;
+      report.failures.push_back(line);
+      afterFailure(static_cast<int>(current), line);
+      report.stopped = current == 0 || failure.stopsRun;
+      if (report.stopped) break;
+      skipping = true;
+    }
+  }
+  return report;
+}
+
+std::vector<std::wstring> Texts(const Args& args, size_t first) {
+  std::vector<std::wstring> texts;
+  for (size_t i = first; i < args.size(); ++i) {
+    if (!args[i].text.empty()) texts.push_back(args[i].text);
+  }
+  return texts;
+}
+
+void ExpectSameTexts(const std::wstring& what, std::vector<std::wstring> want,
+                     std::vector<std::wstring> have) {
+  std::sort(want.begin(), want.end());
+  std::sort(have.begin(), have.end());
+  if (have == want) return;
+  const auto list = [](const std::vector<std::wstring>& items) {
+    std::wstring out;
+    for (const std::wstring& item : items) out += (out.empty() ? L"" : L" | ") + item;
+    return L"[" + out + L"]";
+  };
+  Fail(what + L": expected " + list(want) + L", found " + list(have));
 }
 
 std::wstring Trim(std::wstring_view s) {
@@ -346,6 +597,18 @@ std::wstring Unescape(std::wstring_view s) {
     }
   }
   return out;
+}
+
+std::vector<std::wstring> TextLines(std::string_view utf8) {
+  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
+  const std::wstring text = WithoutCR(velmor::WideFromUtf8(utf8));
+  std::vector<std::wstring> lines;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find(L'\n', at), text.size());
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return lines;
 }
 
 std::wstring WithoutCR(std::wstring s) {
@@ -403,19 +666,15 @@ std::vector<std::wstring> Words(std::wstring_view s) {
   return words;
 }
 
-std::pair<std::wstring, unsigned long> SplitTrailingNumber(const std::wstring& rest) {
-  const size_t space = rest.find_last_of(L" \t");
-  unsigned long value = 0;
-  if (space == std::wstring::npos || !ParseNumber(rest.substr(space + 1), value)) {
-    Fail(L"expected <text> <milliseconds>");
+std::pair<std::wstring, std::wstring> SplitCommand(const std::wstring& command) {
+  if (command.starts_with(L'"')) {
+    const size_t close = command.find(L'"', 1);
+    if (close == std::wstring::npos) Fail(L"unbalanced quote in the program path");
+    return {command.substr(1, close - 1), Trim(command.substr(close + 1))};
   }
-  return {Trim(rest.substr(0, space)), value};
-}
-
-unsigned long RequireNumber(const std::wstring& s, const wchar_t* what) {
-  unsigned long value = 0;
-  if (!ParseNumber(s, value)) Fail(std::wstring(L"expected ") + what + L", got " + Quote(s));
-  return value;
+  const size_t space = command.find_first_of(L" \t");
+  if (space == std::wstring::npos) return {command, L""};
+  return {command.substr(0, space), Trim(command.substr(space))};
 }
 
 std::wstring FolderOf(const std::wstring& path) {

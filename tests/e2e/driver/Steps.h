@@ -1,16 +1,18 @@
 #pragma once
 
-// The steps language: reading a steps file into steps, and the text helpers the steps share.
-// Portable (no Win32), so that its rules are unit-tested natively.
+// The steps language: reading a steps file into steps, checking each against the driver's verbs,
+// running its cases, and the text helpers the steps share. Portable (no Win32), so that its rules
+// are unit-tested natively.
 //
 //   # a comment                     whole lines only; blank lines are skipped
-//   include testbed.steps           the steps of another file, relative to this one
+//   include testbed.steps           another file's values and first steps (relative to this one)
 //   let NAME = text                 a named value; $NAME in later lines stands for the text
 //   let NAME(A, B) = ... $A ... $B  a value with parameters: $NAME(x, y)
 //   let NAME =                      a value of several lines: the indented lines below it
 //       line
 //   verb rest                       a step
 //       item                        an indented line under a step is one item of its list
+//   case title                      a case: the steps up to the next case
 //
 // A line that is only $NAME stands for all of that value's lines (steps, or items under a step).
 // Values are expanded as the file is read, with the definitions made so far; "$$" is one "$",
@@ -19,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,39 +29,112 @@
 
 namespace e2e {
 
-struct Step {
-  std::wstring where;  // "<file>:<line>", and the values it came through
-  std::wstring verb;
-  std::wstring rest;                // everything after the verb, trimmed
-  std::vector<std::wstring> items;  // the indented lines under the step, trimmed
+// One argument of a step as its verb's shape reads it: the text, and for a number or a word of a
+// kind its value.
+struct Arg {
+  std::wstring text;
+  long value = 0;
+};
+using Args = std::vector<Arg>;
+
+class Driver;
+struct Step;
+
+// A step the driver knows: its name (one word, or two for a family: "reader child"), the shape of
+// its arguments, what runs it, and whether indented lines follow it. The shape is checked as the
+// file is read, and what it read is what the step runs with:
+//   <name>        a text: in a part with other fields, the words they leave (at least one); alone,
+//                 the whole part; as the last part, the rest of the line, bars included
+//   <name:n>      a number; <name:kind> a word of a kind (alone in a part: the whole part)
+//   yes/no        one of these words
+//   [field]       may be left out (the fields after it too); alone in a part, may be empty
+//   field...      may come again, as the last field of a part or as the last part
+//   |             the parts of a line, as the step separates them with bars
+struct Verb {
+  std::wstring_view name;
+  std::wstring_view shape;
+  void (*run)(Driver& driver, const Step& step) = nullptr;
+  bool items = false;
 };
 
-// A step that did not pass, or a steps file that cannot be read; the message goes to stderr.
+// A kind of word in shapes: its value, or Failure for a word that is not of the kind.
+struct Kind {
+  std::wstring_view name;
+  long (*read)(const std::wstring& text);
+};
+
+struct Step {
+  std::wstring where;               // "<file>:<line>", and the values it came through
+  std::wstring verb;                // the verb's name as the table has it ("click", "reader child")
+  std::wstring rest;                // everything after the verb, trimmed
+  std::vector<std::wstring> items;  // the indented lines under the step, trimmed
+  const Verb* known = nullptr;      // the driver's verb, found as the file was read
+  Args args;                        // the arguments, as its shape read them
+};
+
+// A step that did not pass, or a steps file that cannot be read; the message goes to stderr. One
+// that stops the run ends every case, not only its own.
 struct Failure {
   std::wstring message;
+  bool stopsRun = false;
 };
 
 [[noreturn]] void Fail(std::wstring message);
+[[noreturn]] void StopRun(std::wstring message);
 
 struct StepsSource {
   // The bytes of a file (UTF-8), or nothing when it cannot be read (error says why).
   std::function<std::optional<std::string>(const std::wstring& path, std::wstring& error)> read;
-  // Whether the driver has a step of that name.
-  std::function<bool(std::wstring_view verb)> isVerb;
+  std::vector<Verb> verbs;
+  std::vector<Kind> kinds;
   // Values given by the driver, e.g. the screen's DPI.
   std::map<std::wstring, std::wstring> builtins;
 };
 
-// The steps of a steps file (a full Windows path), includes and values resolved. Throws Failure,
-// naming the file and line, for a file that cannot be read, an unknown step or value, an include
-// loop or a malformed line.
+// The steps of a steps file (a full Windows path), includes and values resolved, each step's
+// verb found and its arguments read. An included file gives its values and the steps before its
+// first case: its cases are its own. Throws Failure, naming the file and line, for a file that
+// cannot be read, an include loop or a malformed line, and, all at once, for every step that is
+// unknown or whose arguments do not fit its shape.
 std::vector<Step> ReadSteps(const std::wstring& path, const StepsSource& source);
+
+// The arguments of a step of that verb and shape; Failure "expected <verb> <shape>" when they do
+// not fit, or the kind's own when a word is not of its kind.
+Args ReadArgs(std::wstring_view verb, std::wstring_view shape, const std::wstring& rest,
+              std::span<const Kind> kinds);
+
+// How a run went: the cases it ran, a line for each that failed (the steps before the first case
+// count as case 0), and whether a failure ended the run.
+struct RunReport {
+  int cases = 0;
+  std::vector<std::wstring> failures;
+  bool stopped = false;
+};
+
+// Runs the steps before the first case, then every case, or only the one named by its number or
+// by a part of its title that no other title holds. A failure ends its case: afterFailure is told
+// the case's number and the next case begins. A failure before the first case, or one that stops
+// the run, ends the run. Throws Failure, before anything runs, when no case or several are named.
+RunReport RunCases(
+    const std::vector<Step>& steps, const std::wstring& only,
+    const std::function<void(const Step&)>& execute,
+    const std::function<void(int number, const std::wstring& failure)>& afterFailure);
+
+// The texts of the arguments from first on, without the empty ones.
+std::vector<std::wstring> Texts(const Args& args, size_t first = 0);
+
+// Fails with "<what>: expected [a | b], found [c]" unless both hold the same texts, in any order.
+void ExpectSameTexts(const std::wstring& what, std::vector<std::wstring> want,
+                     std::vector<std::wstring> have);
 
 std::wstring Trim(std::wstring_view s);
 
 // "\n" stands for a line break and "\\" for one backslash; any other backslash is literal, so
 // Windows paths can be written as they are.
 std::wstring Unescape(std::wstring_view s);
+
+// The lines of a UTF-8 text (a byte order mark dropped), without their ends.
+std::vector<std::wstring> TextLines(std::string_view utf8);
 
 // Message box texts may use CR LF or LF; compare them with LF only.
 std::wstring WithoutCR(std::wstring s);
@@ -76,10 +152,9 @@ std::vector<std::wstring> SplitBars(std::wstring_view s);
 // quotes are dropped).
 std::vector<std::wstring> Words(std::wstring_view s);
 
-// "<text> <number>": the number is the last word.
-std::pair<std::wstring, unsigned long> SplitTrailingNumber(const std::wstring& rest);
-
-unsigned long RequireNumber(const std::wstring& s, const wchar_t* what);
+// A program and its arguments as a step gives them: a program path in double quotes may hold
+// spaces.
+std::pair<std::wstring, std::wstring> SplitCommand(const std::wstring& command);
 
 // The folder part of a Windows path, with its trailing backslash ("" for a bare name).
 std::wstring FolderOf(const std::wstring& path);

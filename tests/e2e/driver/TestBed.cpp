@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "DescribeError.h"
+#include "Driver.h"
 #include "RuntimeError.h"
 #include "Steps.h"
 #include "Utf8.h"
@@ -16,6 +17,10 @@ using velmor::win32::DescribeError;
 using velmor::win32::UniqueFind;
 using velmor::win32::UniqueHandle;
 using velmor::win32::UniqueHkey;
+
+constexpr unsigned long kRunTimeoutMs = 60000;
+// How deep a driver runs: one started by a scenario's driver is one level deeper.
+constexpr wchar_t kDepthVariable[] = L"VELMOR_E2E_DEPTH";
 
 std::wstring Lower(std::wstring s) {
   for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
@@ -30,28 +35,11 @@ bool IsMissing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// The names in a folder, without "." and "..".
-std::vector<WIN32_FIND_DATAW> FolderEntries(const std::wstring& folder) {
-  std::vector<WIN32_FIND_DATAW> entries;
-  WIN32_FIND_DATAW data{};
-  UniqueFind find(FindFirstFileExW(FileApiPath(folder + L"\\*").c_str(), FindExInfoBasic, &data,
-                                   FindExSearchNameMatch, nullptr, 0));
-  if (!find) {
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) return entries;
-    FailWith(L"cannot list " + Quote(folder), GetLastError());
-  }
-  do {
-    const std::wstring_view name = data.cFileName;
-    if (name != L"." && name != L"..") entries.push_back(data);
-  } while (FindNextFileW(find.get(), &data));
-  return entries;
-}
-
 // Every program (*.exe) in the build folder by its lower-case file name. The Wine prefixes and
 // the artifacts hold copies of programs from earlier runs, CMake's folder its compiler checks:
 // they are left out.
 void FindPrograms(const std::wstring& folder, std::map<std::wstring, std::wstring>& programs) {
-  for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
+  for (const WIN32_FIND_DATAW& entry : FilesMatching(folder + L"\\*")) {
     const std::wstring name = entry.cFileName;
     const std::wstring path = folder + L"\\" + name;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -72,6 +60,20 @@ bool IsAddinName(std::wstring_view name) {
   return std::all_of(name.begin(), name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
+// "NAME=DATA", its name one of Excel's add-in values.
+long ReadAddinValue(const std::wstring& text) {
+  const size_t equals = text.find(L'=');
+  if (equals == std::wstring::npos || !IsAddinName(text.substr(0, equals))) {
+    Fail(L"expected OPEN=<data>, OPEN1=<data>, ...; got " + Quote(text));
+  }
+  return 0;
+}
+
+long ReadCommand(const std::wstring& text) {
+  SplitCommand(text);
+  return 0;
+}
+
 // The names of Excel's add-in values, in a key opened for querying.
 std::vector<std::wstring> AddinNames(HKEY key) {
   std::vector<std::wstring> names;
@@ -87,32 +89,98 @@ std::vector<std::wstring> AddinNames(HKEY key) {
   return names;
 }
 
-// Wine neither lays nor removes a symbolic link itself, but runs a Unix program as it runs a
-// Windows one: runs /bin/<command> on the Unix paths of paths, and waits until watched is there
-// (present) or gone, for a Unix program gives no handle to wait on.
-void RunUnixCommand(const std::wstring& command, const std::vector<std::wstring>& paths,
-                    const std::wstring& watched, bool present) {
-  using UnixName = char*(CDECL*)(const wchar_t*);
-  const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  const auto [program, arguments] = SplitCommand(L"Z:\\bin\\" + command);
-  std::wstring line = arguments;
-  for (const std::wstring& path : paths) {
-    char* name = unixName != nullptr ? unixName(path.c_str()) : nullptr;
-    if (name == nullptr) Fail(L"no Unix path for " + Quote(path));
-    line += L" \"" + velmor::WideFromUtf8(name) + L"\"";
-    HeapFree(GetProcessHeap(), 0, name);
+// Whoever changes Excel's add-in list holds this; once the list is put back for the last time
+// nothing changes it any more, not a step that runs on while the run is being stopped.
+SRWLOCK addinList = SRWLOCK_INIT;
+bool addinListPutBack = false;
+
+// The values in a file of saved add-in values: its lines but the comments.
+std::vector<std::wstring> SavedLines(const std::string& bytes) {
+  std::vector<std::wstring> values = TextLines(bytes);
+  std::erase_if(values, [](const std::wstring& line) { return line.starts_with(L'#'); });
+  return values;
+}
+
+// The short (8.3) form of an existing path; empty when the system cannot give one.
+std::wstring ShortPathName(const std::wstring& path) {
+  const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring shortForm(needed, L'\0');
+  const DWORD length = GetShortPathNameW(path.c_str(), shortForm.data(), needed);
+  if (length == 0 || length >= needed) return {};
+  shortForm.resize(length);
+  return shortForm;
+}
+
+// One file, however the two paths name it.
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+  const auto identify = [](const std::wstring& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
+    const UniqueHandle file(CreateFileW(
+        FileApiPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return info;
+  };
+  const auto x = identify(a);
+  const auto y = identify(b);
+  return x && y && x->dwVolumeSerialNumber == y->dwVolumeSerialNumber &&
+         x->nFileIndexHigh == y->nFileIndexHigh && x->nFileIndexLow == y->nFileIndexLow;
+}
+
+// Whether this process, and so every program it starts, runs elevated.
+bool Elevated() {
+  UniqueHandle token;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+         GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
+bool MachineClassesOnly() {
+  static const bool machineOnly = velmor::win32::RunningUnderWine() || Elevated();
+  return machineOnly;
+}
+
+// A value of a class key as COM finds it: a key of the user's classes hides the machine's key of
+// that name, with all that is in it. Empty when missing.
+std::wstring ClassesValue(const std::wstring& key, const std::wstring& subkey) {
+  for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    UniqueHkey classes;
+    if ((root == HKEY_CURRENT_USER && MachineClassesOnly()) ||
+        RegOpenKeyExW(root, (L"Software\\Classes\\" + key).c_str(), 0, KEY_QUERY_VALUE,
+                      classes.put()) != ERROR_SUCCESS) {
+      continue;
+    }
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    if (RegGetValueW(classes.get(), subkey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS) {
+      return {};
+    }
+    return data;
   }
-  StartProgram(program, line, true);
-  const ULONGLONG start = GetTickCount64();
-  while ((GetFileAttributesW(watched.c_str()) != INVALID_FILE_ATTRIBUTES) != present) {
-    if (GetTickCount64() - start > 60000)
-      Fail(L"/bin/" + command + L" did not do its work in 60 s");
-    Sleep(50);
-  }
+  return {};
 }
 
 }  // namespace
+
+std::vector<WIN32_FIND_DATAW> FilesMatching(const std::wstring& pattern) {
+  std::vector<WIN32_FIND_DATAW> entries;
+  WIN32_FIND_DATAW data{};
+  UniqueFind find(FindFirstFileExW(FileApiPath(pattern).c_str(), FindExInfoBasic, &data,
+                                   FindExSearchNameMatch, nullptr, 0));
+  if (!find) {
+    if (IsMissing(GetLastError())) return entries;
+    FailWith(L"cannot list " + Quote(pattern), GetLastError());
+  }
+  do {
+    const std::wstring_view name = data.cFileName;
+    if (name != L"." && name != L"..") entries.push_back(data);
+  } while (FindNextFileW(find.get(), &data));
+  return entries;
+}
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
   CreateFolders(FolderOf(FullPathName(path)));
@@ -178,6 +246,13 @@ std::optional<std::string> ReadFileBytes(const std::wstring& path, std::wstring&
   return bytes;
 }
 
+std::string ReadWholeFile(const std::wstring& path) {
+  std::wstring error;
+  std::optional<std::string> bytes = ReadFileBytes(path, error);
+  if (!bytes) Fail(L"cannot read " + Quote(path) + L": " + error);
+  return std::move(*bytes);
+}
+
 std::vector<std::wstring> AddinValues() {
   UniqueHkey key;
   const LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, kAddinKey, 0, KEY_QUERY_VALUE, key.put());
@@ -185,37 +260,153 @@ std::vector<std::wstring> AddinValues() {
   if (status != ERROR_SUCCESS) FailWith(L"cannot open Excel's add-in list", status);
   std::vector<std::wstring> values;
   for (const std::wstring& name : AddinNames(key.get())) {
-    wchar_t data[2048] = {};
-    DWORD size = sizeof data - sizeof(wchar_t);
-    if (RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, data, &size) ==
-        ERROR_SUCCESS) {
-      values.push_back(name + L"=" + data);
-    }
+    std::wstring data(32768, L'\0');
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    const LSTATUS got =
+        RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, data.data(), &size);
+    if (got != ERROR_SUCCESS)
+      FailWith(L"cannot read the add-in value " + name + L" as a text", got);
+    values.push_back(name + L"=" + data.substr(0, size / sizeof(wchar_t) - 1));
   }
   std::sort(values.begin(), values.end());
   return values;
 }
 
-std::pair<std::wstring, std::wstring> SplitCommand(const std::wstring& command) {
-  if (command.starts_with(L'"')) {
-    const size_t close = command.find(L'"', 1);
-    if (close == std::wstring::npos) Fail(L"unbalanced quote in the program path");
-    return {command.substr(1, close - 1), Trim(command.substr(close + 1))};
+void SetAddinValues(const std::vector<std::wstring>& values) {
+  for (const std::wstring& value : values) ReadAddinValue(value);
+  AcquireSRWLockExclusive(&addinList);
+  const struct Release {
+    ~Release() { ReleaseSRWLockExclusive(&addinList); }
+  } release;
+  if (addinListPutBack) Fail(L"the run is ending: Excel's add-in list has been put back");
+  UniqueHkey key;
+  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kAddinKey, 0, nullptr, 0,
+                                   KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
+  if (status != ERROR_SUCCESS) FailWith(L"cannot open Excel's add-in list", status);
+  for (const std::wstring& name : AddinNames(key.get())) {
+    status = RegDeleteValueW(key.get(), name.c_str());
+    if (status != ERROR_SUCCESS) FailWith(L"cannot remove the add-in value " + name, status);
   }
-  const size_t space = command.find_first_of(L" \t");
-  if (space == std::wstring::npos) return {command, L""};
-  return {command.substr(0, space), Trim(command.substr(space))};
+  for (const std::wstring& value : values) {
+    const size_t equals = value.find(L'=');
+    const std::wstring name = value.substr(0, equals);
+    const std::wstring data = value.substr(equals + 1);
+    status = RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(data.c_str()),
+                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    if (status != ERROR_SUCCESS) FailWith(L"cannot set the add-in value " + name, status);
+  }
 }
 
-StartedProcess StartProgram(const std::wstring& path, const std::wstring& args, bool shareOutput) {
-  if (path.empty()) Fail(L"expected a program path");
-  const std::wstring folder = FolderOf(path);
-  std::wstring commandLine = L"\"" + path + L"\"" + (args.empty() ? L"" : L" " + args);
+std::wstring ExcelServer() {
+  const std::wstring clsid = ClassesValue(L"Excel.Application", L"CLSID");
+  return clsid.empty() ? L"" : ClassesValue(L"CLSID\\" + clsid, L"LocalServer32");
+}
+
+SavedAddins::SavedAddins(bool keep) : keep_(keep) {
+  wchar_t depth[16] = {};
+  GetEnvironmentVariableW(kDepthVariable, depth, 16);
+  file_ = Folder() + L"\\excel-addins-" + std::to_wstring(_wtoi(depth)) + L".txt";
+  SetEnvironmentVariableW(kDepthVariable, std::to_wstring(_wtoi(depth) + 1).c_str());
+  std::wstring error;
+  if (const std::optional<std::string> left = ReadFileBytes(file_, error)) {
+    Out(L"e2e_driver: a run that was stopped left Excel's add-in list in " + file_ +
+        L": putting it back first\n");
+    SetAddinValues(SavedLines(*left));
+    if (keep_) DeleteFileW(file_.c_str());
+    return;
+  }
+  if (keep_) return;
+  std::wstring text =
+      L"# Excel's add-in list (HKEY_CURRENT_USER\\" + std::wstring(kAddinKey) +
+      L") as e2e_driver found it. It puts it back when the run ends, or the next run does.\n";
+  for (const std::wstring& value : AddinValues()) {
+    if (value.find_first_of(L"\r\n") != std::wstring::npos) {
+      Fail(L"the add-in value " + Quote(value) + L" holds a line break: the driver cannot save it");
+    }
+    text += value + L"\n";
+  }
+  // Written whole or not at all: a run stopped meanwhile leaves no half list to put back.
+  WriteBytes(file_ + L".new", velmor::Utf8FromWide(text));
+  if (!MoveFileExW((file_ + L".new").c_str(), file_.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    FailWith(L"cannot save Excel's add-in list in " + Quote(file_), GetLastError());
+  }
+}
+
+SavedAddins::~SavedAddins() {
+  try {
+    PutBack();
+  } catch (const Failure& failure) {
+    Err(L"e2e_driver: " + failure.message + L"\n");
+  }
+}
+
+std::wstring SavedAddins::Folder() {
+  wchar_t local[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    Fail(L"LOCALAPPDATA names no folder: there is no place to save Excel's add-in list");
+  }
+  return std::wstring(local) + L"\\Velmor test bed";
+}
+
+void SavedAddins::PutBack() {
+  if (keep_ || file_.empty()) return;
+  SetAddinValues(SavedLines(ReadWholeFile(file_)));
+  AcquireSRWLockExclusive(&addinList);
+  addinListPutBack = true;
+  ReleaseSRWLockExclusive(&addinList);
+  if (!DeleteFileW(file_.c_str())) FailWith(L"cannot remove " + Quote(file_), GetLastError());
+  Out(L"e2e_driver: Excel's add-in list is as the run found it\n");
+  file_.clear();
+}
+
+TestBed::TestBed(std::wstring buildFolder) : build_(std::move(buildFolder)) {}
+
+std::wstring TestBed::Program(const std::wstring& nameOrPath) {
+  if (nameOrPath.find_first_of(L"\\/:") != std::wstring::npos) return nameOrPath;
+  if (!programs_) {
+    programs_.emplace();
+    FindPrograms(build_.substr(0, build_.size() - 1), *programs_);
+  }
+  const auto found = programs_->find(Lower(nameOrPath));
+  if (found == programs_->end()) {
+    Fail(nameOrPath + L" is not built in " + build_ + L" (build the win64 preset first)");
+  }
+  return found->second;
+}
+
+StartedProcess TestBed::Start(const std::wstring& command, bool shareOutput) {
+  const auto [name, args] = SplitCommand(command);
+  const std::wstring full = FullPathName(Program(name));
+  if (name.empty() || full.empty()) Fail(L"bad program path " + Quote(name));
+  RequireStandin(true);
+  // A path beyond MAX_PATH is given in its short form, as a launcher that cannot pass long
+  // paths would.
+  std::wstring launch = full;
+  if (full.size() >= MAX_PATH) {
+    const std::wstring shortForm = ShortPathName(full);
+    if (!shortForm.empty() && shortForm.size() < MAX_PATH) launch = shortForm;
+  }
+  // The program starts in its own folder, as it does when opened from Explorer.
+  const std::wstring folder = FolderOf(launch);
+  std::wstring commandLine = L"\"" + launch + L"\"" + (args.empty() ? L"" : L" " + args);
+  // Wine 8's CreateProcessW copies the long form of the program's path into a buffer of MAX_PATH
+  // characters and, when that form does not fit, goes on with the buffer unwritten: the program
+  // it looks for is then whatever its stack held before, so a start by a short path worked or
+  // failed with "file not found" depending on how this driver was compiled. Such a program is
+  // named relative to its folder, made this driver's current folder for the call: that name's
+  // long form fits, and Windows resolves it the same way.
+  const bool relative = launch != full && !folder.empty();
+  const std::wstring previous = FullPathName(L".");
+  if (relative && !SetCurrentDirectoryW(folder.c_str())) {
+    FailWith(L"cannot enter the folder " + Quote(folder), GetLastError());
+  }
   STARTUPINFOW si{};
   si.cb = sizeof si;
   if (shareOutput) {
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = nullptr;
     si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     for (HANDLE h : {si.hStdOutput, si.hStdError}) {
@@ -225,30 +416,88 @@ StartedProcess StartProgram(const std::wstring& path, const std::wstring& args, 
     }
   }
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, shareOutput, 0, nullptr,
-                      folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-    FailWith(L"cannot start " + Quote(path), GetLastError());
-  }
+  const BOOL started = CreateProcessW(
+      relative ? launch.substr(folder.size()).c_str() : launch.c_str(), commandLine.data(), nullptr,
+      nullptr, shareOutput, 0, nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+  const DWORD error = GetLastError();
+  if (relative) SetCurrentDirectoryW(previous.c_str());
+  if (!started) FailWith(L"cannot start " + Quote(launch), error);
   const UniqueHandle thread(pi.hThread);
   return {UniqueHandle(pi.hProcess), pi.dwProcessId};
 }
 
-TestBed::TestBed(std::wstring buildFolder) : build_(std::move(buildFolder)) {}
-
-std::wstring TestBed::Program(const std::wstring& nameOrPath) {
-  if (nameOrPath.find_first_of(L"\\/:") != std::wstring::npos) return nameOrPath;
-  if (!programs_) {
-    programs_.emplace();
-    FindPrograms(build_, *programs_);
+void TestBed::RequireStandin(bool noneToo) {
+  const std::wstring server = ExcelServer();
+  if (server.empty() && noneToo) return;
+  const std::wstring standin = Program(L"ExcelStandin.exe");
+  const std::wstring seen = L" for the programs the driver starts, which see " +
+                            std::wstring(MachineClassesOnly() ? L"the machine's classes only"
+                                                              : L"yours before the machine's");
+  const std::wstring what =
+      MachineClassesOnly()
+          ? L"the stand-in registers there from an elevated prompt, never over another Excel: run "
+            L"on a machine without Excel, or from a prompt that is not elevated"
+          : L"register the stand-in for your account: ExcelStandin.exe /RegServer, or /RegServer "
+            L"/force in front of a real Excel";
+  if (server.empty()) StopRun(L"Excel.Application is not registered" + seen + L"; " + what);
+  if (!SameFile(SplitCommand(server).first, standin)) {
+    StopRun(L"Excel.Application names " + Quote(server) + seen +
+            L", not the build's Excel stand-in " + Quote(standin) +
+            L": nothing is started that could drive it; " + what);
   }
-  const auto found = programs_->find(Lower(nameOrPath));
-  if (found == programs_->end()) {
-    Fail(nameOrPath + L" is not built in " + build_ + L" (build the win64 preset first)");
-  }
-  return found->second;
 }
 
-void TestBed::Remove(const std::wstring& path) {
+void TestBed::Hold(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(FileApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) FailWith(L"cannot open " + Quote(path), GetLastError());
+  held_.push_back(std::move(file));
+}
+
+namespace {
+
+// "run <program> [arguments]": runs it to its end within a minute, or the step timeout when
+// longer; it must end with 0.
+void RunToEnd(Driver& d, const std::wstring& command) {
+  const StartedProcess started = d.bed.Start(command, true);
+  const unsigned long ms = std::max(d.timeoutMs, kRunTimeoutMs);
+  if (WaitForSingleObject(started.process.get(), ms) != WAIT_OBJECT_0) {
+    TerminateProcess(started.process.get(), 1);
+    Fail(Quote(command) + L" did not end within " + std::to_wstring(ms / 1000) + L" s; ended it");
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(started.process.get(), &code);
+  if (code != 0) Fail(Quote(command) + L" ended with exit code " + velmor::FormatErrorNumber(code));
+}
+
+// Wine neither lays nor removes a symbolic link itself, but runs a Unix program as it runs a
+// Windows one: runs /bin/<command> on the Unix paths of paths, and waits until watched is there
+// (present) or gone, for a Unix program gives no handle to wait on.
+void RunUnixCommand(TestBed& bed, const std::wstring& command,
+                    const std::vector<std::wstring>& paths, const std::wstring& watched,
+                    bool present) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  std::wstring line = L"Z:\\bin\\" + command;
+  for (const std::wstring& path : paths) {
+    char* name = unixName != nullptr ? unixName(path.c_str()) : nullptr;
+    if (name == nullptr) Fail(L"no Unix path for " + Quote(path));
+    line += L" \"" + velmor::WideFromUtf8(name) + L"\"";
+    HeapFree(GetProcessHeap(), 0, name);
+  }
+  bed.Start(line, true);
+  const ULONGLONG start = GetTickCount64();
+  while ((GetFileAttributesW(watched.c_str()) != INVALID_FILE_ATTRIBUTES) != present) {
+    if (GetTickCount64() - start > 60000)
+      Fail(L"/bin/" + command + L" did not do its work in 60 s");
+    Sleep(50);
+  }
+}
+
+// "remove <path>": the file, or the folder with everything in it, read-only files too (a link to a
+// folder only itself); nothing there is fine.
+void Remove(TestBed& bed, const std::wstring& path) {
   const std::wstring api = FileApiPath(path);
   const DWORD attributes = GetFileAttributesW(api.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -261,32 +510,63 @@ void TestBed::Remove(const std::wstring& path) {
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
     // A link to a folder goes by itself; what it leads to stays.
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && velmor::win32::RunningUnderWine()) {
-      return RunUnixCommand(L"rm", {path}, api, false);
+      return RunUnixCommand(bed, L"rm", {path}, api, false);
     }
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       const std::wstring full = FullPathName(path);
-      for (const WIN32_FIND_DATAW& entry : FolderEntries(full)) {
-        Remove(full + L"\\" + entry.cFileName);
+      for (const WIN32_FIND_DATAW& entry : FilesMatching(full + L"\\*")) {
+        Remove(bed, full + L"\\" + entry.cFileName);
       }
     }
-    if (!RemoveDirectoryW(api.c_str())) FailWith(L"cannot remove " + Quote(path), GetLastError());
-  } else if (!DeleteFileW(api.c_str())) {
-    FailWith(L"cannot remove " + Quote(path), GetLastError());
+  }
+  // A program that has just ended, such as an installer that journalled its end, may hold its
+  // file a moment longer: it is tried again for 10 s.
+  for (int tries = 0; (attributes & FILE_ATTRIBUTE_DIRECTORY) ? !RemoveDirectoryW(api.c_str())
+                                                              : !DeleteFileW(api.c_str());
+       ++tries) {
+    const DWORD error = GetLastError();
+    if (tries == 250 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+      FailWith(L"cannot remove " + Quote(path), error);
+    }
+    Sleep(40);
   }
 }
 
-void TestBed::Copy(const std::wstring& rest) {
-  const size_t bar = rest.rfind(L'|');
-  if (bar == std::wstring::npos) Fail(L"expected copy <file> ... | <folder>\\ or <file>");
-  const std::vector<std::wstring> sources = Words(rest.substr(0, bar));
-  const std::wstring target = Trim(rest.substr(bar + 1));
-  const bool intoFolder = target.ends_with(L'\\');
-  if (sources.empty() || (!intoFolder && sources.size() != 1)) {
-    Fail(L"expected copy <file> ... | <folder>\\ or copy <file> | <file>");
+// "link <new> | <existing>": a link at <new> to <existing>, laid by the user running the driver: to
+// a folder a junction, or under Wine, which lays none, a Unix symbolic link (which Wine shows as a
+// folder's reparse point); to a file a hard link, another name for the same file.
+void Link(Driver& d, const Step& step) {
+  const std::wstring link = FullPathName(step.args[0].text);
+  const std::wstring target = FullPathName(step.args[1].text);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    FailWith(L"cannot link to " + Quote(target), GetLastError());
   }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (!CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) {
+      FailWith(L"cannot link " + Quote(link) + L" to " + Quote(target), GetLastError());
+    }
+  } else if (velmor::win32::RunningUnderWine()) {
+    RunUnixCommand(d.bed, L"ln -s", {target, link}, link, true);
+  } else {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    RunToEnd(d, L"\"" + std::wstring(system) + L"\\cmd.exe\" /c mklink /J \"" + link + L"\" \"" +
+                    target + L"\"");
+  }
+}
+
+// "copy <file> ... | <folder>\" copies files into a folder; "copy <file> | <file>" copies one
+// file to another name. Programs of the build are named by their file names; missing folders
+// are created.
+void Copy(Driver& d, const Args& args) {
+  const std::vector<std::wstring> sources = Words(args[0].text);
+  const std::wstring& target = args[1].text;
+  const bool intoFolder = target.ends_with(L'\\');
+  if (!intoFolder && sources.size() != 1) Fail(L"one file is copied to a file name");
   CreateFolders(intoFolder ? target : FolderOf(FullPathName(target)));
   for (const std::wstring& name : sources) {
-    const std::wstring source = Program(name);
+    const std::wstring source = d.bed.Program(name);
     const std::wstring to = intoFolder ? target + source.substr(FolderOf(source).size()) : target;
     if (!CopyFileW(FileApiPath(source).c_str(), FileApiPath(to).c_str(), FALSE)) {
       FailWith(L"cannot copy " + Quote(source) + L" to " + Quote(to), GetLastError());
@@ -294,7 +574,7 @@ void TestBed::Copy(const std::wstring& rest) {
   }
 }
 
-void TestBed::MakeReadOnly(const std::wstring& path) {
+void MakeReadOnly(const std::wstring& path) {
   const std::wstring api = FileApiPath(path);
   const DWORD attributes = GetFileAttributesW(api.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
@@ -303,90 +583,36 @@ void TestBed::MakeReadOnly(const std::wstring& path) {
   }
 }
 
-void TestBed::Write(const std::wstring& rest) {
-  const size_t bar = rest.find(L'|');
-  if (bar == std::wstring::npos) Fail(L"expected <file> | <text>");
-  WriteBytes(Trim(rest.substr(0, bar)),
-             velmor::Utf8FromWide(Unescape(Trim(rest.substr(bar + 1))) + L"\n"));
-}
+// The steps that lay out the state.
+constexpr Verb kVerbs[] = {
+    {L"remove", L"<path>", [](Driver& d, const Step& s) { Remove(d.bed, s.args[0].text); }},
+    {L"copy", L"<files> | <target>", [](Driver& d, const Step& s) { Copy(d, s.args); }},
+    {L"read-only", L"<file>", [](Driver&, const Step& s) { MakeReadOnly(s.args[0].text); }},
+    // The text ("\n" for a line break) and a line break, in UTF-8.
+    {L"write", L"<file> | <text>",
+     [](Driver&, const Step& s) {
+       WriteBytes(s.args[0].text, velmor::Utf8FromWide(Unescape(s.args[1].text) + L"\n"));
+     }},
+    // The stand-in's order file, one order a line.
+    {L"order", L"<stand-in> | <order>...",
+     [](Driver&, const Step& s) {
+       std::wstring text;
+       for (const std::wstring& order : Texts(s.args, 1)) text += order + L"\n";
+       WriteBytes(std::wstring(kStandinsFolder) + L"\\" + s.args[0].text + L".cfg",
+                  velmor::Utf8FromWide(text));
+     }},
+    // Excel's add-in list holds exactly these values ("set-addins" alone empties it).
+    {L"set-addins", L"[<value:addin>]...",
+     [](Driver&, const Step& s) { SetAddinValues(Texts(s.args)); }},
+    {L"lock", L"<file>", [](Driver& d, const Step& s) { d.bed.Hold(s.args[0].text); }},
+    {L"link", L"<new> | <existing>", Link},
+    {L"run", L"<program:command>", [](Driver& d, const Step& s) { RunToEnd(d, s.args[0].text); }},
+};
 
-void TestBed::Order(const std::wstring& rest) {
-  const std::vector<std::wstring> parts = SplitBars(rest);
-  if (parts.size() < 2 || parts[0].empty()) Fail(L"expected <stand-in> | <order> | ...");
-  std::wstring text;
-  for (size_t i = 1; i < parts.size(); ++i) text += parts[i] + L"\n";
-  WriteBytes(std::wstring(kStandinsFolder) + L"\\" + parts[0] + L".cfg",
-             velmor::Utf8FromWide(text));
-}
+constexpr Kind kKinds[] = {{L"addin", ReadAddinValue}, {L"command", ReadCommand}};
 
-void TestBed::SetAddins(const std::wstring& rest) {
-  UniqueHkey key;
-  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kAddinKey, 0, nullptr, 0,
-                                   KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
-  if (status != ERROR_SUCCESS) FailWith(L"cannot open Excel's add-in list", status);
-  for (const std::wstring& name : AddinNames(key.get())) {
-    status = RegDeleteValueW(key.get(), name.c_str());
-    if (status != ERROR_SUCCESS) FailWith(L"cannot remove the add-in value " + name, status);
-  }
-  for (const std::wstring& part : SplitBars(rest)) {
-    if (part.empty()) continue;
-    const size_t equals = part.find(L'=');
-    const std::wstring name = part.substr(0, equals);
-    if (equals == std::wstring::npos || !IsAddinName(name)) {
-      Fail(L"expected OPEN=<data>, OPEN1=<data>, ...; got " + Quote(part));
-    }
-    const std::wstring data = part.substr(equals + 1);
-    status = RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(data.c_str()),
-                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    if (status != ERROR_SUCCESS) FailWith(L"cannot set the add-in value " + name, status);
-  }
-}
+}  // namespace
 
-void TestBed::Hold(const std::wstring& path) {
-  UniqueHandle file(CreateFileW(FileApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) FailWith(L"cannot open " + Quote(path), GetLastError());
-  held_.push_back(std::move(file));
-}
-
-void TestBed::Link(const std::wstring& rest) {
-  const std::vector<std::wstring> parts = SplitBars(rest);
-  if (parts.size() != 2) Fail(L"expected link <new> | <existing>");
-  const std::wstring link = FullPathName(parts[0]);
-  const std::wstring target = FullPathName(parts[1]);
-  const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES)
-    FailWith(L"cannot link to " + Quote(target), GetLastError());
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    if (!CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) {
-      FailWith(L"cannot link " + Quote(link) + L" to " + Quote(target), GetLastError());
-    }
-  } else if (velmor::win32::RunningUnderWine()) {
-    RunUnixCommand(L"ln -s", {target, link}, link, true);
-  } else {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    Run(L"\"" + std::wstring(system) + L"\\cmd.exe\" /c mklink /J \"" + link + L"\" \"" + target +
-            L"\"",
-        60000);
-  }
-}
-
-void TestBed::Run(const std::wstring& rest, unsigned long timeoutMs) {
-  const auto [name, args] = SplitCommand(rest);
-  const std::wstring program = Program(name);
-  const StartedProcess started = StartProgram(program, args, true);
-  if (WaitForSingleObject(started.process.get(), timeoutMs) != WAIT_OBJECT_0) {
-    TerminateProcess(started.process.get(), 1);
-    Fail(Quote(program) + L" did not end within " + std::to_wstring(timeoutMs / 1000) +
-         L" s; ended it");
-  }
-  DWORD code = 0;
-  GetExitCodeProcess(started.process.get(), &code);
-  if (code != 0) {
-    Fail(Quote(program) + L" ended with exit code " + velmor::FormatErrorNumber(code));
-  }
-}
+Family StateSteps() { return {kVerbs, kKinds}; }
 
 }  // namespace e2e

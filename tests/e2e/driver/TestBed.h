@@ -2,8 +2,9 @@
 
 // What a scenario lays out around the program under test before it drives it: folders and files
 // (the product folder, the distribution folder with programs of the build), the stand-ins'
-// orders, Excel's add-in list, files held open as another program would; and the programs it
-// starts beside the one under test.
+// orders, Excel's add-in list, files held open as another program would; the programs it starts;
+// and what keeps a desk safe: the user's add-in list saved and put back, and no program started
+// while Excel.Application names a real Excel. TestBed.cpp lists the steps that lay out the state.
 
 #include <windows.h>
 
@@ -36,22 +37,51 @@ void CreateFolders(const std::wstring& folder);
 // Every byte of a file that others may still be writing; nothing when it cannot be opened.
 std::optional<std::string> ReadFileBytes(const std::wstring& path, std::wstring& error);
 
+// The files and folders a pattern ("C:\\Velmor\\*.xla") matches; none when its folder is missing.
+std::vector<WIN32_FIND_DATAW> FilesMatching(const std::wstring& pattern);
+
+// Every byte of a file; fails the step when it cannot be read.
+std::string ReadWholeFile(const std::wstring& path);
+
 // Writes a file (and the folders above it), replacing what it held; fails the step when it cannot.
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 
 // Excel's add-in values as "NAME=DATA" (OPEN="C:\Velmor\TorvaneEx.xla"), sorted by name.
 std::vector<std::wstring> AddinValues();
 
+// Makes Excel's add-in list hold exactly these "NAME=DATA" values.
+void SetAddinValues(const std::vector<std::wstring>& values);
+
+// The server command line Excel.Application names for the programs the driver starts, as COM
+// finds it for them: the machine's classes only when they run elevated (COM then ignores the
+// user's classes) and under Wine (whose COM reads no others); else the user's classes before the
+// machine's. Empty when nothing is registered.
+std::wstring ExcelServer();
+
+// Excel's add-in list of the user, kept safe while a scenario runs: saved before the first step to
+// a file in the user's profile (Folder(), $TESTBED_DATA), or put back first from the file a stopped
+// run left; put back, and the file removed, when the run ends or is stopped from the console
+// (PutBack, once). A driver started by a scenario keeps a file of its own, one level deeper. With
+// keep (the demo, under Wine only), the list is only put back from a file left behind.
+class SavedAddins {
+ public:
+  explicit SavedAddins(bool keep);
+  ~SavedAddins();
+  SavedAddins(const SavedAddins&) = delete;
+  SavedAddins& operator=(const SavedAddins&) = delete;
+  static std::wstring Folder();
+  void PutBack();
+
+ private:
+  std::wstring file_;
+  bool keep_;
+};
+
 // A process the driver started, with its id.
 struct StartedProcess {
   velmor::win32::UniqueHandle process;
   DWORD pid = 0;
 };
-
-// Starts a program with the arguments in the program's own folder, as Explorer does. With
-// shareOutput, the program writes to the driver's stdout and stderr.
-StartedProcess StartProgram(const std::wstring& path, const std::wstring& args,
-                            bool shareOutput = false);
 
 class TestBed {
  public:
@@ -61,49 +91,24 @@ class TestBed {
   // as it is given.
   std::wstring Program(const std::wstring& nameOrPath);
 
-  // "remove <path>": the file, or the folder with everything in it, read-only files too (a link to
-  // a folder only itself); nothing there is fine.
-  static void Remove(const std::wstring& path);
+  // Starts "<program> [arguments]" in the program's own folder, as Explorer does; with
+  // shareOutput, it writes to the driver's stdout and stderr. Stops the run when Excel.Application
+  // names a server other than the build's Excel stand-in: the program could start it.
+  StartedProcess Start(const std::wstring& command, bool shareOutput = false);
 
-  // "copy <file> ... | <folder>\" copies files into a folder; "copy <file> | <file>" copies one
-  // file to another name. Programs of the build are named by their file names; missing folders
-  // are created.
-  void Copy(const std::wstring& rest);
+  // Stops the run unless Excel.Application names the build's Excel stand-in, or, with
+  // noneToo, nothing.
+  void RequireStandin(bool noneToo);
 
-  // "read-only <file>".
-  static void MakeReadOnly(const std::wstring& path);
-
-  // "write <file> | <text>": the text ("\n" for a line break) and a line break, in UTF-8.
-  static void Write(const std::wstring& rest);
-
-  // "order <stand-in> | <order> | ...": the stand-in's order file with one order a line.
-  static void Order(const std::wstring& rest);
-
-  // "set-addins NAME=DATA | ...": Excel's add-in list holds exactly these values ("set-addins"
-  // alone empties it).
-  static void SetAddins(const std::wstring& rest);
-
-  // "lock <file>": holds the file open, sharing reading only, until the case ends, as another
-  // program that has it open would.
+  // Holds the file open, sharing reading only, until the case ends, as another program that has
+  // it open would.
   void Hold(const std::wstring& path);
   void ReleaseHeld() { held_.clear(); }
-
-  // "link <new> | <existing>": a link at <new> to <existing>, laid by the user running the driver:
-  // to a folder a junction, or under Wine, which lays none, a Unix symbolic link (which Wine shows
-  // as a folder's reparse point); to a file a hard link, another name for the same file.
-  void Link(const std::wstring& rest);
-
-  // "run <program> [arguments]": runs it to its end within the time limit; it must end with 0.
-  void Run(const std::wstring& rest, unsigned long timeoutMs);
 
  private:
   std::wstring build_;
   std::optional<std::map<std::wstring, std::wstring>> programs_;  // lower-case name -> path
-  std::vector<velmor::win32::UniqueHandle> held_;
+  std::vector<velmor::win32::UniqueHandle> held_;                 // files held open ("lock")
 };
-
-// A program and its arguments as a step gives them: a program path in double quotes may hold
-// spaces.
-std::pair<std::wstring, std::wstring> SplitCommand(const std::wstring& command);
 
 }  // namespace e2e

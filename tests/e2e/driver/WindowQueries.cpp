@@ -1,22 +1,14 @@
-#include "WindowQueries.h"
+// What the driver reads of other processes' windows (declared in Driver.h).
 
-#include "Handles.h"
-#include "Steps.h"
+#include "Driver.h"
 
 namespace e2e {
 namespace {
 
-using velmor::win32::UniqueHandle;
-
 constexpr int kMessageTextId = 0xFFFF;  // the static control holding a message box's text
 
-// Window enumeration callbacks: collect into the std::vector<HWND> passed as the parameter.
-BOOL CALLBACK CollectVisible(HWND hwnd, LPARAM param) {
-  if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-  return TRUE;
-}
-
-BOOL CALLBACK CollectAll(HWND hwnd, LPARAM param) {
+// Window enumeration callback: collects into the std::vector<HWND> passed as the parameter.
+BOOL CALLBACK Collect(HWND hwnd, LPARAM param) {
   reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
   return TRUE;
 }
@@ -47,13 +39,14 @@ DWORD WindowProcessId(HWND hwnd) {
 
 std::vector<HWND> VisibleTopLevelWindows() {
   std::vector<HWND> windows;
-  EnumWindows(CollectVisible, reinterpret_cast<LPARAM>(&windows));
+  EnumWindows(Collect, reinterpret_cast<LPARAM>(&windows));
+  std::erase_if(windows, [](HWND hwnd) { return !IsWindowVisible(hwnd); });
   return windows;
 }
 
 std::vector<HWND> ChildWindows(HWND parent) {
   std::vector<HWND> children;
-  EnumChildWindows(parent, CollectAll, reinterpret_cast<LPARAM>(&children));
+  EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&children));
   return children;
 }
 
@@ -91,15 +84,11 @@ bool TitleMatches(std::wstring_view pattern, std::wstring_view title) {
   return title == pattern;
 }
 
-std::wstring ProcessImageName(DWORD pid) {
-  UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-  if (!process) return {};
-  wchar_t buf[MAX_PATH] = {};
-  DWORD size = MAX_PATH;
-  if (!QueryFullProcessImageNameW(process.get(), 0, buf, &size)) return {};
-  std::wstring path(buf, size);
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
 }
 
 std::optional<LRESULT> CheckState(HWND button) {
