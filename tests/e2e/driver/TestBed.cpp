@@ -19,6 +19,9 @@ using velmor::win32::UniqueHandle;
 using velmor::win32::UniqueHkey;
 
 constexpr unsigned long kRunTimeoutMs = 60000;
+// How often a start that Wine lost under load is tried again, and the pause before each try.
+constexpr int kStartRetries = 3;
+constexpr DWORD kStartRetryPauseMs = 500;
 // How deep a driver runs: one started by a scenario's driver is one level deeper.
 constexpr wchar_t kDepthVariable[] = L"VELMOR_E2E_DEPTH";
 
@@ -415,11 +418,24 @@ StartedProcess TestBed::Start(const std::wstring& command, bool shareOutput) {
       }
     }
   }
+  // Wine 8's CreateProcessW fails with ERROR_INTERNAL_ERROR when the new process ends before it
+  // has reported its start, which a loaded machine brings about before any of the program's code
+  // has run: such a start, and only such a one, is tried again a few times.
   PROCESS_INFORMATION pi{};
-  const BOOL started = CreateProcessW(
-      relative ? launch.substr(folder.size()).c_str() : launch.c_str(), commandLine.data(), nullptr,
-      nullptr, shareOutput, 0, nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi);
-  const DWORD error = GetLastError();
+  BOOL started = FALSE;
+  DWORD error = 0;
+  for (int retry = 0; retry <= kStartRetries; ++retry) {
+    if (retry > 0) {
+      Out(L"    " + Quote(launch) + L" did not start (" + DescribeError(error) +
+          L"): starting it again\n");
+      Sleep(kStartRetryPauseMs);
+    }
+    started = CreateProcessW(relative ? launch.substr(folder.size()).c_str() : launch.c_str(),
+                             commandLine.data(), nullptr, nullptr, shareOutput, 0, nullptr,
+                             folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+    error = GetLastError();
+    if (started || error != ERROR_INTERNAL_ERROR) break;
+  }
   if (relative) SetCurrentDirectoryW(previous.c_str());
   if (!started) FailWith(L"cannot start " + Quote(launch), error);
   const UniqueHandle thread(pi.hThread);
