@@ -63,13 +63,12 @@ HWND AskHook(Driver& d, int dpi) {
   return window;
 }
 
-std::wstring FontText(HWND control) {
-  const FontFields font = UnpackFont(reinterpret_cast<ULONG_PTR>(GetPropW(control, kFontProperty)));
-  if (font.face == 0) return L"none";
-  wchar_t face[LF_FACESIZE] = {};
-  GlobalGetAtomNameW(font.face, face, LF_FACESIZE);
-  return std::to_wstring(font.height) + L" " + std::to_wstring(font.weight) + L" " +
-         std::to_wstring(font.charset) + L" " + face;
+// A text the hook has left in a property of a window.
+std::wstring TextProperty(HWND window, const wchar_t* name) {
+  wchar_t text[256] = {};
+  GlobalGetAtomNameW(static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropW(window, name))), text,
+                     256);
+  return text;
 }
 
 // The client area and the icons, then each control, top of the stack first.
@@ -87,19 +86,14 @@ Layout LayoutOf(HWND window) {
   GetClientRect(window, &client);
   layout.push_back(L"client " + std::to_wstring(client.right) + L" x " +
                    std::to_wstring(client.bottom));
-  const auto icons = reinterpret_cast<ULONG_PTR>(GetPropW(window, kIconsProperty));
-  std::wstring sizes = L"icons";
-  for (int shift = 0; shift < 64; shift += 16) {
-    sizes += (shift % 32 == 0 ? L" " : L" x ") + std::to_wstring((icons >> shift) & 0xFFFF);
-  }
-  layout.push_back(sizes);
+  layout.push_back(TextProperty(window, kIconsProperty));
   for (HWND child : ChildWindows(window)) {
     if (GetParent(child) != window) continue;
     RECT box{};
     GetWindowRect(child, &box);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&box), 2);
     layout.push_back(L"control " + ClassName(child) + L" " + Quote(WindowText(child)) + L" at " +
-                     RectText(box) + L" font " + FontText(child));
+                     RectText(box) + L" font " + TextProperty(child, kFontProperty));
   }
   return layout;
 }
