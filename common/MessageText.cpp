@@ -154,11 +154,10 @@ std::wstring FitMessageText(std::wstring_view text) {
 }
 
 std::wstring UntrustedLinkMessage(std::wstring_view linkPath) {
-  return L"次の場所にあるリンク（ジャンクションまたはシンボリック "
-         L"リンク）は、別の場所へ導くもので、\n"
-         L"ほかのアカウントが作成しました。\n\n場所: " +
+  return L"次の場所は、別の場所を指すリンク（ジャンクションまたはシンボリック リンク）で、\n"
+         L"ほかのアカウントが作成したものです。\n\n場所: " +
          std::wstring(linkPath) +
-         L"\n\n安全のため、Excel を起動せず、アドインの設定を変更しませんでした。\n"
+         L"\n\n安全のため、Excel は起動せず、アドインの設定も変更していません。\n"
          L"このリンクを確認するよう、コンピューターの管理者に依頼してください。";
 }
 
@@ -172,7 +171,7 @@ std::wstring OtherAccountMessage(std::wstring_view program, std::wstring_view ac
          L"は、Windows にサインインしているユーザーとは別のアカウントで実行されています。\n" +
          L"アカウント: " + std::wstring(accountName) + L"\n\nこのまま続けると、" +
          std::wstring(consequence) + L"\n\n" + name +
-         L"を終了します。Excel を使うユーザーのまま、\n" + name +
+         L"を終了します。\nExcel を使うユーザーのまま、" + name +
          L"を通常どおり起動し直してください。";
 }
 
@@ -182,7 +181,7 @@ std::wstring SetupOtherAccountMessage(std::wstring_view accountName) {
   return OtherAccountMessage(L"セットアップ", accountName,
                              L"アドインはこのアカウントの Excel に登録され、\n"
                              L"サインインしているユーザーの Excel では使えません。") +
-         L"\nインストーラーに管理者の権限が必要なときは、その時に確認を求めます。";
+         L"\nインストーラーに管理者の権限が必要なときは、そのときに確認の画面が表示されます。";
 }
 
 std::wstring UninstallOtherAccountMessage(std::wstring_view accountName) {
