@@ -155,21 +155,14 @@ COLORREF Background(const std::map<COLORREF, int>& colors) {
 // contrast theme each state is painted in its text colour on the background the theme pairs it
 // with, from the moment the theme comes; once it has gone, as before.
 TEST(FormWindow, PaintsTheStatesInAContrastThemesPairsAsSoonAsItComesAndGoes) {
-  velmor::win32::ComApartment com;
-  velmor::win32::StepWindow steps;
-  velmor::win32::Win32Platform platform(L"win32_tests", steps, com);
-  velmor::win32::FormWindow window(GetModuleHandleW(nullptr), platform, steps, com,
-                                   [] { return contrastTheme; });
-  velmor::Form form(setup::kForm1Spec);
-  form.AttachHost(&window);
-  velmor::Control& notChosen = form(L"Label1", 1);
-  velmor::Control& done = form(L"Check1");
+  TestWindow shown(setup::kForm1Spec, [] { return contrastTheme; });
+  velmor::Control& notChosen = shown.Form()(L"Label1", 1);
+  velmor::Control& done = shown.Form()(L"Check1");
   notChosen.SetForeColor(velmor::k3DHighlight);
   done.SetForeColor(velmor::kBlue);
-  form.Show();
-  HWND handle = window.Handle();
-  HWND checkBox = window.Controls().WindowOf(&done);
-  const RECT labelBox = window.Controls().PxRect(notChosen.Spec().box);
+  HWND handle = shown.Handle();
+  HWND checkBox = shown.Controls().WindowOf(&done);
+  const RECT labelBox = shown.Controls().PxRect(notChosen.Spec().box);
   RECT checkBoxClient{};
   GetClientRect(checkBox, &checkBoxClient);
   // What the label and the check box show once what is invalid has been painted.
@@ -197,9 +190,6 @@ TEST(FormWindow, PaintsTheStatesInAContrastThemesPairsAsSoonAsItComesAndGoes) {
   contrastTheme = false;
   SendMessageW(handle, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
   EXPECT_EQ(painted(), without);
-  form.Unload();
-  form.AttachHost(nullptr);
-  DropQuitRequest();
 }
 
 // A window with two buttons and two option buttons, for the keyboard and the steps; what its

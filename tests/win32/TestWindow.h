@@ -18,10 +18,14 @@ inline void DropQuitRequest() {
   }
 }
 
-// A form shown in its window for as long as the object lives.
+// A form shown in its window for as long as the object lives; contrast, whether a contrast theme
+// is on, as the window asks it.
 class TestWindow {
  public:
-  explicit TestWindow(const velmor::FormSpec& spec) : form_(spec) {
+  explicit TestWindow(
+      const velmor::FormSpec& spec,
+      velmor::win32::FormPainter::ContrastSetting contrast = &velmor::win32::ContrastThemeOn)
+      : window_(GetModuleHandleW(nullptr), platform_, steps_, com_, contrast), form_(spec) {
     form_.AttachHost(&window_);
     form_.Show();
   }
@@ -43,6 +47,6 @@ class TestWindow {
   velmor::win32::ComApartment com_;
   velmor::win32::StepWindow steps_;
   velmor::win32::Win32Platform platform_{L"win32_tests", steps_, com_};
-  velmor::win32::FormWindow window_{GetModuleHandleW(nullptr), platform_, steps_, com_};
+  velmor::win32::FormWindow window_;
   velmor::Form form_;
 };

@@ -1,11 +1,7 @@
-// The "reader" steps: the program's window read and used from this process as a screen reader
-// does. A reader asks a window for its object (AccessibleObjectFromWindow, OBJID_CLIENT), walks
-// its children, and on a focus event asks the focused control's window for its object; it reads
-// each object's name, role, states, description and default action, and acts through the default
-// action and by taking the focus. Each attempt runs on a thread of its own in a COM apartment of
-// its own, bounded by the step timeout, so that a program that does not answer fails the step
-// instead of hanging the driver. The steps that read wait, within the timeout, until what they
-// read holds. Roles and states are named as in kRoles and kStates; an empty field: no states.
+// The "reader" steps: the program's window read and used from this process through MSAA, as a
+// screen reader does. Each attempt runs on a thread of its own in a COM apartment of its own,
+// bounded by the step timeout, so that a program that does not answer fails the step instead of
+// hanging the driver; the steps that read wait, within the timeout, until what they read holds.
 
 #include <oleacc.h>
 #include <wrl/client.h>
@@ -78,19 +74,11 @@ long ParseRole(const std::wstring& text) {
 
 long ParseStates(const std::wstring& text) {
   long state = 0;
-  for (size_t at = 0; at < text.size();) {
-    const size_t end = std::min(text.find(L' ', at), text.size());
-    const std::wstring word = text.substr(at, end - at);
-    at = end + 1;
-    if (word.empty()) continue;
-    bool known = false;
-    for (const auto& [bit, name] : kStates) {
-      if (name == word) {
-        state |= bit;
-        known = true;
-      }
-    }
-    if (!known) Fail(L"unknown state " + Quote(word));
+  for (const std::wstring& word : Words(text)) {
+    const auto known = std::find_if(kStates.begin(), kStates.end(),
+                                    [&](const auto& bit) { return bit.second == word; });
+    if (known == kStates.end()) Fail(L"unknown state " + Quote(word));
+    state |= known->first;
   }
   return state;
 }
@@ -170,12 +158,6 @@ ComPtr<IAccessible> ChildObject(IAccessible& client, long n) {
   if (result != S_OK && result != S_FALSE) FailCall(L"get_accChild", result);
   ComPtr<IAccessible> object;
   if (dispatch && FAILED(dispatch.As(&object))) Fail(L"child's object is not IAccessible");
-  return object;
-}
-
-ComPtr<IAccessible> RequireChildObject(IAccessible& client, long n) {
-  ComPtr<IAccessible> object = ChildObject(client, n);
-  if (!object) Fail(L"child " + std::to_wstring(n) + L" is not an object of its own");
   return object;
 }
 
@@ -302,6 +284,26 @@ void Act(Driver& d, const std::function<Attempt()>& act) {
   if (!attempt.heard.empty()) Out(L"    " + attempt.heard + L"\n");
 }
 
+// Polls check on the window's client object until it finds nothing wrong (Expect).
+void ExpectOfClient(Driver& d, const std::wstring& what,
+                    const std::function<Attempt(HWND form, IAccessible& client)>& check) {
+  HWND form = d.RequireWindow();
+  Expect(d, what, [form, check] { return check(form, *ObjectOfWindow(form).Get()); });
+}
+
+// Runs act once, not waited for, on child n's own object (the step's first argument).
+void ActOnChild(Driver& d, const Step& step,
+                const std::function<void(HWND form, IAccessible& own)>& act) {
+  HWND form = d.RequireWindow();
+  const long n = step.args[0].value;
+  Act(d, [form, n, act] {
+    const ComPtr<IAccessible> own = ChildObject(*ObjectOfWindow(form).Get(), n);
+    if (!own) Fail(L"child " + std::to_wstring(n) + L" is not an object of its own");
+    act(form, *own.Get());
+    return Attempt{};
+  });
+}
+
 Attempt Compare(const Said& said, const Said& want, std::wstring heard) {
   heard += Describe(said);
   if (said == want) return {L"", heard};
@@ -317,64 +319,59 @@ Said SaidFrom(const Args& args, size_t first) {
 }
 
 void ExpectWindow(Driver& d, const Step& step) {
-  HWND form = d.RequireWindow();
   const Said want = SaidFrom(step.args, 0);
-  Expect(d, L"the window's object to say " + Describe(want), [form, want] {
-    const ComPtr<IAccessible> client = ObjectOfWindow(form);
-    Said said = Read(*client.Get(), CHILDID_SELF);
+  const auto check = [want](HWND, IAccessible& client) {
+    Said said = Read(client, CHILDID_SELF);
     said.description.clear();
     said.action.clear();
     Attempt attempt = Compare(said, want, L"window: ");
     if (!attempt.problem.empty()) return attempt;
     ComPtr<IDispatch> parent;
-    const HRESULT result = client->get_accParent(parent.GetAddressOf());
+    const HRESULT result = client.get_accParent(parent.GetAddressOf());
     ComPtr<IAccessible> parentObject;
     if (result != S_OK || !parent || FAILED(parent.As(&parentObject))) {
       attempt.problem = L"the window's object has no parent (" + Hex(result) + L")";
     }
     return attempt;
-  });
+  };
+  ExpectOfClient(d, L"the window's object to say " + Describe(want), check);
 }
 
 void ExpectCount(Driver& d, const Step& step) {
-  HWND form = d.RequireWindow();
   const long want = step.args[0].value;
-  Expect(d, L"the window's object to have " + step.args[0].text + L" children", [form, want] {
+  const auto check = [want](HWND, IAccessible& client) {
     long count = 0;
-    const HRESULT result = ObjectOfWindow(form)->get_accChildCount(&count);
+    const HRESULT result = client.get_accChildCount(&count);
     if (result != S_OK) FailCall(L"get_accChildCount", result);
     const std::wstring heard = std::to_wstring(count) + L" children";
     return Attempt{count == want ? L"" : heard, heard};
-  });
+  };
+  ExpectOfClient(d, L"the window's object to have " + step.args[0].text + L" children", check);
 }
 
 void ExpectChild(Driver& d, const Step& step) {
-  HWND form = d.RequireWindow();
   const long n = step.args[0].value;
   const bool object = step.args[1].text == L"object";
   const Said want = SaidFrom(step.args, 2);
-  Expect(d, L"child " + step.args[0].text + L" to say " + Describe(want), [form, n, object, want] {
-    const ComPtr<IAccessible> client = ObjectOfWindow(form);
-    const ComPtr<IAccessible> own = ChildObject(*client.Get(), n);
-    const std::wstring where = L"child " + std::to_wstring(n) + L" ";
+  const std::wstring where = L"child " + step.args[0].text + L" ";
+  ExpectOfClient(d, where + L"to say " + Describe(want), [=](HWND form, IAccessible& client) {
+    const ComPtr<IAccessible> own = ChildObject(client, n);
     if (!object) {
       if (own) return Attempt{where + L"is an object of its own, expected an element", L""};
-      return Compare(Read(*client.Get(), n), want, where + L"(element): ");
+      return Compare(Read(client, n), want, where + L"(element): ");
     }
     if (!own) return Attempt{where + L"is an element, expected an object of its own", L""};
     Attempt attempt = Compare(Read(*own.Get(), CHILDID_SELF), want, where + L"(object): ");
     if (!attempt.problem.empty()) return attempt;
-    const std::wstring problem =
-        OwnWindowProblem(*own.Get(), WindowAt(form, *own.Get()), client.Get());
+    const std::wstring problem = OwnWindowProblem(*own.Get(), WindowAt(form, *own.Get()), &client);
     if (!problem.empty()) attempt.problem = where + L"object: " + problem;
     return attempt;
   });
 }
 
 void ExpectFocus(Driver& d, const Step& step) {
-  HWND form = d.RequireWindow();
   const Said want = SaidFrom(step.args, 0);
-  Expect(d, L"the focused control to say " + Describe(want), [form, want] {
+  const auto check = [want](HWND form, IAccessible& client) {
     HWND control = FocusOf(form);
     if (control == nullptr || !IsChild(form, control)) {
       return Attempt{L"no control of the window has the focus", L""};
@@ -382,10 +379,9 @@ void ExpectFocus(Driver& d, const Step& step) {
     const ComPtr<IAccessible> focused = ObjectOfWindow(control);
     Attempt attempt = Compare(Read(*focused.Get(), CHILDID_SELF), want, L"focus: ");
     if (!attempt.problem.empty()) return attempt;
-    const ComPtr<IAccessible> client = ObjectOfWindow(form);
     UniqueVariant focus;
-    const HRESULT result = client->get_accFocus(focus.put());
-    const std::wstring problem = OwnWindowProblem(*focused.Get(), control, client.Get());
+    const HRESULT result = client.get_accFocus(focus.put());
+    const std::wstring problem = OwnWindowProblem(*focused.Get(), control, &client);
     if (!problem.empty()) {
       attempt.problem = L"the focused control's object: " + problem;
     } else if (result != S_OK || V_VT(focus.get()) != VT_DISPATCH ||
@@ -393,7 +389,8 @@ void ExpectFocus(Driver& d, const Step& step) {
       attempt.problem = L"the window's object names another focus";
     }
     return attempt;
-  });
+  };
+  ExpectOfClient(d, L"the focused control to say " + Describe(want), check);
 }
 
 // Child n's default action, taken, refused or ending the program. An action that ends the program
@@ -420,75 +417,56 @@ void DoDefaultAction(Driver& d, const Step& step) {
     const bool expected = outcome == L"refused" ? FAILED(result)
                           : outcome == L"ends"  ? result == S_OK || ended
                                                 : result == S_OK;
-    if (expected) return Attempt{L"", heard};
-    return Attempt{(outcome == L"refused" ? L"the default action was taken: "
-                                          : L"the default action failed: ") +
-                       heard,
-                   heard};
+    const std::wstring problem =
+        outcome == L"refused" ? L"the default action was taken: " : L"the default action failed: ";
+    return Attempt{expected ? L"" : problem + heard, heard};
   });
 }
 
-void TakeFocus(Driver& d, const Step& step) {
-  HWND form = d.RequireWindow();
-  const long n = step.args[0].value;
-  Act(d, [form, n] {
-    const ComPtr<IAccessible> own = RequireChildObject(*ObjectOfWindow(form).Get(), n);
-    const HRESULT result = own->accSelect(SELFLAG_TAKEFOCUS, ChildId(CHILDID_SELF));
-    if (result != S_OK) FailCall(L"accSelect", result);
-    return Attempt{};
-  });
-}
-
-// "reader select <n> [refused]": UI Automation's Select reaches an MSAA object as accSelect with
-// SELFLAG_TAKESELECTION.
+// "reader take-focus <n>": child n's own object takes the keyboard focus. "reader select <n>
+// [refused]": it is selected as UI Automation selects (accSelect with SELFLAG_TAKESELECTION), or
+// that is refused.
 void Select(Driver& d, const Step& step) {
-  HWND form = d.RequireWindow();
-  const long n = step.args[0].value;
+  const long flag = step.verb == L"reader select" ? SELFLAG_TAKESELECTION : SELFLAG_TAKEFOCUS;
   const bool refused = step.args.size() > 1;
-  Act(d, [form, n, refused] {
-    const ComPtr<IAccessible> own = RequireChildObject(*ObjectOfWindow(form).Get(), n);
-    const HRESULT result = own->accSelect(SELFLAG_TAKESELECTION, ChildId(CHILDID_SELF));
+  ActOnChild(d, step, [flag, refused](HWND, IAccessible& own) {
+    const HRESULT result = own.accSelect(flag, ChildId(CHILDID_SELF));
     if (refused && SUCCEEDED(result)) Fail(L"the selection was taken");
     if (!refused && result != S_OK) FailCall(L"accSelect", result);
-    return Attempt{};
   });
 }
 
 // "reader next|previous <n> <m>|none".
 void ExpectNavigation(Driver& d, const Step& step) {
-  HWND form = d.RequireWindow();
   const bool next = step.verb == L"reader next";
   const long n = step.args[0].value;
   const long m = step.args[1].value;
-  Expect(d, L"navigating from child " + step.args[0].text + L" to land on " + step.args[1].text,
-         [form, next, n, m] {
-           const ComPtr<IAccessible> client = ObjectOfWindow(form);
-           UniqueVariant end;
-           const HRESULT result =
-               client->accNavigate(next ? NAVDIR_NEXT : NAVDIR_PREVIOUS, ChildId(n), end.put());
-           if (m == 0) {
-             const bool none = result == S_FALSE && V_VT(end.get()) == VT_EMPTY;
-             return Attempt{none ? L"" : L"it lands on something (" + Hex(result) + L")", L""};
-           }
-           const ComPtr<IAccessible> want = ChildObject(*client.Get(), m);
-           const bool lands =
-               want ? V_VT(end.get()) == VT_DISPATCH && Same(V_DISPATCH(end.get()), want.Get())
-                    : V_VT(end.get()) == VT_I4 && V_I4(end.get()) == m;
-           if (result != S_OK || !lands) {
-             return Attempt{L"it lands elsewhere (" + Hex(result) + L")", L""};
-           }
-           return Attempt{};
-         });
+  const auto check = [next, n, m](HWND, IAccessible& client) {
+    UniqueVariant end;
+    const HRESULT result =
+        client.accNavigate(next ? NAVDIR_NEXT : NAVDIR_PREVIOUS, ChildId(n), end.put());
+    if (m == 0) {
+      const bool none = result == S_FALSE && V_VT(end.get()) == VT_EMPTY;
+      return Attempt{none ? L"" : L"it lands on something (" + Hex(result) + L")", L""};
+    }
+    const ComPtr<IAccessible> want = ChildObject(client, m);
+    const bool lands =
+        want ? V_VT(end.get()) == VT_DISPATCH && Same(V_DISPATCH(end.get()), want.Get())
+             : V_VT(end.get()) == VT_I4 && V_I4(end.get()) == m;
+    if (result != S_OK || !lands) return Attempt{L"it lands elsewhere (" + Hex(result) + L")", L""};
+    return Attempt{};
+  };
+  ExpectOfClient(
+      d, L"navigating from child " + step.args[0].text + L" to land on " + step.args[1].text,
+      check);
 }
 
 // "reader hold|let-go <n>": the mouse button down in the middle of the control window, or up well
 // outside it, which lets a held button go without clicking it.
 void Press(Driver& d, const Step& step) {
-  HWND form = d.RequireWindow();
-  const long n = step.args[0].value;
   const bool down = step.verb == L"reader hold";
-  Act(d, [form, n, down] {
-    HWND window = WindowAt(form, *RequireChildObject(*ObjectOfWindow(form).Get(), n).Get());
+  ActOnChild(d, step, [down](HWND form, IAccessible& own) {
+    HWND window = WindowAt(form, own);
     RECT box{};
     GetClientRect(window, &box);
     const LPARAM where = down ? MAKELPARAM(box.right / 2, box.bottom / 2)
@@ -496,7 +474,6 @@ void Press(Driver& d, const Step& step) {
     if (!PostMessageW(window, down ? WM_LBUTTONDOWN : WM_LBUTTONUP, down ? MK_LBUTTON : 0, where)) {
       Fail(L"cannot post the mouse button");
     }
-    return Attempt{};
   });
 }
 
@@ -509,25 +486,19 @@ constexpr Verb kVerbs[] = {
     // The window's client object says this, and has a parent (the system's window object).
     {L"reader window", L"| <name> | <role:role> | [<states:states>]", ExpectWindow},
     {L"reader count", L"<n:n>", ExpectCount},
-    // Child n of the client object. An "object" is handed out as an object of its own
-    // (get_accChild), read through itself: it is the very object the control window at its place
-    // answers with, and it is that window's as the system's objects for a control window are (see
-    // OwnWindowProblem). An "element" has a child id only and is read through the client object.
+    // An "object" is handed out as an object of its own (get_accChild) and read through itself,
+    // and is its control window's (OwnWindowProblem); an "element" is read through the client.
     {L"reader child",
      L"<n:n> object/element | <name> | <role:role> | [<states:states>] | [<description>] | "
      L"[<action>]",
      ExpectChild},
-    // The focused control's window's object, as a reader reads it on a focus event: it says this,
-    // is that window's (OwnWindowProblem), and it is the client object's focus.
+    // The focused control's window's object, as a reader reads it on a focus event.
     {L"reader focus", L"| <name> | <role:role> | [<states:states>] | [<description>] | [<action>]",
      ExpectFocus},
     {L"reader do", L"<n:n> [refused/ends]", DoDefaultAction},
-    // Child n's own object takes the keyboard focus (accSelect, SELFLAG_TAKEFOCUS).
-    {L"reader take-focus", L"<n:n>", TakeFocus},
-    // Child n's own object is selected as UI Automation selects; or that is refused.
+    {L"reader take-focus", L"<n:n>", Select},
     {L"reader select", L"<n:n> [refused]", Select},
-    // Navigating within the client object from child n lands on child m (its own object when it
-    // has one), or on nothing ("none").
+    // Within the client object: child m's own object when it has one.
     {L"reader next", L"<n:n> <m:child>", ExpectNavigation},
     {L"reader previous", L"<n:n> <m:child>", ExpectNavigation},
     {L"reader hold", L"<n:n>", Press},
@@ -541,12 +512,11 @@ constexpr Kind kKinds[] = {{L"role", ParseRole}, {L"states", ParseStates}, {L"ch
 Family ReaderSteps() { return {kVerbs, kKinds}; }
 
 void WaitUntilAvailable(Driver& d) {
-  HWND form = d.RequireWindow();
-  Expect(d, L"the window to take input again (its object to say available)", [form] {
-    const long state = NumberOf(*ObjectOfWindow(form).Get(), &IAccessible::get_accState,
-                                CHILDID_SELF, L"get_accState");
+  const auto check = [](HWND, IAccessible& client) {
+    const long state = NumberOf(client, &IAccessible::get_accState, CHILDID_SELF, L"get_accState");
     return Attempt{(state & STATE_SYSTEM_UNAVAILABLE) != 0 ? L"unavailable" : L"", L""};
-  });
+  };
+  ExpectOfClient(d, L"the window to take input again (its object to say available)", check);
 }
 
 }  // namespace e2e

@@ -1,10 +1,7 @@
 // The steps that check the outcome outside the program's windows: what the stand-ins journalled,
-// Excel's add-in list, the files left behind, and which server Excel.Application names.
-//
-// The stand-ins journal from processes of their own, some of them (the Excel stand-in's "#exit",
-// written after its COM shutdown) after the program under test has ended. A check of the journal
-// therefore first waits, with a bound, until every stand-in that journalled its start has
-// journalled its end, and a check of what the journal holds waits, with the same bound, for it.
+// Excel's add-in list, the files left behind, and which server Excel.Application names. The
+// stand-ins journal from processes of their own, some of them (the Excel stand-in's "#exit",
+// written after its COM shutdown) after the program under test has ended: hence the waits.
 
 #include <windows.h>
 
@@ -28,11 +25,6 @@ bool WaitUntil(Driver& d, const std::function<bool()>& done) {
   return d.Poll(kSettleMs, done, {false, false});
 }
 
-size_t CountLines(const std::vector<std::wstring>& lines,
-                  const std::function<bool(const std::wstring&)>& match) {
-  return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), match));
-}
-
 bool Holds(const std::wstring& line, std::wstring_view text) {
   return line.find(text) != std::wstring::npos;
 }
@@ -47,14 +39,15 @@ bool StartsWithWord(const std::wstring& line, std::wstring_view word) {
 // Every stand-in that journalled its start has journalled its end (an Excel told to end inside
 // a call journals "#end inside <member>" instead of "#exit").
 bool Settled(const std::vector<std::wstring>& lines) {
-  const size_t started = CountLines(lines, [](const auto& l) { return Holds(l, L": #start"); });
-  const size_t ended = CountLines(
-      lines, [](const auto& l) { return Holds(l, L": #exit") || Holds(l, L": #end inside "); });
-  const size_t installers =
-      CountLines(lines, [](const auto& l) { return StartsWithWord(l, L"start "); });
-  const size_t installed =
-      CountLines(lines, [](const auto& l) { return StartsWithWord(l, L"end exit="); });
-  return started == ended && installers == installed;
+  int running = 0;     // stand-ins started and not ended
+  int installing = 0;  // installers started and not ended
+  for (const std::wstring& l : lines) {
+    running += Holds(l, L": #start")                                 ? 1
+               : Holds(l, L": #exit") || Holds(l, L": #end inside ") ? -1
+                                                                     : 0;
+    installing += StartsWithWord(l, L"start ") ? 1 : StartsWithWord(l, L"end exit=") ? -1 : 0;
+  }
+  return running == 0 && installing == 0;
 }
 
 // Waits, with the bound, for the stand-ins to finish; the check that follows decides.
@@ -151,17 +144,6 @@ std::vector<std::wstring> Collapsed(const std::vector<std::wstring>& events,
   return out;
 }
 
-}  // namespace
-
-std::vector<std::wstring> JournalLines() {
-  std::wstring error;
-  const std::optional<std::string> bytes = ReadFileBytes(kJournalPath, error);
-  return bytes ? TextLines(*bytes) : std::vector<std::wstring>{};
-}
-
-namespace {
-
-// "journal" with the events as its items (see the README).
 void ExpectJournal(Driver& d, const Step& step) {
   if (step.items.empty()) return ExpectSameTexts(L"the journal", {}, SettledJournal(d));
   std::vector<Expected> expected;
@@ -174,10 +156,8 @@ void ExpectJournal(Driver& d, const Step& step) {
   std::vector<std::wstring> events;
   std::vector<size_t> counts;
   if (!WaitUntil(d, [&] { return Matches(events = Events(JournalLines()), expected, counts); })) {
-    std::vector<std::wstring> want;
-    for (const Expected& e : expected)
-      want.push_back(e.repeated ? e.text + kRepeated.data() : e.text);
-    Fail(L"journal events differ (- expected, + found):" + Diff(want, Collapsed(events, expected)));
+    Fail(L"journal events differ (- expected, + found):" +
+         Diff(step.items, Collapsed(events, expected)));
   }
   for (size_t i = 0; i < expected.size(); ++i) {
     if (expected[i].repeated) {
@@ -186,8 +166,7 @@ void ExpectJournal(Driver& d, const Step& step) {
   }
 }
 
-// "journal-has <text>" waits for a line that holds the text; "journal-lacks <text>" and
-// "journal-count <n> | <text>": once the stand-ins have finished, no line, or n lines, hold it.
+// "journal-lacks" and "journal-count" count once the stand-ins have finished.
 void ExpectJournalLines(Driver& d, const Step& step) {
   const std::wstring& text = step.args.back().text;
   const auto holding = [&](const std::vector<std::wstring>& lines) {
@@ -211,7 +190,6 @@ void ExpectJournalLines(Driver& d, const Step& step) {
   }
 }
 
-// "exists <file>" / "absent <path>".
 void ExpectPath(Driver&, const Step& step) {
   const std::wstring& path = step.args[0].text;
   const DWORD attributes = GetFileAttributesW(FileApiPath(path).c_str());
@@ -222,7 +200,6 @@ void ExpectPath(Driver&, const Step& step) {
   if (found != want) Fail(L"expected " + want + L" at " + Quote(path) + L", found " + found);
 }
 
-// "files <folder>\<pattern> | <name> ...": the files matching the pattern are exactly these.
 void ExpectFiles(Driver&, const Step& step) {
   std::vector<std::wstring> have;
   for (const WIN32_FIND_DATAW& entry : FilesMatching(step.args[0].text)) {
@@ -246,7 +223,6 @@ constexpr Verb kVerbs[] = {
     {L"journal-has", L"<text>", ExpectJournalLines},
     {L"journal-lacks", L"<text>", ExpectJournalLines},
     {L"journal-count", L"<count:n> | <text>", ExpectJournalLines},
-    // Excel's add-in list holds exactly these values ("addins" alone: none).
     {L"addins", L"[<value:addin>]...",
      [](Driver&, const Step& s) {
        ExpectSameTexts(L"Excel's add-in list", Texts(s.args), AddinValues());
@@ -254,13 +230,17 @@ constexpr Verb kVerbs[] = {
     {L"exists", L"<file>", ExpectPath},
     {L"absent", L"<path>", ExpectPath},
     {L"files", L"<pattern> | [<name>]...", ExpectFiles},
-    // Excel.Application, as COM finds it for the programs the driver starts, is served by the
-    // build's Excel stand-in; if not, the run stops.
     {L"excel-server standin", L"", [](Driver& d, const Step&) { d.bed.RequireStandin(false); }},
     {L"excel-server none", L"", [](Driver&, const Step&) { ExpectNoExcel(); }},
 };
 
 }  // namespace
+
+std::vector<std::wstring> JournalLines() {
+  std::wstring error;
+  const std::optional<std::string> bytes = ReadFileBytes(kJournalPath, error);
+  return bytes ? TextLines(*bytes) : std::vector<std::wstring>{};
+}
 
 Family OutcomeSteps() { return {kVerbs}; }
 

@@ -1,25 +1,15 @@
-// e2e_driver: runs a scenario, a steps file, against the programs of the build: lays out the
-// state, drives the windows as a person would and checks the outcome.
+// e2e_driver: runs a scenario, a steps file, against the programs of the build, as the README's
+// test bed section describes.
 //
 //   e2e_driver.exe [--case <number or part of a title>] [--keep-addins] <steps file (UTF-8)>
 //
-// The programs are found in the build folder, the nearest folder above the driver that holds
-// CMakeCache.txt; screenshots go to its artifacts\<scenario> folder. Relative paths in the steps
-// start from the steps file's folder. Every step is checked as the file is read, before anything
-// starts. Then every case runs (or the one named, after the steps before the first case); a step
-// that fails ends its case, and the failures are listed at the end. Excel's add-in list is as the
-// run found it when it ends (--keep-addins, for the demo under Wine: as the steps left it).
-//
-// Exit code 0 when every step passed; 1 when a step failed (the reason, the journal and a picture
-// of the screen, artifacts\<scenario>\failure-<case>.png, are left behind); 2 for a usage or
-// steps-file error. Each step is echoed as it starts.
+// Exit code 0 when every step passed; 1 when a step failed; 2 for a usage or steps-file error.
 
 #include "Driver.h"
 
 #include <chrono>
 #include <thread>
 
-#include "Pixels.h"
 #include "RuntimeError.h"
 #include "Utf8.h"
 #include "Win32Support.h"
@@ -53,7 +43,7 @@ void Driver::Adopt(StartedProcess program) {
   pid_ = program.pid;
   window_ = nullptr;
   seenTitles.clear();
-  Out(L"    pid " + std::to_wstring(pid_) + L"\n");
+  if (pid_ != 0) Out(L"    pid " + std::to_wstring(pid_) + L"\n");
 }
 
 bool Driver::ProcessRunning() const {
@@ -152,10 +142,7 @@ HWND Driver::WaitControl(const std::wstring& ref, bool enabled) {
 
 void Driver::NewCase() {
   if (ProcessRunning()) Fail(L"the program of the case before still runs (end it with exited)");
-  process_.reset();
-  pid_ = 0;
-  window_ = nullptr;
-  seenTitles.clear();
+  Adopt({});
   timeoutMs = kDefaultTimeoutMs;
   bed.ReleaseHeld();
 }
@@ -163,8 +150,7 @@ void Driver::NewCase() {
 void Driver::AfterFailure(int caseNumber) {
   const std::wstring picture = artifacts + L"failure-" + std::to_wstring(caseNumber) + L".png";
   try {
-    SaveScreenPicture(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
-                      picture);
+    SaveScreenPicture(ScreenRect(), picture);
     Err(L"e2e_driver: the screen is saved as " + picture + L"\n");
   } catch (const Failure& failure) {
     Err(L"e2e_driver: " + failure.message + L"\n");
@@ -268,8 +254,9 @@ int Run(int argc, wchar_t** argv) {
   Driver driver(bed, artifacts);
   // The steps point into the source's verbs: it lives as long as they do.
   StepsSource source{ReadFileBytes, {}, {}, {}};
-  std::vector<Step> steps;
   std::optional<SavedAddins> saved;
+  RunReport report;
+  size_t ran = 0;
   try {
     CreateFolders(artifacts);
     if (!SetCurrentDirectoryW(FolderOf(stepsPath).c_str())) {
@@ -283,18 +270,11 @@ int Run(int argc, wchar_t** argv) {
       source.verbs.insert(source.verbs.end(), family.verbs.begin(), family.verbs.end());
       source.kinds.insert(source.kinds.end(), family.kinds.begin(), family.kinds.end());
     }
-    steps = ReadSteps(stepsPath, source);
+    const std::vector<Step> steps = ReadSteps(stepsPath, source);
     saved.emplace(keep);
-  } catch (const Failure& failure) {
-    Err(L"e2e_driver: " + failure.message + L"\n");
-    return 2;
-  }
-  runningDriver = &driver;
-  savedAddins = &*saved;
-  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-  RunReport report;
-  size_t ran = 0;
-  try {
+    runningDriver = &driver;
+    savedAddins = &*saved;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     report = RunCases(
         steps, only,
         [&](const Step& step) {

@@ -5,7 +5,6 @@
 #include <cwctype>
 #include <utility>
 
-#include "DescribeError.h"
 #include "Driver.h"
 
 namespace e2e {
@@ -35,11 +34,10 @@ long ReadKeys(const std::wstring& text) {
   return chord;
 }
 
-// "key shift+Tab", "key alt+F4", "key space": real key presses, sent to whatever window has the
-// focus once the program's window is the active one and its step, if one ran, has ended. A key
-// typed during a step is dropped at its end, as a user's would be: the step's last message box
-// gives the focus back a moment before the step ends, so the window's object is asked whether
-// the window takes input again.
+// "key": real key presses, once the program's window is the active one and its step, if one ran,
+// has ended. A key typed during a step is dropped at its end, as a user's would be: the step's last
+// message box gives the focus back a moment before the step ends, so the window's object is asked
+// whether the window takes input again.
 void PressKeys(Driver& d, const Step& step) {
   HWND window = d.RequireWindow();
   d.WaitFor([&] { return GetForegroundWindow() == window; }, L"the window to be the active one");
@@ -57,15 +55,13 @@ void PressKeys(Driver& d, const Step& step) {
                 (up ? KEYEVENTF_KEYUP : 0u) | (extended ? KEYEVENTF_EXTENDEDKEY : 0u)};
   }
   if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size()) {
-    Fail(L"cannot send the keys: " + velmor::win32::DescribeError(GetLastError()));
+    FailWith(L"cannot send the keys", GetLastError());
   }
 }
 
-// "windows-key <keys>": presses the keys as "key" does, waits for the focus to move, and then
-// does what Windows' option buttons do when they take the focus from the keyboard, which Wine's
-// do not (see BM_SETDONTCLICK): an automatic one that is not checked clicks itself (checks
-// itself, clears the rest of its group and notifies its parent of a click); a manual one
-// notifies its parent of a click unless it is checked.
+// "windows-key": then what Windows' option buttons do when they take the focus from the keyboard,
+// which Wine's do not (see BM_SETDONTCLICK): one that is not checked clicks itself (an automatic
+// one checks itself and clears its group; both notify their parent of a click).
 void PressKeysAsWindows(Driver& d, const Step& step) {
   HWND before = FocusOf(d.RequireWindow());
   PressKeys(d, step);
@@ -94,7 +90,7 @@ void PressKeysAsWindows(Driver& d, const Step& step) {
   }
 }
 
-// "check <control>" / "uncheck <control>": ticks or unticks a check box, as a click would.
+// "check", "uncheck": as a click would.
 void SetCheck(Driver& d, const Step& step) {
   const bool checked = step.verb == L"check";
   HWND button = d.WaitControl(step.args[0].text, true);
@@ -107,12 +103,9 @@ void SetCheck(Driver& d, const Step& step) {
             L"the check box to become " + std::wstring(checked ? L"ticked" : L"unticked"));
 }
 
-// "send WM_CLOSE", "send WM_QUERYENDSESSION agreed|refused", "send WM_ENDSESSION ends|goes-on":
-// sends the message to the window, as another program (or Windows) would, and waits for the
-// answer within the step timeout; when a program's agreement to the end of the session (TRUE) or
-// its refusal is wanted, sends it again until it answers so (the state it depends on may take a
-// moment to change). A program that does not answer fails the step, unless it ended meanwhile
-// (the session's end ends it).
+// "send": as another program (or Windows) would, waiting for the answer; an agreement to the end of
+// the session, or a refusal, is asked again until it comes (the state it depends on may take a
+// moment to change). A program that ended meanwhile (the session's end ends it) is no failure.
 void Send(Driver& d, const Step& step) {
   const std::wstring name = step.verb.substr(step.verb.find(L' ') + 1);
   const UINT message = name == L"WM_CLOSE"        ? WM_CLOSE
@@ -121,20 +114,16 @@ void Send(Driver& d, const Step& step) {
   const WPARAM wParam = message == WM_ENDSESSION && step.args[0].text == L"ends";
   const bool wanted = message == WM_QUERYENDSESSION;
   DWORD_PTR answer = 0;
-  const bool answered = d.Poll(
-      d.timeoutMs,
-      [&] {
-        if (SendMessageTimeoutW(d.RequireWindow(), message, wParam, 0, SMTO_NORMAL, d.timeoutMs,
-                                &answer)) {
-          return !wanted || (answer != FALSE) == (step.args[0].text == L"agreed");
-        }
-        const DWORD error = GetLastError();
-        if (!d.EndsWithin(d.timeoutMs)) {
-          Fail(L"the program did not answer " + name + L": " + velmor::win32::DescribeError(error));
-        }
-        return true;
-      },
-      {false, false});
+  const auto answers = [&] {
+    if (SendMessageTimeoutW(d.RequireWindow(), message, wParam, 0, SMTO_NORMAL, d.timeoutMs,
+                            &answer)) {
+      return !wanted || (answer != FALSE) == (step.args[0].text == L"agreed");
+    }
+    const DWORD error = GetLastError();
+    if (!d.EndsWithin(d.timeoutMs)) FailWith(L"the program did not answer " + name, error);
+    return true;
+  };
+  const bool answered = d.Poll(d.timeoutMs, answers, {false, false});
   Out(d.ProcessRunning() ? L"    answer " + std::to_wstring(answer) + L"\n"
                          : L"    the program ended\n");
   if (!answered) {
@@ -143,8 +132,6 @@ void Send(Driver& d, const Step& step) {
   }
 }
 
-// "marks <caption> | <caption> ...": exactly these check boxes and option buttons of the window
-// are checked ("marks" alone: none is).
 void ExpectMarks(Driver& d, const Step& step) {
   std::vector<std::wstring> checked;
   for (HWND child : ChildWindows(d.RequireWindow())) {
@@ -161,12 +148,11 @@ constexpr Verb kVerbs[] = {
     {L"click", L"<control>",
      [](Driver& d, const Step& s) {
        if (!PostMessageW(d.WaitControl(s.args[0].text, true), BM_CLICK, 0, 0)) {
-         Fail(L"cannot post the click: " + velmor::win32::DescribeError(GetLastError()));
+         FailWith(L"cannot post the click", GetLastError());
        }
      }},
     {L"check", L"<control>", SetCheck},
     {L"uncheck", L"<control>", SetCheck},
-    // As the window's close box would.
     {L"close", L"",
      [](Driver& d, const Step&) { PostMessageW(d.RequireWindow(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
     {L"key", L"<keys:keys>", PressKeys},
@@ -175,15 +161,13 @@ constexpr Verb kVerbs[] = {
     {L"send WM_QUERYENDSESSION", L"agreed/refused", Send},
     {L"send WM_ENDSESSION", L"ends/goes-on", Send},
     {L"marks", L"[<caption>]...", ExpectMarks},
-    // The window takes input, or is disabled (waited for).
     {L"enabled", L"yes/no",
      [](Driver& d, const Step& s) {
        const bool want = s.args[0].text == L"yes";
        d.WaitFor([&] { return (IsWindowEnabled(d.RequireWindow()) != FALSE) == want; },
                  want ? L"the window to be enabled" : L"the window to be disabled");
      }},
-    // Windows does not take the window for hung ("not responding"), as it does when the window's
-    // thread has read no input for 5 seconds.
+    // Windows takes a window for hung when its thread has read no input for 5 seconds.
     {L"not-hung", L"",
      [](Driver& d, const Step&) {
        if (IsHungAppWindow(d.RequireWindow())) Fail(L"the window is not responding");

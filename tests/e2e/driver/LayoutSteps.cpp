@@ -12,9 +12,7 @@
 #include <thread>
 #include <utility>
 
-#include "DescribeError.h"
 #include "Driver.h"
-#include "Pixels.h"
 #include "TestBedHook.h"
 #include "Utf8.h"
 #include "Win32Support.h"
@@ -33,17 +31,13 @@ void HookThreadOf(HWND window) {
   if (library == nullptr) {
     const std::wstring path = FolderOf(velmor::win32::ModuleFileName()) + kHookDll;
     library = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (library == nullptr) {
-      Fail(L"cannot load " + Quote(path) + L": " + velmor::win32::DescribeError(GetLastError()));
-    }
+    if (library == nullptr) FailWith(L"cannot load " + Quote(path), GetLastError());
   }
   const auto procedure =
       reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(GetProcAddress(library, kHookProc)));
   HHOOK hook =
       procedure != nullptr ? SetWindowsHookExW(WH_GETMESSAGE, procedure, library, thread) : nullptr;
-  if (hook == nullptr) {
-    Fail(L"cannot hook the program's thread: " + velmor::win32::DescribeError(GetLastError()));
-  }
+  if (hook == nullptr) FailWith(L"cannot hook the program's thread", GetLastError());
   hooked.emplace(thread, hook);
 }
 
@@ -55,7 +49,7 @@ HWND AskHook(Driver& d, int dpi) {
   const UINT message = RegisterWindowMessageW(kTestBedMessage);
   const ULONG_PTR number = ++asked;
   if (!PostMessageW(window, message, static_cast<WPARAM>(dpi), static_cast<LPARAM>(number))) {
-    Fail(L"cannot post to the window: " + velmor::win32::DescribeError(GetLastError()));
+    FailWith(L"cannot post to the window", GetLastError());
   }
   d.WaitFor([&] { return reinterpret_cast<ULONG_PTR>(GetPropW(window, kDoneProperty)) == number; },
             dpi != 0 ? L"the window to be moved to " + std::to_wstring(dpi) + L" DPI"
@@ -63,43 +57,35 @@ HWND AskHook(Driver& d, int dpi) {
   return window;
 }
 
-std::wstring FontText(HWND control) {
-  const FontFields font = UnpackFont(reinterpret_cast<ULONG_PTR>(GetPropW(control, kFontProperty)));
-  if (font.face == 0) return L"none";
-  wchar_t face[LF_FACESIZE] = {};
-  GlobalGetAtomNameW(font.face, face, LF_FACESIZE);
-  return std::to_wstring(font.height) + L" " + std::to_wstring(font.weight) + L" " +
-         std::to_wstring(font.charset) + L" " + face;
+// A text the hook has left in a property of a window.
+std::wstring TextProperty(HWND window, const wchar_t* name) {
+  wchar_t text[256] = {};
+  GlobalGetAtomNameW(static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropW(window, name))), text,
+                     256);
+  return text;
 }
 
 // The client area and the icons, then each control, top of the stack first.
 using Layout = std::vector<std::wstring>;
 
-std::wstring RectText(const RECT& r) {
-  return std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right) +
-         L" " + std::to_wstring(r.bottom);
+RECT ClientRectOf(HWND window) {
+  RECT r{};
+  GetClientRect(window, &r);
+  return r;
 }
 
 // The window as the hook has just described it.
 Layout LayoutOf(HWND window) {
-  Layout layout;
-  RECT client{};
-  GetClientRect(window, &client);
-  layout.push_back(L"client " + std::to_wstring(client.right) + L" x " +
-                   std::to_wstring(client.bottom));
-  const auto icons = reinterpret_cast<ULONG_PTR>(GetPropW(window, kIconsProperty));
-  std::wstring sizes = L"icons";
-  for (int shift = 0; shift < 64; shift += 16) {
-    sizes += (shift % 32 == 0 ? L" " : L" x ") + std::to_wstring((icons >> shift) & 0xFFFF);
-  }
-  layout.push_back(sizes);
+  Layout layout{L"client " + SizeText(ClientRectOf(window)), TextProperty(window, kIconsProperty)};
   for (HWND child : ChildWindows(window)) {
     if (GetParent(child) != window) continue;
     RECT box{};
     GetWindowRect(child, &box);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&box), 2);
     layout.push_back(L"control " + ClassName(child) + L" " + Quote(WindowText(child)) + L" at " +
-                     RectText(box) + L" font " + FontText(child));
+                     std::to_wstring(box.left) + L" " + std::to_wstring(box.top) + L" " +
+                     std::to_wstring(box.right) + L" " + std::to_wstring(box.bottom) + L" font " +
+                     TextProperty(child, kFontProperty));
   }
   return layout;
 }
@@ -112,8 +98,7 @@ struct Capture {
 };
 
 Capture CaptureClient(HWND window) {
-  RECT client{};
-  GetClientRect(window, &client);
+  RECT client = ClientRectOf(window);
   MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
   return {client.right - client.left, client.bottom - client.top, CaptureScreen(client)};
 }
@@ -152,26 +137,21 @@ Capture LoadCapture(const std::wstring& path) {
 int Differences(const Capture& saved, const Capture& now, POINT& first) {
   if (saved.width != now.width || saved.height != now.height) return -1;
   int count = 0;
-  for (int y = 0; y < now.height; ++y) {
-    for (int x = 0; x < now.width; ++x) {
-      const std::size_t at = static_cast<std::size_t>(y) * now.width + x;
-      if (saved.pixels[at] != now.pixels[at] && count++ == 0) first = {x, y};
-    }
+  for (std::size_t at = 0; at < now.pixels.size(); ++at) {
+    if (saved.pixels[at] == now.pixels[at] || count++ != 0) continue;
+    first = {static_cast<LONG>(at % now.width), static_cast<LONG>(at / now.width)};
   }
   return count;
 }
 
-// "layout save <file>": writes what the window shows: its client area, the sizes of its icons, and
-// each control's class, caption, box in client pixels and font, to the file; the pixels of its
-// client area to <file>.bmp.
+// "layout save <file>": the layout to the file, the client area's pixels to <file>.bmp.
 void SaveLayout(Driver& d, const Step& step) {
   const std::wstring& path = step.args[0].text;
   HWND window = AskHook(d, 0);
   const Layout layout = LayoutOf(window);
   std::wstring text;
   for (const std::wstring& line : layout) text += line + L"\n";
-  const std::string bytes = velmor::Utf8FromWide(text);
-  WriteBytes(path, bytes);
+  WriteBytes(path, velmor::Utf8FromWide(text));
   // Saved once what the window shows holds still: the hook has had it painted, and the system
   // shows it when the program next waits for messages, which it does before it answers this.
   DWORD_PTR ignored = 0;
@@ -190,10 +170,7 @@ void SaveLayout(Driver& d, const Step& step) {
   for (const std::wstring& line : layout) Out(L"    " + line + L"\n");
 }
 
-// "layout same <file>": the window shows what the saved one did: the same client area, icons,
-// controls, boxes and fonts, and the same client area pixel for pixel, the marks of the check boxes
-// and option buttons included. On a difference, what the window shows is written to
-// <file>-now.bmp.
+// "layout same <file>": on a difference, the client area's pixels are written to <file>-now.bmp.
 void ExpectSameLayout(Driver& d, const Step& step) {
   const std::wstring& path = step.args[0].text;
   HWND window = AskHook(d, 0);
@@ -226,20 +203,13 @@ int GdiObjectsOfProgram(HWND window) {
   return static_cast<int>(reinterpret_cast<ULONG_PTR>(GetPropW(window, kGdiProperty))) - 1;
 }
 
-// "dpi-change <dpi>": the window reaches a monitor of that DPI: it is asked for its size there,
-// told of the DPI with the rectangle suggested from that size where it is, and painted; the step
-// waits until all of that has been done.
 void ChangeDpi(Driver& d, const Step& step) {
   const int dpi = static_cast<int>(step.args[0].value);
-  HWND window = AskHook(d, dpi);
-  RECT client{};
-  GetClientRect(window, &client);
-  Out(L"    at " + std::to_wstring(dpi) + L" DPI: client area " + std::to_wstring(client.right) +
-      L" x " + std::to_wstring(client.bottom) + L"\n");
+  const RECT client = ClientRectOf(AskHook(d, dpi));
+  Out(L"    at " + std::to_wstring(dpi) + L" DPI: client area " + SizeText(client) + L"\n");
 }
 
-// "gdi-flat <changes> <dpi> ...": moves the window that many times, through the DPIs in turn; the
-// program holds as many GDI objects after the last change as after the first.
+// "gdi-flat <changes> <dpi> ...": the window moved that many times, through the DPIs in turn.
 void ExpectGdiFlat(Driver& d, const Step& step) {
   const long changes = step.args[0].value;
   int first = 0;
@@ -264,20 +234,6 @@ long ReadDpi(const std::wstring& text) {
   return dpi;
 }
 
-RECT ClientRectOf(HWND window) {
-  RECT r{};
-  GetClientRect(window, &r);
-  return r;
-}
-
-// "(left, top) width x height".
-std::wstring PlaceText(const RECT& r) {
-  return L"(" + std::to_wstring(r.left) + L", " + std::to_wstring(r.top) + L") " +
-         std::to_wstring(r.right - r.left) + L" x " + std::to_wstring(r.bottom - r.top);
-}
-
-// "twips-rect <control>|client <left> <top> <width> <height>": the control (or the client area)
-// lies within 1 pixel of that rectangle in twips, scaled to the screen's DPI.
 void ExpectTwipsRect(Driver& d, const Step& step) {
   HWND window = d.RequireWindow();
   RECT have = ClientRectOf(window);
@@ -297,8 +253,6 @@ void ExpectTwipsRect(Driver& d, const Step& step) {
   }
 }
 
-// "z-order <control> | <control> | ...": the controls lie on top of one another in this order,
-// the first on top.
 void ExpectZOrder(Driver& d, const Step& step) {
   std::vector<HWND> listed;
   for (const Arg& ref : step.args) listed.push_back(d.WaitControl(ref.text));
@@ -318,16 +272,11 @@ void ExpectZOrder(Driver& d, const Step& step) {
   }
 }
 
-// "caption-lines <left> <top> <width> <height> <lines>" (twips, client area): the text drawn
-// there stands on that many lines, and none of it touches the right or bottom edge, where a
-// caption too long for its box would be cut off.
 void ExpectCaptionLines(Driver& d, const Step& step) {
-  POINT origin{0, 0};
-  ClientToScreen(d.RequireWindow(), &origin);
   const auto& a = step.args;
-  const RECT box{origin.x + TwipsToPx(a[0].value), origin.y + TwipsToPx(a[1].value),
-                 origin.x + TwipsToPx(a[0].value + a[2].value),
-                 origin.y + TwipsToPx(a[1].value + a[3].value)};
+  RECT box{TwipsToPx(a[0].value), TwipsToPx(a[1].value), TwipsToPx(a[0].value + a[2].value),
+           TwipsToPx(a[1].value + a[3].value)};
+  MapWindowPoints(d.RequireWindow(), nullptr, reinterpret_cast<POINT*>(&box), 2);
   const int want = static_cast<int>(step.args[4].value);
   CaptionLines measured;
   // The window may still be painting: measure again until the caption is there or time is up.
@@ -336,9 +285,8 @@ void ExpectCaptionLines(Driver& d, const Step& step) {
     return measured.lines == want && !measured.edge;
   });
   Out(L"    " + std::to_wstring(ScreenDpi()) + L" dpi: " + std::to_wstring(measured.lines) +
-      L" line(s) in " + std::to_wstring(box.right - box.left) + L" x " +
-      std::to_wstring(box.bottom - box.top) + L" px" +
-      (measured.edge ? L", touching the edge" : L"") + L"\n");
+      L" line(s) in " + SizeText(box) + L" px" + (measured.edge ? L", touching the edge" : L"") +
+      L"\n");
   if (!whole) {
     Fail(L"the caption stands on " + std::to_wstring(measured.lines) + L" line(s)" +
          (measured.edge ? L" and reaches the box's edge (cut off)" : L"") + L"; expected " +
@@ -346,9 +294,7 @@ void ExpectCaptionLines(Driver& d, const Step& step) {
   }
 }
 
-// "picture <control> | <file> | corner|inside": the picture from the file is drawn at its own
-// pixel size, pixel for pixel: from the control's top-left corner and clipped to the control, or
-// somewhere wholly inside it.
+// "picture": from the control's top-left corner and clipped to the control, or wholly inside it.
 void ExpectPicture(Driver& d, const Step& step) {
   const DecodedPicture picture = DecodePicture(step.args[1].text);
   RECT box{};
@@ -371,7 +317,6 @@ void ExpectPicture(Driver& d, const Step& step) {
       std::to_wstring(found.y) + L") in the control\n");
 }
 
-// "focus <control>": waits until that control of the window has the keyboard focus.
 void ExpectFocus(Driver& d, const Step& step) {
   const std::wstring& ref = step.args[0].text;
   HWND control = d.WaitControl(ref);
@@ -384,8 +329,7 @@ void ExpectFocus(Driver& d, const Step& step) {
   }
 }
 
-// "screenshot <name>.png": what the screen shows of the window, as a PNG file in the
-// scenario's artifacts folder.
+// "screenshot <name>.png", in the scenario's artifacts folder.
 void Screenshot(Driver& d, const Step& step) {
   HWND hwnd = d.RequireWindow();
   // Let the program finish painting; a program busy in a handler is captured as it is.
@@ -402,8 +346,7 @@ constexpr Verb kVerbs[] = {
      [](Driver& d, const Step& s) {
        const RECT r = ClientRectOf(d.RequireWindow());
        if (r.right != s.args[0].value || r.bottom != s.args[1].value) {
-         Fail(L"the client area is " + std::to_wstring(r.right) + L" x " +
-              std::to_wstring(r.bottom) + L", expected " + s.rest);
+         Fail(L"the client area is " + SizeText(r) + L", expected " + s.rest);
        }
      }},
     {L"focus", L"<control>", ExpectFocus},

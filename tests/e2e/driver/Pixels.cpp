@@ -1,4 +1,4 @@
-#include "Pixels.h"
+#include "Driver.h"
 
 #include <ocidl.h>
 #include <olectl.h>
@@ -11,10 +11,6 @@
 #include <map>
 
 #include "ComOwners.h"
-#include "DescribeError.h"
-#include "Handles.h"
-#include "Steps.h"
-#include "TestBed.h"
 
 namespace e2e {
 namespace {
@@ -45,12 +41,9 @@ BITMAPINFO TopDownBitmap(int width, int height) {
 }
 
 void SaveScreenPicture(const RECT& rect, const std::wstring& path) {
-  RECT r = rect;
-  r.left = std::max(0L, r.left);
-  r.top = std::max(0L, r.top);
-  r.right = std::min(r.right, static_cast<LONG>(GetSystemMetrics(SM_CXSCREEN)));
-  r.bottom = std::min(r.bottom, static_cast<LONG>(GetSystemMetrics(SM_CYSCREEN)));
-  if (r.right <= r.left || r.bottom <= r.top) Fail(L"the window is not on the screen");
+  const RECT screen = ScreenRect();
+  RECT r{};
+  if (!IntersectRect(&r, &rect, &screen)) Fail(L"the window is not on the screen");
   const UINT width = static_cast<UINT>(r.right - r.left);
   const UINT height = static_cast<UINT>(r.bottom - r.top);
   // 0x00RRGGBB in memory is blue, green, red and an unused byte: WIC's 32bppBGR.
@@ -63,10 +56,7 @@ void SaveScreenPicture(const RECT& rect, const std::wstring& path) {
   ComPtr<IWICBitmapFrameEncode> frame;
   ComPtr<IWICBitmap> bitmap;
   const auto check = [&](HRESULT hr, const wchar_t* what) {
-    if (FAILED(hr)) {
-      Fail(L"cannot save " + Quote(path) + L" (" + what + L"): " +
-           velmor::win32::DescribeError(static_cast<DWORD>(hr)));
-    }
+    if (FAILED(hr)) FailWith(L"cannot save " + Quote(path) + L" (" + what + L")", hr);
   };
   check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                          __uuidof(IWICImagingFactory), &factory),
@@ -86,6 +76,16 @@ void SaveScreenPicture(const RECT& rect, const std::wstring& path) {
   check(frame->WriteSource(bitmap.Get(), nullptr), L"pixels");
   check(frame->Commit(), L"frame");
   check(encoder->Commit(), L"file");
+}
+
+RECT ScreenRect() { return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
+std::wstring SizeText(const RECT& r) {
+  return std::to_wstring(r.right - r.left) + L" x " + std::to_wstring(r.bottom - r.top);
+}
+
+std::wstring PlaceText(const RECT& r) {
+  return L"(" + std::to_wstring(r.left) + L", " + std::to_wstring(r.top) + L") " + SizeText(r);
 }
 
 int ScreenDpi() {

@@ -1,6 +1,5 @@
-// The steps that start programs and find their windows and message boxes: the program under test
-// ("start", "window", "exited"), a second copy of it, programs beside it (an installer's window,
-// an Excel the user opens), and the message boxes the program shows.
+// The steps that start programs and find their windows and message boxes: the program under test,
+// a second copy of it, programs beside it (an installer's, an Excel the user opens).
 
 #include <algorithm>
 
@@ -26,11 +25,8 @@ HWND WaitAnyWindow(Driver& d, const std::wstring& title) {
   return found;
 }
 
-// "other-window-gone <title> | enabled yes|no [| foreground]": waits for a window of any program
-// with that title, then until that window has gone while its program still runs (an installer
-// that cleans up after closing its window), and checks the program's window at that moment:
-// enabled or not; "foreground": it becomes the active window before that other program ends, as
-// Windows activates the next enabled window when the foreground one goes.
+// "other-window-gone": an installer that cleans up after closing its window. "foreground": Windows
+// activates the next enabled window when the foreground one goes, before that program ends.
 void OtherWindowGone(Driver& d, const Step& step) {
   HWND ours = d.RequireWindow();
   HWND other = WaitAnyWindow(d, step.args[0].text);
@@ -75,11 +71,8 @@ bool Shows(const MessageBoxInfo& box, const std::wstring& title,
          });
 }
 
-// "start-second <program> [arguments] [| <title> | <text> ...]": starts another process beside
-// the one under test and waits for it to end with exit code 0 without ever showing a window of
-// its own; with a title, except for one message box of that title whose text contains each
-// text, which is answered with OK. The process under test stays the one that later steps
-// address.
+// "start-second": another copy beside the program under test, which later steps still address;
+// its one message box, when a title is given, is answered with OK.
 void StartSecond(Driver& d, const Step& step) {
   const StartedProcess second = d.bed.Start(step.args[0].text);
   Out(L"    second pid " + std::to_wstring(second.pid) + L"\n");
@@ -129,9 +122,8 @@ MessageBoxInfo WaitMessageBox(Driver& d, const std::wstring& what) {
   return box;
 }
 
-// "msgbox <title> | <text>": the program's message box has this title and text, and is answered
-// with OK. The text in double quotes is taken as it stands, leading and trailing spaces included.
-// "msgbox-contains <title> | <text> ...": its text holds each of the texts.
+// "msgbox", "msgbox-contains": the program's message box, answered with OK. An exact text in
+// double quotes is taken as it stands, leading and trailing spaces included.
 void ExpectMessageBox(Driver& d, const Step& step) {
   const Args& args = step.args;
   const bool contains = step.verb == L"msgbox-contains";
@@ -160,41 +152,30 @@ void ExpectMessageBox(Driver& d, const Step& step) {
   }
 }
 
-// "msgbox-fits": waits for a message box of the program and fails unless it lies wholly on the
-// screen. The box stays open for the next step.
+// "msgbox-fits": the box stays open for the next step.
 void MessageBoxFits(Driver& d, const Step&) {
   const MessageBoxInfo box = WaitMessageBox(d, L"a message box");
   RECT r{};
   if (!GetWindowRect(box.hwnd, &r)) Fail(L"cannot read the message box's position");
-  const long screenWidth = GetSystemMetrics(SM_CXSCREEN);
-  const long screenHeight = GetSystemMetrics(SM_CYSCREEN);
-  const std::wstring size = std::to_wstring(r.right - r.left) + L" x " +
-                            std::to_wstring(r.bottom - r.top) + L" at " + std::to_wstring(r.left) +
-                            L"," + std::to_wstring(r.top);
-  Out(L"    message box " + size + L" on a " + std::to_wstring(screenWidth) + L" x " +
-      std::to_wstring(screenHeight) + L" screen\n");
-  if (r.left < 0 || r.top < 0 || r.right > screenWidth || r.bottom > screenHeight) {
-    Fail(L"the message box (" + size + L") does not fit on the screen");
+  const RECT screen = ScreenRect();
+  Out(L"    message box " + PlaceText(r) + L" on a " + SizeText(screen) + L" screen\n");
+  if (r.left < 0 || r.top < 0 || r.right > screen.right || r.bottom > screen.bottom) {
+    Fail(L"the message box " + PlaceText(r) + L" does not fit on the screen");
   }
 }
 
 // Real mouse input: the pointer to a point of the screen, with a button's flags.
 void SendMouse(POINT at, DWORD buttons) {
   INPUT input{INPUT_MOUSE};
-  input.mi = {MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
-              MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1),
-              0,
-              MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons,
-              0,
-              0};
+  input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
   if (SendInput(1, &input, sizeof input) != 1) Fail(L"cannot move the mouse");
 }
 
-// "move-start <dx> <dy>": the mouse button goes down on the window's title bar and the mouse moves
-// by dx, dy, as a user drags the window aside; waits until the window has followed. A title bar
-// that another window covers is first brought in front by a click on what shows of the window, as
-// a user's click does. The button stays down, and the move with it, until "move-end": the button
-// comes up, and the step waits until the move has ended.
+// "move-start <dx> <dy>": the mouse button down on the title bar (brought in front first, as a
+// user's click on what shows of the window does, when another window covers it) and the mouse
+// moved, waited for until the window has followed; "move-end": the button up, and the move ended.
 void Move(Driver& d, const Step& step) {
   HWND window = d.RequireWindow();
   const auto moving = [window] {
@@ -245,8 +226,6 @@ constexpr Verb kVerbs[] = {
     {L"start", L"<program:command>",
      [](Driver& d, const Step& s) { d.Adopt(d.bed.Start(s.args[0].text)); }},
     {L"start-second", L"<program:command> | [<title>] | [<text>]...", StartSecond},
-    // A visible window of the program with that title ("*" at the end: any rest), which the
-    // steps after it address.
     {L"window", L"<title>",
      [](Driver& d, const Step& s) {
        d.RequireProcess();
@@ -255,12 +234,9 @@ constexpr Verb kVerbs[] = {
                  L"a window titled " + Quote(s.args[0].text));
        d.SetWindow(found);
      }},
-    // A window of any program (an installer's, Excel's): the sign that the program under test
-    // has reached that step.
     {L"other-window", L"<title>",
      [](Driver& d, const Step& s) { WaitAnyWindow(d, s.args[0].text); }},
     {L"other-window-gone", L"<title> | enabled yes/no | [foreground]", OtherWindowGone},
-    // Closes another program's window as its user would, and waits until it is gone.
     {L"close-other", L"<title>",
      [](Driver& d, const Step& s) {
        HWND found = WaitAnyWindow(d, s.args[0].text);
@@ -269,7 +245,6 @@ constexpr Verb kVerbs[] = {
        d.WaitFor([&] { return !IsWindow(found); }, L"the window to close");
      }},
     {L"exited", L"[<code:n>]", Exited},
-    // No window with that title shows within the time.
     {L"no-window", L"<title> <milliseconds:n>",
      [](Driver& d, const Step& s) {
        d.RequireProcess();
@@ -279,8 +254,7 @@ constexpr Verb kVerbs[] = {
          Fail(L"a window titled " + Quote(WindowText(found)) + L" is showing");
        }
      }},
-    // No window with that title has been seen since the program started (as far as polling,
-    // every few tens of milliseconds while steps wait, could see).
+    // As far as polling, every few tens of milliseconds while steps wait, could see.
     {L"never-window", L"<title>",
      [](Driver& d, const Step& s) {
        d.RequireProcess();
@@ -290,11 +264,10 @@ constexpr Verb kVerbs[] = {
            Fail(L"a window titled " + Quote(seen) + L" was shown");
        }
      }},
-    // Another program started as its user would from its icon (an Excel the user opens); the
-    // driver does not watch it, and ends it only when a step fails.
+    // The driver does not watch it, and ends it only when a step fails.
     {L"launch", L"<program:command>",
      [](Driver& d, const Step& s) { d.launched.push_back(d.bed.Start(s.args[0].text).process); }},
-    // As the window's minimise box would.
+    // As the taskbar would.
     {L"minimize", L"",
      [](Driver& d, const Step&) {
        HWND hwnd = d.RequireWindow();
@@ -303,7 +276,6 @@ constexpr Verb kVerbs[] = {
      }},
     {L"move-start", L"<dx:n> <dy:n>", Move},
     {L"move-end", L"", Move},
-    // The window is restored and is the foreground window.
     {L"foreground", L"",
      [](Driver& d, const Step&) {
        HWND hwnd = d.RequireWindow();
@@ -312,7 +284,6 @@ constexpr Verb kVerbs[] = {
      }},
     {L"msgbox", L"<title> | <text>", ExpectMessageBox},
     {L"msgbox-contains", L"<title> | <text>...", ExpectMessageBox},
-    // No message box shows within the time, or before the program ends.
     {L"no-msgbox", L"<milliseconds:n>",
      [](Driver& d, const Step& s) {
        d.RequireProcess();

@@ -51,7 +51,7 @@ std::pair<std::wstring, std::wstring> SplitWord(const std::wstring& text) {
   return {text.substr(0, space), Trim(text.substr(space))};
 }
 
-// A reference to a value at text[at] ("$NAME" or "$NAME(args)"), read up to its end.
+// A reference to a value at text[at] ("$NAME", or with calls "$NAME(args)"), read up to its end.
 struct Reference {
   std::wstring name;
   std::vector<std::wstring> args;  // as written, not yet expanded
@@ -59,12 +59,12 @@ struct Reference {
   size_t end = 0;                  // the index after the reference
 };
 
-std::optional<Reference> ReadReference(const std::wstring& text, size_t at) {
+std::optional<Reference> ReadReference(const std::wstring& text, size_t at, bool calls = true) {
   if (at + 1 >= text.size() || text[at] != L'$' || !IsNameStart(text[at + 1])) return std::nullopt;
   Reference ref;
   size_t i = at + 1;
   while (i < text.size() && IsNameChar(text[i])) ref.name += text[i++];
-  if (i < text.size() && text[i] == L'(') {
+  if (calls && i < text.size() && text[i] == L'(') {
     ref.call = true;
     int depth = 1;
     std::wstring arg;
@@ -85,6 +85,31 @@ std::optional<Reference> ReadReference(const std::wstring& text, size_t at) {
   }
   ref.end = i;
   return ref;
+}
+
+// The text with each reference replaced by what replace gives for it (nothing: kept as written).
+// Finished, as a line is used: references with their values, and "$$" made one "$"; not, as a
+// value's lines take its parameters: names alone, and "$$" kept for the line's use.
+template <typename F>
+std::wstring Replace(const std::wstring& text, bool finished, F&& replace) {
+  std::wstring out;
+  for (size_t i = 0; i < text.size();) {
+    if (text.compare(i, 2, L"$$") == 0) {
+      out += finished ? L"$" : L"$$";
+      i += 2;
+      continue;
+    }
+    const std::optional<Reference> ref = ReadReference(text, i, finished);
+    std::optional<std::wstring> by;
+    if (ref) by = replace(*ref);
+    if (!by) {
+      out += text[i++];
+      continue;
+    }
+    out += *by;
+    i = ref->end;
+  }
+  return out;
 }
 
 class Reader {
@@ -130,32 +155,29 @@ class Reader {
   }
 
   void Process(const std::vector<Line>& lines, int depth) {
-    if (depth > kMaxDepth) Fail(L"values nested too deeply (does one use itself?)");
     bool underStep = false;
     for (size_t i = 0; i < lines.size(); ++i) {
       const Line& line = lines[i];
       if (line.text.empty() || line.text.starts_with(L'#')) continue;
-      if (line.indent > 0) {
-        if (!underStep) Fail(line.where + L": an indented line must follow a step");
-        At(line.where, [&] { AddItems(line, steps_.back().items, depth); });
-        continue;
-      }
-      underStep = false;
-      const auto [word, rest] = SplitWord(line.text);
-      if (word == L"let") {
-        At(line.where, [&, &rest = rest] { i = Let(lines, i, rest); });
-      } else if (word == L"include") {
-        At(line.where,
-           [&, &rest = rest] { ReadFile(JoinPath(line.folder, Expand(rest, depth)), line.where); });
-      } else if (auto lines2 = StandaloneValue(line, depth)) {
-        Process(*lines2, depth + 1);
-      } else {
-        At(line.where, [&] {
-          auto [verb, stepRest] = SplitWord(Expand(line.text, depth));
-          steps_.push_back({line.where, std::move(verb), std::move(stepRest)});
-        });
-        underStep = true;
-      }
+      At(line.where, [&] {
+        if (line.indent > 0) {
+          if (!underStep) Fail(L"an indented line must follow a step");
+          return AddItems(line, steps_.back().items, depth);
+        }
+        underStep = false;
+        const std::pair<std::wstring, std::wstring> split = SplitWord(line.text);
+        if (split.first == L"let") {
+          i = Let(lines, i, split.second);
+        } else if (split.first == L"include") {
+          ReadFile(JoinPath(line.folder, Expand(split.second, depth)), line.where);
+        } else if (const auto value = StandaloneValue(line, depth)) {
+          Process(*value, depth + 1);
+        } else {
+          auto [verb, rest] = SplitWord(Expand(line.text, depth));
+          steps_.push_back({line.where, std::move(verb), std::move(rest)});
+          underStep = true;
+        }
+      });
     }
   }
 
@@ -203,15 +225,12 @@ class Reader {
 
   // A line that is only a reference to one of our values stands for that value's lines.
   std::optional<std::vector<Line>> StandaloneValue(const Line& line, int depth) {
-    std::optional<std::vector<Line>> result;
-    At(line.where, [&] {
-      const std::optional<Reference> ref = ReadReference(line.text, 0);
-      if (!ref || ref->end != line.text.size() || !values_.contains(ref->name)) return;
-      result = ValueLines(*ref, line, depth);
-    });
-    return result;
+    const std::optional<Reference> ref = ReadReference(line.text, 0);
+    if (!ref || ref->end != line.text.size() || !values_.contains(ref->name)) return std::nullopt;
+    return ValueLines(*ref, line, depth);
   }
 
+  // Every use of a value passes here, deeper at each level: the one bound on nesting.
   std::vector<Line> ValueLines(const Reference& ref, const Line& use, int depth) {
     if (depth > kMaxDepth) Fail(L"values nested too deeply (does one use itself?)");
     const Value& value = values_.at(ref.name);
@@ -231,32 +250,15 @@ class Reader {
   // The text with the value's parameters replaced by the arguments; everything else as it is.
   static std::wstring Substitute(const std::wstring& text, const Value& value,
                                  const std::vector<std::wstring>& args) {
-    std::wstring out;
-    for (size_t i = 0; i < text.size();) {
-      if (text.compare(i, 2, L"$$") == 0) {
-        out += L"$$";
-        i += 2;
-        continue;
-      }
-      if (text[i] == L'$' && i + 1 < text.size() && IsNameStart(text[i + 1])) {
-        size_t end = i + 1;
-        while (end < text.size() && IsNameChar(text[end])) ++end;
-        const std::wstring name = text.substr(i + 1, end - i - 1);
-        const auto param = std::find(value.params.begin(), value.params.end(), name);
-        if (param != value.params.end()) {
-          out += args[static_cast<size_t>(param - value.params.begin())];
-          i = end;
-          continue;
-        }
-      }
-      out += text[i++];
-    }
-    return out;
+    return Replace(text, false, [&](const Reference& ref) -> std::optional<std::wstring> {
+      const auto param = std::find(value.params.begin(), value.params.end(), ref.name);
+      if (param == value.params.end()) return std::nullopt;
+      return args[static_cast<size_t>(param - value.params.begin())];
+    });
   }
 
   // The item lines under a step; a line that is only a value's name stands for all its lines.
   void AddItems(const Line& line, std::vector<std::wstring>& items, int depth) {
-    if (depth > kMaxDepth) Fail(L"values nested too deeply (does one use itself?)");
     if (line.text.empty() || line.text.starts_with(L'#')) return;
     if (const auto lines = StandaloneValue(line, depth)) {
       for (const Line& sub : *lines) AddItems(sub, items, depth + 1);
@@ -267,23 +269,7 @@ class Reader {
 
   // The text with every reference replaced by its value.
   std::wstring Expand(const std::wstring& text, int depth) {
-    if (depth > kMaxDepth) Fail(L"values nested too deeply (does one use itself?)");
-    std::wstring out;
-    for (size_t i = 0; i < text.size();) {
-      if (text.compare(i, 2, L"$$") == 0) {
-        out += L'$';
-        i += 2;
-        continue;
-      }
-      const std::optional<Reference> ref = ReadReference(text, i);
-      if (!ref) {
-        out += text[i++];
-        continue;
-      }
-      out += ValueText(*ref, depth);
-      i = ref->end;
-    }
-    return out;
+    return Replace(text, true, [&](const Reference& ref) { return ValueText(ref, depth); });
   }
 
   std::wstring ValueText(const Reference& ref, int depth) {
@@ -460,10 +446,9 @@ class ArgsReader {
 // Finds the step's verb, a family's two-word one first, and reads its arguments.
 void Check(Step& step, const StepsSource& source) {
   const auto find = [&](const std::wstring& name) -> const Verb* {
-    for (const Verb& verb : source.verbs) {
-      if (verb.name == name) return &verb;
-    }
-    return nullptr;
+    const auto verb = std::find_if(source.verbs.begin(), source.verbs.end(),
+                                   [&](const Verb& v) { return v.name == name; });
+    return verb != source.verbs.end() ? &*verb : nullptr;
   };
   const auto [word, after] = SplitWord(step.rest);
   if (const Verb* verb = find(step.verb + L" " + word); verb != nullptr && !word.empty()) {
@@ -618,15 +603,7 @@ std::wstring WithoutCR(std::wstring s) {
 
 std::wstring Quote(std::wstring_view s) {
   std::wstring out = L"\"";
-  for (wchar_t c : s) {
-    if (c == L'\n') {
-      out += L"\\n";
-    } else if (c == L'\r') {
-      out += L"\\r";
-    } else {
-      out += c;
-    }
-  }
+  for (wchar_t c : s) out += c == L'\n' ? L"\\n" : c == L'\r' ? L"\\r" : std::wstring(1, c);
   return out + L"\"";
 }
 
@@ -636,14 +613,12 @@ std::wstring StepText(const Step& step) {
 
 std::vector<std::wstring> SplitBars(std::wstring_view s) {
   std::vector<std::wstring> parts;
-  size_t pos = 0;
-  while (true) {
-    const size_t bar = s.find(L'|', pos);
-    parts.push_back(Trim(s.substr(pos, bar == std::wstring_view::npos ? s.npos : bar - pos)));
-    if (bar == std::wstring_view::npos) break;
-    pos = bar + 1;
+  for (size_t at = 0;;) {
+    const size_t bar = std::min(s.find(L'|', at), s.size());
+    parts.push_back(Trim(s.substr(at, bar - at)));
+    if (bar == s.size()) return parts;
+    at = bar + 1;
   }
-  return parts;
 }
 
 std::vector<std::wstring> Words(std::wstring_view s) {

@@ -1,22 +1,8 @@
 #pragma once
 
-// The steps language: reading a steps file into steps, checking each against the driver's verbs,
-// running its cases, and the text helpers the steps share. Portable (no Win32), so that its rules
-// are unit-tested natively.
-//
-//   # a comment                     whole lines only; blank lines are skipped
-//   include testbed.steps           another file's values and first steps (relative to this one)
-//   let NAME = text                 a named value; $NAME in later lines stands for the text
-//   let NAME(A, B) = ... $A ... $B  a value with parameters: $NAME(x, y)
-//   let NAME =                      a value of several lines: the indented lines below it
-//       line
-//   verb rest                       a step
-//       item                        an indented line under a step is one item of its list
-//   case title                      a case: the steps up to the next case
-//
-// A line that is only $NAME stands for all of that value's lines (steps, or items under a step).
-// Values are expanded as the file is read, with the definitions made so far; "$$" is one "$",
-// and a "$" not followed by a capital letter is taken as it is.
+// The steps language, as the README's test bed section describes it: reading a steps file into
+// steps, checking each against the driver's verbs, running its cases, and the text helpers the
+// steps share. Portable (no Win32), so that its rules are unit-tested natively.
 
 #include <functional>
 #include <map>

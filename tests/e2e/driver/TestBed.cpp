@@ -1,4 +1,4 @@
-#include "TestBed.h"
+// The test bed (declared in Driver.h) and the steps that lay out the state.
 
 #include <algorithm>
 #include <cwctype>
@@ -6,7 +6,6 @@
 #include "DescribeError.h"
 #include "Driver.h"
 #include "RuntimeError.h"
-#include "Steps.h"
 #include "Utf8.h"
 #include "Win32Support.h"
 
@@ -19,16 +18,15 @@ using velmor::win32::UniqueHandle;
 using velmor::win32::UniqueHkey;
 
 constexpr unsigned long kRunTimeoutMs = 60000;
+// How often a start that Wine lost under load is tried again, and the pause before each try.
+constexpr int kStartRetries = 3;
+constexpr DWORD kStartRetryPauseMs = 500;
 // How deep a driver runs: one started by a scenario's driver is one level deeper.
 constexpr wchar_t kDepthVariable[] = L"VELMOR_E2E_DEPTH";
 
 std::wstring Lower(std::wstring s) {
   for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
   return s;
-}
-
-[[noreturn]] void FailWith(const std::wstring& what, DWORD error) {
-  Fail(what + L": " + DescribeError(error));
 }
 
 bool IsMissing(DWORD error) {
@@ -40,16 +38,13 @@ bool IsMissing(DWORD error) {
 // they are left out.
 void FindPrograms(const std::wstring& folder, std::map<std::wstring, std::wstring>& programs) {
   for (const WIN32_FIND_DATAW& entry : FilesMatching(folder + L"\\*")) {
-    const std::wstring name = entry.cFileName;
-    const std::wstring path = folder + L"\\" + name;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      const std::wstring lower = Lower(name);
-      if (lower.starts_with(L"wineprefix") || lower == L"artifacts" || lower == L"cmakefiles") {
-        continue;
-      }
-      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) FindPrograms(path, programs);
-    } else if (Lower(name).ends_with(L".exe")) {
-      programs.emplace(Lower(name), path);
+    const std::wstring name = Lower(entry.cFileName);
+    const std::wstring path = folder + L"\\" + entry.cFileName;
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      if (name.ends_with(L".exe")) programs.emplace(name, path);
+    } else if (!name.starts_with(L"wineprefix") && name != L"artifacts" && name != L"cmakefiles" &&
+               !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      FindPrograms(path, programs);
     }
   }
 }
@@ -94,22 +89,38 @@ std::vector<std::wstring> AddinNames(HKEY key) {
 SRWLOCK addinList = SRWLOCK_INIT;
 bool addinListPutBack = false;
 
+// Makes Excel's add-in list hold exactly these "NAME=DATA" values.
+void SetAddinValues(const std::vector<std::wstring>& values) {
+  for (const std::wstring& value : values) ReadAddinValue(value);
+  AcquireSRWLockExclusive(&addinList);
+  const struct Release {
+    ~Release() { ReleaseSRWLockExclusive(&addinList); }
+  } release;
+  if (addinListPutBack) Fail(L"the run is ending: Excel's add-in list has been put back");
+  UniqueHkey key;
+  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kAddinKey, 0, nullptr, 0,
+                                   KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
+  if (status != ERROR_SUCCESS) FailWith(L"cannot open Excel's add-in list", status);
+  for (const std::wstring& name : AddinNames(key.get())) {
+    status = RegDeleteValueW(key.get(), name.c_str());
+    if (status != ERROR_SUCCESS) FailWith(L"cannot remove the add-in value " + name, status);
+  }
+  for (const std::wstring& value : values) {
+    const size_t equals = value.find(L'=');
+    const std::wstring name = value.substr(0, equals);
+    const std::wstring data = value.substr(equals + 1);
+    status = RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(data.c_str()),
+                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    if (status != ERROR_SUCCESS) FailWith(L"cannot set the add-in value " + name, status);
+  }
+}
+
 // The values in a file of saved add-in values: its lines but the comments.
 std::vector<std::wstring> SavedLines(const std::string& bytes) {
   std::vector<std::wstring> values = TextLines(bytes);
   std::erase_if(values, [](const std::wstring& line) { return line.starts_with(L'#'); });
   return values;
-}
-
-// The short (8.3) form of an existing path; empty when the system cannot give one.
-std::wstring ShortPathName(const std::wstring& path) {
-  const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
-  if (needed == 0) return {};
-  std::wstring shortForm(needed, L'\0');
-  const DWORD length = GetShortPathNameW(path.c_str(), shortForm.data(), needed);
-  if (length == 0 || length >= needed) return {};
-  shortForm.resize(length);
-  return shortForm;
 }
 
 // One file, however the two paths name it.
@@ -165,6 +176,10 @@ std::wstring ClassesValue(const std::wstring& key, const std::wstring& subkey) {
 }
 
 }  // namespace
+
+[[noreturn]] void FailWith(const std::wstring& what, DWORD error) {
+  Fail(what + L": " + DescribeError(error));
+}
 
 std::vector<WIN32_FIND_DATAW> FilesMatching(const std::wstring& pattern) {
   std::vector<WIN32_FIND_DATAW> entries;
@@ -272,32 +287,6 @@ std::vector<std::wstring> AddinValues() {
   return values;
 }
 
-void SetAddinValues(const std::vector<std::wstring>& values) {
-  for (const std::wstring& value : values) ReadAddinValue(value);
-  AcquireSRWLockExclusive(&addinList);
-  const struct Release {
-    ~Release() { ReleaseSRWLockExclusive(&addinList); }
-  } release;
-  if (addinListPutBack) Fail(L"the run is ending: Excel's add-in list has been put back");
-  UniqueHkey key;
-  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kAddinKey, 0, nullptr, 0,
-                                   KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
-  if (status != ERROR_SUCCESS) FailWith(L"cannot open Excel's add-in list", status);
-  for (const std::wstring& name : AddinNames(key.get())) {
-    status = RegDeleteValueW(key.get(), name.c_str());
-    if (status != ERROR_SUCCESS) FailWith(L"cannot remove the add-in value " + name, status);
-  }
-  for (const std::wstring& value : values) {
-    const size_t equals = value.find(L'=');
-    const std::wstring name = value.substr(0, equals);
-    const std::wstring data = value.substr(equals + 1);
-    status = RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(data.c_str()),
-                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    if (status != ERROR_SUCCESS) FailWith(L"cannot set the add-in value " + name, status);
-  }
-}
-
 std::wstring ExcelServer() {
   const std::wstring clsid = ClassesValue(L"Excel.Application", L"CLSID");
   return clsid.empty() ? L"" : ClassesValue(L"CLSID\\" + clsid, L"LocalServer32");
@@ -385,10 +374,10 @@ StartedProcess TestBed::Start(const std::wstring& command, bool shareOutput) {
   // A path beyond MAX_PATH is given in its short form, as a launcher that cannot pass long
   // paths would.
   std::wstring launch = full;
-  if (full.size() >= MAX_PATH) {
-    const std::wstring shortForm = ShortPathName(full);
-    if (!shortForm.empty() && shortForm.size() < MAX_PATH) launch = shortForm;
-  }
+  wchar_t shortForm[MAX_PATH];
+  const DWORD shortLength =
+      full.size() >= MAX_PATH ? GetShortPathNameW(full.c_str(), shortForm, MAX_PATH) : 0;
+  if (shortLength > 0 && shortLength < MAX_PATH) launch.assign(shortForm, shortLength);
   // The program starts in its own folder, as it does when opened from Explorer.
   const std::wstring folder = FolderOf(launch);
   std::wstring commandLine = L"\"" + launch + L"\"" + (args.empty() ? L"" : L" " + args);
@@ -415,11 +404,24 @@ StartedProcess TestBed::Start(const std::wstring& command, bool shareOutput) {
       }
     }
   }
+  // Wine 8's CreateProcessW fails with ERROR_INTERNAL_ERROR when the new process ends before it
+  // has reported its start, which a loaded machine brings about before any of the program's code
+  // has run: such a start, and only such a one, is tried again a few times.
   PROCESS_INFORMATION pi{};
-  const BOOL started = CreateProcessW(
-      relative ? launch.substr(folder.size()).c_str() : launch.c_str(), commandLine.data(), nullptr,
-      nullptr, shareOutput, 0, nullptr, folder.empty() ? nullptr : folder.c_str(), &si, &pi);
-  const DWORD error = GetLastError();
+  BOOL started = FALSE;
+  DWORD error = 0;
+  for (int retry = 0; retry <= kStartRetries; ++retry) {
+    if (retry > 0) {
+      Out(L"    " + Quote(launch) + L" did not start (" + DescribeError(error) +
+          L"): starting it again\n");
+      Sleep(kStartRetryPauseMs);
+    }
+    started = CreateProcessW(relative ? launch.substr(folder.size()).c_str() : launch.c_str(),
+                             commandLine.data(), nullptr, nullptr, shareOutput, 0, nullptr,
+                             folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+    error = GetLastError();
+    if (started || error != ERROR_INTERNAL_ERROR) break;
+  }
   if (relative) SetCurrentDirectoryW(previous.c_str());
   if (!started) FailWith(L"cannot start " + Quote(launch), error);
   const UniqueHandle thread(pi.hThread);
@@ -456,8 +458,7 @@ void TestBed::Hold(const std::wstring& path) {
 
 namespace {
 
-// "run <program> [arguments]": runs it to its end within a minute, or the step timeout when
-// longer; it must end with 0.
+// "run": to its end within a minute, or the step timeout when longer.
 void RunToEnd(Driver& d, const std::wstring& command) {
   const StartedProcess started = d.bed.Start(command, true);
   const unsigned long ms = std::max(d.timeoutMs, kRunTimeoutMs);
@@ -473,9 +474,8 @@ void RunToEnd(Driver& d, const std::wstring& command) {
 // Wine neither lays nor removes a symbolic link itself, but runs a Unix program as it runs a
 // Windows one: runs /bin/<command> on the Unix paths of paths, and waits until watched is there
 // (present) or gone, for a Unix program gives no handle to wait on.
-void RunUnixCommand(TestBed& bed, const std::wstring& command,
-                    const std::vector<std::wstring>& paths, const std::wstring& watched,
-                    bool present) {
+void RunUnixCommand(Driver& d, const std::wstring& command, const std::vector<std::wstring>& paths,
+                    const std::wstring& watched, bool present) {
   using UnixName = char*(CDECL*)(const wchar_t*);
   const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
       GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
@@ -486,18 +486,17 @@ void RunUnixCommand(TestBed& bed, const std::wstring& command,
     line += L" \"" + velmor::WideFromUtf8(name) + L"\"";
     HeapFree(GetProcessHeap(), 0, name);
   }
-  bed.Start(line, true);
-  const ULONGLONG start = GetTickCount64();
-  while ((GetFileAttributesW(watched.c_str()) != INVALID_FILE_ATTRIBUTES) != present) {
-    if (GetTickCount64() - start > 60000)
-      Fail(L"/bin/" + command + L" did not do its work in 60 s");
-    Sleep(50);
+  d.bed.Start(line, true);
+  const auto done = [&] {
+    return (GetFileAttributesW(watched.c_str()) != INVALID_FILE_ATTRIBUTES) == present;
+  };
+  if (!d.Poll(kRunTimeoutMs, done, {false, false})) {
+    Fail(L"/bin/" + command + L" did not do its work within a minute");
   }
 }
 
-// "remove <path>": the file, or the folder with everything in it, read-only files too (a link to a
-// folder only itself); nothing there is fine.
-void Remove(TestBed& bed, const std::wstring& path) {
+// "remove": read-only files too; nothing there is fine.
+void Remove(Driver& d, const std::wstring& path) {
   const std::wstring api = FileApiPath(path);
   const DWORD attributes = GetFileAttributesW(api.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -510,12 +509,12 @@ void Remove(TestBed& bed, const std::wstring& path) {
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
     // A link to a folder goes by itself; what it leads to stays.
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && velmor::win32::RunningUnderWine()) {
-      return RunUnixCommand(bed, L"rm", {path}, api, false);
+      return RunUnixCommand(d, L"rm", {path}, api, false);
     }
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       const std::wstring full = FullPathName(path);
       for (const WIN32_FIND_DATAW& entry : FilesMatching(full + L"\\*")) {
-        Remove(bed, full + L"\\" + entry.cFileName);
+        Remove(d, full + L"\\" + entry.cFileName);
       }
     }
   }
@@ -532,9 +531,8 @@ void Remove(TestBed& bed, const std::wstring& path) {
   }
 }
 
-// "link <new> | <existing>": a link at <new> to <existing>, laid by the user running the driver: to
-// a folder a junction, or under Wine, which lays none, a Unix symbolic link (which Wine shows as a
-// folder's reparse point); to a file a hard link, another name for the same file.
+// "link <new> | <existing>": to a folder a junction, or under Wine, which lays none, a Unix
+// symbolic link (which Wine shows as a folder's reparse point); to a file a hard link.
 void Link(Driver& d, const Step& step) {
   const std::wstring link = FullPathName(step.args[0].text);
   const std::wstring target = FullPathName(step.args[1].text);
@@ -547,7 +545,7 @@ void Link(Driver& d, const Step& step) {
       FailWith(L"cannot link " + Quote(link) + L" to " + Quote(target), GetLastError());
     }
   } else if (velmor::win32::RunningUnderWine()) {
-    RunUnixCommand(d.bed, L"ln -s", {target, link}, link, true);
+    RunUnixCommand(d, L"ln -s", {target, link}, link, true);
   } else {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
@@ -556,9 +554,7 @@ void Link(Driver& d, const Step& step) {
   }
 }
 
-// "copy <file> ... | <folder>\" copies files into a folder; "copy <file> | <file>" copies one
-// file to another name. Programs of the build are named by their file names; missing folders
-// are created.
+// "copy <file> ... | <folder>\" or "copy <file> | <file>"; missing folders are created.
 void Copy(Driver& d, const Args& args) {
   const std::vector<std::wstring> sources = Words(args[0].text);
   const std::wstring& target = args[1].text;
@@ -585,15 +581,14 @@ void MakeReadOnly(const std::wstring& path) {
 
 // The steps that lay out the state.
 constexpr Verb kVerbs[] = {
-    {L"remove", L"<path>", [](Driver& d, const Step& s) { Remove(d.bed, s.args[0].text); }},
+    {L"remove", L"<path>", [](Driver& d, const Step& s) { Remove(d, s.args[0].text); }},
     {L"copy", L"<files> | <target>", [](Driver& d, const Step& s) { Copy(d, s.args); }},
     {L"read-only", L"<file>", [](Driver&, const Step& s) { MakeReadOnly(s.args[0].text); }},
-    // The text ("\n" for a line break) and a line break, in UTF-8.
+    // In UTF-8, with a line break at the end.
     {L"write", L"<file> | <text>",
      [](Driver&, const Step& s) {
        WriteBytes(s.args[0].text, velmor::Utf8FromWide(Unescape(s.args[1].text) + L"\n"));
      }},
-    // The stand-in's order file, one order a line.
     {L"order", L"<stand-in> | <order>...",
      [](Driver&, const Step& s) {
        std::wstring text;
@@ -601,7 +596,6 @@ constexpr Verb kVerbs[] = {
        WriteBytes(std::wstring(kStandinsFolder) + L"\\" + s.args[0].text + L".cfg",
                   velmor::Utf8FromWide(text));
      }},
-    // Excel's add-in list holds exactly these values ("set-addins" alone empties it).
     {L"set-addins", L"[<value:addin>]...",
      [](Driver&, const Step& s) { SetAddinValues(Texts(s.args)); }},
     {L"lock", L"<file>", [](Driver& d, const Step& s) { d.bed.Hold(s.args[0].text); }},

@@ -2,6 +2,8 @@
 
 #include "TestBedHook.h"
 
+#include <cstdint>
+#include <string>
 #include <vector>
 
 namespace e2e {
@@ -57,19 +59,22 @@ void ChangeDpi(HWND window, int dpi) {
   for (HWND control : controls) SendMessageW(control, WM_DPICHANGED_AFTERPARENT, 0, 0);
 }
 
-// The width and height of the window's big or small icon, 16 bits each; 0 without one.
-std::uint64_t IconSize(HWND window, WPARAM which) {
+// "<width> x <height>" of the window's big or small icon; "0 x 0" without one.
+std::wstring IconSize(HWND window, WPARAM which) {
   ICONINFO info{};
   auto* icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0));
-  if (icon == nullptr || !GetIconInfo(icon, &info)) return 0;
+  if (icon == nullptr || !GetIconInfo(icon, &info)) return L"0 x 0";
   BITMAP bitmap{};
   GetObjectW(info.hbmMask, sizeof(bitmap), &bitmap);
   // A monochrome icon's mask holds the icon's AND and XOR halves one above the other.
   const int height = info.hbmColor != nullptr ? bitmap.bmHeight : bitmap.bmHeight / 2;
   if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
   DeleteObject(info.hbmMask);
-  return static_cast<std::uint16_t>(bitmap.bmWidth) |
-         (static_cast<std::uint64_t>(static_cast<std::uint16_t>(height)) << 16);
+  return std::to_wstring(bitmap.bmWidth) + L" x " + std::to_wstring(height);
+}
+
+void SetTextProperty(HWND window, const wchar_t* name, const std::wstring& text) {
+  SetPropW(window, name, AsProperty(GlobalAddAtomW(text.c_str())));
 }
 
 // Paints what is waiting to be painted, so that the screen shows all of the window once the
@@ -78,18 +83,17 @@ std::uint64_t IconSize(HWND window, WPARAM which) {
 void Describe(HWND window, LPARAM done) {
   RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   for (HWND control : Controls(window)) {
-    FontFields fields;
-    if (auto* font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0))) {
-      LOGFONTW logical{};
-      if (GetObjectW(font, sizeof(logical), &logical) != 0) {
-        fields = {static_cast<int>(logical.lfHeight), static_cast<int>(logical.lfWeight),
-                  logical.lfCharSet, GlobalAddAtomW(logical.lfFaceName)};
-      }
+    std::wstring text = L"none";
+    LOGFONTW font{};
+    if (GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font),
+                   &font) != 0) {
+      text = std::to_wstring(font.lfHeight) + L" " + std::to_wstring(font.lfWeight) + L" " +
+             std::to_wstring(font.lfCharSet) + L" " + font.lfFaceName;
     }
-    SetPropW(control, kFontProperty, AsProperty(PackFont(fields)));
+    SetTextProperty(control, kFontProperty, text);
   }
-  SetPropW(window, kIconsProperty,
-           AsProperty(IconSize(window, ICON_BIG) | (IconSize(window, ICON_SMALL) << 32)));
+  SetTextProperty(window, kIconsProperty,
+                  L"icons " + IconSize(window, ICON_BIG) + L" " + IconSize(window, ICON_SMALL));
   SetPropW(window, kGdiProperty, AsProperty(GdiObjects() + 1));
   SetPropW(window, kDoneProperty, reinterpret_cast<HANDLE>(done));
 }

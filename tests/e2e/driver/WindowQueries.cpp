@@ -64,14 +64,9 @@ std::wstring Describe(const MessageBoxInfo& box) {
 std::wstring StripMnemonic(std::wstring_view s) {
   std::wstring out;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == L'&') {
-      if (i + 1 < s.size() && s[i + 1] == L'&') {
-        out += L'&';
-        ++i;
-      }
-      continue;
-    }
+    if (s[i] == L'&' && s.substr(i + 1, 1) != L"&") continue;
     out += s[i];
+    if (s[i] == L'&') ++i;  // "&&" is one "&"
   }
   return out;
 }
