@@ -51,12 +51,18 @@ double TimeLaunch(const std::wstring& program) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
 
+  // Wine 8 loses a start now and then (ERROR_INTERNAL_ERROR: the new process ended before it said
+  // it had started, before any of the program's code ran): such a start is timed again.
   LARGE_INTEGER start;
-  QueryPerformanceCounter(&start);
-  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.c_str(), &startup, &info)) {
-    std::fwprintf(stderr, L"cannot start %ls: error %lu\n", program.c_str(), GetLastError());
-    return -1;
+  for (int attempt = 1;; ++attempt) {
+    QueryPerformanceCounter(&start);
+    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.c_str(), &startup, &info)) {
+      break;
+    }
+    const DWORD error = GetLastError();
+    std::fwprintf(stderr, L"cannot start %ls: error %lu\n", program.c_str(), error);
+    if (error != ERROR_INTERNAL_ERROR || attempt == 3) return -1;
   }
   const UniqueHandle process(info.hProcess);
   const UniqueHandle thread(info.hThread);
