@@ -38,17 +38,25 @@ UniqueHandle OpenItself(const std::wstring& path, DWORD access, DWORD share) {
                                   nullptr));
 }
 
-// Where what is open lies, every link resolved ("C:\..."); empty when the system cannot say.
-std::wstring FinalPath(HANDLE object) {
+// A path that a system function writes into a buffer: write(buffer, room) answers the length
+// without the null when the path fits, the room needed (null included) when it does not, and 0
+// when it fails. Empty on failure.
+template <class Write>
+std::wstring WrittenPath(Write write) {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    // The length without the null when the path fits; the room needed, null included, when not.
-    const DWORD length =
-        GetFinalPathNameByHandleW(object, path.data(), static_cast<DWORD>(path.size()), 0);
+    const DWORD length = write(path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return {};
-    if (length < path.size()) return WithoutExtendedPrefix(path.substr(0, length));
+    if (length < path.size()) return path.substr(0, length);
     path.resize(length);
   }
+}
+
+// Where what is open lies, every link resolved ("C:\..."); empty when the system cannot say.
+std::wstring FinalPath(HANDLE object) {
+  return WithoutExtendedPrefix(WrittenPath([object](wchar_t* buffer, DWORD room) {
+    return GetFinalPathNameByHandleW(object, buffer, room, 0);
+  }));
 }
 
 // Where a path leads, every link resolved; empty when nothing is there.
@@ -97,15 +105,12 @@ std::size_t RootLength(const std::wstring& path) {
   return end == std::wstring::npos ? path.size() : end + 1;
 }
 
+// The full form of path (".." and "." resolved); the path itself when the system cannot give one.
 std::wstring FullPath(const std::wstring& path) {
-  std::wstring full(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0) return path;
-    if (length < full.size()) return full.substr(0, length);
-    full.resize(length);
-  }
+  std::wstring full = WrittenPath([&path](wchar_t* buffer, DWORD room) {
+    return GetFullPathNameW(path.c_str(), room, buffer, nullptr);
+  });
+  return full.empty() ? path : full;
 }
 
 WORD WordAt(const std::vector<BYTE>& data, std::size_t offset) {
